@@ -1,0 +1,68 @@
+// The editor's process-wide settings, named by their stored value names, and the shared working
+// state of the main window. Plain values: persistence lives in the user-interface layer.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace vorlin {
+
+// Colours are 0x00BBGGRR: red in the low byte.
+using TColor = uint32_t;
+constexpr int kRecentCount = 5;
+
+// The settings, in table order, with their built-in defaults.
+struct TSettings {
+    std::string JKGOB;
+    std::string MOTSGOB;
+    TColor COLOR_BACKGROUND = 0x000000;
+    TColor COLOR_WIREFRAME = 0xFFFFFF;
+    TColor COLOR_SELECTED = 0x0000FF;
+    TColor COLOR_NODEPATH = 0xFFFFFF;
+    TColor COLOR_XAXIS = 0x00FFFF;
+    TColor COLOR_YAXIS = 0xFF0000;
+    TColor COLOR_ZAXIS = 0x0000FF;
+    TColor COLOR_GRID = 0x808080;
+    int32_t DEFAULT_NUMFRAMES = 101;
+    int32_t DEFAULT_FRAMEGAP = 10;
+    int32_t DEFAULT_FRAMERATE = 15;
+    double MOVE_STEP = 0.01;
+    bool SHOW_NODEPATH = false;
+    bool FOLLOW_NODEPATH = false;
+    bool SHOW_FLOOR = false;
+    bool FLAGS_ONCE = true;
+    bool AUTOCOPY_X = true;
+    bool AUTOCOPY_Y = true;
+    bool AUTOCOPY_Z = true;
+    bool AUTOCOPY_PCH = true;
+    bool AUTOCOPY_ROL = true;
+    bool AUTOCOPY_YAW = true;
+    bool AUTOCOPY_FWD = true;
+    int32_t VORLIN_LEFT = 0;
+    int32_t VORLIN_TOP = 0;
+    int32_t VORLIN_WIDTH = 660;
+    int32_t VORLIN_HEIGHT = 450;
+    bool WINDOW_MAXIMIZED = false;
+    int32_t TV3DO_HEIGHT = 162;
+    int32_t SPLITTER_TOP = 177;
+    int32_t PLKEY_TOP = 182;
+    std::array<std::string, kRecentCount> RECENT_3DO; // RECENT_3DO_1 .. _5, most recent first
+    std::array<std::string, kRecentCount> RECENT_KEY; // RECENT_KEY_1 .. _5
+};
+
+inline TSettings Settings;
+
+// True when the settings store did not exist at start-up (set by LoadSettings).
+inline bool FirstRun = false;
+
+// Working state of the main window, not stored.
+inline int32_t SelectedNode = 0;  // selected row of the node tree = hierarchy and KEY node index
+inline int32_t SelectedEntry = 0; // selected entry of the selected KEY node
+inline double FloorHeight = 0.0;  // lowest vertex height of the model in its rest pose
+inline std::string ProjectDir;    // folder of a model loaded from disk, ending in "/"; or empty
+
+// Assigns the built-in defaults to every setting.
+inline void AssignDefaults() { Settings = TSettings{}; }
+
+} // namespace vorlin

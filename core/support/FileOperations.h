@@ -1,0 +1,69 @@
+// Path syntax, opening files on disk or inside containers, the container cache, and the search
+// that turns a bare resource name into an open file.
+//
+// A path with ">" names a file inside a container: the container's disk path, ">", and the
+// stored name with "\" between folders. Disk paths use "/"; the helpers below accept both
+// separators.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/Files.h"
+
+namespace vorlin {
+
+bool IsContainerPath(std::string_view path);
+// The extension of the last component, dot included (".MAT"); empty when there is none.
+std::string PathExt(std::string_view path);
+// Everything up to and including the last separator ("/", "\" or the first ">", which stays).
+std::string PathDir(std::string_view path);
+// The last component.
+std::string PathName(std::string_view path);
+
+// Container kinds, decided from the extension and, for .gob, the first four bytes.
+enum ContainerKindValue : int {
+    ckUnknown = 0,
+    ckGob1 = 1,
+    ckGob2 = 2,
+    ckGoo = 3,
+    ckWad = 4,
+    ckLab = 5,
+    ckLfd = 6,
+    ckMissing = 7,
+};
+int ContainerKind(const std::string& path);
+// A new container for a .gob (GOB 2.0) or .goo file; otherwise path + " not found" or
+// path + " is not a container".
+std::unique_ptr<TContainerFile> OpenContainerFile(const std::string& path);
+
+// Opens a disk path or a container path; containers are kept in the cache.
+std::unique_ptr<TFile> OpenFile(const std::string& path);
+// The cached container for the path, opened if needed, and pinned so that it is never evicted.
+TContainerFile& OpenPinnedContainer(const std::string& path);
+// Whether the container can be opened and holds the stored name. Never raises.
+bool ContainerHas(const std::string& container, const std::string& name);
+// ProjectDir + name when that disk file exists; otherwise nullptr.
+std::unique_ptr<TFile> ProjectFile(const std::string& name);
+// Finds a bare resource name in the project folder and the game's containers, by the search
+// order of its extension; raises "Can't find file anywhere: " + name after logging it.
+std::unique_ptr<TFile> FindResource(const std::string& name);
+
+// The disk path that exists for path: path itself, or else the path whose components match it
+// ignoring case (a game folder copied from elsewhere keeps names like Resource/Res2.gob).
+// Empty when there is none.
+std::string FindDiskPath(const std::string& path);
+bool DiskFileExists(const std::string& path);
+
+// The container cache: at most 11 unpinned containers are kept; all are released at exit.
+struct CachedContainer {
+    std::string path;
+    std::unique_ptr<TContainerFile> container;
+};
+const std::vector<CachedContainer>& ContainerCache();
+void ClearContainerCache();
+constexpr size_t kContainerCacheLimit = 10;
+
+} // namespace vorlin

@@ -1,0 +1,348 @@
+#include "support/Files.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "support/FileOperations.h"
+#include "support/misc_utils.h"
+
+namespace vorlin {
+
+// ---- TFile ----
+
+std::string TFile::GetFullName() const { throw AbstractError(); }
+std::string TFile::GetName() const { throw AbstractError(); }
+int64_t TFile::Read(void*, int64_t) { throw AbstractError(); }
+int64_t TFile::Write(const void*, int64_t) { throw AbstractError(); }
+int64_t TFile::FileSize() { throw AbstractError(); }
+int64_t TFile::FilePos() { throw AbstractError(); }
+void TFile::Seek(int64_t) { throw AbstractError(); }
+void TFile::Close() { throw AbstractError(); }
+
+void ReadBlock(TFile& file, void* buffer, int64_t count) {
+    if (file.Read(buffer, count) != count) throw IOError("Read beyond end of file", 100);
+}
+
+IOError MakeIOError(int e) {
+    switch (e) {
+    case ENOENT:
+    case ENOTDIR:
+        return IOError("File not found", e);
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return IOError("File access denied", e);
+    case EMFILE:
+    case ENFILE:
+        return IOError("Too many open files", e);
+    case ENAMETOOLONG:
+    case EINVAL:
+        return IOError("Invalid filename", e);
+    case ENOSPC:
+    case EDQUOT:
+        return IOError("Disk full", e);
+    default:
+        return IOError("I/O error " + std::to_string(e), e);
+    }
+}
+
+void RaiseIOError(int e) { throw MakeIOError(e); }
+
+// ---- TDiskFile ----
+
+TDiskFile::TDiskFile(const std::string& path) : path_(path) {
+    if (path.empty()) RaiseIOError(ENOENT);
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) RaiseIOError(errno);
+}
+
+TDiskFile::~TDiskFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+std::string TDiskFile::GetName() const { return PathName(path_); }
+
+int64_t TDiskFile::Read(void* buffer, int64_t count) {
+    if (fd_ < 0) RaiseIOError(EBADF);
+    char* out = static_cast<char*>(buffer);
+    int64_t done = 0;
+    while (done < count) {
+        ssize_t n = ::read(fd_, out + done, static_cast<size_t>(count - done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            RaiseIOError(errno);
+        }
+        if (n == 0) break;
+        done += n;
+    }
+    return done;
+}
+
+int64_t TDiskFile::FileSize() {
+    if (fd_ < 0) RaiseIOError(EBADF);
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) RaiseIOError(errno);
+    return st.st_size;
+}
+
+int64_t TDiskFile::FilePos() {
+    if (fd_ < 0) RaiseIOError(EBADF);
+    off_t p = ::lseek(fd_, 0, SEEK_CUR);
+    if (p < 0) RaiseIOError(errno);
+    return p;
+}
+
+void TDiskFile::Seek(int64_t position) {
+    if (fd_ < 0) RaiseIOError(EBADF);
+    if (::lseek(fd_, position, SEEK_SET) < 0) RaiseIOError(errno);
+}
+
+void TDiskFile::Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+// ---- TTextFile ----
+
+TTextFile::TTextFile(std::unique_ptr<TFile> file) : source_(std::move(file)) {
+    buffer_[0] = 0;
+    source_->Seek(0);
+    Fill();
+}
+
+TTextFile::~TTextFile() {
+    try {
+        source_->Close();
+    } catch (...) {
+        // Closing a read-only file cannot lose data; nothing to report.
+    }
+}
+
+void TTextFile::Fill() {
+    int64_t n = source_->FileSize() - source_->FilePos();
+    if (n > kBufferSize) n = kBufferSize;
+    if (n < 0) n = 0;
+    if (n > 0) n = source_->Read(buffer_, n);
+    pos_ = 0;
+    count_ = static_cast<uint16_t>(n);
+    buffer_[count_] = 0;
+}
+
+int TTextFile::FindLineFeed(int from) const {
+    if (from >= count_) return -1;
+    const char* start = buffer_ + from;
+    size_t len = static_cast<size_t>(count_ - from);
+    const void* lf = std::memchr(start, '\n', len);
+    size_t upTo = lf ? static_cast<const char*>(lf) - start : len;
+    // The searchable text of a chunk ends at its first zero byte.
+    if (std::memchr(start, '\0', upTo)) return -1;
+    return lf ? static_cast<int>(static_cast<const char*>(lf) - buffer_) : -1;
+}
+
+void TTextFile::SkipToNextLine() {
+    int lf = FindLineFeed(pos_);
+    while (lf < 0) {
+        Fill();
+        if (count_ == 0) return;
+        lf = FindLineFeed(0);
+    }
+    pos_ = static_cast<uint16_t>(lf + 1);
+    if (pos_ == count_) Fill();
+}
+
+void TTextFile::ReadLn(std::string& line) {
+    line.clear();
+    if (pos_ == count_) Fill();
+    if (count_ == 0) return;
+    int lf = FindLineFeed(pos_);
+    if (lf >= 0) {
+        int n = MinInt(lf - pos_, kMaxLine);
+        line.assign(buffer_ + pos_, static_cast<size_t>(n));
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        pos_ = static_cast<uint16_t>(pos_ + n);
+        SkipToNextLine();
+        return;
+    }
+    // The line goes on in the next chunk.
+    line.assign(buffer_ + pos_, static_cast<size_t>(MinInt(count_ - pos_, kMaxLine)));
+    Fill();
+    if (count_ == 0) return;
+    lf = FindLineFeed(0);
+    int second = lf >= 0 ? lf : count_;
+    second = MinInt(second, kMaxLine - static_cast<int>(line.size()));
+    line.append(buffer_, static_cast<size_t>(second));
+    pos_ = static_cast<uint16_t>(second);
+    if (!line.empty() && line.back() == '\n') line.pop_back();
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    SkipToNextLine();
+}
+
+std::string TTextFile::ReadLn() {
+    std::string line;
+    ReadLn(line);
+    return line;
+}
+
+// ---- TFileChangeControl ----
+
+TFileChangeControl::Snapshot TFileChangeControl::Take(const std::string& path) {
+    Snapshot s;
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0) {
+        s.exists = true;
+        s.size = st.st_size;
+        s.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    }
+    return s;
+}
+
+void TFileChangeControl::SetFile(const std::string& path) {
+    path_ = path;
+    snapshot_ = Take(path);
+}
+
+bool TFileChangeControl::Changed() const {
+    Snapshot now = Take(path_);
+    return !now.exists || !snapshot_.exists || now.size != snapshot_.size ||
+           now.mtimeNs != snapshot_.mtimeNs;
+}
+
+// ---- TFileInfo ----
+
+std::string TFileInfo::GetColumn(int n) const { return n == 1 ? std::to_string(Size) : ""; }
+
+// ---- TContainerFile ----
+
+TContainerFile::TContainerFile(std::string path) : Path(std::move(path)) {}
+
+void TContainerFile::Open() {
+    ChangeControl.SetFile(Path);
+    ReadDirectory();
+}
+
+void TContainerFile::RefreshIfChanged() {
+    if (!ChangeControl.Changed()) return;
+    // Renew the snapshot first, so that one re-read answers one change rather than every
+    // later operation reading the whole directory again.
+    ChangeControl.SetFile(Path);
+    ReadDirectory();
+}
+
+void TContainerFile::ClearFiles() {
+    FileList.clear();
+    fileIndex_.clear();
+}
+
+void TContainerFile::AddFile(std::string name, uint32_t size, uint32_t offset) {
+    int index = static_cast<int>(FileList.size());
+    fileIndex_.emplace(UpperCase(name), index); // keeps the first of equal names
+    size_t slash = name.rfind('\\');
+    if (slash != std::string::npos && slash > 0) {
+        std::string folder = name.substr(0, slash);
+        if (dirIndex_.emplace(UpperCase(folder), static_cast<int>(DirList.size())).second)
+            DirList.push_back(std::move(folder));
+    }
+    FileList.push_back({std::move(name), std::make_shared<TFileInfo>(size, offset)});
+}
+
+int TContainerFile::IndexOfFile(std::string_view name) const {
+    auto it = fileIndex_.find(UpperCase(name));
+    return it == fileIndex_.end() ? -1 : it->second;
+}
+
+std::unique_ptr<TFile> TContainerFile::OpenFile(const std::string& name, bool forWriting) {
+    RefreshIfChanged();
+    if (forWriting) throw Error("Cannot write file inside container: " + name);
+    int i = IndexOfFile(name);
+    if (i < 0) throw Error("File not found: " + name);
+    const TFileInfo& fi = *FileList[i].info;
+    return std::make_unique<TSubFile>(Path, fi.Size, fi.Offset, name);
+}
+
+std::unique_ptr<TFile> TContainerFile::OpenFileByFI(const TFileInfo* info) {
+    if (ChangeControl.Changed()) throw Error("File has be changed! reload.");
+    for (const TFileItem& item : FileList)
+        if (item.info.get() == info)
+            return std::make_unique<TSubFile>(Path, info->Size, info->Offset, item.name);
+    throw Error("OpenFileByFI: Cannot find file");
+}
+
+bool TContainerFile::ChDir(const std::string& folder) {
+    if (folder.empty() || dirIndex_.count(UpperCase(folder))) {
+        CurDir = folder;
+        return true;
+    }
+    return false;
+}
+
+namespace {
+
+// The remainder of name after prefix (ignoring case) when it names a direct member.
+bool DirectMember(const std::string& name, const std::string& prefix, std::string& rest) {
+    if (name.size() < prefix.size() || !SameText(std::string_view(name).substr(0, prefix.size()),
+                                                 prefix))
+        return false;
+    std::string_view r = std::string_view(name).substr(prefix.size());
+    if (r.find('\\') != std::string_view::npos) return false;
+    rest.assign(r);
+    return true;
+}
+
+} // namespace
+
+const std::vector<TFileItem>& TContainerFile::ListFiles() {
+    RefreshIfChanged();
+    FileListing.clear();
+    std::string prefix = CurDir.empty() ? std::string() : CurDir + "\\";
+    std::string rest;
+    for (const TFileItem& item : FileList)
+        if (DirectMember(item.name, prefix, rest)) FileListing.push_back({rest, item.info});
+    return FileListing;
+}
+
+const std::vector<std::string>& TContainerFile::ListDirs() {
+    RefreshIfChanged();
+    DirListing.clear();
+    std::string prefix = CurDir.empty() ? std::string() : CurDir + "\\";
+    std::string rest;
+    for (const std::string& dir : DirList)
+        if (DirectMember(dir, prefix, rest)) DirListing.push_back(rest);
+    return DirListing;
+}
+
+std::shared_ptr<TFileInfo> TContainerFile::GetFileInfo(const std::string& name) const {
+    int i = IndexOfFile(name);
+    return i < 0 ? nullptr : FileList[i].info;
+}
+
+std::string TContainerFile::ColumnTitle(int n) const {
+    if (n == 0) return "Name";
+    if (n == 1) return "Size";
+    return "";
+}
+
+std::string TContainerFile::GetName() const { return PathName(Path); }
+
+// ---- TSubFile ----
+
+TSubFile::TSubFile(const std::string& containerPath, uint32_t size, uint32_t offset,
+                   const std::string& storedName)
+    : offset_(offset), size_(size), file_(std::make_unique<TDiskFile>(containerPath)),
+      fullName_(containerPath + ">" + storedName) {
+    file_->Seek(offset_);
+}
+
+std::string TSubFile::GetName() const { return PathName(fullName_); }
+
+int64_t TSubFile::Read(void* buffer, int64_t count) { return file_->Read(buffer, count); }
+
+int64_t TSubFile::FilePos() { return file_->FilePos() - offset_; }
+
+void TSubFile::Seek(int64_t position) { file_->Seek(position + offset_); }
+
+void TSubFile::Close() { file_->Close(); }
+
+} // namespace vorlin

@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
+#include <sys/time.h>
+
+#include "support/Files.h"
+#include "support/fixtures.h"
+
+using namespace vorlin;
+using test::TempDir;
+
+namespace {
+
+std::vector<std::string> ReadLines(const std::string& path, bool* eofAfterLast = nullptr) {
+    TTextFile text(std::make_unique<TDiskFile>(path));
+    std::vector<std::string> lines;
+    while (!text.Eof())
+        lines.push_back(text.ReadLn());
+    if (eofAfterLast) *eofAfterLast = text.Eof();
+    return lines;
+}
+
+} // namespace
+
+TEST(DiskFile, ReadsSeeksAndReportsItsName) {
+    TempDir dir;
+    std::string path = dir.write("sub/data.bin", "0123456789");
+    TDiskFile f(path);
+    EXPECT_EQ(f.GetFullName(), path);
+    EXPECT_EQ(f.GetName(), "data.bin");
+    EXPECT_EQ(f.FileSize(), 10);
+    char buf[4];
+    EXPECT_EQ(f.Read(buf, 4), 4);
+    EXPECT_EQ(std::string(buf, 4), "0123");
+    EXPECT_EQ(f.FilePos(), 4);
+    f.Seek(8);
+    EXPECT_EQ(f.Read(buf, 4), 2); // a short read is not an error here
+    EXPECT_THROW(ReadBlock(f, buf, 1), IOError);
+    EXPECT_THROW(f.Write(buf, 1), AbstractError);
+}
+
+TEST(DiskFile, OpeningErrorsUseTheUsersWording) {
+    TempDir dir;
+    try {
+        TDiskFile f(dir.file("missing.key"));
+        FAIL();
+    } catch (const IOError& e) {
+        EXPECT_STREQ(e.what(), "File not found");
+    }
+    std::string locked = dir.write("locked.key", "x");
+    ::chmod(locked.c_str(), 0);
+    if (::geteuid() != 0) { // root reads anything
+        try {
+            TDiskFile f(locked);
+            FAIL();
+        } catch (const IOError& e) {
+            EXPECT_STREQ(e.what(), "File access denied");
+        }
+    }
+    // A read-only file opens: nothing but reading is asked for.
+    std::string readOnly = dir.write("ro.key", "abc");
+    ::chmod(readOnly.c_str(), 0444);
+    EXPECT_NO_THROW(TDiskFile f(readOnly));
+    EXPECT_STREQ(MakeIOError(ENOSPC).what(), "Disk full");
+    EXPECT_STREQ(MakeIOError(EMFILE).what(), "Too many open files");
+    EXPECT_STREQ(MakeIOError(ENAMETOOLONG).what(), "Invalid filename");
+    EXPECT_STREQ(MakeIOError(EIO).what(), "I/O error 5");
+}
+
+TEST(TextFile, EmptyFileIsAtEndAtOnce) {
+    TempDir dir;
+    TTextFile text(std::make_unique<TDiskFile>(dir.write("empty.txt", "")));
+    EXPECT_TRUE(text.Eof());
+    EXPECT_EQ(text.ReadLn(), "");
+}
+
+TEST(TextFile, LineEndsAndEof) {
+    TempDir dir;
+    bool eof = false;
+    EXPECT_EQ(ReadLines(dir.write("a.txt", "A\r\nB"), &eof), (std::vector<std::string>{"A", "B"}));
+    EXPECT_TRUE(eof);
+    EXPECT_EQ(ReadLines(dir.write("b.txt", "A\n")), (std::vector<std::string>{"A"}));
+    // A lone carriage return is ordinary text; blank lines are lines.
+    EXPECT_EQ(ReadLines(dir.write("c.txt", "a\rb\n\nc\r\n")),
+              (std::vector<std::string>{"a\rb", "", "c"}));
+}
+
+TEST(TextFile, LongLinesAreCutAndTheRestDiscarded) {
+    TempDir dir;
+    std::string longLine(5000, 'x');
+    auto lines = ReadLines(dir.write("long.txt", longLine + "\nnext\n"));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], std::string(4096, 'x'));
+    EXPECT_EQ(lines[1], "next");
+}
+
+TEST(TextFile, LinesStraddlingTheBufferBoundary) {
+    TempDir dir;
+    // The CR sits at the last byte of the first chunk, the LF at the first of the second.
+    std::string first(8089, 'a');
+    std::string data = first + "\nbcdef\r\nafter\n";
+    ASSERT_EQ(data.find('\r'), 8095u);
+    auto lines = ReadLines(dir.write("edge.txt", data));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1], "bcdef");
+    EXPECT_EQ(lines[2], "after");
+
+    // A line that starts in one chunk and ends in the next comes back whole.
+    std::string pad(8000, 'p');
+    std::string straddle = "0123456789" + std::string(200, 's');
+    lines = ReadLines(dir.write("straddle.txt", pad + "\n" + straddle + "\r\nend"));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1], straddle);
+    EXPECT_EQ(lines[2], "end");
+
+    // A long line crossing the boundary is cut at 4096 in total.
+    std::string head(6000, 'h');
+    std::string crossing(5000, 'c');
+    lines = ReadLines(dir.write("cut.txt", head + "\n" + crossing + "\nz\n"));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], std::string(4096, 'h'));
+    EXPECT_EQ(lines[1], std::string(4096, 'c'));
+    EXPECT_EQ(lines[2], "z");
+}
+
+TEST(TextFile, ManyChunksWithoutLineEnd) {
+    TempDir dir;
+    std::string huge(30000, 'q');
+    auto lines = ReadLines(dir.write("huge.txt", huge + "\nlast"));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].size(), 4096u);
+    EXPECT_EQ(lines[1], "last");
+}
+
+TEST(TextFile, ZeroByteEndsTheSearchableTextOfItsChunk) {
+    TempDir dir;
+    std::string data = std::string("ab\0cd\nef\n", 9) + std::string(9000, 'z') + "\ntail\n";
+    auto lines = ReadLines(dir.write("nul.bin", data));
+    // The line with the zero byte runs to the end of its chunk and on to the next line end;
+    // the lines behind the zero byte in that chunk are lost, later chunks read normally.
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0].substr(0, 2), "ab");
+    EXPECT_EQ(lines.back(), "tail");
+}
+
+TEST(FileChangeControl, NoticesRewritesAndDeletion) {
+    TempDir dir;
+    std::string path = dir.write("c.gob", "12345");
+    TFileChangeControl cc;
+    cc.SetFile(path);
+    EXPECT_FALSE(cc.Changed());
+    dir.write("c.gob", "123456");
+    EXPECT_TRUE(cc.Changed());
+    EXPECT_TRUE(cc.Changed()); // the snapshot is not renewed by asking
+    cc.SetFile(path);
+    EXPECT_FALSE(cc.Changed());
+    // Same size, other time.
+    struct timeval times[2] = {{1000000, 0}, {1000000, 0}};
+    ::utimes(path.c_str(), times);
+    EXPECT_TRUE(cc.Changed());
+    cc.SetFile(path);
+    std::filesystem::remove(path);
+    EXPECT_TRUE(cc.Changed());
+}

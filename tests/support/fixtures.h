@@ -1,0 +1,67 @@
+// Helpers for tests: temporary folders with real files, GOB container builder, a message sink
+// that records what the core reports.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/misc_utils.h"
+
+namespace vorlin::test {
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    // The full path of a relative name (folders with "/").
+    std::string file(const std::string& relative) const;
+    // Writes bytes to a relative name, creating its folders; returns the full path.
+    std::string write(const std::string& relative, const std::string& bytes) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string ReadAll(const std::string& path);
+
+// One stored file of a GOB container.
+struct GobEntry {
+    std::string name; // with "\" between folders
+    std::string data;
+};
+// The bytes of a GOB 2.0 container holding the entries in order.
+std::string BuildGob(const std::vector<GobEntry>& entries);
+
+// Records every message and answers questions with a fixed reply; installed for its lifetime.
+class RecordingSink : public MessageSink {
+public:
+    RecordingSink();
+    ~RecordingSink() override;
+    void Log(TMsgType kind, const std::string& text) override;
+    int Ask(const std::string& text, const std::string& caption, unsigned flags) override;
+
+    std::vector<std::pair<TMsgType, std::string>> messages;
+    std::vector<std::string> warnings() const;
+    int answer = IDOK;
+
+private:
+    MessageSink* previous_;
+};
+
+// The output and exit status of a command run through the shell.
+struct RunResult {
+    int status;
+    std::string out;
+    std::string err;
+};
+RunResult RunCommand(const std::string& commandLine);
+std::string ShellQuote(const std::string& s);
+
+} // namespace vorlin::test
