@@ -2,6 +2,7 @@
 #include <QApplication>
 
 #include "app/vorlinform.h"
+#include "settings/u_options.h"
 #include "support/U_msgForm.h"
 
 int main(int argc, char* argv[]) {
@@ -9,6 +10,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName("Vorlin");
     QApplication::setApplicationVersion("0.6");
 
+    vorlin::LoadSettings();
     vorlin::TVorlinForm mainForm;
     vorlin::TMsgForm msgForm;
     vorlin::QtMessageSink sink(&msgForm);
@@ -17,5 +19,6 @@ int main(int argc, char* argv[]) {
     mainForm.show();
     int rc = QApplication::exec();
     vorlin::SetMessageSink(nullptr);
+    vorlin::SaveExitSettings();
     return rc;
 }

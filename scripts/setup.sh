@@ -9,7 +9,7 @@ packages=(
     libgl-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth fonts-dejavu-core
-    clang-format
+    clang-format locales
 )
 
 missing=()
@@ -25,4 +25,12 @@ if [ ${#missing[@]} -gt 0 ]; then
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The tests prove that numbers ignore a decimal-comma locale; they need one to exist.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE.utf8'; then
+    echo "setup: generating the de_DE.UTF-8 locale"
+    sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi

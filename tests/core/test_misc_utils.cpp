@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <clocale>
+#include <cstdio>
 
 #include "support/fixtures.h"
 #include "support/misc_utils.h"
@@ -113,15 +113,16 @@ TEST(Converters, FloatSyntax) {
 
 TEST(Converters, IgnoreTheProcessLocale) {
     // A user with a decimal comma still reads "1.5" as one and a half.
-    const char* old = std::setlocale(LC_ALL, nullptr);
-    std::string saved = old ? old : "C";
-    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) std::setlocale(LC_NUMERIC, "C.UTF-8");
+    test::CommaLocale comma;
+    ASSERT_TRUE(comma.ok()) << "de_DE.UTF-8 is missing: run scripts/setup.sh";
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%.1f", 1.5);
+    ASSERT_STREQ(buf, "1,5"); // the locale really is in force
     double d = 0;
     EXPECT_TRUE(ValDouble("1.5", d));
     EXPECT_EQ(d, 1.5);
     EXPECT_FALSE(ValDouble("1,5", d));
     EXPECT_EQ(Round8(0.123456789), 0.12345679);
-    std::setlocale(LC_ALL, saved.c_str());
 }
 
 TEST(SScanf, LiteralSearchIsCaseSensitive) {

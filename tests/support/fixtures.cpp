@@ -1,6 +1,7 @@
 #include "support/fixtures.h"
 
 #include <atomic>
+#include <clocale>
 #include <cstdio>
 #include <fstream>
 #include <random>
@@ -91,6 +92,14 @@ std::vector<std::string> RecordingSink::warnings() const {
         if (kind == mtWarning) w.push_back(text);
     return w;
 }
+
+CommaLocale::CommaLocale() {
+    const char* old = std::setlocale(LC_ALL, nullptr);
+    saved_ = old ? old : "C";
+    ok_ = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+}
+
+CommaLocale::~CommaLocale() { std::setlocale(LC_ALL, saved_.c_str()); }
 
 std::string ShellQuote(const std::string& s) {
     std::string q = "'";

@@ -55,6 +55,19 @@ private:
     MessageSink* previous_;
 };
 
+// Switches the process to a German locale (decimal comma) for its lifetime. Fails the test
+// through ok() when the locale is not installed (scripts/setup.sh generates it).
+class CommaLocale {
+public:
+    CommaLocale();
+    ~CommaLocale();
+    bool ok() const { return ok_; }
+
+private:
+    std::string saved_;
+    bool ok_;
+};
+
 // The output and exit status of a command run through the shell.
 struct RunResult {
     int status;
