@@ -9,6 +9,7 @@
 #include <map>
 
 #include "cli_json.h"
+#include "key/u_key.h"
 #include "settings/GlobalVars.h"
 #include "support/Containers.h"
 #include "support/FileOperations.h"
@@ -126,10 +127,63 @@ int Find(const QStringList& args) {
     return 0;
 }
 
+QJsonObject KeyJson(const TKEYFile& doc) {
+    QJsonObject out;
+    out["name"] = Str(doc.Name);
+    out["fullName"] = Str(doc.FullName);
+    out["frames"] = Int(doc.Frames);
+    out["flags"] = Int(doc.Flags);
+    out["fps"] = Int(doc.FPS);
+    out["type"] = Int(doc.KeyType);
+    out["joints"] = Int(doc.Joints);
+    QJsonArray markers;
+    for (const auto& m : doc.Markers)
+        markers.append(QJsonObject{{"frame", Num(m->Frame)}, {"type", Int(m->MarkerType)}});
+    out["markers"] = markers;
+    QJsonArray nodes;
+    for (const auto& n : doc.Nodes) {
+        QJsonArray entries;
+        for (const auto& e : n->Entries)
+            entries.append(QJsonObject{
+                {"frame", Int(e->Frame)}, {"flags", Int(e->Flags)}, {"x", Num(e->X)},
+                {"y", Num(e->Y)}, {"z", Num(e->Z)}, {"pitch", Num(e->Pitch)},
+                {"yaw", Num(e->Yaw)}, {"roll", Num(e->Roll)}, {"dx", Num(e->DX)},
+                {"dy", Num(e->DY)}, {"dz", Num(e->DZ)}, {"dpitch", Num(e->DPitch)},
+                {"dyaw", Num(e->DYaw)}, {"droll", Num(e->DRoll)}});
+        nodes.append(QJsonObject{{"meshName", Str(n->MeshName)}, {"entries", entries}});
+    }
+    out["nodes"] = nodes;
+    out["warnings"] = StrArray(theSink->warnings);
+    return out;
+}
+
+int KeyDump(const QStringList& args) {
+    QCommandLineParser parser;
+    QStringList pos = Parse(parser, args, 1, 1);
+    Print(KeyJson(*TKEYFile::CreateFromFile(Bytes(pos[0]))));
+    return 0;
+}
+
+int KeySave(const QStringList& args) {
+    QCommandLineParser parser;
+    QCommandLineOption recalc("recalc", "recompute every entry's rates");
+    parser.addOption(recalc);
+    QStringList pos = Parse(parser, args, 2, 2);
+    std::unique_ptr<TKEYFile> doc = TKEYFile::CreateFromFile(Bytes(pos[0]));
+    if (parser.isSet(recalc)) doc->RecalcAll();
+    std::string out = Bytes(pos[1]);
+    doc->Name = PathName(out);
+    doc->FullName = out;
+    doc->SaveToFile(out);
+    return 0;
+}
+
 using Command = std::function<int(const QStringList&)>;
 
 int Run(const QStringList& argv) {
     static const std::map<QString, std::pair<int, Command>> commands = {
+        {"key dump", {2, KeyDump}},
+        {"key save", {2, KeySave}},
         {"container list", {2, ContainerList}},
         {"cat", {1, Cat}},
         {"find", {1, Find}},

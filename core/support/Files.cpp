@@ -57,6 +57,12 @@ TDiskFile::TDiskFile(const std::string& path) : path_(path) {
     if (path.empty()) RaiseIOError(ENOENT);
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) RaiseIOError(errno);
+    struct stat st;
+    if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd_);
+        fd_ = -1;
+        RaiseIOError(EISDIR); // a folder opens on this system, but it is not a file to read
+    }
 }
 
 TDiskFile::~TDiskFile() {

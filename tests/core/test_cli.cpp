@@ -74,3 +74,37 @@ TEST(Cli, UsageErrorsExitWithTwo) {
     EXPECT_NE(r.err.find("usage: vorlin-cli"), std::string::npos);
     EXPECT_EQ(Cli("find x.mat --bogus").status, 2);
 }
+
+TEST(Cli, KeyDumpPrintsTheDocument) {
+    TempDir dir;
+    std::string path = dir.write("walk.key", "SECTION: HEADER\nFLAGS 0xFFFFFFFF\nTYPE 0x14\nFRAMES 20\n"
+                                             "SECTION: MARKERS\nMARKERS 1\n2.5 4\n"
+                                             "SECTION: KEYFRAME NODES\nNODES 1\nNODE 0\n"
+                                             "MESH NAME head\nENTRIES 1\n0: 3 0x3 0.1 2 3 4 5 6\n"
+                                             "0.3333333333333333 0 0 0 0 -1e-9\n");
+    auto r = Cli("key dump " + ShellQuote(path));
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* part : {"\"name\": \"walk.key\"", "\"flags\": 4294967295", "\"type\": 20",
+                             "\"frame\": 2.5", "\"meshName\": \"HEAD\"", "\"x\": 0.1",
+                             "\"dx\": 0.3333333333333333", "\"droll\": -1e-09", "\"warnings\": [",
+                             "\"fps\": 15"})
+        EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(Cli, KeySaveNamesTheOutputAndRecalculates) {
+    TempDir dir;
+    std::string in = dir.write("in.key", "SECTION: KEYFRAME NODES\nNODES 1\nNODE 0\nMESH NAME A\n"
+                                         "ENTRIES 2\n0: 0 0x0 0 0 0 0 0 0\n0 0 0 0 0 0\n"
+                                         "1: 10 0x0 5 0 0 0 0 0\n0 0 0 0 0 0\n");
+    std::string out = dir.file("out.key");
+    auto r = Cli("key save " + ShellQuote(in) + " " + ShellQuote(out) + " --recalc");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string text = test::ReadAll(out);
+    EXPECT_EQ(text.rfind("# KEYFRAME out.key created by Vorlin 0.6\r\n", 0), 0u);
+    EXPECT_NE(text.find("   0:        0   0x0001"), std::string::npos);
+    EXPECT_NE(text.find("0.50000000"), std::string::npos);
+    r = Cli("key save " + ShellQuote(in) + " " + ShellQuote(dir.file("none/out.key")));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Error: File not found\n");
+}

@@ -62,6 +62,7 @@ TEST(DiskFile, OpeningErrorsUseTheUsersWording) {
     std::string readOnly = dir.write("ro.key", "abc");
     ::chmod(readOnly.c_str(), 0444);
     EXPECT_NO_THROW(TDiskFile f(readOnly));
+    EXPECT_THROW(TDiskFile f(dir.path().string()), IOError);
     EXPECT_STREQ(MakeIOError(ENOSPC).what(), "Disk full");
     EXPECT_STREQ(MakeIOError(EMFILE).what(), "Too many open files");
     EXPECT_STREQ(MakeIOError(ENAMETOOLONG).what(), "Invalid filename");

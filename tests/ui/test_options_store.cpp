@@ -147,5 +147,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestOptionsStore)
+QTEST_GUILESS_MAIN(TestOptionsStore)
 #include "test_options_store.moc"

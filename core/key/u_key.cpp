@@ -1,0 +1,509 @@
+#include "key/u_key.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "settings/GlobalVars.h"
+#include "support/FileOperations.h"
+#include "support/Files.h"
+#include "support/misc_utils.h"
+
+namespace vorlin {
+
+TKEYFile::TKEYFile() : FPS(Settings.DEFAULT_FRAMERATE) {}
+
+// ---------------------------------------------------------------------------------------------
+// Reading
+
+namespace {
+
+// Hands out the significant lines of a KEY text: cut at "#", trimmed of blanks and control
+// characters, upper-cased; empty ones skipped.
+class SignificantLines {
+public:
+    explicit SignificantLines(TTextFile& text) : text_(text) {}
+
+    bool Next(std::string& line) {
+        while (!text_.Eof()) {
+            text_.ReadLn(raw_);
+            size_t end = raw_.find('#');
+            if (end == std::string::npos) end = raw_.size();
+            size_t begin = 0;
+            while (begin < end && static_cast<unsigned char>(raw_[begin]) <= ' ')
+                ++begin;
+            while (end > begin && static_cast<unsigned char>(raw_[end - 1]) <= ' ')
+                --end;
+            if (begin == end) continue;
+            line.assign(raw_, begin, end - begin);
+            for (char& c : line)
+                if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+            return true;
+        }
+        return false;
+    }
+
+private:
+    TTextFile& text_;
+    std::string raw_;
+};
+
+// The name a "SECTION:" line gives, or false when the line is not one.
+bool SectionLine(const std::string& line, std::string& name) {
+    std::string first;
+    int next = GetWord(line, 1, first);
+    if (first != "SECTION:") return false;
+    GetWord(line, next, name);
+    return true;
+}
+
+// The number of a count line ("NODES 3"); a line without a readable number counts as none.
+int32_t ReadCount(const std::string& line, const char* format) {
+    int32_t n = 0;
+    SScanf(line, format, {&n});
+    return n;
+}
+
+class KeyReader {
+public:
+    KeyReader(TKEYFile& doc, TTextFile& text) : doc_(doc), lines_(text) {}
+
+    void Run() {
+        std::string name;
+        bool named = false; // a section name is waiting to be read
+        for (;;) {
+            if (!named && !FindSection(name)) return;
+            named = false;
+            if (name == "HEADER")
+                named = ReadHeader(name);
+            else if (name == "MARKERS") {
+                if (!ReadMarkers()) return;
+            } else if (name == "KEYFRAME") {
+                if (!ReadNodes()) return;
+            } else
+                named = SkipSection(name);
+        }
+    }
+
+private:
+    bool FindSection(std::string& name) {
+        while (lines_.Next(line_))
+            if (SectionLine(line_, name)) return true;
+        return false;
+    }
+
+    // Reads to the end of the section; true when a "SECTION:" line ended it.
+    bool ReadHeader(std::string& next) {
+        std::string key, value;
+        while (lines_.Next(line_)) {
+            if (line_ == "END") return false;
+            if (SectionLine(line_, next)) return true;
+            int pos = GetWord(line_, 1, key);
+            GetWord(line_, pos, value);
+            if (key == "FLAGS")
+                ValHex(value, doc_.Flags);
+            else if (key == "TYPE")
+                ValHex(value, doc_.KeyType);
+            else if (key == "FRAMES")
+                ValInt(value, doc_.Frames);
+            else if (key == "FPS")
+                ValInt(value, doc_.FPS);
+            else if (key == "JOINTS")
+                ValInt(value, doc_.Joints);
+        }
+        return false;
+    }
+
+    bool SkipSection(std::string& next) {
+        while (lines_.Next(line_)) {
+            if (line_ == "END") return false;
+            if (SectionLine(line_, next)) return true;
+        }
+        return false;
+    }
+
+    // The counted sections read a fixed number of lines; false when the text ended inside.
+    bool ReadMarkers() {
+        if (!lines_.Next(line_)) return false;
+        int32_t n = ReadCount(line_, "MARKERS %d");
+        for (int32_t k = 0; k < n; ++k) {
+            if (!lines_.Next(line_)) return false;
+            TKEYMarker& m = doc_.Markers.Add();
+            SScanf(line_, "%f %d", {&m.Frame, &m.MarkerType});
+        }
+        return true;
+    }
+
+    bool ReadNodes() {
+        if (!lines_.Next(line_)) return false;
+        int32_t n = ReadCount(line_, "NODES %d");
+        for (int32_t k = 0; k < n; ++k) {
+            if (!lines_.Next(line_)) return false; // the NODE line, not examined
+            TKEYNode& node = doc_.Nodes.Add();
+            if (!lines_.Next(line_)) return false;
+            SScanf(line_, "MESH NAME %s", {&node.MeshName});
+            if (!lines_.Next(line_)) return false;
+            int32_t m = ReadCount(line_, "ENTRIES %d");
+            for (int32_t j = 0; j < m; ++j) {
+                if (!lines_.Next(line_)) return false;
+                TKEYEntry& e = node.Entries.Add();
+                SScanf(line_, "%s %d %x %f %f %f %f %f %f",
+                       {&column_, &e.Frame, &e.Flags, &e.X, &e.Y, &e.Z, &e.Pitch, &e.Yaw, &e.Roll});
+                if (!lines_.Next(line_)) return false;
+                SScanf(line_, "%f %f %f %f %f %f", {&e.DX, &e.DY, &e.DZ, &e.DPitch, &e.DYaw, &e.DRoll});
+            }
+        }
+        return true;
+    }
+
+    TKEYFile& doc_;
+    SignificantLines lines_;
+    std::string line_;
+    std::string column_;
+};
+
+} // namespace
+
+std::unique_ptr<TKEYFile> TKEYFile::CreateFromFile(const std::string& path) {
+    std::unique_ptr<TFile> file = PathDir(path).empty() ? FindResource(path) : OpenFile(path);
+    auto doc = std::make_unique<TKEYFile>();
+    doc->FullName = path;
+    doc->Name = PathName(path);
+    try {
+        TTextFile text(std::move(file));
+        KeyReader(*doc, text).Run();
+    } catch (const std::exception& e) {
+        LogMessage(mtWarning, e.what());
+    }
+    return doc;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Writing
+
+namespace {
+
+class KeyWriter {
+public:
+    std::string out;
+
+    void Text(std::string_view s) { out += s; }
+    void Line(std::string_view s = {}) {
+        out += s;
+        out += "\r\n";
+    }
+    void Pad(size_t width, size_t length) {
+        if (length < width) out.append(width - length, ' ');
+    }
+    void Int(long long v, size_t width = 0, bool left = false) {
+        char buf[24];
+        auto r = std::to_chars(buf, buf + sizeof buf, v);
+        Field(std::string_view(buf, size_t(r.ptr - buf)), width, left);
+    }
+    // Upper-case hexadecimal after "0x", at least four digits.
+    static std::string Hex(uint32_t v) {
+        char buf[16];
+        auto r = std::to_chars(buf, buf + sizeof buf, v, 16);
+        std::string digits(buf, r.ptr);
+        for (char& c : digits)
+            if (c >= 'a' && c <= 'f') c = static_cast<char>(c - 'a' + 'A');
+        if (digits.size() < 4) digits.insert(0, 4 - digits.size(), '0');
+        return "0x" + digits;
+    }
+    // printf's "%W.Pf" (or "%-W.Pf") without the C locale.
+    void Fixed(double v, int precision, size_t width, bool left = false) {
+        char buf[400];
+        auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, precision);
+        Field(std::string_view(buf, size_t(r.ptr - buf)), width, left);
+    }
+    void Field(std::string_view s, size_t width, bool left = false) {
+        if (!left) Pad(width, s.size());
+        out += s;
+        if (left) Pad(width, s.size());
+    }
+};
+
+} // namespace
+
+std::string TKEYFile::ToText() const {
+    KeyWriter w;
+    w.out.reserve(1024 + size_t(Nodes.Count()) * 256);
+    w.Line("# KEYFRAME " + Name + " created by Vorlin 0.6");
+    w.Line();
+    w.Line("###############");
+    w.Line("SECTION: HEADER");
+    w.Line();
+    w.Line("FLAGS  " + KeyWriter::Hex(Flags));
+    w.Line("TYPE   " + KeyWriter::Hex(KeyType));
+    w.Text("FRAMES ");
+    w.Int(Frames);
+    w.Line();
+    w.Text("FPS    ");
+    w.Int(FPS);
+    w.Line();
+    w.Text("JOINTS ");
+    w.Int(Joints);
+    w.Line();
+    w.Line();
+    w.Line();
+    if (Markers.Count() > 0) {
+        w.Line("###############");
+        w.Line("SECTION: MARKERS");
+        w.Line();
+        w.Text("MARKERS ");
+        w.Int(Markers.Count());
+        w.Line();
+        w.Line();
+        for (const auto& m : Markers) {
+            w.Fixed(m->Frame, 6, 9, true);
+            w.Text(" ");
+            w.Int(m->MarkerType);
+            w.Line();
+        }
+        w.Line();
+        w.Line();
+    }
+    w.Line("###############");
+    w.Line("SECTION: KEYFRAME NODES");
+    w.Line();
+    w.Text("NODES ");
+    w.Int(Nodes.Count());
+    w.Line();
+    w.Line();
+    int i = 0;
+    for (const auto& node : Nodes) {
+        w.Text("NODE ");
+        w.Int(i++);
+        w.Line();
+        w.Line("MESH NAME " + node->MeshName);
+        w.Text("ENTRIES ");
+        w.Int(node->Entries.Count());
+        w.Line();
+        w.Line();
+        w.Line("# num:   frame:   flags:           x:           y:           z:           p:  "
+               "         y:           r:");
+        w.Line("#                                 dx:          dy:          dz:          dp:  "
+               "        dy:          dr:");
+        int k = 0;
+        for (const auto& e : node->Entries) {
+            char num[16];
+            auto r = std::to_chars(num, num + sizeof num - 1, k++);
+            *r.ptr++ = ':';
+            w.Field(std::string_view(num, size_t(r.ptr - num)), 5);
+            w.Text(" ");
+            w.Int(e->Frame, 8);
+            w.Text(" ");
+            w.Field(KeyWriter::Hex(static_cast<uint32_t>(e->Flags)), 8);
+            for (double v : {e->X, e->Y, e->Z, e->Pitch, e->Yaw, e->Roll}) {
+                w.Text(" ");
+                w.Fixed(v, 8, 12);
+            }
+            w.Line();
+            w.Fixed(e->DX, 8, 36);
+            for (double v : {e->DY, e->DZ, e->DPitch, e->DYaw, e->DRoll}) {
+                w.Text(" ");
+                w.Fixed(v, 8, 12);
+            }
+            w.Line();
+        }
+        w.Line();
+    }
+    return std::move(w.out);
+}
+
+namespace {
+
+// Writes bytes to a temporary file beside the target and renames it over the target once all
+// was written; the target's permissions carry over.
+void ReplaceFile(const std::string& target, const std::string& bytes) {
+    std::string path = target;
+    struct stat st;
+    bool exists = ::lstat(path.c_str(), &st) == 0;
+    if (exists && S_ISLNK(st.st_mode)) {
+        // Replace the file the link points to, not the link.
+        if (char* real = ::realpath(target.c_str(), nullptr)) {
+            path = real;
+            std::free(real);
+        }
+        exists = ::stat(path.c_str(), &st) == 0;
+    }
+    if (exists) {
+        if (S_ISDIR(st.st_mode)) RaiseIOError(EISDIR);
+        // Renaming over a file needs only the folder's permission; refuse what the user could
+        // not have written in place.
+        if (::access(path.c_str(), W_OK) != 0) RaiseIOError(errno);
+    }
+    std::string dir = PathDir(path);
+    std::string tmpl = dir + "." + PathName(path) + ".XXXXXX";
+    int fd = ::mkstemp(tmpl.data());
+    if (fd < 0) RaiseIOError(errno);
+    auto fail = [&](int e) {
+        ::close(fd);
+        ::unlink(tmpl.c_str());
+        RaiseIOError(e);
+    };
+    mode_t mode;
+    if (exists) {
+        mode = st.st_mode & 07777;
+        if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
+            // Another owner cannot be kept by an ordinary user; the file becomes theirs.
+        }
+    } else {
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    if (::fchmod(fd, mode) != 0) fail(errno);
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            fail(errno);
+        }
+        done += size_t(n);
+    }
+    if (::close(fd) != 0) {
+        int e = errno;
+        ::unlink(tmpl.c_str());
+        RaiseIOError(e);
+    }
+    if (::rename(tmpl.c_str(), path.c_str()) != 0) {
+        int e = errno;
+        ::unlink(tmpl.c_str());
+        RaiseIOError(e);
+    }
+}
+
+} // namespace
+
+void TKEYFile::SaveToFile(const std::string& path) const {
+    if (IsContainerPath(path))
+        throw Error("Cannot write file inside container: " + path.substr(path.find('>') + 1));
+    ReplaceFile(path, ToText());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Editing operations
+
+void TKEYFile::ComputeRates(int node, int i) {
+    TKEYEntries& entries = Nodes[node].Entries;
+    TKEYEntry& e = entries[i];
+    e.DX = e.DY = e.DZ = 0;
+    e.DPitch = e.DYaw = e.DRoll = 0;
+    int n = entries.Count();
+    bool last = i == n - 1;
+    if (last && !Loops()) return;
+    const TKEYEntry& s = last ? entries[0] : entries[i + 1];
+    double d = last ? double(Frames) - e.Frame + s.Frame : double(s.Frame) - e.Frame;
+
+    auto rate = [d](double to, double from) {
+        double diff = to - from;
+        return diff != 0 && d != 0 ? diff / d : 0.0;
+    };
+    e.DX = rate(s.X, e.X);
+    e.DY = rate(s.Y, e.Y);
+    e.DZ = rate(s.Z, e.Z);
+    e.DPitch = AngleRate(d, s.Pitch, e.Pitch);
+    e.DYaw = AngleRate(d, s.Yaw, e.Yaw);
+    e.DRoll = AngleRate(d, s.Roll, e.Roll);
+
+    e.X = Round8(e.X);
+    e.Y = Round8(e.Y);
+    e.Z = Round8(e.Z);
+    e.Pitch = Round8(e.Pitch);
+    e.Roll = Round8(e.Roll);
+    e.Yaw = Round8(e.Yaw);
+
+    if (e.DPitch == 0 && e.DRoll == 0 && e.DYaw == 0)
+        e.Flags = 1;
+    else if (e.DX == 0 && e.DY == 0 && e.DZ == 0)
+        e.Flags = 2;
+    else
+        e.Flags = 3;
+    if (e.DX == 0 && e.DY == 0 && e.DZ == 0 && e.DPitch == 0 && e.DYaw == 0 && e.DRoll == 0)
+        e.Flags = 0;
+}
+
+void TKEYFile::UpdateEntry(int node, int i) {
+    ComputeRates(node, i);
+    int n = Nodes[node].Entries.Count();
+    if (i > 0)
+        ComputeRates(node, i - 1);
+    else if (Loops() && n > 0)
+        ComputeRates(node, n - 1);
+}
+
+void TKEYFile::RecalcAll() {
+    for (int node = 0; node < Nodes.Count(); ++node)
+        for (int i = 0; i < Nodes[node].Entries.Count(); ++i)
+            UpdateEntry(node, i);
+}
+
+void TKEYFile::AppendEntry(int node) {
+    TKEYEntries& entries = Nodes[node].Entries;
+    const TKEYEntry& last = entries[entries.Count() - 1];
+    auto e = std::make_shared<TKEYEntry>();
+    e->X = last.X;
+    e->Y = last.Y;
+    e->Z = last.Z;
+    e->Pitch = last.Pitch;
+    e->Yaw = last.Yaw;
+    e->Roll = last.Roll;
+    e->Frame = last.Frame + Settings.DEFAULT_FRAMEGAP;
+    entries.Add(e);
+    if (e->Frame >= Frames) Frames = e->Frame + 1;
+    UpdateEntry(node, entries.Count() - 1);
+}
+
+void TKEYFile::InsertEntry(int node, int a) {
+    TKEYEntries& entries = Nodes[node].Entries;
+    if (!entries.Empty()) (void)entries[a]; // refuse a bad index before anything changes
+    AppendEntry(node);
+    int n = entries.Count();
+    if (a < n - 2) {
+        for (int j = n - 1; j >= a + 1; --j) {
+            TKEYEntry& to = entries[j];
+            const TKEYEntry& from = entries[j - 1];
+            int32_t frame = to.Frame;
+            to = from;
+            to.Frame = frame;
+        }
+    }
+    for (int i = a; i < n; ++i)
+        UpdateEntry(node, i);
+}
+
+bool TKEYFile::IsModified() const {
+    if (FullName.empty()) return true;
+    std::unique_ptr<TKEYFile> disk = CreateFromFile(FullName);
+    const TKEYFile& f = *disk;
+    if (Name != f.Name || FullName != f.FullName || Frames != f.Frames || Flags != f.Flags ||
+        FPS != f.FPS || KeyType != f.KeyType || Joints != f.Joints ||
+        Nodes.Count() != f.Nodes.Count() || Markers.Count() != f.Markers.Count())
+        return true;
+    for (int i = 0; i < Markers.Count(); ++i)
+        if (Markers[i].Frame != f.Markers[i].Frame ||
+            Markers[i].MarkerType != f.Markers[i].MarkerType)
+            return true;
+    for (int n = 0; n < Nodes.Count(); ++n) {
+        const TKEYNode& a = Nodes[n];
+        const TKEYNode& b = f.Nodes[n];
+        if (a.MeshName != b.MeshName || a.Entries.Count() != b.Entries.Count()) return true;
+        for (int i = 0; i < a.Entries.Count(); ++i) {
+            const TKEYEntry& x = a.Entries[i];
+            const TKEYEntry& y = b.Entries[i];
+            if (x.Flags != y.Flags || x.Frame != y.Frame || x.X != y.X || x.Y != y.Y ||
+                x.Z != y.Z || x.Pitch != y.Pitch || x.Yaw != y.Yaw || x.Roll != y.Roll ||
+                x.DX != y.DX || x.DY != y.DY || x.DZ != y.DZ || x.DPitch != y.DPitch ||
+                x.DYaw != y.DYaw || x.DRoll != y.DRoll)
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace vorlin

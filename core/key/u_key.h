@@ -1,0 +1,95 @@
+// The KEY document: a keyframe animation of the game's articulated models, its text format,
+// and the editing operations that keep the per-frame rates of its entries consistent.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "support/ObjectList.h"
+
+namespace vorlin {
+
+// One keyframe: the node's position and orientation at Frame, and how fast each of the six
+// values changes per frame on the way to the next entry.
+class TKEYEntry {
+public:
+    int32_t Flags = 0; // 1 position changes, 2 orientation changes, 3 both, 0 neither
+    int32_t Frame = 0;
+    double X = 0, Y = 0, Z = 0;
+    double Pitch = 0, Yaw = 0, Roll = 0;
+    double DX = 0, DY = 0, DZ = 0;
+    double DPitch = 0, DYaw = 0, DRoll = 0;
+};
+
+class TKEYMarker {
+public:
+    double Frame = 0; // a marker may sit between frames
+    int32_t MarkerType = 0;
+};
+
+class TKEYEntries : public TObjectList<TKEYEntry> {
+public:
+    TKEYEntries() : TObjectList("KEY Entry Index is out of bounds: ") {}
+};
+
+class TKEYMarkers : public TObjectList<TKEYMarker> {
+public:
+    TKEYMarkers() : TObjectList("KEY Marker Index is out of bounds: ") {}
+};
+
+// The animation of one node of the model's hierarchy, found by name ignoring case.
+class TKEYNode {
+public:
+    std::string MeshName;
+    TKEYEntries Entries;
+};
+
+class TKEYNodes : public TObjectList<TKEYNode> {
+public:
+    TKEYNodes() : TObjectList("KEY Node Index is out of bounds: ") {}
+};
+
+class TKEYFile {
+public:
+    // A new, empty document; FPS is the DEFAULT_FRAMERATE setting.
+    TKEYFile();
+
+    // Reads the KEY text at a disk or container path, or finds a bare name with the resource
+    // search. Opening errors reach the caller; an error while reading becomes one warning and
+    // the document keeps what was read.
+    static std::unique_ptr<TKEYFile> CreateFromFile(const std::string& path);
+
+    // The KEY text of the document.
+    std::string ToText() const;
+    // Writes the KEY text to a disk path. The old file is replaced only once everything was
+    // written, so a failed save leaves it as it was.
+    void SaveToFile(const std::string& path) const;
+
+    // Rates of entry i towards its successor.
+    void ComputeRates(int node, int i);
+    // ComputeRates of entry i and of its predecessor.
+    void UpdateEntry(int node, int i);
+    void RecalcAll();
+    // Adds a copy of the node's last entry DEFAULT_FRAMEGAP frames later.
+    void AppendEntry(int node);
+    // Duplicates entry a's values into the slot after it; frame numbers stay in their slots.
+    void InsertEntry(int node, int a);
+    // True when the document differs from its file, or was never loaded.
+    bool IsModified() const;
+
+    std::string Name = "Untitled.key";
+    std::string FullName;
+    int32_t Frames = 0;
+    uint32_t Flags = 0;
+    int32_t FPS;
+    uint32_t KeyType = 0xFFFF;
+    int32_t Joints = 0;
+    TKEYMarkers Markers;
+    TKEYNodes Nodes;
+
+private:
+    bool Loops() const { return Flags != 0; }
+};
+
+} // namespace vorlin

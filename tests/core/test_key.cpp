@@ -1,0 +1,332 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <sys/stat.h>
+
+#include "key/u_key.h"
+#include "settings/GlobalVars.h"
+#include "support/Containers.h"
+#include "support/FileOperations.h"
+#include "support/fixtures.h"
+
+using namespace vorlin;
+using test::TempDir;
+namespace fs = std::filesystem;
+
+namespace {
+
+class Key : public testing::Test {
+protected:
+    void SetUp() override {
+        AssignDefaults();
+        ProjectDir.clear();
+        ClearContainerCache();
+    }
+    void TearDown() override { AssignDefaults(); }
+    TempDir dir;
+};
+
+// A node's entries at the given frames, with X (and optionally Yaw) values.
+TKEYNode& AddNode(TKEYFile& doc, const std::string& name,
+                  const std::vector<std::pair<int, double>>& frameX) {
+    TKEYNode& node = doc.Nodes.Add();
+    node.MeshName = name;
+    for (auto [frame, x] : frameX) {
+        TKEYEntry& e = node.Entries.Add();
+        e.Frame = frame;
+        e.X = x;
+    }
+    return node;
+}
+
+} // namespace
+
+// Every folder under tests/data/key holds input.key and what saving it must write.
+TEST_F(Key, GoldenCases) {
+    int cases = 0;
+    for (const auto& entry : fs::directory_iterator(VORLIN_TEST_DATA "/key")) {
+        SCOPED_TRACE(entry.path().filename().string());
+        std::string input = (entry.path() / "input.key").string();
+        test::RecordingSink sink;
+        auto doc = TKEYFile::CreateFromFile(input);
+        EXPECT_TRUE(sink.warnings().empty());
+        EXPECT_EQ(doc->Name, "input.key");
+        EXPECT_EQ(doc->FullName, input);
+        std::string out = dir.file("input.key");
+        doc->SaveToFile(out);
+        EXPECT_EQ(test::ReadAll(out), test::ReadAll((entry.path() / "expected.key").string()));
+        ++cases;
+    }
+    EXPECT_GE(cases, 7);
+}
+
+TEST_F(Key, NewDocumentSavedAtOnce) {
+    Settings.DEFAULT_FRAMERATE = 24;
+    TKEYFile doc;
+    EXPECT_EQ(doc.FPS, 24);
+    std::string path = dir.file("new.key");
+    doc.SaveToFile(path);
+    EXPECT_EQ(test::ReadAll(path), "# KEYFRAME Untitled.key created by Vorlin 0.6\r\n"
+                                   "\r\n"
+                                   "###############\r\n"
+                                   "SECTION: HEADER\r\n"
+                                   "\r\n"
+                                   "FLAGS  0x0000\r\n"
+                                   "TYPE   0xFFFF\r\n"
+                                   "FRAMES 0\r\n"
+                                   "FPS    24\r\n"
+                                   "JOINTS 0\r\n"
+                                   "\r\n"
+                                   "\r\n"
+                                   "###############\r\n"
+                                   "SECTION: KEYFRAME NODES\r\n"
+                                   "\r\n"
+                                   "NODES 0\r\n"
+                                   "\r\n");
+}
+
+TEST_F(Key, EntryLineLayout) {
+    TKEYFile doc;
+    TKEYNode& node = AddNode(doc, "A", {{10, 0.5}});
+    node.Entries[0].Flags = 3;
+    node.Entries[0].DX = -0.125;
+    std::string text = doc.ToText();
+    EXPECT_NE(text.find("\r\n   0:       10   0x0003   0.50000000   0.00000000"), std::string::npos);
+    EXPECT_NE(text.find("\r\n" + std::string(25, ' ') + "-0.12500000   0.00000000"), std::string::npos);
+}
+
+TEST_F(Key, WritesTheSameBytesUnderADecimalCommaLocale) {
+    std::string input = VORLIN_TEST_DATA "/key/roundtrip/input.key";
+    test::CommaLocale comma;
+    ASSERT_TRUE(comma.ok()) << "de_DE.UTF-8 is missing: run scripts/setup.sh";
+    auto doc = TKEYFile::CreateFromFile(input);
+    EXPECT_EQ(doc->Nodes[0].Entries[0].X, 0.5);
+    std::string out = dir.file("input.key");
+    doc->SaveToFile(out);
+    EXPECT_EQ(test::ReadAll(out), test::ReadAll(input));
+}
+
+TEST_F(Key, ReadsFromContainersAndByBareName) {
+    std::string text = test::ReadAll(VORLIN_TEST_DATA "/key/roundtrip/input.key");
+    std::string gob = dir.write("res2.gob", test::BuildGob({{"3do\\key\\kywalk.key", text}}));
+    auto doc = TKEYFile::CreateFromFile(gob + ">3do\\key\\kywalk.key");
+    EXPECT_EQ(doc->Name, "kywalk.key");
+    EXPECT_EQ(doc->Nodes.Count(), 3);
+    Settings.JKGOB = gob;
+    auto found = TKEYFile::CreateFromFile("KYWALK.KEY");
+    EXPECT_EQ(found->FullName, "KYWALK.KEY");
+    EXPECT_EQ(found->Nodes[1].MeshName, "KYTORSO");
+    EXPECT_THROW(TKEYFile::CreateFromFile("nowhere.key"), Error);
+    EXPECT_THROW(TKEYFile::CreateFromFile(dir.file("missing.key")), IOError);
+}
+
+TEST_F(Key, ShortContainerEntryEndsTheTextEarly) {
+    // The directory says the stored file is longer than the container: the read fails midway.
+    std::string text = "SECTION: HEADER\nFRAMES 7\nFPS 30\n" + std::string(9000, ' ') + "\nJOINTS 4\n";
+    std::string gob = test::BuildGob({{"a.key", text}});
+    gob.resize(gob.size() - 20);
+    std::string path = dir.write("cut.gob", gob);
+    test::RecordingSink sink;
+    auto doc = TKEYFile::CreateFromFile(path + ">a.key");
+    EXPECT_EQ(doc->Frames, 7);
+    EXPECT_EQ(doc->FPS, 30);
+    EXPECT_EQ(doc->Joints, 0);
+    EXPECT_EQ(sink.warnings().size(), 0u); // a short source simply ends the text early
+}
+
+TEST_F(Key, ListsCheckTheirIndexes) {
+    TKEYFile doc;
+    AddNode(doc, "A", {{0, 0}});
+    try {
+        doc.Nodes[0].Entries[5];
+        FAIL();
+    } catch (const ListError& e) {
+        EXPECT_STREQ(e.what(), "KEY Entry Index is out of bounds: 5");
+    }
+    try {
+        doc.Nodes[-1];
+        FAIL();
+    } catch (const ListError& e) {
+        EXPECT_STREQ(e.what(), "KEY Node Index is out of bounds: -1");
+    }
+    EXPECT_THROW(doc.Markers[0], ListError);
+    // An entry removed from its node stays valid for whoever holds it.
+    std::shared_ptr<TKEYEntry> held = doc.Nodes[0].Entries.Get(0);
+    doc.Nodes[0].Entries.Delete(0);
+    doc.Nodes.Delete(0);
+    held->X = 3;
+    EXPECT_EQ(held->X, 3);
+}
+
+TEST_F(Key, SaveFailsCleanlyAndKeepsTheOldFile) {
+    std::string path = dir.write("locked/old.key", "old contents");
+    ::chmod(dir.file("locked").c_str(), 0555);
+    TKEYFile doc;
+    if (::geteuid() != 0) {
+        try {
+            doc.SaveToFile(path);
+            FAIL();
+        } catch (const IOError& e) {
+            EXPECT_STREQ(e.what(), "File access denied");
+        }
+        EXPECT_EQ(test::ReadAll(path), "old contents");
+    }
+    // Into a folder that does not exist.
+    try {
+        doc.SaveToFile(dir.file("no/such/folder/x.key"));
+        FAIL();
+    } catch (const IOError& e) {
+        EXPECT_STREQ(e.what(), "File not found");
+    }
+    // Onto a folder.
+    fs::create_directories(dir.file("adir.key"));
+    EXPECT_THROW(doc.SaveToFile(dir.file("adir.key")), IOError);
+    EXPECT_THROW(doc.SaveToFile(dir.file("c.gob") + ">x.key"), Error);
+}
+
+TEST_F(Key, ReplacedFileKeepsItsPermissionsAndLinks) {
+    std::string path = dir.write("perm.key", "old");
+    ::chmod(path.c_str(), 0640);
+    TKEYFile doc;
+    doc.SaveToFile(path);
+    struct stat st;
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_NE(test::ReadAll(path), "old");
+
+    std::string target = dir.write("real.key", "old");
+    fs::create_symlink(target, dir.file("link.key"));
+    doc.SaveToFile(dir.file("link.key"));
+    EXPECT_TRUE(fs::is_symlink(dir.file("link.key")));
+    EXPECT_EQ(test::ReadAll(target), doc.ToText());
+    // No temporary files are left behind.
+    int files = 0;
+    for (const auto& e : fs::directory_iterator(dir.path())) {
+        (void)e;
+        ++files;
+    }
+    EXPECT_EQ(files, 3);
+}
+
+TEST_F(Key, HugeCountsAreReadInTheTimeTheirBytesTake) {
+    std::string path = dir.write("huge.key", "SECTION: MARKERS\nMARKERS 2000000000\n1 1\n"
+                                             "SECTION: KEYFRAME NODES\nNODES 1\nNODE 0\n"
+                                             "MESH NAME X\nENTRIES 2000000000\n0: 1 0x0 1 1 1 1 1 1\n");
+    auto doc = TKEYFile::CreateFromFile(path);
+    // The markers run swallowed the following lines as markers, as the format has it.
+    EXPECT_EQ(doc->Markers.Count(), 7);
+    EXPECT_EQ(doc->Nodes.Count(), 0);
+}
+
+// ---- rates ----
+
+TEST_F(Key, RatesTowardsTheNextEntry) {
+    TKEYFile doc;
+    AddNode(doc, "A", {{0, 0}, {10, 5}});
+    doc.UpdateEntry(0, 1);
+    EXPECT_EQ(doc.Nodes[0].Entries[0].DX, 0.5);
+    EXPECT_EQ(doc.Nodes[0].Entries[0].Flags, 1);
+}
+
+TEST_F(Key, LoopingAndPlayOnceYaw) {
+    for (uint32_t flags : {3u, 0u}) {
+        TKEYFile doc;
+        doc.Flags = flags;
+        doc.Frames = 20;
+        TKEYNode& node = AddNode(doc, "A", {{0, 0}, {10, 0}});
+        node.Entries[0].Yaw = 350;
+        node.Entries[1].Yaw = 10;
+        node.Entries[1].Flags = 7;
+        doc.UpdateEntry(0, 0);
+        doc.UpdateEntry(0, 1);
+        EXPECT_EQ(node.Entries[0].DYaw, 2);
+        EXPECT_EQ(node.Entries[0].Flags, 2);
+        if (flags) {
+            EXPECT_EQ(node.Entries[1].DYaw, -2);
+            EXPECT_EQ(node.Entries[1].Flags, 2);
+        } else {
+            EXPECT_EQ(node.Entries[1].DYaw, 0);
+            EXPECT_EQ(node.Entries[1].Flags, 7); // no successor: flags as they were
+        }
+    }
+}
+
+TEST_F(Key, EqualFramesAndSingleEntries) {
+    TKEYFile doc;
+    AddNode(doc, "A", {{5, 0}, {5, 3}});
+    doc.ComputeRates(0, 0);
+    EXPECT_EQ(doc.Nodes[0].Entries[0].DX, 0);
+    EXPECT_EQ(doc.Nodes[0].Entries[0].Flags, 0);
+
+    TKEYFile loop;
+    loop.Flags = 3;
+    loop.Frames = 30;
+    TKEYNode& one = AddNode(loop, "B", {{0, 4}});
+    one.Entries[0].Flags = 3;
+    loop.RecalcAll();
+    EXPECT_EQ(one.Entries[0].DX, 0);
+    EXPECT_EQ(one.Entries[0].Flags, 0);
+}
+
+TEST_F(Key, ValuesAreRoundedButRatesAreNot) {
+    TKEYFile doc;
+    TKEYNode& node = AddNode(doc, "A", {{0, 0.123456789}, {3, 1.123456789}});
+    doc.ComputeRates(0, 0);
+    EXPECT_EQ(node.Entries[0].X, 0.12345679);
+    EXPECT_DOUBLE_EQ(node.Entries[0].DX, 1.0 / 3.0);
+    EXPECT_EQ(node.Entries[1].X, 1.123456789); // not touched
+}
+
+TEST_F(Key, AppendAndInsert) {
+    TKEYFile doc;
+    doc.Frames = 101;
+    AddNode(doc, "A", {{100, 2}});
+    doc.AppendEntry(0);
+    EXPECT_EQ(doc.Nodes[0].Entries[1].Frame, 110);
+    EXPECT_EQ(doc.Nodes[0].Entries[1].X, 2);
+    EXPECT_EQ(doc.Frames, 111);
+
+    TKEYFile ins;
+    ins.Frames = 21;
+    AddNode(ins, "A", {{0, 1}, {10, 2}, {20, 3}});
+    ins.InsertEntry(0, 0);
+    const TKEYEntries& e = ins.Nodes[0].Entries;
+    ASSERT_EQ(e.Count(), 4);
+    std::vector<int> frames;
+    std::vector<double> xs;
+    for (const auto& p : e) {
+        frames.push_back(p->Frame);
+        xs.push_back(p->X);
+    }
+    EXPECT_EQ(frames, (std::vector<int>{0, 10, 20, 30}));
+    EXPECT_EQ(xs, (std::vector<double>{1, 1, 2, 3}));
+    EXPECT_EQ(e[0].DX, 0);
+    EXPECT_EQ(e[1].DX, 0.1);
+    EXPECT_EQ(ins.Frames, 31);
+
+    TKEYFile empty;
+    AddNode(empty, "A", {});
+    try {
+        empty.AppendEntry(0);
+        FAIL();
+    } catch (const ListError& err) {
+        EXPECT_STREQ(err.what(), "KEY Entry Index is out of bounds: -1");
+    }
+}
+
+TEST_F(Key, IsModified) {
+    TKEYFile fresh;
+    EXPECT_TRUE(fresh.IsModified());
+    std::string path = dir.write("m.key", test::ReadAll(VORLIN_TEST_DATA "/key/roundtrip/input.key"));
+    auto doc = TKEYFile::CreateFromFile(path);
+    // The file's first line names input.key, yet the document compares with its own file.
+    EXPECT_FALSE(doc->IsModified());
+    doc->Nodes[0].Entries[1].Yaw = 1;
+    EXPECT_TRUE(doc->IsModified());
+    doc->Nodes[0].Entries[1].Yaw = 0;
+    doc->Markers[0].MarkerType = 9;
+    EXPECT_TRUE(doc->IsModified());
+    fs::remove(path);
+    EXPECT_THROW(doc->IsModified(), IOError);
+}
