@@ -10,6 +10,8 @@
 
 #include "cli_json.h"
 #include "key/u_key.h"
+#include "model/u_3dos.h"
+#include <unordered_map>
 #include "settings/GlobalVars.h"
 #include "support/Containers.h"
 #include "support/FileOperations.h"
@@ -56,7 +58,14 @@ CliSink* theSink = nullptr;
 QStringList Parse(QCommandLineParser& parser, const QStringList& args, int minPositional,
                   int maxPositional) {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    if (!parser.parse(QStringList{"vorlin-cli"} + args))
+    // A negative number (a frame before zero) is an argument, not an option.
+    QStringList list = args;
+    for (int i = 0; i < list.size(); ++i)
+        if (list[i].size() > 1 && list[i][0] == '-' && list[i][1].isDigit()) {
+            list.insert(i, "--");
+            break;
+        }
+    if (!parser.parse(QStringList{"vorlin-cli"} + list))
         throw UsageError{parser.errorText().toStdString()};
     QStringList pos = parser.positionalArguments();
     if (pos.size() < minPositional || pos.size() > maxPositional)
@@ -178,6 +187,93 @@ int KeySave(const QStringList& args) {
     return 0;
 }
 
+QJsonArray Point(double x, double y, double z) { return QJsonArray{Num(x), Num(y), Num(z)}; }
+
+QJsonObject ModelJson(T3DO& model) {
+    QJsonObject out;
+    out["materials"] = StrArray(model.Materials);
+    QJsonArray meshes;
+    for (const auto& mesh : model.Meshes) {
+        std::unordered_map<const TVertex*, int> index;
+        QJsonArray vertices;
+        for (const TVertex* v : mesh->Faces.Vertices) {
+            index.emplace(v, int(index.size()));
+            vertices.append(Point(v->x, v->y, v->z));
+        }
+        QJsonArray faces;
+        for (const auto& f : mesh->Faces) {
+            QJsonArray corners;
+            for (int k = 0; k < f->Vertices.Count(); ++k)
+                corners.append(QJsonArray{Int(index.at(&f->Vertices[k])), Num(f->TXVertices[k].u),
+                                          Num(f->TXVertices[k].v)});
+            faces.append(QJsonObject{{"material", Int(f->Material)}, {"type", Int(f->FaceType)},
+                                     {"geo", Int(f->Geo)}, {"light", Int(f->Light)},
+                                     {"tex", Int(f->Tex)}, {"extraLight", Num(f->ExtraLight)},
+                                     {"corners", corners}});
+        }
+        meshes.append(QJsonObject{{"name", Str(mesh->Name)}, {"vertices", vertices}, {"faces", faces}});
+    }
+    out["meshes"] = meshes;
+    QJsonArray nodes;
+    for (const auto& n : model.HNodes)
+        nodes.append(QJsonObject{{"name", Str(n->Name)}, {"mesh", Int(n->Mesh)},
+                                 {"parent", Int(n->Parent)}, {"child", Int(n->Child)},
+                                 {"sibling", Int(n->Sibling)}, {"x", Num(n->X)}, {"y", Num(n->Y)},
+                                 {"z", Num(n->Z)}, {"pitch", Num(n->Pitch)}, {"yaw", Num(n->Yaw)},
+                                 {"roll", Num(n->Roll)}, {"pivotX", Num(n->PivotX)},
+                                 {"pivotY", Num(n->PivotY)}, {"pivotZ", Num(n->PivotZ)}});
+    out["nodes"] = nodes;
+    out["radius"] = Num(model.Radius());
+    out["lowestPoint"] = Num(model.LowestPoint());
+    out["warnings"] = StrArray(theSink->warnings);
+    return out;
+}
+
+int ToInt(const QString& text, const char* what) {
+    bool ok = false;
+    int v = text.toInt(&ok);
+    if (!ok) throw UsageError{std::string(what) + " must be an integer: " + text.toStdString()};
+    return v;
+}
+
+int ModelDump(const QStringList& args) {
+    QCommandLineParser parser;
+    QCommandLineOption geoset("geoset", "geometry set to read", "N", "0");
+    parser.addOption(geoset);
+    QStringList pos = Parse(parser, args, 1, 1);
+    T3DO model(Bytes(pos[0]), ToInt(parser.value(geoset), "--geoset"));
+    Print(ModelJson(model));
+    return 0;
+}
+
+int Pose(const QStringList& args) {
+    QCommandLineParser parser;
+    QStringList pos = Parse(parser, args, 3, 3);
+    int frame = ToInt(pos[2], "FRAME");
+    T3DO model(Bytes(pos[0]));
+    std::unique_ptr<TKEYFile> key = TKEYFile::CreateFromFile(Bytes(pos[1]));
+    key->ApplyToModel(model, frame);
+    QJsonArray nodes;
+    for (const auto& n : model.HNodes)
+        nodes.append(QJsonObject{{"name", Str(n->Name)}, {"x", Num(n->CurX)}, {"y", Num(n->CurY)},
+                                 {"z", Num(n->CurZ)}, {"pitch", Num(n->CurPitch)},
+                                 {"yaw", Num(n->CurYaw)}, {"roll", Num(n->CurRoll)}});
+    QJsonArray meshes;
+    for (const auto& mesh : model.Meshes) {
+        QJsonArray world;
+        for (const TVertex* v : mesh->Faces.Vertices)
+            world.append(Point(v->tx, v->ty, v->tz));
+        meshes.append(QJsonObject{{"name", Str(mesh->Name)}, {"world", world}});
+    }
+    QJsonObject out;
+    out["frame"] = Int(frame);
+    out["nodes"] = nodes;
+    out["meshes"] = meshes;
+    out["warnings"] = StrArray(theSink->warnings);
+    Print(out);
+    return 0;
+}
+
 using Command = std::function<int(const QStringList&)>;
 
 int Run(const QStringList& argv) {
@@ -185,6 +281,8 @@ int Run(const QStringList& argv) {
         {"key dump", {2, KeyDump}},
         {"key save", {2, KeySave}},
         {"container list", {2, ContainerList}},
+        {"model dump", {2, ModelDump}},
+        {"pose", {1, Pose}},
         {"cat", {1, Cat}},
         {"find", {1, Find}},
     };

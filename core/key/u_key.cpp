@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "model/u_3dos.h"
 #include "settings/GlobalVars.h"
 #include "support/FileOperations.h"
 #include "support/Files.h"
@@ -504,6 +505,56 @@ bool TKEYFile::IsModified() const {
         }
     }
     return false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Posing a model
+
+TKEYPose TKEYFile::EvaluateNode(int node, int frame) const {
+    const TKEYEntries& entries = Nodes[node].Entries;
+    const TKEYEntry* e = nullptr;
+    for (const auto& p : entries) {
+        if (p->Frame > frame) break;
+        e = p.get();
+    }
+    if (!e) (void)entries[-1]; // raises the entry index error with -1
+    double d = double(frame - e->Frame);
+    TKEYPose pose;
+    pose.X = d * e->DX + e->X;
+    pose.Y = d * e->DY + e->Y;
+    pose.Z = d * e->DZ + e->Z;
+    pose.Pitch = NormalizeAngle(d * e->DPitch + e->Pitch);
+    pose.Yaw = NormalizeAngle(d * e->DYaw + e->Yaw);
+    pose.Roll = NormalizeAngle(d * e->DRoll + e->Roll);
+    return pose;
+}
+
+int TKEYFile::FindModelNode(const std::string& meshName, const T3DO& model,
+                            std::vector<char>& used) {
+    for (int i = 0; i < model.HNodes.Count(); ++i) {
+        if (used[size_t(i)] || !SameText(model.HNodes[i].Name, meshName)) continue;
+        used[size_t(i)] = 1;
+        return i;
+    }
+    return -1;
+}
+
+void TKEYFile::ApplyToModel(T3DO& model, int frame) const {
+    used_.assign(size_t(model.HNodes.Count()), 0);
+    model.ResetPose();
+    for (int k = 0; k < Nodes.Count(); ++k) {
+        int i = FindModelNode(Nodes[k].MeshName, model, used_);
+        if (i < 0) continue;
+        TKEYPose p = EvaluateNode(k, frame);
+        T3DOHNode& n = model.HNodes[i];
+        n.CurX = p.X;
+        n.CurY = p.Y;
+        n.CurZ = p.Z;
+        n.CurPitch = p.Pitch;
+        n.CurYaw = p.Yaw;
+        n.CurRoll = p.Roll;
+    }
+    model.TransformVertices();
 }
 
 } // namespace vorlin

@@ -5,10 +5,13 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "support/ObjectList.h"
 
 namespace vorlin {
+
+class T3DO;
 
 // One keyframe: the node's position and orientation at Frame, and how fast each of the six
 // values changes per frame on the way to the next entry.
@@ -50,6 +53,12 @@ public:
     TKEYNodes() : TObjectList("KEY Node Index is out of bounds: ") {}
 };
 
+// The position and orientation of a node at one frame.
+struct TKEYPose {
+    double X = 0, Y = 0, Z = 0;
+    double Pitch = 0, Yaw = 0, Roll = 0;
+};
+
 class TKEYFile {
 public:
     // A new, empty document; FPS is the DEFAULT_FRAMERATE setting.
@@ -78,6 +87,16 @@ public:
     // True when the document differs from its file, or was never loaded.
     bool IsModified() const;
 
+    // The pose of a node at a frame: the last entry at or before the frame, moved on by its
+    // rates. A frame before the first entry raises "KEY Entry Index is out of bounds: -1".
+    TKEYPose EvaluateNode(int node, int frame) const;
+    // The first model node of that name (ignoring case) not yet marked in used; marks it.
+    static int FindModelNode(const std::string& meshName, const T3DO& model,
+                             std::vector<char>& used);
+    // Resets the model's pose, poses every model node a KEY node names, and places the
+    // vertices.
+    void ApplyToModel(T3DO& model, int frame) const;
+
     std::string Name = "Untitled.key";
     std::string FullName;
     int32_t Frames = 0;
@@ -90,6 +109,7 @@ public:
 
 private:
     bool Loops() const { return Flags != 0; }
+    mutable std::vector<char> used_; // kept between frames so posing allocates nothing
 };
 
 } // namespace vorlin

@@ -108,3 +108,26 @@ TEST(Cli, KeySaveNamesTheOutputAndRecalculates) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Error: File not found\n");
 }
+
+TEST(Cli, ModelDumpAndPose) {
+    std::string model = VORLIN_TEST_DATA "/3do/comments_and_case/model.3do";
+    auto r = Cli("model dump " + ShellQuote(model));
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* part : {"\"materials\": [\n        \"DFLT.MAT\"", "\"name\": \"HEAD\"",
+                             "\"extraLight\": 0.25", "\"lowestPoint\": -1", "\"radius\": 2.5",
+                             "\"pivotZ\": 0", "\"parent\": -1"})
+        EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
+    EXPECT_EQ(Cli("model dump " + ShellQuote(model) + " --geoset x").status, 2);
+
+    TempDir dir;
+    std::string key = dir.write("turn.key", "SECTION: KEYFRAME NODES\nNODES 1\nNODE 0\nMESH NAME torso\n"
+                                            "ENTRIES 1\n0: 0 0x3 1 0 0 0 0 0\n0.5 0 0 0 0 0\n");
+    r = Cli("pose " + ShellQuote(model) + " " + ShellQuote(key) + " 4");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"frame\": 4"), std::string::npos);
+    EXPECT_NE(r.out.find("\"x\": 3"), std::string::npos) << r.out; // 1 + 4 * 0.5
+    EXPECT_NE(r.out.find("\"world\""), std::string::npos);
+    r = Cli("pose " + ShellQuote(model) + " " + ShellQuote(key) + " -1");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Error: KEY Entry Index is out of bounds: -1\n");
+}
