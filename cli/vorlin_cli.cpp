@@ -4,12 +4,15 @@
 // "Error: " + message and status 1; a usage error exits with status 2.
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QImage>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <map>
 
 #include "cli_json.h"
 #include "key/u_key.h"
+#include "model/graph_files.h"
 #include "model/u_3dos.h"
 #include <unordered_map>
 #include "settings/GlobalVars.h"
@@ -274,6 +277,31 @@ int Pose(const QStringList& args) {
     return 0;
 }
 
+int Texture(const QStringList& args) {
+    QCommandLineParser parser;
+    QCommandLineOption cmp("cmp", "colour map to apply", "CMP");
+    QCommandLineOption out("out", "PNG file to write", "FILE");
+    parser.addOptions({cmp, out});
+    QStringList pos = Parse(parser, args, 1, 1);
+    if (!parser.isSet(out)) throw UsageError{"--out is required"};
+    TPalette& palette = CurrentPalette();
+    if (parser.isSet(cmp)) {
+        // As "Set CMP" does: the palette (or the built-in one), then the light table.
+        LoadCMPPalette(Bytes(parser.value(cmp)), palette);
+        ApplyCMPLight(Bytes(parser.value(cmp)), palette);
+    }
+    std::string name = Bytes(pos[0]);
+    TMAT mat(PathDir(name).empty() ? FindResource(name) : OpenFile(name));
+    std::vector<uint8_t> rgb = ImageToRGB(mat, palette);
+    const int w = mat.Info.width, h = mat.Info.height;
+    QImage image(w, h, QImage::Format_RGB888);
+    for (int y = 0; y < h; ++y)
+        std::memcpy(image.scanLine(y), rgb.data() + size_t(y) * size_t(w) * 3, size_t(w) * 3);
+    if (image.isNull() || !image.save(parser.value(out), "PNG"))
+        throw Error("Cannot write " + Bytes(parser.value(out)));
+    return 0;
+}
+
 using Command = std::function<int(const QStringList&)>;
 
 int Run(const QStringList& argv) {
@@ -283,6 +311,7 @@ int Run(const QStringList& argv) {
         {"container list", {2, ContainerList}},
         {"model dump", {2, ModelDump}},
         {"pose", {1, Pose}},
+        {"texture", {1, Texture}},
         {"cat", {1, Cat}},
         {"find", {1, Find}},
     };

@@ -1,6 +1,8 @@
 // The command-line tool, run as a separate process on real files.
 #include <gtest/gtest.h>
 
+#include <QImage>
+
 #include "support/fixtures.h"
 
 using namespace vorlin;
@@ -130,4 +132,24 @@ TEST(Cli, ModelDumpAndPose) {
     r = Cli("pose " + ShellQuote(model) + " " + ShellQuote(key) + " -1");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Error: KEY Entry Index is out of bounds: -1\n");
+}
+
+TEST(Cli, TextureWritesAPng) {
+    TempDir dir;
+    std::string pixels = {char(31), char(16), char(0), char(5)};
+    std::string gob = dir.write("res2.gob", test::BuildGob({{"mat\\t.mat", test::BuildTextureMat(2, 2, 8, 0, pixels)}}));
+    std::string png = dir.file("t.png");
+    auto r = Cli("texture t.mat --out " + ShellQuote(png) + " --cmp " + ShellQuote(dir.file("none.cmp")));
+    EXPECT_EQ(r.status, 1); // a bare name needs the game's container
+    r = Cli("texture " + ShellQuote(gob + ">mat\\t.mat") + " --out " + ShellQuote(png));
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string bytes = test::ReadAll(png);
+    ASSERT_GT(bytes.size(), 8u);
+    EXPECT_EQ(bytes.substr(1, 3), "PNG");
+    QImage image(QString::fromStdString(png));
+    ASSERT_EQ(image.size(), QSize(2, 2));
+    EXPECT_EQ(image.pixel(0, 0), qRgb(0, 0, 255));     // first row at the top
+    EXPECT_EQ(image.pixel(1, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(image.pixel(1, 1), qRgb(0, 59, 0));
+    EXPECT_EQ(Cli("texture x.mat").status, 2);
 }

@@ -76,6 +76,48 @@ std::string BuildGob(const std::vector<GobEntry>& entries) {
     return out;
 }
 
+std::string BuildColourMat(uint8_t fillIndex) {
+    std::string out = "MAT ";
+    PutLE32(out, 0x32);
+    PutLE32(out, 0); // type 0: a colour
+    PutLE32(out, 1);
+    PutLE32(out, 0);
+    PutLE32(out, 0);
+    PutLE32(out, 8);
+    out.resize(76, '\0');
+    std::string record(24, '\0');
+    record[4] = char(fillIndex);
+    return out + record;
+}
+
+std::string BuildTextureMat(uint16_t width, uint16_t height, int bitsPerPixel, int records,
+                            const std::string& pixels) {
+    std::string out = "MAT ";
+    PutLE32(out, 0x32);
+    PutLE32(out, 2); // a texture
+    PutLE32(out, uint32_t(records));
+    PutLE32(out, 0);
+    PutLE32(out, 0);
+    PutLE32(out, uint32_t(bitsPerPixel));
+    out.resize(76, '\0');
+    out += std::string(size_t(40 * records), '\x11');
+    PutLE32(out, width);
+    PutLE32(out, height);
+    out += std::string(16, '\0');
+    return out + pixels;
+}
+
+std::string BuildCmp(const std::string& palette, const std::string& lightTable) {
+    std::string out(64, '\0');
+    std::string p = palette.substr(0, 768);
+    p.resize(768, '\0');
+    out += p;
+    out += std::string(63 * 256, '\0');
+    std::string l = lightTable.substr(0, 256);
+    l.resize(256, '\0');
+    return out + l;
+}
+
 RecordingSink::RecordingSink() : previous_(SetMessageSink(this)) {}
 RecordingSink::~RecordingSink() { SetMessageSink(previous_); }
 

@@ -39,6 +39,15 @@ struct GobEntry {
 // The bytes of a GOB 2.0 container holding the entries in order.
 std::string BuildGob(const std::vector<GobEntry>& entries);
 
+// MAT materials: a colour material, and a texture with `records` 40-byte records before its
+// picture header; pixels are the raw row bytes (1 or 2 per pixel).
+std::string BuildColourMat(uint8_t fillIndex);
+std::string BuildTextureMat(uint16_t width, uint16_t height, int bitsPerPixel, int records,
+                            const std::string& pixels);
+// A CMP colour map of 17216 bytes: 64 header bytes, the palette (768 bytes, padded with zeros),
+// 63 tables of 256 zero bytes, then the light table (256 bytes, padded with zeros).
+std::string BuildCmp(const std::string& palette, const std::string& lightTable);
+
 // Records every message and answers questions with a fixed reply; installed for its lifetime.
 class RecordingSink : public MessageSink {
 public:
