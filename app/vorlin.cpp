@@ -1,24 +1,78 @@
-// The editor's program entry: creates the windows and runs the event loop.
+// The editor's program entry.
+#include <QAbstractButton>
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QTimer>
+#include <cstdio>
 
+#include "app/vorlin_app.h"
 #include "app/vorlinform.h"
+#include "settings/GlobalVars.h"
 #include "settings/u_options.h"
-#include "support/U_msgForm.h"
+#include "support/DialogSeams.h"
+#include "support/misc_utils.h"
+
+using namespace vorlin;
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Vorlin");
-    QApplication::setApplicationVersion("0.6");
+    QApplication::setApplicationVersion("0.7 beta");
 
-    vorlin::LoadSettings();
-    vorlin::TVorlinForm mainForm;
-    vorlin::TMsgForm msgForm;
-    vorlin::QtMessageSink sink(&msgForm);
-    vorlin::SetMessageSink(&sink);
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Vorlin, a keyframe editor for the game's KEY animations.");
+    parser.addHelpOption();
+    parser.addVersionOption();
+    QCommandLineOption screenshot("screenshot",
+                                  "Load the files, paint the first frame, save a PNG of the main "
+                                  "window to FILE and exit.",
+                                  "FILE");
+    QCommandLineOption wireframe("wireframe", "With --screenshot: draw the model as wireframe.");
+    parser.addOptions({screenshot, wireframe});
+    parser.addPositionalArgument("model", "A 3DO model to open (disk or container path).", "[MODEL]");
+    parser.addPositionalArgument("keys", "KEY animations to open, in order.", "[KEY...]");
+    parser.process(app);
 
-    mainForm.show();
-    int rc = QApplication::exec();
-    vorlin::SetMessageSink(nullptr);
-    vorlin::SaveExitSettings();
-    return rc;
+    const bool shooting = parser.isSet(screenshot);
+    if (shooting) {
+        // Nobody is there to answer: messages go to standard error.
+        SetMessageBoxHandler([](const QString& text, const QString& caption, unsigned) {
+            std::fprintf(stderr, "%s: %s\n", qPrintable(caption), qPrintable(text));
+            return IDOK;
+        });
+    }
+
+    try {
+        LoadSettings();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "Error: %s\n", e.what());
+    }
+    if (shooting) FirstRun = false; // a picture for the help pages asks nothing
+    TVorlinApp windows;
+    if (!windows.Started()) return 0;
+
+    int rc = 0;
+    if (shooting) {
+        windows.MainForm->AfterShow = [&] {
+            if (parser.isSet(wireframe)) {
+                if (auto* b = windows.MainForm->findChild<QAbstractButton*>("BNWireframe")) b->click();
+            }
+            QImage image = windows.MainForm->grab().toImage();
+            if (!image.save(parser.value(screenshot), "PNG")) {
+                std::fprintf(stderr, "Error: cannot write %s\n", qPrintable(parser.value(screenshot)));
+                rc = 1;
+            }
+            QTimer::singleShot(0, &app, [] { QApplication::exit(); });
+        };
+    }
+    windows.Show(parser.positionalArguments());
+    int loop = QApplication::exec();
+    if (!shooting) {
+        try {
+            SaveExitSettings();
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "Error: %s\n", e.what());
+        }
+    }
+    return rc ? rc : loop;
 }

@@ -45,6 +45,10 @@ void TPaintBox::paintGL() {
     if (onPaint) onPaint();
 }
 
+void TPaintBox::resizeGL(int, int) {
+    if (onResize) onResize();
+}
+
 // ---- TOGLTexture ----
 
 TOGLTexture::TOGLTexture(const std::string& materialName, const TPalette& palette) {

@@ -25,10 +25,12 @@ public:
     explicit TPaintBox(QWidget* parent = nullptr);
     std::function<void()> onInitialize;
     std::function<void()> onPaint;
+    std::function<void()> onResize;
 
 protected:
     void initializeGL() override;
     void paintGL() override;
+    void resizeGL(int w, int h) override;
 };
 
 // The texture of one material.

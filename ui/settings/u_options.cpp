@@ -1,6 +1,18 @@
 #include "settings/u_options.h"
 
+#include <QApplication>
 #include <QByteArray>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTimer>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
@@ -10,7 +22,9 @@
 
 #include "settings/GlobalVars.h"
 #include "support/FileOperations.h"
+#include "support/DialogSeams.h"
 #include "support/errors.h"
+#include "support/misc_utils.h"
 #include "support/qt_strings.h"
 
 namespace vorlin {
@@ -230,6 +244,265 @@ void SaveExitSettings() {
         WriteString(s, RecentName("3DO", i).c_str(), g.RECENT_3DO[i]);
     for (int i = 0; i < kRecentCount; ++i)
         WriteString(s, RecentName("KEY", i).c_str(), g.RECENT_KEY[i]);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The Options dialog
+
+QColor ToQColor(TColor c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
+
+TColor FromQColor(const QColor& c) {
+    return TColor(c.red()) | TColor(c.green()) << 8 | TColor(c.blue()) << 16;
+}
+
+namespace {
+
+QLineEdit* Field(QWidget* parent, const char* name) {
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(name);
+    return e;
+}
+
+QCheckBox* Check(QWidget* parent, const char* name, const char* caption) {
+    auto* c = new QCheckBox(caption, parent);
+    c->setObjectName(name);
+    return c;
+}
+
+// The shortest text that reads back as the same number, as the general format writes it.
+QString General(double v) { return QString::number(v, 'g', 15); }
+
+} // namespace
+
+TOptions::TOptions(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint) {
+    setObjectName("Options");
+    setWindowTitle("Options");
+    setModal(true);
+
+    auto* containers = new QGroupBox("Game Containers", this);
+    auto* cl = new QGridLayout(containers);
+    EBJKGOB = Field(containers, "EBJKGOB");
+    EBMOTSGOB = Field(containers, "EBMOTSGOB");
+    EBJKGOB->setMinimumWidth(260);
+    auto* bnJK = new QPushButton("<<", containers);
+    bnJK->setObjectName("BNJK");
+    auto* bnMOTS = new QPushButton("<<", containers);
+    bnMOTS->setObjectName("BNMOTS");
+    for (QPushButton* b : {bnJK, bnMOTS})
+        b->setFixedWidth(30);
+    cl->addWidget(new QLabel("Res2.gob :", containers), 0, 0);
+    cl->addWidget(EBJKGOB, 0, 1);
+    cl->addWidget(bnJK, 0, 2);
+    cl->addWidget(new QLabel("Jkmres.goo :", containers), 1, 0);
+    cl->addWidget(EBMOTSGOB, 1, 1);
+    cl->addWidget(bnMOTS, 1, 2);
+    connect(bnJK, &QPushButton::clicked, this, [this] { Browse(EBJKGOB, "GOB Files (*.gob)"); });
+    connect(bnMOTS, &QPushButton::clicked, this, [this] { Browse(EBMOTSGOB, "GOO Files (*.goo)"); });
+
+    auto* colors = new QGroupBox("Colors", this);
+    auto* colorLayout = new QGridLayout(colors);
+    PColor = new QFrame(colors);
+    PColor->setObjectName("PColor");
+    PColor->setFrameShape(QFrame::Box);
+    PColor->setFixedSize(40, 40);
+    PColor->setAutoFillBackground(true);
+    LBColor = new QListWidget(colors);
+    LBColor->setObjectName("LBColor");
+    LBColor->addItems({"Background", "Mesh Wireframe", "Selected Mesh", "Node Path", "X-Axis",
+                       "Y-Axis", "Z-Axis", "Grid"});
+    LBColor->setFixedHeight(120);
+    auto* bnEdit = new QPushButton("&Edit", colors);
+    bnEdit->setObjectName("BNEdit");
+    colorLayout->addWidget(PColor, 0, 0, Qt::AlignTop);
+    colorLayout->addWidget(LBColor, 0, 1, 2, 1);
+    colorLayout->addWidget(bnEdit, 1, 0, Qt::AlignBottom);
+    connect(LBColor, &QListWidget::currentRowChanged, this, &TOptions::ShowSwatch);
+    connect(bnEdit, &QPushButton::clicked, this, &TOptions::EditColour);
+
+    auto* defaults = new QGroupBox("Defaults", this);
+    auto* dl = new QGridLayout(defaults);
+    EBNOF = Field(defaults, "EBNOF");
+    EBFPS = Field(defaults, "EBFPS");
+    EBFBE = Field(defaults, "EBFBE");
+    EBSTEP = Field(defaults, "EBSTEP");
+    dl->addWidget(new QLabel("Highest Frame :", defaults), 0, 0);
+    dl->addWidget(EBNOF, 0, 1);
+    dl->addWidget(new QLabel("Frame Rate :", defaults), 1, 0);
+    dl->addWidget(EBFPS, 1, 1);
+    dl->addWidget(new QLabel("sec", defaults), 1, 2);
+    dl->addWidget(new QLabel("Entry Frame Gap :", defaults), 2, 0);
+    dl->addWidget(EBFBE, 2, 1);
+    dl->addWidget(new QLabel("Node Move Step :", defaults), 3, 0);
+    dl->addWidget(EBSTEP, 3, 1);
+    dl->addWidget(new QLabel("units", defaults), 3, 2);
+
+    auto* flags = new QGroupBox("New Key Flags", this);
+    flags->setObjectName("RGFlags");
+    auto* fl = new QVBoxLayout(flags);
+    runOnce_ = new QRadioButton("Run Once", flags);
+    looping_ = new QRadioButton("Looping", flags);
+    fl->addWidget(runOnce_);
+    fl->addWidget(looping_);
+
+    auto* copy = new QGroupBox("Auto Copy", this);
+    auto* al = new QGridLayout(copy);
+    const char* names[7] = {"CBX", "CBY", "CBZ", "CBPCH", "CBROL", "CBYAW", "CBFWD"};
+    const char* captions[7] = {"X", "Y", "Z", "Pitch", "Roll", "Yaw", "Forward"};
+    for (int i = 0; i < 7; ++i) {
+        autoCopy_[size_t(i)] = Check(copy, names[i], captions[i]);
+        al->addWidget(autoCopy_[size_t(i)], i % 4, i / 4);
+    }
+
+    auto* display = new QGroupBox("Display", this);
+    auto* vl = new QVBoxLayout(display);
+    CBShowPath = Check(display, "CBShowPath", "Show Path");
+    CBFollowPath = Check(display, "CBFollowPath", "Follow Path");
+    CBShowFloor = Check(display, "CBShowFloor", "Show Floor");
+    for (QCheckBox* c : {CBShowPath, CBFollowPath, CBShowFloor})
+        vl->addWidget(c);
+
+    auto* ok = new QPushButton("&OK", this);
+    ok->setObjectName("BNOK");
+    BNCancel = new QPushButton("&Cancel", this);
+    BNCancel->setObjectName("BNCancel");
+    connect(ok, &QPushButton::clicked, this, &TOptions::OkClick);
+    connect(BNCancel, &QPushButton::clicked, this, &TOptions::CancelClick);
+    ok->setAutoDefault(false);
+    BNCancel->setAutoDefault(false);
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(containers, 0, 0, 1, 3);
+    grid->addWidget(colors, 1, 0, 2, 1);
+    grid->addWidget(defaults, 1, 1, 1, 2);
+    grid->addWidget(flags, 2, 1);
+    grid->addWidget(display, 2, 2);
+    grid->addWidget(copy, 3, 0);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(BNCancel);
+    grid->addLayout(buttons, 3, 1, 1, 2, Qt::AlignBottom);
+    grid->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void TOptions::Fill() {
+    const TSettings& g = Settings;
+    EBJKGOB->setText(ToQ(g.JKGOB));
+    EBMOTSGOB->setText(ToQ(g.MOTSGOB));
+    EBNOF->setText(QString::number(g.DEFAULT_NUMFRAMES));
+    EBFPS->setText(QString::number(g.DEFAULT_FRAMERATE));
+    EBFBE->setText(QString::number(g.DEFAULT_FRAMEGAP));
+    EBSTEP->setText(General(g.MOVE_STEP));
+    colours_ = {g.COLOR_BACKGROUND, g.COLOR_WIREFRAME, g.COLOR_SELECTED, g.COLOR_NODEPATH,
+                g.COLOR_XAXIS,      g.COLOR_YAXIS,     g.COLOR_ZAXIS,    g.COLOR_GRID};
+    LBColor->setCurrentRow(0);
+    ShowSwatch();
+    CBShowPath->setChecked(g.SHOW_NODEPATH);
+    CBFollowPath->setChecked(g.FOLLOW_NODEPATH);
+    CBShowFloor->setChecked(g.SHOW_FLOOR);
+    const bool copy[7] = {g.AUTOCOPY_X,   g.AUTOCOPY_Y,   g.AUTOCOPY_Z,  g.AUTOCOPY_PCH,
+                          g.AUTOCOPY_ROL, g.AUTOCOPY_YAW, g.AUTOCOPY_FWD};
+    for (size_t i = 0; i < 7; ++i)
+        autoCopy_[i]->setChecked(copy[i]);
+    (g.FLAGS_ONCE ? runOnce_ : looping_)->setChecked(true);
+}
+
+void TOptions::ShowSwatch() {
+    int row = LBColor->currentRow();
+    if (row < 0 || row >= 8) return;
+    QPalette pal = PColor->palette();
+    pal.setColor(QPalette::Window, ToQColor(colours_[size_t(row)]));
+    PColor->setPalette(pal);
+}
+
+void TOptions::EditColour() {
+    int row = LBColor->currentRow();
+    if (row < 0 || row >= 8) return;
+    if (auto c = AskColor(this, ToQColor(colours_[size_t(row)]))) {
+        colours_[size_t(row)] = FromQColor(*c);
+        ShowSwatch();
+    }
+}
+
+void TOptions::Browse(QLineEdit* field, const QString& filter) {
+    FileDialogRequest request;
+    request.caption = "Open";
+    request.initialPath = field->text();
+    request.filter = filter;
+    if (auto path = AskFileName(this, request)) field->setText(*path);
+}
+
+bool TOptions::ShowOptions() {
+    Fill();
+    BNCancel->setFocus();
+    if (exec() != QDialog::Accepted) return false;
+    SavePreferences();
+    return true;
+}
+
+bool TOptions::CheckNumber(QLineEdit* field, bool isFloat, const char* message) {
+    std::string text = FromQ(field->text());
+    bool ok;
+    if (isFloat) {
+        double d;
+        ok = ValDouble(text, d);
+    } else {
+        int32_t i;
+        ok = ValInt(text, i);
+    }
+    // An empty field is not a number: taking it as 0 would silently change the setting.
+    if (ok && !text.empty()) return true;
+    ShowMessageBox(this, message, "Warning", MB_OK | MB_ICONWARNING);
+    field->setFocus();
+    return false;
+}
+
+void TOptions::OkClick() {
+    for (QLineEdit* path : {EBJKGOB, EBMOTSGOB}) {
+        if (path->text().isEmpty() || QFileInfo(path->text()).isFile()) continue;
+        if (ShowMessageBox(this, path->text() + " does no exist, continue?", "Options Warning",
+                           MB_YESNO | MB_ICONWARNING) != IDYES)
+            return;
+    }
+    if (!CheckNumber(EBNOF, false, "Number of frames is not a valid number") ||
+        !CheckNumber(EBFPS, false, "Frames per second is not a valid number") ||
+        !CheckNumber(EBFBE, false, "Frames between entries is not a valid number") ||
+        !CheckNumber(EBSTEP, true, "Move step is not a valid number"))
+        return;
+    TSettings& g = Settings;
+    g.JKGOB = FromQ(EBJKGOB->text());
+    g.MOTSGOB = FromQ(EBMOTSGOB->text());
+    ValInt(FromQ(EBNOF->text()), g.DEFAULT_NUMFRAMES);
+    ValInt(FromQ(EBFPS->text()), g.DEFAULT_FRAMERATE);
+    ValInt(FromQ(EBFBE->text()), g.DEFAULT_FRAMEGAP);
+    ValDouble(FromQ(EBSTEP->text()), g.MOVE_STEP);
+    g.COLOR_BACKGROUND = colours_[0];
+    g.COLOR_WIREFRAME = colours_[1];
+    g.COLOR_SELECTED = colours_[2];
+    g.COLOR_NODEPATH = colours_[3];
+    g.COLOR_XAXIS = colours_[4];
+    g.COLOR_YAXIS = colours_[5];
+    g.COLOR_ZAXIS = colours_[6];
+    g.COLOR_GRID = colours_[7];
+    g.SHOW_NODEPATH = CBShowPath->isChecked();
+    g.FOLLOW_NODEPATH = CBFollowPath->isChecked();
+    g.SHOW_FLOOR = CBShowFloor->isChecked();
+    g.FLAGS_ONCE = runOnce_->isChecked();
+    bool* copy[7] = {&g.AUTOCOPY_X,   &g.AUTOCOPY_Y,   &g.AUTOCOPY_Z,  &g.AUTOCOPY_PCH,
+                     &g.AUTOCOPY_ROL, &g.AUTOCOPY_YAW, &g.AUTOCOPY_FWD};
+    for (size_t i = 0; i < 7; ++i)
+        *copy[i] = autoCopy_[i]->isChecked();
+    accept();
+}
+
+void TOptions::CancelClick() {
+    if (FirstRun) {
+        terminateRequested_ = true;
+        QCoreApplication::quit();
+    }
+    reject();
 }
 
 } // namespace vorlin

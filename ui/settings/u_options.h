@@ -4,7 +4,18 @@
 // when its file exists.
 #pragma once
 
+#include <QDialog>
 #include <QString>
+#include <array>
+
+#include "settings/GlobalVars.h"
+
+class QCheckBox;
+class QFrame;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
 
 namespace vorlin {
 
@@ -19,5 +30,53 @@ void SaveExitSettings();
 // The files behind the two stores.
 QString SettingsFilePath();
 QString LevelEditorFilePath();
+
+// The dialog in which the user edits the preferences. It edits copies: the settings change,
+// and are stored, only when the user confirms.
+class TOptions : public QDialog {
+    Q_OBJECT
+public:
+    explicit TOptions(QWidget* parent = nullptr);
+
+    // Fills the dialog from the settings and shows it modally; on OK takes the values over,
+    // stores them and returns true.
+    bool ShowOptions();
+    // Cancel was pressed while no settings existed yet: the program should end.
+    bool TerminateRequested() const { return terminateRequested_; }
+    // The working colours, in the order of the colour list.
+    const std::array<TColor, 8>& WorkingColours() const { return colours_; }
+
+private:
+    void Fill();
+    void ShowSwatch();
+    void EditColour();
+    void Browse(QLineEdit* field, const QString& filter);
+    void OkClick();
+    void CancelClick();
+    // Checks a number field; on failure shows the warning and moves the focus there.
+    bool CheckNumber(QLineEdit* field, bool isFloat, const char* message);
+
+    QLineEdit* EBJKGOB;
+    QLineEdit* EBMOTSGOB;
+    QFrame* PColor;
+    QListWidget* LBColor;
+    QLineEdit* EBNOF;
+    QLineEdit* EBFPS;
+    QLineEdit* EBFBE;
+    QLineEdit* EBSTEP;
+    QRadioButton* runOnce_;
+    QRadioButton* looping_;
+    std::array<QCheckBox*, 7> autoCopy_{};
+    QCheckBox* CBShowPath;
+    QCheckBox* CBFollowPath;
+    QCheckBox* CBShowFloor;
+    QPushButton* BNCancel;
+    std::array<TColor, 8> colours_{};
+    bool terminateRequested_ = false;
+};
+
+// Colours of the settings are 0x00BBGGRR.
+QColor ToQColor(TColor c);
+TColor FromQColor(const QColor& c);
 
 } // namespace vorlin

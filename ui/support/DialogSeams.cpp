@@ -1,7 +1,12 @@
 #include "support/DialogSeams.h"
 
 #include <QApplication>
+#include <QColorDialog>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
 #include <QMessageBox>
+#include <QUrl>
 #include <utility>
 
 #include "support/misc_utils.h"
@@ -103,6 +108,64 @@ int ShowMessageBox(QWidget* parent, const QString& text, const QString& caption,
     QMessageBox box(IconFor(flags), caption, text, set.buttons, parent);
     box.setDefaultButton((flags & MB_DEFBUTTON2) ? SecondButton(flags) : set.first);
     return ResultOf(box.exec());
+}
+
+namespace {
+
+FileDialogHandler& FileHandler() {
+    static FileDialogHandler handler;
+    return handler;
+}
+ColorDialogHandler& ColorHandler() {
+    static ColorDialogHandler handler;
+    return handler;
+}
+UrlHandler& Urls() {
+    static UrlHandler handler;
+    return handler;
+}
+
+} // namespace
+
+FileDialogHandler SetFileDialogHandler(FileDialogHandler handler) {
+    return std::exchange(FileHandler(), std::move(handler));
+}
+
+std::optional<QString> AskFileName(QWidget* parent, const FileDialogRequest& request) {
+    if (FileHandler()) return FileHandler()(request);
+    QFileDialog dialog(parent, request.caption, request.initialPath, request.filter);
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    if (request.kind == FileDialogRequest::Save) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setDefaultSuffix(request.defaultSuffix);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().first();
+}
+
+ColorDialogHandler SetColorDialogHandler(ColorDialogHandler handler) {
+    return std::exchange(ColorHandler(), std::move(handler));
+}
+
+std::optional<QColor> AskColor(QWidget* parent, const QColor& initial) {
+    if (ColorHandler()) return ColorHandler()(initial);
+    QColor c = QColorDialog::getColor(initial, parent);
+    if (!c.isValid()) return std::nullopt;
+    return c;
+}
+
+UrlHandler SetUrlHandler(UrlHandler handler) { return std::exchange(Urls(), std::move(handler)); }
+
+void OpenUrl(const QString& url) {
+    if (Urls()) {
+        Urls()(url);
+        return;
+    }
+    QDesktopServices::openUrl(QUrl::fromUserInput(url, QDir::currentPath(), QUrl::AssumeLocalFile));
 }
 
 } // namespace vorlin

@@ -1,0 +1,469 @@
+// The main window and the start-up sequence, driven through their controls; every modal
+// question is answered through the dialog seams.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include "app/vorlin_app.h"
+#include "app/vorlinform.h"
+#include "key/u_key.h"
+#include "model/u_3dos.h"
+#include "settings/GlobalVars.h"
+#include "settings/u_options.h"
+#include "support/DialogSeams.h"
+#include "support/fixtures.h"
+
+using namespace vorlin;
+
+namespace {
+
+struct Box {
+    QString text, caption;
+    unsigned flags;
+};
+
+// A model of two roots: ROOT (no mesh) and LONE, whose triangle faces the front view's eye.
+const char* kModel = "SECTION: MODELRESOURCE\nMATERIALS 0\n"
+                     "SECTION: GEOMETRYDEF\nRADIUS 1\nINSERT OFFSET 0 0 0\nGEOSETS 1\nGEOSET 0\n"
+                     "MESHES 1\nMESH 0\nNAME tri\nVERTICES 3\n0: -0.5 0 -0.5\n1: 0.5 0 -0.5\n"
+                     "2: 0 0 0.5\nTEXTURE VERTICES 0\nFACES 1\n0: 0 0x0 4 3 0 0 3 0,0 2,0 1,0\n"
+                     "SECTION: HIERARCHYDEF\nHIERARCHY NODES 2\n"
+                     "0: 0x0 0x1 -1 -1 -1 -1 0 0 0 0 0 0 0 0 0 0 root\n"
+                     "1: 0x0 0x1 0 -1 -1 -1 0 0 0 0 0 0 0 0 0 0 lone\n";
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> config_;
+    std::unique_ptr<test::TempDir> files_;
+    std::vector<Box> boxes_;
+    int answer_ = IDOK;
+
+    QString Store() const { return config_->filePath("Brennick/Vorlin06.conf"); }
+    void MakeStore(const QString& text = "[General]\n") {
+        QDir().mkpath(config_->filePath("Brennick"));
+        QFile f(Store());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(text.toUtf8());
+    }
+    QString Write(const std::string& relative, const std::string& bytes) {
+        return QString::fromStdString(files_->write(relative, bytes));
+    }
+    // Runs body once the next modal dialog is up. Should body stop early on a failed check,
+    // the dialog is closed anyway, so that the test fails instead of waiting for a person.
+    void WhenModal(std::function<void(QWidget*)> body) {
+        QTimer::singleShot(0, this, [body] {
+            QTRY_VERIFY(QApplication::activeModalWidget() != nullptr);
+            QPointer<QWidget> dialog = QApplication::activeModalWidget();
+            body(dialog);
+            if (dialog && dialog->isVisible()) {
+                QTest::qFail("the dialog was left open", __FILE__, __LINE__);
+                if (auto* d = qobject_cast<QDialog*>(dialog.data())) d->reject();
+            }
+        });
+    }
+    template <typename T> static T* Get(QObject* parent, const char* name) {
+        T* c = parent->findChild<T*>(name);
+        if (!c) qFatal("no control %s", name);
+        return c;
+    }
+
+private slots:
+    void init() {
+        config_ = std::make_unique<QTemporaryDir>();
+        files_ = std::make_unique<test::TempDir>();
+        qputenv("XDG_CONFIG_HOME", config_->path().toLocal8Bit());
+        AssignDefaults();
+        ProjectDir.clear();
+        FirstRun = false;
+        boxes_.clear();
+        answer_ = IDOK;
+        SetMessageBoxHandler([this](const QString& text, const QString& caption, unsigned flags) {
+            boxes_.push_back({text, caption, flags});
+            return answer_;
+        });
+    }
+    void cleanup() {
+        SetMessageBoxHandler({});
+        SetFileDialogHandler({});
+        SetColorDialogHandler({});
+        AssignDefaults();
+        ProjectDir.clear();
+    }
+
+    // ---- first run ----
+
+    void firstRunOkWritesTheSettings() {
+        LoadSettings();
+        QVERIFY(FirstRun);
+        WhenModal([](QWidget* dialog) {
+            QCOMPARE(dialog->windowTitle(), QString("Options"));
+            QCOMPARE(dialog->focusWidget(), Get<QPushButton>(dialog, "BNCancel"));
+            Get<QLineEdit>(dialog, "EBNOF")->setText("55");
+            Get<QPushButton>(dialog, "BNOK")->click();
+        });
+        TVorlinApp app;
+        QVERIFY(app.Started());
+        QVERIFY(!FirstRun);
+        QVERIFY(QFile::exists(Store()));
+        QCOMPARE(Settings.DEFAULT_NUMFRAMES, 55);
+    }
+
+    void firstRunCancelEndsWithoutWriting() {
+        LoadSettings();
+        WhenModal([](QWidget* dialog) { Get<QPushButton>(dialog, "BNCancel")->click(); });
+        TVorlinApp app;
+        QVERIFY(!app.Started());
+        QVERIFY(!QFile::exists(Store()));
+    }
+
+    void firstRunCloseBoxKeepsTheProgramRunning() {
+        LoadSettings();
+        WhenModal([](QWidget* dialog) { dialog->close(); });
+        TVorlinApp app;
+        QVERIFY(app.Started());
+        QVERIFY(FirstRun);
+        SaveExitSettings();
+        QVERIFY(!QFile::exists(Store())); // the dialog opens again at the next start
+    }
+
+    // ---- options ----
+
+    void optionsChecksInOrder() {
+        TOptions options;
+        auto fail = [&](const char* field, const char* value, const char* message) {
+            boxes_.clear();
+            WhenModal([=, this](QWidget* dialog) {
+                Get<QLineEdit>(dialog, "EBJKGOB")->setText("");
+                Get<QLineEdit>(dialog, "EBMOTSGOB")->setText("");
+                Get<QLineEdit>(dialog, field)->setText(value);
+                Get<QPushButton>(dialog, "BNOK")->click();
+                QVERIFY(dialog->isVisible()); // still open
+                QCOMPARE(dialog->focusWidget(), Get<QLineEdit>(dialog, field));
+                Get<QPushButton>(dialog, "BNCancel")->click();
+            });
+            QVERIFY(!options.ShowOptions());
+            QCOMPARE(int(boxes_.size()), 1);
+            QCOMPARE(boxes_[0].text, QString(message));
+            QCOMPARE(boxes_[0].caption, QString("Warning"));
+            QCOMPARE(boxes_[0].flags, MB_OK | MB_ICONWARNING);
+        };
+        fail("EBNOF", "ten", "Number of frames is not a valid number");
+        fail("EBFPS", "abc", "Frames per second is not a valid number");
+        fail("EBFBE", "1.5", "Frames between entries is not a valid number");
+        fail("EBSTEP", "0,5", "Move step is not a valid number");
+        fail("EBSTEP", "", "Move step is not a valid number"); // an empty field is no number
+        QCOMPARE(Settings.DEFAULT_FRAMERATE, 15);
+        QCOMPARE(Settings.MOVE_STEP, 0.01);
+    }
+
+    void optionsMissingContainerAndTakeOver() {
+        TOptions options;
+        const QString missing = files_->file("none.gob").c_str();
+        answer_ = IDNO;
+        WhenModal([=, this](QWidget* dialog) {
+            QCOMPARE(Get<QLineEdit>(dialog, "EBSTEP")->text(), QString("0.01"));
+            Get<QLineEdit>(dialog, "EBJKGOB")->setText(missing);
+            Get<QLineEdit>(dialog, "EBFPS")->setText("30");
+            Get<QPushButton>(dialog, "BNOK")->click();
+            QVERIFY(dialog->isVisible());
+            QCOMPARE(Get<QLineEdit>(dialog, "EBJKGOB")->text(), missing); // fields as typed
+            answer_ = IDYES;
+            Get<QCheckBox>(dialog, "CBShowFloor")->setChecked(true);
+            Get<QLineEdit>(dialog, "EBSTEP")->setText("0.25");
+            Get<QPushButton>(dialog, "BNOK")->click();
+        });
+        QVERIFY(options.ShowOptions());
+        QCOMPARE(boxes_.size(), size_t(2));
+        QCOMPARE(boxes_[0].text, missing + " does no exist, continue?");
+        QCOMPARE(boxes_[0].caption, QString("Options Warning"));
+        QCOMPARE(Settings.JKGOB, missing.toStdString());
+        QCOMPARE(Settings.DEFAULT_FRAMERATE, 30);
+        QCOMPARE(Settings.MOVE_STEP, 0.25);
+        QVERIFY(Settings.SHOW_FLOOR);
+        QVERIFY(QFile::exists(Store()));
+    }
+
+    void optionsColourEditCancelled() {
+        TOptions options;
+        SetColorDialogHandler([](const QColor&) { return std::optional<QColor>(QColor(1, 2, 3)); });
+        WhenModal([](QWidget* dialog) {
+            Get<QPushButton>(dialog, "BNEdit")->click();
+            Get<QPushButton>(dialog, "BNCancel")->click();
+        });
+        QVERIFY(!options.ShowOptions());
+        QCOMPARE(Settings.COLOR_BACKGROUND, TColor(0));
+        WhenModal([&](QWidget* dialog) {
+            QCOMPARE(options.WorkingColours()[0], TColor(0)); // the old colour again
+            Get<QPushButton>(dialog, "BNEdit")->click();
+            Get<QPushButton>(dialog, "BNOK")->click();
+        });
+        QVERIFY(options.ShowOptions());
+        QCOMPARE(Settings.COLOR_BACKGROUND, TColor(0x030201));
+    }
+
+    // ---- window geometry ----
+
+    void geometryRules() {
+        Settings.VORLIN_WIDTH = 500;
+        Settings.VORLIN_LEFT = 5000;
+        TVorlinForm form;
+        QCOMPARE(form.width(), 660);
+        QCOMPARE(Settings.VORLIN_WIDTH, 660);
+        const int screen = QGuiApplication::primaryScreen()->geometry().width();
+        QCOMPARE(form.pos().x(), screen - 660);
+    }
+
+    void maximisedCloseKeepsTheRestoredBounds() {
+        Settings.VORLIN_LEFT = 10;
+        Settings.VORLIN_TOP = 20;
+        Settings.VORLIN_WIDTH = 700;
+        TVorlinForm form;
+        form.showMaximized();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTRY_VERIFY(form.isMaximized());
+        QVERIFY(form.close());
+        QVERIFY(Settings.WINDOW_MAXIMIZED);
+        QCOMPARE(Settings.VORLIN_LEFT, 10);
+        QCOMPARE(Settings.VORLIN_WIDTH, 700);
+    }
+
+    // ---- loading, recent lists, enabling ----
+
+    void recentListRules() {
+        TVorlinForm form;
+        std::vector<QString> paths;
+        for (const char* name : {"a.3do", "b.3do", "A.3DO", "c.3do", "d.3do", "e.3do"})
+            paths.push_back(Write(name, kModel));
+        form.Load3DO(paths[0]);
+        form.Load3DO(paths[1]);
+        form.Load3DO(paths[0]);
+        QCOMPARE(Settings.RECENT_3DO[0], paths[0].toStdString());
+        QCOMPARE(Settings.RECENT_3DO[1], paths[1].toStdString());
+        QVERIFY(Settings.RECENT_3DO[2].empty());
+        form.Load3DO(paths[2]); // another case: another entry
+        QCOMPARE(Settings.RECENT_3DO[2], paths[1].toStdString());
+        for (int i = 3; i < 6; ++i)
+            form.Load3DO(paths[size_t(i)]);
+        QCOMPARE(Settings.RECENT_3DO[0], paths[5].toStdString());
+        QCOMPARE(Settings.RECENT_3DO[4], paths[0].toStdString());
+        for (int i = 0; i < 5; ++i)
+            QVERIFY(Settings.RECENT_3DO[size_t(i)] != paths[1].toStdString()); // pushed out
+        auto* reopen = Get<QMenu>(&form, "Reopen3DO1");
+        QCOMPARE(reopen->actions().size(), 5);
+        QCOMPARE(reopen->actions()[0]->text(), paths[5]);
+    }
+
+    void reopenKEYWaitsForAModel() {
+        Settings.RECENT_KEY[0] = "/somewhere/walk.key";
+        TVorlinForm form;
+        QVERIFY(!Get<QMenu>(&form, "ReopenKEY1")->isEnabled());
+        form.Load3DO(Write("m.3do", kModel));
+        QVERIFY(Get<QMenu>(&form, "ReopenKEY1")->isEnabled());
+    }
+
+    void enablingAfterAModelAndAKEY() {
+        TVorlinForm form;
+        for (const char* name : {"SetCMP1", "NewKEY1", "OpenKEY1", "SaveKEY1"})
+            QVERIFY(!Get<QAction>(&form, name)->isEnabled());
+        QVERIFY(Get<QAction>(&form, "Open3DO1")->isEnabled());
+        QVERIFY(!Get<QToolButton>(&form, "BNTextured")->isEnabled());
+        form.Load3DO(Write("m.3do", kModel));
+        for (const char* name : {"SetCMP1", "NewKEY1", "OpenKEY1"})
+            QVERIFY(Get<QAction>(&form, name)->isEnabled());
+        QVERIFY(!Get<QAction>(&form, "SaveKEY1")->isEnabled());
+        QVERIFY(Get<QMenu>(&form, "View1")->isEnabled());
+        QVERIFY(!Get<QMenu>(&form, "EditKey1")->isEnabled());
+        QVERIFY(Get<QToolButton>(&form, "BNTextured")->isChecked()); // the first model textured
+        QVERIFY(Get<QLabel>(&form, "STM")->isEnabled());
+        QVERIFY(!Get<QToolButton>(&form, "BNPlay")->isEnabled());
+        QCOMPARE(Get<QLabel>(&form, "PL3DO")->text(), QString("3DO: m.3do"));
+        QCOMPARE(Get<QLabel>(&form, "PLKEY")->text(), QString("KEY: <click to load>"));
+        auto* tree = Get<QTreeWidget>(&form, "TV3DO");
+        QCOMPARE(tree->topLevelItemCount(), 2);
+        QCOMPARE(tree->topLevelItem(1)->text(0), QString("lone"));
+
+        std::string key = "SECTION: HEADER\nFRAMES 30\nSECTION: KEYFRAME NODES\nNODES 2\nNODE 0\n"
+                          "MESH NAME ROOT\nENTRIES 1\n0: 0 0x0 0 0 0 0 0 0\n0 0 0 0 0 0\nNODE 1\n"
+                          "MESH NAME LONE\nENTRIES 2\n0: 0 0x1 1.5 0 0 0 0 0\n0 0 0 0 0 0\n"
+                          "1: 10 0x0 2 0 0 0 0 0\n0 0 0 0 0 0\n";
+        form.LoadKEY(Write("walk.key", key));
+        QVERIFY(Get<QAction>(&form, "SaveKEY1")->isEnabled());
+        QVERIFY(Get<QMenu>(&form, "EditKey1")->isEnabled());
+        QVERIFY(Get<QToolButton>(&form, "BNEdit")->isChecked());
+        QVERIFY(Get<QToolButton>(&form, "BNXAxis")->isChecked());
+        QVERIFY(Get<QToolButton>(&form, "BNRotate")->isChecked());
+        QVERIFY(Get<QToolButton>(&form, "BNPlay")->isEnabled());
+        QCOMPARE(Get<QScrollBar>(&form, "SBFrame")->maximum(), 29);
+        QCOMPARE(Get<QLabel>(&form, "LBFrame")->text(), QString("0/29"));
+        QCOMPARE(Get<QLabel>(&form, "PLKEY")->text(), QString("KEY: walk.key"));
+        QCOMPARE(form.PanelText(1), QString("Entry 0"));
+        // Frame 4 poses node LONE at x 1.5 (its entry's rate is 0); the pose text names node 0.
+        form.ShowFrame(4);
+        QCOMPARE(form.Model->HNodes[1].CurX, 1.5);
+        QCOMPARE(form.PanelText(3), QString("X: 0.00      Y: 0.00      Z: 0.00      Pitch: 0.00      "
+                                            "Roll: 0.00      Yaw: 0.00    "));
+        QCOMPARE(Get<QLabel>(&form, "LBFrame")->text(), QString("4/29"));
+    }
+
+    void failedLoadsLeaveAConsistentWindow() {
+        TVorlinForm form;
+        form.Load3DO(Write("m.3do", kModel));
+        form.Command([&] { form.Load3DO(files_->file("gone.3do").c_str()); });
+        QCOMPARE(boxes_.size(), size_t(1));
+        QCOMPARE(boxes_[0].text, QString("File not found"));
+        QVERIFY(form.Model == nullptr);
+        QCOMPARE(Get<QTreeWidget>(&form, "TV3DO")->topLevelItemCount(), 0);
+        QCOMPARE(Get<QLabel>(&form, "PL3DO")->text(), QString("3DO: <click to load>"));
+        QCOMPARE(Settings.RECENT_3DO[0], files_->file("m.3do")); // not entered
+        form.ShowFrame(3); // nothing to show, and no failure
+    }
+
+    void projectDirFromTheModelsFolder() {
+        TVorlinForm form;
+        form.Load3DO(Write("Game/3DO/ky.3do", kModel));
+        QCOMPARE(ProjectDir, files_->file("Game") + "/");
+        form.Load3DO(Write("Work/ky.3do", kModel));
+        QCOMPARE(ProjectDir, files_->file("Work") + "/");
+        std::string gob = files_->write("res2.gob", test::BuildGob({{"3do\\ky.3do", kModel}}));
+        form.Load3DO(QString::fromStdString(gob + ">3do\\ky.3do"));
+        QCOMPARE(ProjectDir, std::string());
+    }
+
+    // ---- closing ----
+
+    void closeQuestion() {
+        {
+            TVorlinForm form;
+            form.Load3DO(Write("m.3do", kModel));
+            form.CreateNewKEY();
+            QCOMPARE(form.KeyFile->Nodes.Count(), 2);
+            answer_ = IDNO;
+            QVERIFY(form.close()); // a new KEY always asks
+            QCOMPARE(boxes_.size(), size_t(1));
+            QCOMPARE(boxes_[0].text, QString("Save changes to Untitled.key?"));
+            QCOMPARE(boxes_[0].caption, QString("Confirm"));
+            QCOMPARE(boxes_[0].flags, MB_YESNOCANCEL | MB_ICONQUESTION);
+        }
+        boxes_.clear();
+        {
+            TVorlinForm form;
+            TKEYFile doc;
+            std::string path = files_->file("same.key");
+            doc.Name = "same.key";
+            doc.FullName = path;
+            doc.SaveToFile(path);
+            form.LoadKEY(QString::fromStdString(path));
+            QVERIFY(form.close()); // equal to its file: no question
+            QVERIFY(boxes_.empty());
+        }
+        {
+            TVorlinForm form;
+            form.Load3DO(Write("m.3do", kModel));
+            form.CreateNewKEY();
+            form.SetPlayMode();
+            QVERIFY(form.Timer()->isActive());
+            answer_ = IDCANCEL;
+            QVERIFY(!form.close());
+            QVERIFY(form.Timer()->isActive()); // playback goes on
+            QVERIFY(Get<QToolButton>(&form, "BNPlay")->isChecked());
+            // Yes saves through the save dialog.
+            answer_ = IDYES;
+            const std::string saved = files_->file("saved.key");
+            SetFileDialogHandler([&](const FileDialogRequest& r) {
+                [&] { QCOMPARE(r.caption, QString("Save As KEY File")); }();
+                return std::optional<QString>(QString::fromStdString(saved));
+            });
+            QVERIFY(form.close());
+            QVERIFY(test::ReadAll(saved).rfind("# KEYFRAME saved.key created by Vorlin 0.6", 0) == 0);
+        }
+    }
+
+    void newKEYSpacing() {
+        TVorlinForm form;
+        form.Load3DO(Write("m.3do", kModel));
+        Settings.DEFAULT_NUMFRAMES = 30;
+        Settings.DEFAULT_FRAMEGAP = 10;
+        form.CreateNewKEY();
+        const TKEYEntries& e = form.KeyFile->Nodes[1].Entries;
+        QCOMPARE(e.Count(), 4);
+        QCOMPARE(e[3].Frame, 29);
+        QCOMPARE(form.KeyFile->Joints, 2);
+        Settings.DEFAULT_NUMFRAMES = 4;
+        Settings.DEFAULT_FRAMEGAP = 1;
+        form.CreateNewKEY();
+        QCOMPARE(form.KeyFile->Nodes[0].Entries.Count(), 5);
+        QCOMPARE(form.KeyFile->Nodes[0].Entries[4].Frame, 3);
+        Settings.DEFAULT_FRAMEGAP = 0; // no division: one entry per node
+        form.CreateNewKEY();
+        QCOMPARE(form.KeyFile->Nodes[0].Entries.Count(), 1);
+    }
+
+    void playbackStepsAndWraps() {
+        TVorlinForm form;
+        form.Load3DO(Write("m.3do", kModel));
+        Settings.DEFAULT_NUMFRAMES = 3;
+        form.CreateNewKEY();
+        form.KeyFile->FPS = 30;
+        form.SetPlayMode();
+        QCOMPARE(form.Timer()->interval(), 33);
+        auto* slider = Get<QScrollBar>(&form, "SBFrame");
+        std::vector<int> shown;
+        for (int i = 0; i < 4; ++i) {
+            QMetaObject::invokeMethod(form.Timer(), "timeout", Qt::DirectConnection);
+            shown.push_back(slider->value());
+        }
+        QCOMPARE(shown, (std::vector<int>{1, 2, 0, 1}));
+        form.SetEditMode();
+        QVERIFY(!form.Timer()->isActive());
+        QVERIFY(Get<QToolButton>(&form, "BNEdit")->isChecked());
+    }
+
+    // ---- the program itself ----
+
+    void screenshotShowsTheModel() {
+        MakeStore("[General]\nCOLOR_WIREFRAME=65280\nCOLOR_SELECTED=255\n");
+        const QString model = Write("shot/m.3do", kModel);
+        const QString png = QString::fromStdString(files_->file("shot.png"));
+        for (bool wire : {true, false}) {
+            QProcess p;
+            QStringList args{"--screenshot", png, model};
+            if (wire) args.insert(0, "--wireframe");
+            p.start(VORLIN_EXE, args);
+            QVERIFY(p.waitForFinished(60000));
+            QCOMPARE(p.exitCode(), 0);
+            QImage img(png);
+            QVERIFY(!img.isNull());
+            int green = 0, white = 0;
+            for (int y = 0; y < img.height(); ++y)
+                for (int x = 200; x < img.width(); ++x) { // the view, right of the node panel
+                    QRgb c = img.pixel(x, y);
+                    if (c == qRgb(0, 255, 0)) ++green;
+                    if (c == qRgb(255, 255, 255)) ++white;
+                }
+            if (wire) {
+                QVERIFY2(green > 50, "the wireframe colour outlines the unselected mesh");
+            } else {
+                QCOMPARE(green, 0); // textured: only the selected subtree is outlined
+                QVERIFY2(white > 500, "the face is filled (white: it has no material)");
+            }
+        }
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "test_mainwindow.moc"

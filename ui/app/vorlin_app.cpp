@@ -1,0 +1,45 @@
+#include "app/vorlin_app.h"
+
+#include "app/vorlinform.h"
+#include "dialogs/about_form.h"
+#include "dialogs/progress_form.h"
+#include "render/ogl_PRender.h"
+#include "settings/GlobalVars.h"
+#include "settings/u_options.h"
+#include "support/U_msgForm.h"
+
+// Resources compiled into a static library are registered by name, outside any namespace.
+static void InitIconResources() { Q_INIT_RESOURCE(icons); }
+
+namespace vorlin {
+
+TVorlinApp::TVorlinApp() {
+    InitIconResources();
+    MainForm = std::make_unique<TVorlinForm>();
+    MsgForm = std::make_unique<TMsgForm>();
+    sink_ = std::make_unique<QtMessageSink>(MsgForm.get());
+    SetMessageSink(sink_.get());
+    Options = std::make_unique<TOptions>(MainForm.get());
+    if (FirstRun) {
+        Options->ShowOptions();
+        started_ = !Options->TerminateRequested();
+    }
+    About = std::make_unique<TAboutForm>(MainForm.get());
+    Progress = std::make_unique<TProgressForm>(MainForm.get());
+    MainForm->Options = Options.get();
+    MainForm->About = About.get();
+    MainForm->Progress = Progress.get();
+}
+
+TVorlinApp::~TVorlinApp() {
+    // The renderer's textures belong to the view's context: release them while it exists.
+    MainForm->Renderer.reset();
+    SetMessageSink(nullptr);
+}
+
+void TVorlinApp::Show(const QStringList& commandLine) {
+    MainForm->CommandLine = commandLine;
+    MainForm->show();
+}
+
+} // namespace vorlin

@@ -1,0 +1,39 @@
+// The editor's windows, created once each in their start-up order.
+#pragma once
+
+#include <QStringList>
+#include <memory>
+
+namespace vorlin {
+
+class QtMessageSink;
+class TAboutForm;
+class TMsgForm;
+class TOptions;
+class TProgressForm;
+class TVorlinForm;
+
+class TVorlinApp {
+public:
+    // Creates the windows: the main window, the message log, the options dialog (which opens
+    // at once when no settings exist yet), the about box and the progress window.
+    TVorlinApp();
+    ~TVorlinApp();
+
+    // False when the user cancelled the first-run options: the program ends at once.
+    bool Started() const { return started_; }
+    // Shows the main window; the files of the command line load once it is on screen.
+    void Show(const QStringList& commandLine);
+
+    std::unique_ptr<TVorlinForm> MainForm;
+    std::unique_ptr<TMsgForm> MsgForm;
+    std::unique_ptr<TOptions> Options;
+    std::unique_ptr<TAboutForm> About;
+    std::unique_ptr<TProgressForm> Progress;
+
+private:
+    std::unique_ptr<QtMessageSink> sink_;
+    bool started_ = true;
+};
+
+} // namespace vorlin
