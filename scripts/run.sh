@@ -8,6 +8,6 @@ args=()
 sample=data/sample
 if [ $# -eq 0 ] && [ -f "$sample/3do/sample.3do" ]; then
     args=("$sample/3do/sample.3do")
-    for k in "$sample"/3do/key/*.key; do [ -f "$k" ] && args+=("$k") && break; done
+    args+=("$sample/3do/key/walk.key")
 fi
 exec build/app/vorlin "${args[@]}" "$@"

@@ -9,7 +9,7 @@ packages=(
     libgl-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth fonts-dejavu-core
-    clang-format locales
+    clang-format locales python3
 )
 
 missing=()
