@@ -1,7 +1,9 @@
 #include "support/FileOperations.h"
 
 #include <algorithm>
+#include <ctime>
 #include <dirent.h>
+#include <unordered_map>
 #include <sys/stat.h>
 
 #include "settings/GlobalVars.h"
@@ -49,18 +51,92 @@ bool PathExists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0;
 }
 
+// The names of one folder, by their upper-case form. A folder's modification time changes
+// whenever an entry is added, removed or renamed, so a listing stays good while that time does.
+// Time stamps are coarse on some file systems, and a listing taken within a moment of the
+// folder's last change could miss a change in the same tick: such a listing is not kept.
+struct FolderListing {
+    int64_t mtimeNs = 0;
+    std::unordered_map<std::string, std::string> names; // upper case -> first in name order
+};
+
+std::unordered_map<std::string, FolderListing>& ListingCache() {
+    static std::unordered_map<std::string, FolderListing> cache;
+    return cache;
+}
+
+constexpr int64_t kSettledNs = 2'000'000'000;
+
+int64_t NowNs() {
+    timespec ts;
+    ::clock_gettime(CLOCK_REALTIME, &ts);
+    return int64_t(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
 // The entry of folder whose name equals name ignoring case; the first in name order when
 // several do, so the answer does not depend on the order the folder lists them in.
 std::string MatchInFolder(const std::string& folder, const std::string& name) {
-    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (!dir) return {};
-    std::string best;
-    while (dirent* e = ::readdir(dir)) {
-        std::string_view entry(e->d_name);
-        if (SameText(entry, name) && (best.empty() || entry < best)) best.assign(entry);
+    const std::string dirPath = folder.empty() ? "." : folder;
+    struct stat st;
+    if (::stat(dirPath.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return {};
+    const int64_t mtime = int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    auto& cache = ListingCache();
+    auto it = cache.find(dirPath);
+    if (it == cache.end() || it->second.mtimeNs != mtime) {
+        FolderListing listing;
+        listing.mtimeNs = mtime;
+        DIR* dir = ::opendir(dirPath.c_str());
+        if (!dir) return {};
+        while (dirent* e = ::readdir(dir)) {
+            std::string entry(e->d_name);
+            auto [slot, added] = listing.names.emplace(UpperCase(entry), entry);
+            if (!added && entry < slot->second) slot->second = entry;
+        }
+        ::closedir(dir);
+        if (it != cache.end()) cache.erase(it);
+        if (NowNs() - mtime < kSettledNs) {
+            auto found = listing.names.find(UpperCase(name));
+            return found == listing.names.end() ? std::string() : found->second;
+        }
+        if (cache.size() > 256) cache.clear(); // bounded; listings are read again on demand
+        it = cache.emplace(dirPath, std::move(listing)).first;
     }
-    ::closedir(dir);
-    return best;
+    auto found = it->second.names.find(UpperCase(name));
+    return found == it->second.names.end() ? std::string() : found->second;
+}
+
+bool IsDirectory(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Splits at the last separator: the folder (with its separator; "/" for the root) and the name.
+void SplitLast(const std::string& path, std::string& folder, std::string& name) {
+    size_t cut = path.find_last_of("/\\");
+    folder = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+    name = cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+// The folder that exists for path, its components matched ignoring case where the exact ones
+// do not exist. The result ends with "/", or is empty for the current folder.
+bool FindDiskFolder(std::string path, std::string& resolved) {
+    while (path.size() > 1 && (path.back() == '/' || path.back() == '\\'))
+        path.pop_back();
+    if (path.empty() || path == ".") {
+        resolved.clear();
+        return true;
+    }
+    if (IsDirectory(path)) {
+        resolved = path == "/" ? path : path + "/";
+        return true;
+    }
+    std::string parent, name, base;
+    SplitLast(path, parent, name);
+    if (!FindDiskFolder(parent, base)) return false;
+    std::string match = MatchInFolder(base, name);
+    if (match.empty() || !IsDirectory(base + match)) return false;
+    resolved = base + match + "/";
+    return true;
 }
 
 } // namespace
@@ -68,28 +144,12 @@ std::string MatchInFolder(const std::string& folder, const std::string& name) {
 std::string FindDiskPath(const std::string& path) {
     if (path.empty()) return {};
     if (DiskFileExists(path)) return path;
-    // Walk the components, keeping those that exist and matching the others ignoring case.
-    std::string resolved;
-    size_t i = 0;
-    if (path[0] == '/') {
-        resolved = "/";
-        i = 1;
-    }
-    while (i < path.size()) {
-        size_t next = path.find_first_of("/\\", i);
-        std::string part = path.substr(i, next == std::string::npos ? std::string::npos : next - i);
-        i = next == std::string::npos ? path.size() : next + 1;
-        if (part.empty() || part == ".") continue;
-        std::string candidate = resolved + part;
-        if (!PathExists(candidate)) {
-            std::string match = MatchInFolder(resolved, part);
-            if (match.empty()) return {};
-            candidate = resolved + match;
-        }
-        resolved = candidate;
-        if (i < path.size()) resolved += '/';
-    }
-    return DiskFileExists(resolved) ? resolved : std::string();
+    std::string parent, name, folder;
+    SplitLast(path, parent, name);
+    if (name.empty() || !FindDiskFolder(parent, folder)) return {};
+    std::string match = MatchInFolder(folder, name);
+    if (match.empty()) return {};
+    return DiskFileExists(folder + match) ? folder + match : std::string();
 }
 
 int ContainerKind(const std::string& path) {

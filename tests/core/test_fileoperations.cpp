@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <sys/time.h>
+
 #include "settings/GlobalVars.h"
 #include "support/Containers.h"
 #include "support/FileOperations.h"
@@ -164,4 +167,22 @@ TEST_F(FileOps, DiskPlacesMatchNamesIgnoringCase) {
     auto pf = ProjectFile("MAT/KyBody.mat");
     ASSERT_NE(pf, nullptr);
     EXPECT_EQ(ProjectFile("mat/none.mat"), nullptr);
+}
+
+TEST_F(FileOps, FolderListingsFollowChangesOnDisk) {
+    // A settled project folder, whose listing is kept between lookups.
+    dir.write("Old/Mat/a.mat", "A");
+    struct timeval hourAgo[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+    for (const char* folder : {"Old", "Old/Mat"})
+        ::utimes(dir.file(folder).c_str(), hourAgo);
+    EXPECT_EQ(FindDiskPath(dir.file("old/mat/A.MAT")), dir.file("Old/Mat/a.mat"));
+    EXPECT_EQ(FindDiskPath(dir.file("old/mat/B.MAT")), "");
+    // A file added since is found at once, and one removed is no longer found.
+    dir.write("Old/Mat/b.mat", "B");
+    EXPECT_EQ(FindDiskPath(dir.file("old/mat/B.MAT")), dir.file("Old/Mat/b.mat"));
+    std::filesystem::remove(dir.file("Old/Mat/a.mat"));
+    EXPECT_EQ(FindDiskPath(dir.file("old/mat/A.MAT")), "");
+    // Of two names that differ only in case, the first in name order is taken.
+    dir.write("Old/Mat/B.MAT", "b");
+    EXPECT_EQ(FindDiskPath(dir.file("old/mat/b.Mat")), dir.file("Old/Mat/B.MAT"));
 }

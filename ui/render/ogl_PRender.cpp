@@ -217,17 +217,21 @@ void TOGLRenderer::LoadTextures(const std::vector<std::string>& names) {
 
 void TOGLRenderer::SelectTexture(int index) {
     TextureScaleU = TextureScaleV = 1;
+    GLuint name = 0;
     if (index >= 0 && index < int(Textures.size())) {
         const TOGLTexture& t = *Textures[size_t(index)].second;
         // A material without picture binds nothing, like an index outside the list.
         if (t.TextureName && t.Width > 0 && t.Height > 0) {
-            t.Bind();
+            name = t.TextureName;
             TextureScaleU = 1.0 / t.Width;
             TextureScaleV = 1.0 / t.Height;
-            return;
         }
     }
-    GL.glBindTexture(GL_TEXTURE_2D, 0);
+    // Binding is costly in the graphics library (it ends the batch of vertices), so a texture
+    // that is bound already is not bound again.
+    if (name == bound_) return;
+    GL.glBindTexture(GL_TEXTURE_2D, name);
+    bound_ = name;
 }
 
 void TOGLRenderer::DrawScene(const T3DO* model, const TKEYFile* key, bool textured) {
@@ -248,6 +252,7 @@ void TOGLRenderer::DrawScene(const T3DO* model, const TKEYFile* key, bool textur
         return &model->Meshes[n.Mesh];
     };
     if (textured) {
+        bound_ = kNoTexture;
         GL.glColor3ub(255, 255, 255);
         GL.glPolygonMode(GL_FRONT, GL_FILL);
         GL.glEnable(GL_TEXTURE_2D);

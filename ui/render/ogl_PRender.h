@@ -83,6 +83,8 @@ private:
     void ReadAspect();
     void MakeCurrent();
     TPaintBox* box_;
+    static constexpr unsigned kNoTexture = ~0u;
+    unsigned bound_ = kNoTexture; // the texture SelectTexture bound last during a frame
 };
 
 } // namespace vorlin
