@@ -31,18 +31,7 @@ public:
     bool Next(std::string& line) {
         while (!text_.Eof()) {
             text_.ReadLn(raw_);
-            size_t end = raw_.find('#');
-            if (end == std::string::npos) end = raw_.size();
-            size_t begin = 0;
-            while (begin < end && static_cast<unsigned char>(raw_[begin]) <= ' ')
-                ++begin;
-            while (end > begin && static_cast<unsigned char>(raw_[end - 1]) <= ' ')
-                --end;
-            if (begin == end) continue;
-            line.assign(raw_, begin, end - begin);
-            for (char& c : line)
-                if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-            return true;
+            if (SignificantLine(raw_, line)) return true;
         }
         return false;
     }

@@ -71,16 +71,7 @@ private:
                 return;
             }
             text_.ReadLn(raw_);
-            size_t end = raw_.find('#');
-            if (end == std::string::npos) end = raw_.size();
-            size_t begin = 0;
-            while (begin < end && static_cast<unsigned char>(raw_[begin]) <= ' ')
-                ++begin;
-            while (end > begin && static_cast<unsigned char>(raw_[end - 1]) <= ' ')
-                --end;
-            if (begin == end) continue;
-            line_ = UpperCase(std::string_view(raw_).substr(begin, end - begin));
-            break;
+            if (SignificantLine(raw_, line_)) break;
         }
         if (line_ == "END") {
             section_.clear();

@@ -449,6 +449,20 @@ int MsgBox(const std::string& text, const std::string& caption, unsigned flags) 
     return currentSink->Ask(text, caption, flags);
 }
 
+bool SignificantLine(std::string_view raw, std::string& line) {
+    size_t end = raw.find('#');
+    if (end == std::string_view::npos) end = raw.size();
+    size_t begin = 0;
+    while (begin < end && static_cast<unsigned char>(raw[begin]) <= ' ')
+        ++begin;
+    while (end > begin && static_cast<unsigned char>(raw[end - 1]) <= ' ')
+        --end;
+    line.assign(raw.substr(begin, end - begin));
+    for (char& c : line)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return !line.empty();
+}
+
 std::string UpperCase(std::string_view text) {
     std::string s(text);
     for (char& c : s)

@@ -126,6 +126,10 @@ std::string MessageLine(TMsgType kind, const std::string& text);
 void LogMessage(int kind, const std::string& text);
 int MsgBox(const std::string& text, const std::string& caption, unsigned flags);
 
+// The significant part of a line of the game's text formats: cut at the first "#", trimmed of
+// blanks and control characters, upper-cased. False (and line empty) when nothing is left.
+bool SignificantLine(std::string_view raw, std::string& line);
+
 // ASCII upper case (only a to z change), as the readers of the game's formats use it.
 std::string UpperCase(std::string_view text);
 bool SameText(std::string_view a, std::string_view b);

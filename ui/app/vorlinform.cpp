@@ -640,25 +640,24 @@ void TVorlinForm::AddRecent(std::array<std::string, 5>& list, const std::string&
     list[0] = path;
 }
 
-void TVorlinForm::BuildReopen3DOMenu() {
-    Reopen3DO1->clear();
-    for (const std::string& path : Settings.RECENT_3DO) {
+void TVorlinForm::FillReopenMenu(QMenu* menu, const std::array<std::string, 5>& list,
+                                 void (TVorlinForm::*load)(const QString&)) {
+    menu->clear();
+    for (const std::string& path : list) {
         if (path.empty()) continue;
         QString name = ToQ(path);
-        QAction* a = Reopen3DO1->addAction(name);
-        connect(a, &QAction::triggered, this, [this, name] { Command([this, name] { Load3DO(name); }); });
+        connect(menu->addAction(name), &QAction::triggered, this,
+                [this, name, load] { Command([this, name, load] { (this->*load)(name); }); });
     }
+}
+
+void TVorlinForm::BuildReopen3DOMenu() {
+    FillReopenMenu(Reopen3DO1, Settings.RECENT_3DO, &TVorlinForm::Load3DO);
     Reopen3DO1->setEnabled(!Reopen3DO1->actions().isEmpty());
 }
 
 void TVorlinForm::BuildReopenKEYMenu() {
-    ReopenKEY1->clear();
-    for (const std::string& path : Settings.RECENT_KEY) {
-        if (path.empty()) continue;
-        QString name = ToQ(path);
-        QAction* a = ReopenKEY1->addAction(name);
-        connect(a, &QAction::triggered, this, [this, name] { Command([this, name] { LoadKEY(name); }); });
-    }
+    FillReopenMenu(ReopenKEY1, Settings.RECENT_KEY, &TVorlinForm::LoadKEY);
     ReopenKEY1->setEnabled(!ReopenKEY1->actions().isEmpty() && Model != nullptr);
 }
 

@@ -104,6 +104,8 @@ private:
     bool SaveQuestion();
     void EnableAfterModel();
     void AddRecent(std::array<std::string, 5>& list, const std::string& path);
+    void FillReopenMenu(QMenu* menu, const std::array<std::string, 5>& list,
+                        void (TVorlinForm::*load)(const QString&));
     void Open3DOClick();
     void OpenKEYClick();
     void SetCMPClick();
