@@ -29,7 +29,8 @@ int main(int argc, char* argv[]) {
                                   "FILE");
     QCommandLineOption wireframe("wireframe", "With --screenshot: draw the model as wireframe.");
     parser.addOptions({screenshot, wireframe});
-    parser.addPositionalArgument("model", "A 3DO model to open (disk or container path).", "[MODEL]");
+    parser.addPositionalArgument("model", "A 3DO model to open (disk or container path).",
+                                 "[MODEL]");
     parser.addPositionalArgument("keys", "KEY animations to open, in order.", "[KEY...]");
     parser.process(app);
 
@@ -55,11 +56,13 @@ int main(int argc, char* argv[]) {
     if (shooting) {
         windows.MainForm->AfterShow = [&] {
             if (parser.isSet(wireframe)) {
-                if (auto* b = windows.MainForm->findChild<QAbstractButton*>("BNWireframe")) b->click();
+                if (auto* b = windows.MainForm->findChild<QAbstractButton*>("BNWireframe"))
+                    b->click();
             }
             QImage image = windows.MainForm->grab().toImage();
             if (!image.save(parser.value(screenshot), "PNG")) {
-                std::fprintf(stderr, "Error: cannot write %s\n", qPrintable(parser.value(screenshot)));
+                std::fprintf(stderr, "Error: cannot write %s\n",
+                             qPrintable(parser.value(screenshot)));
                 rc = 1;
             }
             QTimer::singleShot(0, &app, [] { QApplication::exit(); });

@@ -15,7 +15,8 @@ void BM_DrawSceneTextured(benchmark::State& state) {
     test::TempDir dir;
     for (int i = 0; i < 4; ++i) {
         std::string pixels(64 * 64, char(64 + 16 * i));
-        dir.write("mat/m" + std::to_string(i) + ".mat", test::BuildTextureMat(64, 64, 8, 0, pixels));
+        dir.write("mat/m" + std::to_string(i) + ".mat",
+                  test::BuildTextureMat(64, 64, 8, 0, pixels));
     }
     ProjectDir = dir.path().string() + "/";
     auto model = bench::LargeModel(60, 20000, 4);
@@ -34,7 +35,8 @@ void BM_DrawSceneTextured(benchmark::State& state) {
     for (auto _ : state)
         renderer.DrawScene(model.get(), nullptr, true); // ends with glFinish
     state.SetItemsProcessed(state.iterations());
-    state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["fps"] =
+        benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
     ProjectDir.clear();
 }
 BENCHMARK(BM_DrawSceneTextured)->Unit(benchmark::kMillisecond)->UseRealTime();

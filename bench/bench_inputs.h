@@ -56,7 +56,8 @@ inline std::unique_ptr<TKEYFile> LargeKey(const T3DO& model, int nodes, int entr
     key->Frames = entries * 10;
     for (int n = 0; n < nodes; ++n) {
         TKEYNode& node = key->Nodes.Add();
-        node.MeshName = n < model.HNodes.Count() ? model.HNodes[n].Name : "NODE" + std::to_string(n);
+        node.MeshName =
+            n < model.HNodes.Count() ? model.HNodes[n].Name : "NODE" + std::to_string(n);
         for (int e = 0; e < entries; ++e) {
             TKEYEntry& entry = key->Nodes.Last().Entries.Add();
             entry.Frame = e * 10;

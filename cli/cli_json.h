@@ -14,8 +14,12 @@ namespace vorlin::cli {
 inline QJsonValue Str(const std::string& s) {
     return QString::fromLatin1(s.data(), qsizetype(s.size()));
 }
-inline QJsonValue Int(long long v) { return QJsonValue(static_cast<qint64>(v)); }
-inline QJsonValue Num(double v) { return QJsonValue(v); }
+inline QJsonValue Int(long long v) {
+    return QJsonValue(static_cast<qint64>(v));
+}
+inline QJsonValue Num(double v) {
+    return QJsonValue(v);
+}
 
 QJsonArray StrArray(const std::vector<std::string>& items);
 // Writes one document to standard output.

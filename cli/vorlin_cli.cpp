@@ -14,26 +14,25 @@
 #include "key/u_key.h"
 #include "model/graph_files.h"
 #include "model/u_3dos.h"
-#include <unordered_map>
 #include "settings/GlobalVars.h"
 #include "support/Containers.h"
 #include "support/FileOperations.h"
 #include "support/misc_utils.h"
+#include <unordered_map>
 
 namespace vorlin::cli {
 
 namespace {
 
-const char* kUsage =
-    "usage: vorlin-cli <command>\n"
-    "  key dump PATH\n"
-    "  key save IN OUT [--recalc]\n"
-    "  container list CONTAINER [FOLDER]\n"
-    "  cat PATH\n"
-    "  find NAME [--project DIR] [--jk GOB] [--mots GOO]\n"
-    "  model dump PATH [--geoset N]\n"
-    "  pose MODEL KEY FRAME\n"
-    "  texture MAT [--cmp CMP] --out FILE.png\n";
+const char* kUsage = "usage: vorlin-cli <command>\n"
+                     "  key dump PATH\n"
+                     "  key save IN OUT [--recalc]\n"
+                     "  container list CONTAINER [FOLDER]\n"
+                     "  cat PATH\n"
+                     "  find NAME [--project DIR] [--jk GOB] [--mots GOO]\n"
+                     "  model dump PATH [--geoset N]\n"
+                     "  pose MODEL KEY FRAME\n"
+                     "  texture MAT [--cmp CMP] --out FILE.png\n";
 
 struct UsageError {
     std::string message;
@@ -76,7 +75,9 @@ QStringList Parse(QCommandLineParser& parser, const QStringList& args, int minPo
     return pos;
 }
 
-std::string Bytes(const QString& s) { return s.toLocal8Bit().toStdString(); }
+std::string Bytes(const QString& s) {
+    return s.toLocal8Bit().toStdString();
+}
 
 int ContainerList(const QStringList& args) {
     QCommandLineParser parser;
@@ -156,12 +157,20 @@ QJsonObject KeyJson(const TKEYFile& doc) {
     for (const auto& n : doc.Nodes) {
         QJsonArray entries;
         for (const auto& e : n->Entries)
-            entries.append(QJsonObject{
-                {"frame", Int(e->Frame)}, {"flags", Int(e->Flags)}, {"x", Num(e->X)},
-                {"y", Num(e->Y)}, {"z", Num(e->Z)}, {"pitch", Num(e->Pitch)},
-                {"yaw", Num(e->Yaw)}, {"roll", Num(e->Roll)}, {"dx", Num(e->DX)},
-                {"dy", Num(e->DY)}, {"dz", Num(e->DZ)}, {"dpitch", Num(e->DPitch)},
-                {"dyaw", Num(e->DYaw)}, {"droll", Num(e->DRoll)}});
+            entries.append(QJsonObject{{"frame", Int(e->Frame)},
+                                       {"flags", Int(e->Flags)},
+                                       {"x", Num(e->X)},
+                                       {"y", Num(e->Y)},
+                                       {"z", Num(e->Z)},
+                                       {"pitch", Num(e->Pitch)},
+                                       {"yaw", Num(e->Yaw)},
+                                       {"roll", Num(e->Roll)},
+                                       {"dx", Num(e->DX)},
+                                       {"dy", Num(e->DY)},
+                                       {"dz", Num(e->DZ)},
+                                       {"dpitch", Num(e->DPitch)},
+                                       {"dyaw", Num(e->DYaw)},
+                                       {"droll", Num(e->DRoll)}});
         nodes.append(QJsonObject{{"meshName", Str(n->MeshName)}, {"entries", entries}});
     }
     out["nodes"] = nodes;
@@ -190,7 +199,9 @@ int KeySave(const QStringList& args) {
     return 0;
 }
 
-QJsonArray Point(double x, double y, double z) { return QJsonArray{Num(x), Num(y), Num(z)}; }
+QJsonArray Point(double x, double y, double z) {
+    return QJsonArray{Num(x), Num(y), Num(z)};
+}
 
 QJsonObject ModelJson(T3DO& model) {
     QJsonObject out;
@@ -209,22 +220,34 @@ QJsonObject ModelJson(T3DO& model) {
             for (int k = 0; k < f->Vertices.Count(); ++k)
                 corners.append(QJsonArray{Int(index.at(&f->Vertices[k])), Num(f->TXVertices[k].u),
                                           Num(f->TXVertices[k].v)});
-            faces.append(QJsonObject{{"material", Int(f->Material)}, {"type", Int(f->FaceType)},
-                                     {"geo", Int(f->Geo)}, {"light", Int(f->Light)},
-                                     {"tex", Int(f->Tex)}, {"extraLight", Num(f->ExtraLight)},
+            faces.append(QJsonObject{{"material", Int(f->Material)},
+                                     {"type", Int(f->FaceType)},
+                                     {"geo", Int(f->Geo)},
+                                     {"light", Int(f->Light)},
+                                     {"tex", Int(f->Tex)},
+                                     {"extraLight", Num(f->ExtraLight)},
                                      {"corners", corners}});
         }
-        meshes.append(QJsonObject{{"name", Str(mesh->Name)}, {"vertices", vertices}, {"faces", faces}});
+        meshes.append(
+            QJsonObject{{"name", Str(mesh->Name)}, {"vertices", vertices}, {"faces", faces}});
     }
     out["meshes"] = meshes;
     QJsonArray nodes;
     for (const auto& n : model.HNodes)
-        nodes.append(QJsonObject{{"name", Str(n->Name)}, {"mesh", Int(n->Mesh)},
-                                 {"parent", Int(n->Parent)}, {"child", Int(n->Child)},
-                                 {"sibling", Int(n->Sibling)}, {"x", Num(n->X)}, {"y", Num(n->Y)},
-                                 {"z", Num(n->Z)}, {"pitch", Num(n->Pitch)}, {"yaw", Num(n->Yaw)},
-                                 {"roll", Num(n->Roll)}, {"pivotX", Num(n->PivotX)},
-                                 {"pivotY", Num(n->PivotY)}, {"pivotZ", Num(n->PivotZ)}});
+        nodes.append(QJsonObject{{"name", Str(n->Name)},
+                                 {"mesh", Int(n->Mesh)},
+                                 {"parent", Int(n->Parent)},
+                                 {"child", Int(n->Child)},
+                                 {"sibling", Int(n->Sibling)},
+                                 {"x", Num(n->X)},
+                                 {"y", Num(n->Y)},
+                                 {"z", Num(n->Z)},
+                                 {"pitch", Num(n->Pitch)},
+                                 {"yaw", Num(n->Yaw)},
+                                 {"roll", Num(n->Roll)},
+                                 {"pivotX", Num(n->PivotX)},
+                                 {"pivotY", Num(n->PivotY)},
+                                 {"pivotZ", Num(n->PivotZ)}});
     out["nodes"] = nodes;
     out["radius"] = Num(model.Radius());
     out["lowestPoint"] = Num(model.LowestPoint());
@@ -258,9 +281,13 @@ int Pose(const QStringList& args) {
     key->ApplyToModel(model, frame);
     QJsonArray nodes;
     for (const auto& n : model.HNodes)
-        nodes.append(QJsonObject{{"name", Str(n->Name)}, {"x", Num(n->CurX)}, {"y", Num(n->CurY)},
-                                 {"z", Num(n->CurZ)}, {"pitch", Num(n->CurPitch)},
-                                 {"yaw", Num(n->CurYaw)}, {"roll", Num(n->CurRoll)}});
+        nodes.append(QJsonObject{{"name", Str(n->Name)},
+                                 {"x", Num(n->CurX)},
+                                 {"y", Num(n->CurY)},
+                                 {"z", Num(n->CurZ)},
+                                 {"pitch", Num(n->CurPitch)},
+                                 {"yaw", Num(n->CurYaw)},
+                                 {"roll", Num(n->CurRoll)}});
     QJsonArray meshes;
     for (const auto& mesh : model.Meshes) {
         QJsonArray world;
@@ -320,7 +347,8 @@ int Run(const QStringList& argv) {
         if (argv.size() >= words.size() && argv.mid(0, words.size()) == words)
             return entry.second(argv.mid(entry.first));
     }
-    throw UsageError{argv.isEmpty() ? "no command" : "unknown command: " + argv.join(' ').toStdString()};
+    throw UsageError{argv.isEmpty() ? "no command"
+                                    : "unknown command: " + argv.join(' ').toStdString()};
 }
 
 } // namespace

@@ -143,7 +143,8 @@ private:
                 SScanf(line_, "%s %d %x %f %f %f %f %f %f",
                        {&column_, &e.Frame, &e.Flags, &e.X, &e.Y, &e.Z, &e.Pitch, &e.Yaw, &e.Roll});
                 if (!lines_.Next(line_)) return false;
-                SScanf(line_, "%f %f %f %f %f %f", {&e.DX, &e.DY, &e.DZ, &e.DPitch, &e.DYaw, &e.DRoll});
+                SScanf(line_, "%f %f %f %f %f %f",
+                       {&e.DX, &e.DY, &e.DZ, &e.DPitch, &e.DYaw, &e.DRoll});
             }
         }
         return true;

@@ -14,7 +14,8 @@ void SetVec(TVector& v, double x, double y, double z) {
 
 void AxisMatrix(TMatrix& m, int axis, double angle) {
     if (axis < 0 || axis > 2) return;
-    long double theta = static_cast<long double>(angle) * (1.0L / 180.0L) * std::numbers::pi_v<long double>;
+    long double theta =
+        static_cast<long double>(angle) * (1.0L / 180.0L) * std::numbers::pi_v<long double>;
     double c = static_cast<double>(std::cos(theta));
     double s = static_cast<double>(std::sin(theta));
     switch (axis) {

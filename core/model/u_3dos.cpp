@@ -22,7 +22,8 @@ namespace {
 // A word that must be an integer: "'x' is not a valid integer value" otherwise.
 int32_t StrictInt(const std::string& word) {
     int32_t v;
-    if (word.empty() || !ValInt(word, v)) throw ConvertError("'" + word + "' is not a valid integer value");
+    if (word.empty() || !ValInt(word, v))
+        throw ConvertError("'" + word + "' is not a valid integer value");
     return v;
 }
 
@@ -32,7 +33,8 @@ constexpr int32_t kMaxCorners = TTextFile::kMaxLine / 4;
 
 class ModelReader {
 public:
-    ModelReader(T3DO& model, TTextFile& text, int geoset) : model_(model), text_(text), geoset_(geoset) {}
+    ModelReader(T3DO& model, TTextFile& text, int geoset)
+        : model_(model), text_(text), geoset_(geoset) {}
 
     void Run() {
         section_.clear();
@@ -236,7 +238,8 @@ private:
 } // namespace
 
 T3DO::T3DO(const std::string& fileName, int geoset) {
-    std::unique_ptr<TFile> file = PathDir(fileName).empty() ? FindResource(fileName) : OpenFile(fileName);
+    std::unique_ptr<TFile> file =
+        PathDir(fileName).empty() ? FindResource(fileName) : OpenFile(fileName);
     try {
         TTextFile text(std::move(file));
         try {
@@ -252,7 +255,9 @@ T3DO::T3DO(const std::string& fileName, int geoset) {
     }
 }
 
-std::unique_ptr<T3DOMesh> T3DO::NewMesh() { return std::make_unique<T3DOMesh>(); }
+std::unique_ptr<T3DOMesh> T3DO::NewMesh() {
+    return std::make_unique<T3DOMesh>();
+}
 
 void T3DO::CheckHierarchy() {
     const int n = HNodes.Count();
@@ -262,7 +267,8 @@ void T3DO::CheckHierarchy() {
             LogMessage(mtWarning, "Node " + node.Name + " shows mesh " + std::to_string(node.Mesh) +
                                       ", which the model does not have");
         if (node.Parent < -1 || node.Parent >= n) {
-            LogMessage(mtWarning, "Node " + node.Name + " has parent " + std::to_string(node.Parent) +
+            LogMessage(mtWarning, "Node " + node.Name + " has parent " +
+                                      std::to_string(node.Parent) +
                                       ", which the model does not have");
             continue;
         }
@@ -272,7 +278,8 @@ void T3DO::CheckHierarchy() {
             a = HNodes[a].Parent;
             ++steps;
         }
-        if (steps > n) LogMessage(mtWarning, "Node " + node.Name + " lies in a cycle of parent links");
+        if (steps > n)
+            LogMessage(mtWarning, "Node " + node.Name + " lies in a cycle of parent links");
     }
 }
 

@@ -63,6 +63,8 @@ inline double FloorHeight = 0.0;  // lowest vertex height of the model in its re
 inline std::string ProjectDir;    // folder of a model loaded from disk, ending in "/"; or empty
 
 // Assigns the built-in defaults to every setting.
-inline void AssignDefaults() { Settings = TSettings{}; }
+inline void AssignDefaults() {
+    Settings = TSettings{};
+}
 
 } // namespace vorlin

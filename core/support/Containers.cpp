@@ -13,7 +13,9 @@ uint32_t LE32(const unsigned char* p) {
 
 } // namespace
 
-TGOB2Directory::TGOB2Directory(const std::string& path) : TContainerFile(path) { Open(); }
+TGOB2Directory::TGOB2Directory(const std::string& path) : TContainerFile(path) {
+    Open();
+}
 
 void TGOB2Directory::ReadDirectory() {
     ClearFiles();

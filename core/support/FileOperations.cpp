@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <ctime>
 #include <dirent.h>
-#include <unordered_map>
 #include <sys/stat.h>
+#include <unordered_map>
 
 #include "settings/GlobalVars.h"
 #include "support/Containers.h"
@@ -14,7 +14,9 @@ namespace vorlin {
 
 namespace {
 
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+bool IsSeparator(char c) {
+    return c == '/' || c == '\\';
+}
 
 // Index just past the folder part: after the last separator, the first ">" counting as one.
 size_t NameStart(std::string_view path) {
@@ -27,11 +29,17 @@ size_t NameStart(std::string_view path) {
 
 } // namespace
 
-bool IsContainerPath(std::string_view path) { return path.find('>') != std::string_view::npos; }
+bool IsContainerPath(std::string_view path) {
+    return path.find('>') != std::string_view::npos;
+}
 
-std::string PathDir(std::string_view path) { return std::string(path.substr(0, NameStart(path))); }
+std::string PathDir(std::string_view path) {
+    return std::string(path.substr(0, NameStart(path)));
+}
 
-std::string PathName(std::string_view path) { return std::string(path.substr(NameStart(path))); }
+std::string PathName(std::string_view path) {
+    return std::string(path.substr(NameStart(path)));
+}
 
 std::string PathExt(std::string_view path) {
     std::string_view name = path.substr(NameStart(path));
@@ -202,9 +210,13 @@ CachedContainer* FindCached(const std::string& path) {
 
 } // namespace
 
-const std::vector<CachedContainer>& ContainerCache() { return TheCache().items; }
+const std::vector<CachedContainer>& ContainerCache() {
+    return TheCache().items;
+}
 
-void ClearContainerCache() { TheCache().items.clear(); }
+void ClearContainerCache() {
+    TheCache().items.clear();
+}
 
 std::unique_ptr<TFile> OpenFile(const std::string& path) {
     size_t gt = path.find('>');
@@ -217,8 +229,9 @@ std::unique_ptr<TFile> OpenFile(const std::string& path) {
         std::unique_ptr<TContainerFile> container = OpenContainerFile(containerPath);
         auto& items = TheCache().items;
         if (items.size() > kContainerCacheLimit) {
-            auto victim = std::find_if(items.begin(), items.end(),
-                                       [](const CachedContainer& c) { return !c.container->Pinned; });
+            auto victim = std::find_if(items.begin(), items.end(), [](const CachedContainer& c) {
+                return !c.container->Pinned;
+            });
             if (victim != items.end()) items.erase(victim);
         }
         items.push_back({containerPath, std::move(container)});
@@ -263,8 +276,8 @@ struct Place {
 
 std::vector<Place> PlacesFor(const std::string& ext) {
     if (ext == ".MAT")
-        return {{true, 0, "mat/"},     {true, 0, "3do/mat/"},  {false, 0, "mat\\"},
-                {false, 0, "3do\\mat\\"}, {false, 1, "mat\\"}, {false, 1, "3do\\mat\\"}};
+        return {{true, 0, "mat/"},        {true, 0, "3do/mat/"}, {false, 0, "mat\\"},
+                {false, 0, "3do\\mat\\"}, {false, 1, "mat\\"},   {false, 1, "3do\\mat\\"}};
     if (ext == ".3DO") return {{true, 0, "3do/"}, {false, 0, "3do\\"}};
     if (ext == ".KEY") return {{true, 0, "/3do/key/"}, {false, 0, "3do\\key\\"}};
     if (ext == ".CMP") return {{true, 0, "misc/cmp/"}, {false, 0, "misc\\cmp\\"}};

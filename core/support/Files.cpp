@@ -13,14 +13,30 @@ namespace vorlin {
 
 // ---- TFile ----
 
-std::string TFile::GetFullName() const { throw AbstractError(); }
-std::string TFile::GetName() const { throw AbstractError(); }
-int64_t TFile::Read(void*, int64_t) { throw AbstractError(); }
-int64_t TFile::Write(const void*, int64_t) { throw AbstractError(); }
-int64_t TFile::FileSize() { throw AbstractError(); }
-int64_t TFile::FilePos() { throw AbstractError(); }
-void TFile::Seek(int64_t) { throw AbstractError(); }
-void TFile::Close() { throw AbstractError(); }
+std::string TFile::GetFullName() const {
+    throw AbstractError();
+}
+std::string TFile::GetName() const {
+    throw AbstractError();
+}
+int64_t TFile::Read(void*, int64_t) {
+    throw AbstractError();
+}
+int64_t TFile::Write(const void*, int64_t) {
+    throw AbstractError();
+}
+int64_t TFile::FileSize() {
+    throw AbstractError();
+}
+int64_t TFile::FilePos() {
+    throw AbstractError();
+}
+void TFile::Seek(int64_t) {
+    throw AbstractError();
+}
+void TFile::Close() {
+    throw AbstractError();
+}
 
 void ReadBlock(TFile& file, void* buffer, int64_t count) {
     if (file.Read(buffer, count) != count) throw IOError("Read beyond end of file", 100);
@@ -49,7 +65,9 @@ IOError MakeIOError(int e) {
     }
 }
 
-void RaiseIOError(int e) { throw MakeIOError(e); }
+void RaiseIOError(int e) {
+    throw MakeIOError(e);
+}
 
 // ---- TDiskFile ----
 
@@ -69,7 +87,9 @@ TDiskFile::~TDiskFile() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-std::string TDiskFile::GetName() const { return PathName(path_); }
+std::string TDiskFile::GetName() const {
+    return PathName(path_);
+}
 
 int64_t TDiskFile::Read(void* buffer, int64_t count) {
     if (fd_ < 0) RaiseIOError(EBADF);
@@ -218,7 +238,9 @@ bool TFileChangeControl::Changed() const {
 
 // ---- TFileInfo ----
 
-std::string TFileInfo::GetColumn(int n) const { return n == 1 ? std::to_string(Size) : ""; }
+std::string TFileInfo::GetColumn(int n) const {
+    return n == 1 ? std::to_string(Size) : "";
+}
 
 // ---- TContainerFile ----
 
@@ -288,8 +310,8 @@ namespace {
 
 // The remainder of name after prefix (ignoring case) when it names a direct member.
 bool DirectMember(const std::string& name, const std::string& prefix, std::string& rest) {
-    if (name.size() < prefix.size() || !SameText(std::string_view(name).substr(0, prefix.size()),
-                                                 prefix))
+    if (name.size() < prefix.size() ||
+        !SameText(std::string_view(name).substr(0, prefix.size()), prefix))
         return false;
     std::string_view r = std::string_view(name).substr(prefix.size());
     if (r.find('\\') != std::string_view::npos) return false;
@@ -330,7 +352,9 @@ std::string TContainerFile::ColumnTitle(int n) const {
     return "";
 }
 
-std::string TContainerFile::GetName() const { return PathName(Path); }
+std::string TContainerFile::GetName() const {
+    return PathName(Path);
+}
 
 // ---- TSubFile ----
 
@@ -341,14 +365,24 @@ TSubFile::TSubFile(const std::string& containerPath, uint32_t size, uint32_t off
     file_->Seek(offset_);
 }
 
-std::string TSubFile::GetName() const { return PathName(fullName_); }
+std::string TSubFile::GetName() const {
+    return PathName(fullName_);
+}
 
-int64_t TSubFile::Read(void* buffer, int64_t count) { return file_->Read(buffer, count); }
+int64_t TSubFile::Read(void* buffer, int64_t count) {
+    return file_->Read(buffer, count);
+}
 
-int64_t TSubFile::FilePos() { return file_->FilePos() - offset_; }
+int64_t TSubFile::FilePos() {
+    return file_->FilePos() - offset_;
+}
 
-void TSubFile::Seek(int64_t position) { file_->Seek(position + offset_); }
+void TSubFile::Seek(int64_t position) {
+    file_->Seek(position + offset_);
+}
 
-void TSubFile::Close() { file_->Close(); }
+void TSubFile::Close() {
+    file_->Close();
+}
 
 } // namespace vorlin

@@ -183,8 +183,12 @@ template <typename F> bool ReadFloat(std::string_view text, F& value) {
 
 } // namespace
 
-bool ReadFloatSyntax(std::string_view text, double& value) { return ReadFloat(text, value); }
-bool ReadFloatSyntax(std::string_view text, float& value) { return ReadFloat(text, value); }
+bool ReadFloatSyntax(std::string_view text, double& value) {
+    return ReadFloat(text, value);
+}
+bool ReadFloatSyntax(std::string_view text, float& value) {
+    return ReadFloat(text, value);
+}
 
 bool ValInt(std::string_view text, int32_t& value) {
     if (text.empty()) {
@@ -361,8 +365,7 @@ bool SScanf(std::string_view line, std::string_view format,
     return result;
 }
 
-bool SScanfP(const char* line, std::string_view format,
-             std::initializer_list<ScanTarget> targets) {
+bool SScanfP(const char* line, std::string_view format, std::initializer_list<ScanTarget> targets) {
     return SScanf(std::string_view(line), format, targets);
 }
 
@@ -438,7 +441,9 @@ MessageSink* SetMessageSink(MessageSink* sink) {
     return old == &defaultSink ? nullptr : old;
 }
 
-MessageSink& CurrentMessageSink() { return *currentSink; }
+MessageSink& CurrentMessageSink() {
+    return *currentSink;
+}
 
 void LogMessage(int kind, const std::string& text) {
     if (kind < mtInfo || kind > mtError) return;

@@ -13,7 +13,9 @@
 
 namespace vorlin {
 
-inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+inline bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 // Position of the first blank at or after start; length+1 if none.
 int FindBlank(std::string_view text, int start);
@@ -62,8 +64,7 @@ using ScanTarget =
 // line, and reporting it is safer than silently using a shortened value.
 bool SScanf(std::string_view line, std::string_view format,
             std::initializer_list<ScanTarget> targets);
-bool SScanfP(const char* line, std::string_view format,
-             std::initializer_list<ScanTarget> targets);
+bool SScanfP(const char* line, std::string_view format, std::initializer_list<ScanTarget> targets);
 constexpr int kScanWordBuffer = 98;
 
 // 360 gives 0; above 360 subtracts 360 once; below 0 adds 360 once.
@@ -72,7 +73,9 @@ double NormalizeAngle(double angle);
 double AngleRate(double d, double b, double a);
 // Rounded to 8 decimals, as printing with "%15.8f" and reading back does.
 double Round8(double value);
-inline int MinInt(int a, int b) { return a < b ? a : b; }
+inline int MinInt(int a, int b) {
+    return a < b ? a : b;
+}
 
 // Message kinds of LogMessage.
 enum TMsgType : int { mtInfo = 0, mtWarning = 1, mtError = 2 };

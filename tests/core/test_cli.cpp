@@ -13,15 +13,16 @@ using test::TempDir;
 
 namespace {
 
-test::RunResult Cli(const std::string& args) { return RunCommand(std::string(VORLIN_CLI) + " " + args); }
+test::RunResult Cli(const std::string& args) {
+    return RunCommand(std::string(VORLIN_CLI) + " " + args);
+}
 
 } // namespace
 
 TEST(Cli, ContainerListPrintsFilesAndFolders) {
     TempDir dir;
-    std::string gob = dir.write("res.gob", BuildGob({{"a.key", "12345"},
-                                                      {"3do\\a.3do", "M"},
-                                                      {"3do\\mat\\b.mat", "MAT"}}));
+    std::string gob = dir.write(
+        "res.gob", BuildGob({{"a.key", "12345"}, {"3do\\a.3do", "M"}, {"3do\\mat\\b.mat", "MAT"}}));
     auto r = Cli("container list " + ShellQuote(gob));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("\"folder\": \"\""), std::string::npos) << r.out;
@@ -65,7 +66,8 @@ TEST(Cli, FindAnswersAsTheResourceSearch) {
     EXPECT_EQ(r.out, dir.file("proj") + "/mat/b.mat\n");
     r = Cli("find c.mat --jk " + ShellQuote(jk));
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Warning: Can't find file anywhere: c.mat\nError: Can't find file anywhere: c.mat\n");
+    EXPECT_EQ(r.err,
+              "Warning: Can't find file anywhere: c.mat\nError: Can't find file anywhere: c.mat\n");
 }
 
 TEST(Cli, UsageErrorsExitWithTwo) {
@@ -79,17 +81,18 @@ TEST(Cli, UsageErrorsExitWithTwo) {
 
 TEST(Cli, KeyDumpPrintsTheDocument) {
     TempDir dir;
-    std::string path = dir.write("walk.key", "SECTION: HEADER\nFLAGS 0xFFFFFFFF\nTYPE 0x14\nFRAMES 20\n"
-                                             "SECTION: MARKERS\nMARKERS 1\n2.5 4\n"
-                                             "SECTION: KEYFRAME NODES\nNODES 1\nNODE 0\n"
-                                             "MESH NAME head\nENTRIES 1\n0: 3 0x3 0.1 2 3 4 5 6\n"
-                                             "0.3333333333333333 0 0 0 0 -1e-9\n");
+    std::string path =
+        dir.write("walk.key", "SECTION: HEADER\nFLAGS 0xFFFFFFFF\nTYPE 0x14\nFRAMES 20\n"
+                              "SECTION: MARKERS\nMARKERS 1\n2.5 4\n"
+                              "SECTION: KEYFRAME NODES\nNODES 1\nNODE 0\n"
+                              "MESH NAME head\nENTRIES 1\n0: 3 0x3 0.1 2 3 4 5 6\n"
+                              "0.3333333333333333 0 0 0 0 -1e-9\n");
     auto r = Cli("key dump " + ShellQuote(path));
     ASSERT_EQ(r.status, 0) << r.err;
-    for (const char* part : {"\"name\": \"walk.key\"", "\"flags\": 4294967295", "\"type\": 20",
-                             "\"frame\": 2.5", "\"meshName\": \"HEAD\"", "\"x\": 0.1",
-                             "\"dx\": 0.3333333333333333", "\"droll\": -1e-09", "\"warnings\": [",
-                             "\"fps\": 15"})
+    for (const char* part :
+         {"\"name\": \"walk.key\"", "\"flags\": 4294967295", "\"type\": 20", "\"frame\": 2.5",
+          "\"meshName\": \"HEAD\"", "\"x\": 0.1", "\"dx\": 0.3333333333333333", "\"droll\": -1e-09",
+          "\"warnings\": [", "\"fps\": 15"})
         EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
     EXPECT_EQ(r.err, "");
 }
@@ -115,15 +118,16 @@ TEST(Cli, ModelDumpAndPose) {
     std::string model = VORLIN_TEST_DATA "/3do/comments_and_case/model.3do";
     auto r = Cli("model dump " + ShellQuote(model));
     ASSERT_EQ(r.status, 0) << r.err;
-    for (const char* part : {"\"materials\": [\n        \"DFLT.MAT\"", "\"name\": \"HEAD\"",
-                             "\"extraLight\": 0.25", "\"lowestPoint\": -1", "\"radius\": 2.5",
-                             "\"pivotZ\": 0", "\"parent\": -1"})
+    for (const char* part :
+         {"\"materials\": [\n        \"DFLT.MAT\"", "\"name\": \"HEAD\"", "\"extraLight\": 0.25",
+          "\"lowestPoint\": -1", "\"radius\": 2.5", "\"pivotZ\": 0", "\"parent\": -1"})
         EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
     EXPECT_EQ(Cli("model dump " + ShellQuote(model) + " --geoset x").status, 2);
 
     TempDir dir;
-    std::string key = dir.write("turn.key", "SECTION: KEYFRAME NODES\nNODES 1\nNODE 0\nMESH NAME torso\n"
-                                            "ENTRIES 1\n0: 0 0x3 1 0 0 0 0 0\n0.5 0 0 0 0 0\n");
+    std::string key =
+        dir.write("turn.key", "SECTION: KEYFRAME NODES\nNODES 1\nNODE 0\nMESH NAME torso\n"
+                              "ENTRIES 1\n0: 0 0x3 1 0 0 0 0 0\n0.5 0 0 0 0 0\n");
     r = Cli("pose " + ShellQuote(model) + " " + ShellQuote(key) + " 4");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("\"frame\": 4"), std::string::npos);
@@ -137,9 +141,11 @@ TEST(Cli, ModelDumpAndPose) {
 TEST(Cli, TextureWritesAPng) {
     TempDir dir;
     std::string pixels = {char(31), char(16), char(0), char(5)};
-    std::string gob = dir.write("res2.gob", test::BuildGob({{"mat\\t.mat", test::BuildTextureMat(2, 2, 8, 0, pixels)}}));
+    std::string gob = dir.write(
+        "res2.gob", test::BuildGob({{"mat\\t.mat", test::BuildTextureMat(2, 2, 8, 0, pixels)}}));
     std::string png = dir.file("t.png");
-    auto r = Cli("texture t.mat --out " + ShellQuote(png) + " --cmp " + ShellQuote(dir.file("none.cmp")));
+    auto r = Cli("texture t.mat --out " + ShellQuote(png) + " --cmp " +
+                 ShellQuote(dir.file("none.cmp")));
     EXPECT_EQ(r.status, 1); // a bare name needs the game's container
     r = Cli("texture " + ShellQuote(gob + ">mat\\t.mat") + " --out " + ShellQuote(png));
     ASSERT_EQ(r.status, 0) << r.err;
@@ -148,7 +154,7 @@ TEST(Cli, TextureWritesAPng) {
     EXPECT_EQ(bytes.substr(1, 3), "PNG");
     QImage image(QString::fromStdString(png));
     ASSERT_EQ(image.size(), QSize(2, 2));
-    EXPECT_EQ(image.pixel(0, 0), qRgb(0, 0, 255));     // first row at the top
+    EXPECT_EQ(image.pixel(0, 0), qRgb(0, 0, 255)); // first row at the top
     EXPECT_EQ(image.pixel(1, 0), qRgb(255, 255, 255));
     EXPECT_EQ(image.pixel(1, 1), qRgb(0, 59, 0));
     EXPECT_EQ(Cli("texture x.mat").status, 2);

@@ -30,9 +30,8 @@ std::string ReadWhole(TFile& f) {
 
 TEST(Gob2, ListsFoldersAndFilesPerLevel) {
     TempDir dir;
-    std::string path = dir.write("res.gob", BuildGob({{"a.key", "K"},
-                                                       {"3do\\a.3do", "MODEL"},
-                                                       {"3do\\mat\\b.mat", "MAT"}}));
+    std::string path = dir.write(
+        "res.gob", BuildGob({{"a.key", "K"}, {"3do\\a.3do", "MODEL"}, {"3do\\mat\\b.mat", "MAT"}}));
     TGOB2Directory gob(path);
     EXPECT_EQ(Names(gob.ListFiles()), std::vector<std::string>{"a.key"});
     EXPECT_EQ(gob.ListDirs(), std::vector<std::string>{"3do"});
@@ -53,7 +52,8 @@ TEST(Gob2, ListsFoldersAndFilesPerLevel) {
 
 TEST(Gob2, OnlyFoldersHoldingFilesAreListed) {
     TempDir dir;
-    TGOB2Directory gob(dir.write("m.gob", BuildGob({{"3do\\mat\\x.mat", "1"}, {"3do\\mat\\y.mat", "2"}})));
+    TGOB2Directory gob(
+        dir.write("m.gob", BuildGob({{"3do\\mat\\x.mat", "1"}, {"3do\\mat\\y.mat", "2"}})));
     EXPECT_TRUE(gob.ListDirs().empty());
     EXPECT_FALSE(gob.ChDir("3do"));
     EXPECT_TRUE(gob.ChDir("3do\\mat"));
@@ -62,7 +62,8 @@ TEST(Gob2, OnlyFoldersHoldingFilesAreListed) {
 
 TEST(Gob2, OpensStoredFilesIgnoringCaseAndKeepsTheAskedName) {
     TempDir dir;
-    std::string path = dir.write("res.gob", BuildGob({{"3do\\a.3do", "MODEL"}, {"b.key", "KEYDATA"}}));
+    std::string path =
+        dir.write("res.gob", BuildGob({{"3do\\a.3do", "MODEL"}, {"b.key", "KEYDATA"}}));
     TGOB2Directory gob(path);
     auto f = gob.OpenFile("3DO\\A.3DO");
     EXPECT_EQ(f->GetFullName(), path + ">3DO\\A.3DO");

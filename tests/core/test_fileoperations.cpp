@@ -130,11 +130,11 @@ TEST_F(FileOps, ContainerHasNeverRaisesAndPins) {
 
 TEST_F(FileOps, FindResourceSearchOrder) {
     std::string jk = dir.write("jk/res2.gob", BuildGob({{"3do\\key\\walk.key", "K"},
-                                                         {"mat\\both.mat", "JK"},
-                                                         {"misc\\cmp\\dflt.cmp", "C"}}));
-    std::string mots = dir.write("mots/jkmres.goo", BuildGob({{"3do\\mat\\only.mat", "M"},
-                                                               {"mat\\both.mat", "MOTS"},
-                                                               {"3do\\ship.3do", "S"}}));
+                                                        {"mat\\both.mat", "JK"},
+                                                        {"misc\\cmp\\dflt.cmp", "C"}}));
+    std::string mots = dir.write(
+        "mots/jkmres.goo",
+        BuildGob({{"3do\\mat\\only.mat", "M"}, {"mat\\both.mat", "MOTS"}, {"3do\\ship.3do", "S"}}));
     Settings.JKGOB = jk;
     Settings.MOTSGOB = mots;
     ProjectDir = dir.file("proj") + "/";

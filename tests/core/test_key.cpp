@@ -92,8 +92,10 @@ TEST_F(Key, EntryLineLayout) {
     node.Entries[0].Flags = 3;
     node.Entries[0].DX = -0.125;
     std::string text = doc.ToText();
-    EXPECT_NE(text.find("\r\n   0:       10   0x0003   0.50000000   0.00000000"), std::string::npos);
-    EXPECT_NE(text.find("\r\n" + std::string(25, ' ') + "-0.12500000   0.00000000"), std::string::npos);
+    EXPECT_NE(text.find("\r\n   0:       10   0x0003   0.50000000   0.00000000"),
+              std::string::npos);
+    EXPECT_NE(text.find("\r\n" + std::string(25, ' ') + "-0.12500000   0.00000000"),
+              std::string::npos);
 }
 
 TEST_F(Key, WritesTheSameBytesUnderADecimalCommaLocale) {
@@ -123,7 +125,8 @@ TEST_F(Key, ReadsFromContainersAndByBareName) {
 
 TEST_F(Key, ShortContainerEntryEndsTheTextEarly) {
     // The directory says the stored file is longer than the container: the read fails midway.
-    std::string text = "SECTION: HEADER\nFRAMES 7\nFPS 30\n" + std::string(9000, ' ') + "\nJOINTS 4\n";
+    std::string text =
+        "SECTION: HEADER\nFRAMES 7\nFPS 30\n" + std::string(9000, ' ') + "\nJOINTS 4\n";
     std::string gob = test::BuildGob({{"a.key", text}});
     gob.resize(gob.size() - 20);
     std::string path = dir.write("cut.gob", gob);
@@ -210,9 +213,10 @@ TEST_F(Key, ReplacedFileKeepsItsPermissionsAndLinks) {
 }
 
 TEST_F(Key, HugeCountsAreReadInTheTimeTheirBytesTake) {
-    std::string path = dir.write("huge.key", "SECTION: MARKERS\nMARKERS 2000000000\n1 1\n"
-                                             "SECTION: KEYFRAME NODES\nNODES 1\nNODE 0\n"
-                                             "MESH NAME X\nENTRIES 2000000000\n0: 1 0x0 1 1 1 1 1 1\n");
+    std::string path =
+        dir.write("huge.key", "SECTION: MARKERS\nMARKERS 2000000000\n1 1\n"
+                              "SECTION: KEYFRAME NODES\nNODES 1\nNODE 0\n"
+                              "MESH NAME X\nENTRIES 2000000000\n0: 1 0x0 1 1 1 1 1 1\n");
     auto doc = TKEYFile::CreateFromFile(path);
     // The markers run swallowed the following lines as markers, as the format has it.
     EXPECT_EQ(doc->Markers.Count(), 7);
@@ -318,7 +322,8 @@ TEST_F(Key, AppendAndInsert) {
 TEST_F(Key, IsModified) {
     TKEYFile fresh;
     EXPECT_TRUE(fresh.IsModified());
-    std::string path = dir.write("m.key", test::ReadAll(VORLIN_TEST_DATA "/key/roundtrip/input.key"));
+    std::string path =
+        dir.write("m.key", test::ReadAll(VORLIN_TEST_DATA "/key/roundtrip/input.key"));
     auto doc = TKEYFile::CreateFromFile(path);
     // The file's first line names input.key, yet the document compares with its own file.
     EXPECT_FALSE(doc->IsModified());

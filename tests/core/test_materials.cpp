@@ -80,10 +80,10 @@ TEST(Mat, EightBitTextureAfterItsRecords) {
     std::string pixels = {char(31), char(16), char(0), char(5), char(6), char(255)};
     std::string bytes = test::BuildTextureMat(3, 2, 8, 2, pixels);
     ASSERT_EQ(bytes.substr(156, 4), std::string("\x03\x00\x00\x00", 4)); // picture header at 156
-    ASSERT_EQ(bytes[180], char(31));                                       // first pixel at 180
+    ASSERT_EQ(bytes[180], char(31));                                     // first pixel at 180
     auto rgb = RGBOf(dir.write("t.mat", bytes));
-    EXPECT_EQ(rgb, (std::vector<uint8_t>{0, 0, 255, 255, 255, 255, 0, 0, 0, 0, 59, 0, 255, 0, 0, 255,
-                                         255, 255}));
+    EXPECT_EQ(rgb, (std::vector<uint8_t>{0, 0, 255, 255, 255, 255, 0, 0, 0, 0, 59, 0, 255, 0, 0,
+                                         255, 255, 255}));
     // Through another palette.
     TPalette custom = BuiltInPalette();
     custom[31] = TRGB{1, 2, 3};
@@ -109,7 +109,8 @@ TEST(Mat, DamagedMaterials) {
     records[13] = char(0x03);
     EXPECT_THROW(TMAT(OpenFile(dir.write("rec.mat", records))), Error);
     // Rows that end early leave their missing pixels black.
-    auto rgb = RGBOf(dir.write("cut.mat", test::BuildTextureMat(2, 2, 8, 0, std::string(3, char(16)))));
+    auto rgb =
+        RGBOf(dir.write("cut.mat", test::BuildTextureMat(2, 2, 8, 0, std::string(3, char(16)))));
     EXPECT_EQ(rgb, (std::vector<uint8_t>{255, 255, 255, 255, 255, 255, 255, 255, 255, 0, 0, 0}));
 }
 
@@ -123,7 +124,8 @@ TEST(Cmp, PaletteAndLightTable) {
     EXPECT_EQ(p[10], (TRGB{10, 245, 5})); // identity: as stored
     EXPECT_EQ(p[200], (TRGB{200, 55, 100}));
 
-    std::string zeros = dir.write("zero.cmp", test::BuildCmp(RampPalette(), std::string(256, '\0')));
+    std::string zeros =
+        dir.write("zero.cmp", test::BuildCmp(RampPalette(), std::string(256, '\0')));
     EXPECT_TRUE(LoadCMPPalette(zeros, p));
     EXPECT_TRUE(ApplyCMPLight(zeros, p));
     for (const TRGB& c : p)
@@ -155,7 +157,9 @@ TEST(Cmp, ShortFiles) {
 
 TEST(Cmp, FromContainers) {
     TempDir dir;
-    std::string gob = dir.write("res2.gob", test::BuildGob({{"misc\\cmp\\a.cmp", test::BuildCmp(RampPalette(), Identity())}}));
+    std::string gob = dir.write(
+        "res2.gob",
+        test::BuildGob({{"misc\\cmp\\a.cmp", test::BuildCmp(RampPalette(), Identity())}}));
     TPalette p = BuiltInPalette();
     EXPECT_TRUE(LoadCMPPalette(gob + ">misc\\cmp\\a.cmp", p));
     EXPECT_EQ(p[1], (TRGB{1, 254, 0}));

@@ -178,8 +178,8 @@ TEST(SScanf, OtherLetters) {
     char ch = 0;
     float single = 0;
     int32_t hex = 0;
-    EXPECT_TRUE(SScanf("4294967295 258 xyz 0.25 1f", "%u %b %c %l %x",
-                       {&u, &byte, &ch, &single, &hex}));
+    EXPECT_TRUE(
+        SScanf("4294967295 258 xyz 0.25 1f", "%u %b %c %l %x", {&u, &byte, &ch, &single, &hex}));
     EXPECT_EQ(u, 4294967295u);
     EXPECT_EQ(byte, 2);
     EXPECT_EQ(ch, 'x');

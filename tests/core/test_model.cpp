@@ -40,9 +40,9 @@ std::string Describe(const T3DO& m, const std::vector<std::string>& warnings) {
                  Num(v->ty) + " " + Num(v->tz) + "\n";
         for (const auto& f : mesh.Faces) {
             char head[160];
-            std::snprintf(head, sizeof head, " f mat %d type 0x%X geo %d light %d tex %d extra %s:",
-                          f->Material, f->FaceType, f->Geo, f->Light, f->Tex,
-                          Num(f->ExtraLight).c_str());
+            std::snprintf(head, sizeof head,
+                          " f mat %d type 0x%X geo %d light %d tex %d extra %s:", f->Material,
+                          f->FaceType, f->Geo, f->Light, f->Tex, Num(f->ExtraLight).c_str());
             s += head;
             for (int k = 0; k < f->Vertices.Count(); ++k) {
                 int index = -1;
@@ -57,9 +57,9 @@ std::string Describe(const T3DO& m, const std::vector<std::string>& warnings) {
     for (const auto& p : m.HNodes) {
         const T3DOHNode& n = *p;
         s += "node " + n.Name + " mesh " + std::to_string(n.Mesh) + " parent " +
-             std::to_string(n.Parent) + " pose " + Num(n.X) + " " + Num(n.Y) + " " + Num(n.Z) + " " +
-             Num(n.Pitch) + " " + Num(n.Yaw) + " " + Num(n.Roll) + " pivot " + Num(n.PivotX) + " " +
-             Num(n.PivotY) + " " + Num(n.PivotZ) + "\n";
+             std::to_string(n.Parent) + " pose " + Num(n.X) + " " + Num(n.Y) + " " + Num(n.Z) +
+             " " + Num(n.Pitch) + " " + Num(n.Yaw) + " " + Num(n.Roll) + " pivot " + Num(n.PivotX) +
+             " " + Num(n.PivotY) + " " + Num(n.PivotZ) + "\n";
     }
     T3DO& mm = const_cast<T3DO&>(m);
     s += "radius " + Num(m.Radius()) + " lowest " + Num(mm.LowestPoint()) + "\n";
@@ -84,7 +84,8 @@ TEST(Model, GoldenCases) {
             std::string name = file.path().filename().string();
             if (name.rfind("expected", 0) != 0) continue;
             int geoset = 0;
-            if (auto at = name.find("-geoset"); at != std::string::npos) geoset = std::stoi(name.substr(at + 7));
+            if (auto at = name.find("-geoset"); at != std::string::npos)
+                geoset = std::stoi(name.substr(at + 7));
             SCOPED_TRACE(dir.path().filename().string() + "/" + name);
             test::RecordingSink sink;
             T3DO model((dir.path() / "model.3do").string(), geoset);
@@ -99,9 +100,9 @@ TEST(Geometry, RotationReferenceTable) {
     struct Case {
         double p, y, r, in[3], out[3];
     } cases[] = {
-        {90, 0, 0, {0, 1, 0}, {0, 0, 1}},       {0, 90, 0, {1, 0, 0}, {0, 1, 0}},
-        {0, 0, 90, {1, 0, 0}, {0, 0, -1}},      {90, 0, 90, {1, 0, 0}, {0, 1, 0}},
-        {90, 90, 0, {0, 1, 0}, {0, 0, 1}},      {30, 45, 60, {1, 2, 3}, {1.19007, 3.191272, 1.549038}},
+        {90, 0, 0, {0, 1, 0}, {0, 0, 1}},  {0, 90, 0, {1, 0, 0}, {0, 1, 0}},
+        {0, 0, 90, {1, 0, 0}, {0, 0, -1}}, {90, 0, 90, {1, 0, 0}, {0, 1, 0}},
+        {90, 90, 0, {0, 1, 0}, {0, 0, 1}}, {30, 45, 60, {1, 2, 3}, {1.19007, 3.191272, 1.549038}},
     };
     for (const Case& c : cases) {
         TVector v;
@@ -145,7 +146,8 @@ TEST(Geometry, PolygonsAndVertexLists) {
             pool.Vertices[bad];
             FAIL();
         } catch (const ListError& e) {
-            EXPECT_EQ(std::string(e.what()), "Vertex Index is out of bounds: " + std::to_string(bad));
+            EXPECT_EQ(std::string(e.what()),
+                      "Vertex Index is out of bounds: " + std::to_string(bad));
         }
     }
 }
@@ -269,17 +271,19 @@ TEST(Model, OpensFromContainersAndReportsOpeningErrors) {
 
 TEST(Model, CountsBeyondTheFileAreNotAllocated) {
     TempDir dir;
-    std::string path = dir.write("big.3do", "SECTION: GEOMETRYDEF\nR\nINSERT OFFSET 0 0 0\nGEOSETS 1\n"
-                                            "GEOSET 0\nMESHES 2000000000\nMESH 0\nNAME a\n"
-                                            "VERTICES 2000000000\n0: 1 2 3\n");
+    std::string path =
+        dir.write("big.3do", "SECTION: GEOMETRYDEF\nR\nINSERT OFFSET 0 0 0\nGEOSETS 1\n"
+                             "GEOSET 0\nMESHES 2000000000\nMESH 0\nNAME a\n"
+                             "VERTICES 2000000000\n0: 1 2 3\n");
     test::RecordingSink sink;
     T3DO m(path);
     ASSERT_EQ(m.Meshes.Count(), 1);
     EXPECT_EQ(m.Meshes[0].Faces.Vertices.Count(), 1);
     // A face claiming two billion corners on a short line stays small.
-    std::string faces = dir.write("faces.3do", "SECTION: GEOMETRYDEF\nR\nINSERT OFFSET 0 0 0\nGEOSETS 1\n"
-                                               "GEOSET 0\nMESHES 1\nMESH 0\nNAME a\nVERTICES 1\n0: 0 0 0\n"
-                                               "TEXTURE VERTICES 0\nFACES 1\n0: 0 0 0 0 0 0 2000000000 0,0\n");
+    std::string faces =
+        dir.write("faces.3do", "SECTION: GEOMETRYDEF\nR\nINSERT OFFSET 0 0 0\nGEOSETS 1\n"
+                               "GEOSET 0\nMESHES 1\nMESH 0\nNAME a\nVERTICES 1\n0: 0 0 0\n"
+                               "TEXTURE VERTICES 0\nFACES 1\n0: 0 0 0 0 0 0 2000000000 0,0\n");
     T3DO f(faces);
     ASSERT_EQ(f.Meshes[0].Faces.Count(), 1);
     EXPECT_LE(f.Meshes[0].Faces[0].Vertices.Count(), 4096);

@@ -20,8 +20,9 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string kSample = VORLIN_SAMPLE_DIR;
-const char* kFiles[] = {"3do/sample.3do", "3do/key/walk.key", "3do/key/jump.key", "3do/mat/skin.mat",
-                        "mat/cloth.mat",  "mat/boots.mat",    "misc/cmp/sample.cmp", "sample.gob"};
+const char* kFiles[] = {"3do/sample.3do",      "3do/key/walk.key", "3do/key/jump.key",
+                        "3do/mat/skin.mat",    "mat/cloth.mat",    "mat/boots.mat",
+                        "misc/cmp/sample.cmp", "sample.gob"};
 
 class Sample : public testing::Test {
 protected:
@@ -47,7 +48,8 @@ TEST_F(Sample, OpensWithoutWarnings) {
     // Every material reads through the resource search, as the renderer reads it.
     for (const std::string& name : model.Materials) {
         TMAT mat(FindResource(name));
-        EXPECT_EQ(ImageToRGB(mat, BuiltInPalette()).size(), size_t(mat.Info.width) * mat.Info.height * 3);
+        EXPECT_EQ(ImageToRGB(mat, BuiltInPalette()).size(),
+                  size_t(mat.Info.width) * mat.Info.height * 3);
     }
     for (const char* key : {"walk.key", "jump.key"}) {
         auto doc = TKEYFile::CreateFromFile(kSample + "/3do/key/" + key);

@@ -16,9 +16,8 @@ namespace fs = std::filesystem;
 TempDir::TempDir() {
     static std::atomic<int> counter{0};
     std::random_device rd;
-    path_ = fs::temp_directory_path() /
-            ("vorlin-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
-             std::to_string(rd()));
+    path_ = fs::temp_directory_path() / ("vorlin-test-" + std::to_string(::getpid()) + "-" +
+                                         std::to_string(counter++) + "-" + std::to_string(rd()));
     fs::create_directories(path_);
 }
 
@@ -31,7 +30,9 @@ TempDir::~TempDir() {
     fs::remove_all(path_, ec);
 }
 
-std::string TempDir::file(const std::string& relative) const { return (path_ / relative).string(); }
+std::string TempDir::file(const std::string& relative) const {
+    return (path_ / relative).string();
+}
 
 std::string TempDir::write(const std::string& relative, const std::string& bytes) const {
     fs::path p = path_ / relative;
@@ -119,9 +120,13 @@ std::string BuildCmp(const std::string& palette, const std::string& lightTable) 
 }
 
 RecordingSink::RecordingSink() : previous_(SetMessageSink(this)) {}
-RecordingSink::~RecordingSink() { SetMessageSink(previous_); }
+RecordingSink::~RecordingSink() {
+    SetMessageSink(previous_);
+}
 
-void RecordingSink::Log(TMsgType kind, const std::string& text) { messages.emplace_back(kind, text); }
+void RecordingSink::Log(TMsgType kind, const std::string& text) {
+    messages.emplace_back(kind, text);
+}
 
 int RecordingSink::Ask(const std::string& text, const std::string&, unsigned) {
     messages.emplace_back(mtInfo, "Ask: " + text);
@@ -141,7 +146,9 @@ CommaLocale::CommaLocale() {
     ok_ = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
 }
 
-CommaLocale::~CommaLocale() { std::setlocale(LC_ALL, saved_.c_str()); }
+CommaLocale::~CommaLocale() {
+    std::setlocale(LC_ALL, saved_.c_str());
+}
 
 std::string ShellQuote(const std::string& s) {
     std::string q = "'";

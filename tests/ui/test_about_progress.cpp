@@ -42,7 +42,7 @@ private slots:
             about.Roll();
         QCOMPARE(about.ScrollCounter(), TAboutForm::kRollLength - 1);
         about.Roll();
-        QCOMPARE(about.ScrollCounter(), 0); // 870 pixels, then over again
+        QCOMPARE(about.ScrollCounter(), 0);     // 870 pixels, then over again
         QTRY_VERIFY(about.ScrollCounter() > 0); // the timer rolls it by itself
         about.hide();
     }

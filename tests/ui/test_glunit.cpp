@@ -13,7 +13,8 @@ private slots:
     void missingLibraryNamesItself() {
         test::RecordingSink sink;
         QVERIFY(!LoadOpenGL("libvorlin-no-such-gl.so", kGLULibrary));
-        QCOMPARE(sink.warnings(), std::vector<std::string>{"Couldn't load libvorlin-no-such-gl.so"});
+        QCOMPARE(sink.warnings(),
+                 std::vector<std::string>{"Couldn't load libvorlin-no-such-gl.so"});
         QVERIFY(!OpenGLLoaded());
     }
 
@@ -30,7 +31,8 @@ private slots:
     void missingUtilityLibrary() {
         test::RecordingSink sink;
         QVERIFY(!LoadOpenGL(VORLIN_GL_STUB_FULL, "libvorlin-no-such-glu.so"));
-        QCOMPARE(sink.warnings(), std::vector<std::string>{"Couldn't load libvorlin-no-such-glu.so"});
+        QCOMPARE(sink.warnings(),
+                 std::vector<std::string>{"Couldn't load libvorlin-no-such-glu.so"});
         QVERIFY(!OpenGLLoaded());
     }
 

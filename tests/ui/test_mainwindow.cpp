@@ -315,8 +315,9 @@ private slots:
         // Frame 4 poses node LONE at x 1.5 (its entry's rate is 0); the pose text names node 0.
         form.ShowFrame(4);
         QCOMPARE(form.Model->HNodes[1].CurX, 1.5);
-        QCOMPARE(form.PanelText(3), QString("X: 0.00      Y: 0.00      Z: 0.00      Pitch: 0.00      "
-                                            "Roll: 0.00      Yaw: 0.00    "));
+        QCOMPARE(form.PanelText(3),
+                 QString("X: 0.00      Y: 0.00      Z: 0.00      Pitch: 0.00      "
+                         "Roll: 0.00      Yaw: 0.00    "));
         QCOMPARE(Get<QLabel>(&form, "LBFrame")->text(), QString("4/29"));
     }
 
@@ -330,7 +331,7 @@ private slots:
         QCOMPARE(Get<QTreeWidget>(&form, "TV3DO")->topLevelItemCount(), 0);
         QCOMPARE(Get<QLabel>(&form, "PL3DO")->text(), QString("3DO: <click to load>"));
         QCOMPARE(Settings.RECENT_3DO[0], files_->file("m.3do")); // not entered
-        form.ShowFrame(3); // nothing to show, and no failure
+        form.ShowFrame(3);                                       // nothing to show, and no failure
     }
 
     void projectDirFromTheModelsFolder() {
@@ -389,7 +390,8 @@ private slots:
                 return std::optional<QString>(QString::fromStdString(saved));
             });
             QVERIFY(form.close());
-            QVERIFY(test::ReadAll(saved).rfind("# KEYFRAME saved.key created by Vorlin 0.6", 0) == 0);
+            QVERIFY(test::ReadAll(saved).rfind("# KEYFRAME saved.key created by Vorlin 0.6", 0) ==
+                    0);
         }
     }
 

@@ -16,7 +16,9 @@ class TestOptionsStore : public QObject {
 
     std::unique_ptr<QTemporaryDir> config_;
 
-    QString StoreFile(const char* app) { return config_->filePath(QString("Brennick/%1.conf").arg(app)); }
+    QString StoreFile(const char* app) {
+        return config_->filePath(QString("Brennick/%1.conf").arg(app));
+    }
 
     void WriteRaw(const char* app, const QString& text) {
         QDir().mkpath(config_->filePath("Brennick"));
@@ -56,10 +58,13 @@ private slots:
     void derivedContainerIsFoundIgnoringCase() {
         test::TempDir game;
         game.write("Resource/Res2.gob", "GOB ");
-        WriteRaw("Tolmar", QString("[General]\nJKDIR=%1/\n").arg(QString::fromStdString(game.path().string())));
+        WriteRaw(
+            "Tolmar",
+            QString("[General]\nJKDIR=%1/\n").arg(QString::fromStdString(game.path().string())));
         LoadSettings();
         QCOMPARE(Settings.JKGOB, game.file("Resource/Res2.gob"));
-        QCOMPARE(Settings.MOTSGOB, std::string("Resource/jkmres.goo")); // absent MOTSDIR reads as ""
+        QCOMPARE(Settings.MOTSGOB,
+                 std::string("Resource/jkmres.goo")); // absent MOTSDIR reads as ""
     }
 
     void missingLevelEditorLeavesContainersEmpty() {

@@ -22,7 +22,9 @@ constexpr TColor kWire = 0x00FFFFFF;
 constexpr TColor kSelected = 0x000000FF;
 constexpr TColor kPath = 0x0000FF00;
 
-QRgb Rgb(TColor c) { return qRgb(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
+QRgb Rgb(TColor c) {
+    return qRgb(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
+}
 
 // Whether the colour appears within one pixel of (x, y): lines may fall on either side of a
 // pixel boundary.
@@ -192,7 +194,7 @@ private slots:
         SelectedNode = 1;
         QImage img = Draw();
         QCOMPARE(img.pixel(95, 110) & 0xFFFFFF, qRgb(0, 59, 0) & 0xFFFFFF); // inside the face
-        QVERIFY(Near(img, 110, 64, Rgb(kSelected)));                      // outlined: selected
+        QVERIFY(Near(img, 110, 64, Rgb(kSelected)));                        // outlined: selected
         SelectedNode = 0;
         m->HNodes[1].Parent = -1; // the leaf is no longer below the selected root
         img = Draw();

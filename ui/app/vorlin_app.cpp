@@ -9,7 +9,9 @@
 #include "support/U_msgForm.h"
 
 // Resources compiled into a static library are registered by name, outside any namespace.
-static void InitIconResources() { Q_INIT_RESOURCE(icons); }
+static void InitIconResources() {
+    Q_INIT_RESOURCE(icons);
+}
 
 namespace vorlin {
 

@@ -41,13 +41,15 @@ namespace vorlin {
 
 namespace {
 
-const char* kIcons[15] = {"0_add_entry", "1_insert_entry", "2_delete_entry", "3_copy_entry",
-                          "4_paste_entry", "5_auto_copy", "6_wireframe", "7_textured",
-                          "8_x_axis", "9_y_axis", "10_z_axis", "11_move", "12_rotate", "13_edit",
-                          "14_play"};
+const char* kIcons[15] = {"0_add_entry",   "1_insert_entry", "2_delete_entry", "3_copy_entry",
+                          "4_paste_entry", "5_auto_copy",    "6_wireframe",    "7_textured",
+                          "8_x_axis",      "9_y_axis",       "10_z_axis",      "11_move",
+                          "12_rotate",     "13_edit",        "14_play"};
 const char* kTreeIcons[3] = {"tree_0_empty_mesh", "tree_1_no_mesh", "tree_2_mesh"};
 
-QIcon Icon(const char* name) { return QIcon(QString(":/icons/%1.svg").arg(name)); }
+QIcon Icon(const char* name) {
+    return QIcon(QString(":/icons/%1.svg").arg(name));
+}
 
 // A panel whose caption runs a command when clicked.
 class ClickLabel : public QLabel {
@@ -132,9 +134,12 @@ void TVorlinForm::BuildMenus() {
 
     EditKey1 = bar->addMenu("&Edit ");
     EditKey1->setObjectName("EditKey1");
-    for (auto [name, caption] : {std::pair{"CutEntry1", "&Cut Entry"}, {"CopyEntry1", "C&opy Entry"},
-                                 {"PasteEntry1", "&Paste Entry"}, {"AddEntry1", "&Add Entry"},
-                                 {"InsertEntry1", "&Insert Entry"}, {"DeleteEntry1", "&Delete Entry"}})
+    for (auto [name, caption] : {std::pair{"CutEntry1", "&Cut Entry"},
+                                 {"CopyEntry1", "C&opy Entry"},
+                                 {"PasteEntry1", "&Paste Entry"},
+                                 {"AddEntry1", "&Add Entry"},
+                                 {"InsertEntry1", "&Insert Entry"},
+                                 {"DeleteEntry1", "&Delete Entry"}})
         Item(EditKey1, name, caption);
     EditKey1->addSeparator()->setObjectName("N4");
     Item(EditKey1, "CurrentEntry1", "C&urrent Entry");
@@ -162,7 +167,8 @@ void TVorlinForm::BuildMenus() {
 
     Help1 = bar->addMenu("&Help");
     Help1->setObjectName("Help1");
-    connect(Item(Help1, "Contents1", "&Contents"), &QAction::triggered, this, &TVorlinForm::HelpClick);
+    connect(Item(Help1, "Contents1", "&Contents"), &QAction::triggered, this,
+            &TVorlinForm::HelpClick);
     connect(Item(Help1, "BrennickWebSite1", "Brennick &Web Site"), &QAction::triggered, this,
             [] { OpenUrl(kMakerWebPage); });
     connect(Item(Help1, "OrrinWebSite1", "&Orrin Web Site"), &QAction::triggered, this,
@@ -224,7 +230,8 @@ void TVorlinForm::BuildToolBar() {
     group({BNXAxis, BNYAxis, BNZAxis});
     group({BNMove, BNRotate});
     group({BNEdit, BNPlay});
-    for (QToolButton* b : {BNAddEntry, BNInsertEntry, BNDeleteEntry, BNCopyEntry, BNPasteEntry, BNAutoCopy})
+    for (QToolButton* b :
+         {BNAddEntry, BNInsertEntry, BNDeleteEntry, BNCopyEntry, BNPasteEntry, BNAutoCopy})
         bar->addWidget(b);
     bar->addSeparator();
     bar->addWidget(BNWireframe);
@@ -282,7 +289,8 @@ void TVorlinForm::BuildToolBar() {
     };
     LBFrame = frameLabel;
     bar->addWidget(LBFrame);
-    connect(SBFrame, &QScrollBar::valueChanged, this, [this](int v) { Command([this, v] { ShowFrame(v); }); });
+    connect(SBFrame, &QScrollBar::valueChanged, this,
+            [this](int v) { Command([this, v] { ShowFrame(v); }); });
     connect(SBFrame, &QScrollBar::sliderPressed, this, [this] { KeyTimer->stop(); });
     connect(SBFrame, &QScrollBar::sliderReleased, this, [this] { Resume(); });
 }
@@ -390,9 +398,11 @@ void TVorlinForm::FormCreate() {
     QSize screen(1024, 768);
     if (QScreen* s = QGuiApplication::primaryScreen()) screen = s->geometry().size();
     if (g.VORLIN_LEFT < 0) g.VORLIN_LEFT = 0;
-    if (screen.width() - g.VORLIN_WIDTH < g.VORLIN_LEFT) g.VORLIN_LEFT = screen.width() - g.VORLIN_WIDTH;
+    if (screen.width() - g.VORLIN_WIDTH < g.VORLIN_LEFT)
+        g.VORLIN_LEFT = screen.width() - g.VORLIN_WIDTH;
     if (g.VORLIN_TOP < 0) g.VORLIN_TOP = 0;
-    if (screen.height() - g.VORLIN_HEIGHT < g.VORLIN_TOP) g.VORLIN_TOP = screen.height() - g.VORLIN_HEIGHT;
+    if (screen.height() - g.VORLIN_HEIGHT < g.VORLIN_TOP)
+        g.VORLIN_TOP = screen.height() - g.VORLIN_HEIGHT;
     resize(g.VORLIN_WIDTH, g.VORLIN_HEIGHT);
     move(g.VORLIN_LEFT, g.VORLIN_TOP);
     if (g.WINDOW_MAXIMIZED) setWindowState(windowState() | Qt::WindowMaximized);
@@ -499,7 +509,9 @@ void TVorlinForm::Command(const std::function<void()>& body) {
     }
 }
 
-void TVorlinForm::Pause() { KeyTimer->stop(); }
+void TVorlinForm::Pause() {
+    KeyTimer->stop();
+}
 
 void TVorlinForm::Resume() {
     if (BNPlay->isChecked()) KeyTimer->start();
@@ -526,7 +538,9 @@ void TVorlinForm::KeyTimerTick() {
     });
 }
 
-int TVorlinForm::CurrentFrame() const { return SBFrame->value(); }
+int TVorlinForm::CurrentFrame() const {
+    return SBFrame->value();
+}
 
 void TVorlinForm::UpdateView() {
     if (!Model) return;
@@ -552,9 +566,9 @@ void TVorlinForm::ShowFrame(int frame) {
     Pbox->update();
     if (SelectedNode >= 0 && SelectedNode < Model->HNodes.Count()) {
         const T3DOHNode& n = Model->HNodes[SelectedNode];
-        SetPanel(3, ToQ("X: " + Left82(n.CurX) + "  Y: " + Left82(n.CurY) + "  Z: " + Left82(n.CurZ) +
-                        "  Pitch: " + Left82(n.CurPitch) + "  Roll: " + Left82(n.CurRoll) +
-                        "  Yaw: " + Left82(n.CurYaw)));
+        SetPanel(3, ToQ("X: " + Left82(n.CurX) + "  Y: " + Left82(n.CurY) +
+                        "  Z: " + Left82(n.CurZ) + "  Pitch: " + Left82(n.CurPitch) +
+                        "  Roll: " + Left82(n.CurRoll) + "  Yaw: " + Left82(n.CurYaw)));
     }
 }
 
@@ -588,7 +602,8 @@ void TVorlinForm::InitKEYControls() {
     SaveKEY1->setEnabled(true);
     SaveAsKEY1->setEnabled(true);
     EditKey1->setEnabled(true);
-    for (QToolButton* b : {BNAddEntry, BNInsertEntry, BNDeleteEntry, BNCopyEntry, BNPasteEntry, BNAutoCopy})
+    for (QToolButton* b :
+         {BNAddEntry, BNInsertEntry, BNDeleteEntry, BNCopyEntry, BNPasteEntry, BNAutoCopy})
         b->setEnabled(true);
     if (!BNYAxis->isChecked() && !BNZAxis->isChecked()) BNXAxis->setChecked(true);
     for (QToolButton* b : {BNXAxis, BNYAxis, BNZAxis})
@@ -618,9 +633,13 @@ void TVorlinForm::EnableAfterModel() {
     Pbox->update();
 }
 
-void TVorlinForm::SetPanel(int panel, const QString& text) { panels_[size_t(panel)]->setText(text); }
+void TVorlinForm::SetPanel(int panel, const QString& text) {
+    panels_[size_t(panel)]->setText(text);
+}
 
-QString TVorlinForm::PanelText(int panel) const { return panels_[size_t(panel)]->text(); }
+QString TVorlinForm::PanelText(int panel) const {
+    return panels_[size_t(panel)]->text();
+}
 
 // ---------------------------------------------------------------------------------------------
 // Recent lists
@@ -698,7 +717,11 @@ void TVorlinForm::Load3DO(const QString& qname) {
     for (int i = 0; i < Model->HNodes.Count(); ++i) {
         const T3DOHNode& n = Model->HNodes[i];
         int image = 1;
-        if (n.Mesh >= 0) image = n.Mesh < Model->Meshes.Count() && Model->Meshes[n.Mesh].Faces.Vertices.Count() > 0 ? 2 : 0;
+        if (n.Mesh >= 0)
+            image =
+                n.Mesh < Model->Meshes.Count() && Model->Meshes[n.Mesh].Faces.Vertices.Count() > 0
+                    ? 2
+                    : 0;
         auto* item = new QTreeWidgetItem(TV3DO, QStringList{ToQ(n.Name).toLower()});
         item->setIcon(0, Icon(kTreeIcons[image]));
     }
@@ -746,7 +769,8 @@ void TVorlinForm::CreateNewKEY() {
     doc->Flags = g.FLAGS_ONCE ? 0 : 3;
     doc->Joints = Model->HNodes.Count();
     // A gap of 0 (or less) cannot space entries: the document then gets one entry per node.
-    const int n = g.DEFAULT_FRAMEGAP > 0 ? int(double(g.DEFAULT_NUMFRAMES) / g.DEFAULT_FRAMEGAP) : 0;
+    const int n =
+        g.DEFAULT_FRAMEGAP > 0 ? int(double(g.DEFAULT_NUMFRAMES) / g.DEFAULT_FRAMEGAP) : 0;
     for (const auto& h : Model->HNodes) {
         TKEYNode& node = doc->Nodes.Add();
         node.MeshName = h->Name;
@@ -906,7 +930,8 @@ void TVorlinForm::AboutClick() {
 
 void TVorlinForm::HelpClick() {
     // The help lies in the current folder, or beside the program in the installed data.
-    const QStringList places = {QDir::currentPath(), QCoreApplication::applicationDirPath() + "/../docs",
+    const QStringList places = {QDir::currentPath(),
+                                QCoreApplication::applicationDirPath() + "/../docs",
                                 QCoreApplication::applicationDirPath() + "/../../docs",
                                 QCoreApplication::applicationDirPath() + "/../share/vorlin"};
     for (const QString& dir : places) {

@@ -15,29 +15,28 @@ namespace vorlin {
 
 namespace {
 
-const char* kCredits =
-    "VORLIN\n"
-    "Version 0.7 beta\n"
-    "\n"
-    "A keyframe editor for\n"
-    "Jedi Knight and Mysteries of the Sith\n"
-    "\n\n"
-    "Design and programming\n"
-    "The Vorlin developers\n"
-    "\n"
-    "Built with\n"
-    "Qt, OpenGL and Mesa\n"
-    "\n"
-    "File formats\n"
-    "The modding community's\n"
-    "long study of KEY, 3DO,\n"
-    "MAT, CMP and GOB files\n"
-    "\n"
-    "Testing\n"
-    "Everyone who ever saved\n"
-    "a walk cycle at 3 a.m.\n"
-    "\n\n"
-    "Thank you for animating.\n";
+const char* kCredits = "VORLIN\n"
+                       "Version 0.7 beta\n"
+                       "\n"
+                       "A keyframe editor for\n"
+                       "Jedi Knight and Mysteries of the Sith\n"
+                       "\n\n"
+                       "Design and programming\n"
+                       "The Vorlin developers\n"
+                       "\n"
+                       "Built with\n"
+                       "Qt, OpenGL and Mesa\n"
+                       "\n"
+                       "File formats\n"
+                       "The modding community's\n"
+                       "long study of KEY, 3DO,\n"
+                       "MAT, CMP and GOB files\n"
+                       "\n"
+                       "Testing\n"
+                       "Everyone who ever saved\n"
+                       "a walk cycle at 3 a.m.\n"
+                       "\n\n"
+                       "Thank you for animating.\n";
 
 // The about box's picture: a jointed figure in the editor's colours.
 QPixmap Artwork() {

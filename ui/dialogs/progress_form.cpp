@@ -38,6 +38,8 @@ void TProgressForm::StepIt() {
     bar_->repaint();
 }
 
-void TProgressForm::Finish() { hide(); }
+void TProgressForm::Finish() {
+    hide();
+}
 
 } // namespace vorlin

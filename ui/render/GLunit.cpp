@@ -9,24 +9,63 @@ namespace vorlin {
 
 TGLEntryPoints GL{};
 
-const char* const kGLEntryNames[54] = {
-    "glBegin",         "glBindTexture",    "glCallList",           "glClear",
-    "glClearColor",    "glColorMaterial",  "glColor3f",            "glColor3ub",
-    "glCullFace",      "glDeleteLists",    "glDeleteTextures",     "glDepthRange",
-    "glDisable",       "glEnable",         "glEnd",                "glEndList",
-    "glFlush",         "glFinish",         "glFrontFace",          "glGenLists",
-    "glGenTextures",   "glGetDoublev",     "glGetError",           "glGetIntegerv",
-    "glHint",          "glInitNames",      "glLoadIdentity",       "glLoadName",
-    "glMatrixMode",    "glNewList",        "glOrtho",              "glPixelStorei",
-    "glPointSize",     "glPolygonMode",    "glPushName",           "glRenderMode",
-    "glRotated",       "glScaled",         "glSelectBuffer",       "glShadeModel",
-    "glTexCoord2f",    "glTexEnvf",        "glTexGeniv",           "glTexImage2D",
-    "glTexParameterf", "glTranslated",     "glVertex3d",           "glVertex3f",
-    "glViewport",      "glXCreateContext", "glXDestroyContext",    "glXGetCurrentContext",
-    "glXMakeCurrent",  "glXGetProcAddress"};
+const char* const kGLEntryNames[54] = {"glBegin",
+                                       "glBindTexture",
+                                       "glCallList",
+                                       "glClear",
+                                       "glClearColor",
+                                       "glColorMaterial",
+                                       "glColor3f",
+                                       "glColor3ub",
+                                       "glCullFace",
+                                       "glDeleteLists",
+                                       "glDeleteTextures",
+                                       "glDepthRange",
+                                       "glDisable",
+                                       "glEnable",
+                                       "glEnd",
+                                       "glEndList",
+                                       "glFlush",
+                                       "glFinish",
+                                       "glFrontFace",
+                                       "glGenLists",
+                                       "glGenTextures",
+                                       "glGetDoublev",
+                                       "glGetError",
+                                       "glGetIntegerv",
+                                       "glHint",
+                                       "glInitNames",
+                                       "glLoadIdentity",
+                                       "glLoadName",
+                                       "glMatrixMode",
+                                       "glNewList",
+                                       "glOrtho",
+                                       "glPixelStorei",
+                                       "glPointSize",
+                                       "glPolygonMode",
+                                       "glPushName",
+                                       "glRenderMode",
+                                       "glRotated",
+                                       "glScaled",
+                                       "glSelectBuffer",
+                                       "glShadeModel",
+                                       "glTexCoord2f",
+                                       "glTexEnvf",
+                                       "glTexGeniv",
+                                       "glTexImage2D",
+                                       "glTexParameterf",
+                                       "glTranslated",
+                                       "glVertex3d",
+                                       "glVertex3f",
+                                       "glViewport",
+                                       "glXCreateContext",
+                                       "glXDestroyContext",
+                                       "glXGetCurrentContext",
+                                       "glXMakeCurrent",
+                                       "glXGetProcAddress"};
 
-const char* const kGLUEntryNames[5] = {"gluPerspective", "gluPickMatrix", "gluLookAt",
-                                       "gluProject", "gluUnProject"};
+const char* const kGLUEntryNames[5] = {"gluPerspective", "gluPickMatrix", "gluLookAt", "gluProject",
+                                       "gluUnProject"};
 
 namespace {
 
@@ -34,7 +73,9 @@ void* glHandle = nullptr;
 void* gluHandle = nullptr;
 
 // The table is a run of pointers in lookup order: the GL names, then the GLU names.
-void** Slots() { return reinterpret_cast<void**>(&GL); }
+void** Slots() {
+    return reinterpret_cast<void**>(&GL);
+}
 static_assert(sizeof(TGLEntryPoints) == 59 * sizeof(void*));
 
 // Looks up names into slots; after the first missing one, empties the rest without a word.
@@ -56,7 +97,9 @@ bool LookUp(void* library, const char* const* names, int count, void** slots,
 
 } // namespace
 
-bool OpenGLLoaded() { return glHandle != nullptr; }
+bool OpenGLLoaded() {
+    return glHandle != nullptr;
+}
 
 bool LoadOpenGL(const std::string& glLibrary, const std::string& gluLibrary) {
     if (glHandle) return true;

@@ -63,7 +63,8 @@ struct TGLEntryPoints {
     void (*glTexCoord2f)(GLfloat, GLfloat);
     void (*glTexEnvf)(GLenum, GLenum, GLfloat);
     void (*glTexGeniv)(GLenum, GLenum, const GLint*);
-    void (*glTexImage2D)(GLenum, GLint, GLint, GLsizei, GLsizei, GLint, GLenum, GLenum, const void*);
+    void (*glTexImage2D)(GLenum, GLint, GLint, GLsizei, GLsizei, GLint, GLenum, GLenum,
+                         const void*);
     void (*glTexParameterf)(GLenum, GLenum, GLfloat);
     void (*glTranslated)(GLdouble, GLdouble, GLdouble);
     void (*glVertex3d)(GLdouble, GLdouble, GLdouble);
@@ -79,8 +80,8 @@ struct TGLEntryPoints {
     // The utility library.
     void (*gluPerspective)(GLdouble, GLdouble, GLdouble, GLdouble);
     void* gluPickMatrix;
-    void (*gluLookAt)(GLdouble, GLdouble, GLdouble, GLdouble, GLdouble, GLdouble, GLdouble, GLdouble,
-                      GLdouble);
+    void (*gluLookAt)(GLdouble, GLdouble, GLdouble, GLdouble, GLdouble, GLdouble, GLdouble,
+                      GLdouble, GLdouble);
     void* gluProject;
     void* gluUnProject;
 };

@@ -82,7 +82,9 @@ TOGLTexture::~TOGLTexture() {
     GL.glDeleteTextures(1, &TextureName);
 }
 
-void TOGLTexture::Bind() const { GL.glBindTexture(GL_TEXTURE_2D, TextureName); }
+void TOGLTexture::Bind() const {
+    GL.glBindTexture(GL_TEXTURE_2D, TextureName);
+}
 
 // ---- TOGLRenderer ----
 
@@ -110,7 +112,9 @@ TOGLRenderer::~TOGLRenderer() {
     }
 }
 
-void TOGLRenderer::MakeCurrent() { box_->makeCurrent(); }
+void TOGLRenderer::MakeCurrent() {
+    box_->makeCurrent();
+}
 
 void TOGLRenderer::ReadAspect() {
     GLint vp[4] = {0, 0, 0, 0};

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QByteArray>
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -12,17 +13,16 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QTimer>
-#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTimer>
 #include <charconv>
 #include <cstring>
 #include <string>
 
 #include "settings/GlobalVars.h"
-#include "support/FileOperations.h"
 #include "support/DialogSeams.h"
+#include "support/FileOperations.h"
 #include "support/errors.h"
 #include "support/misc_utils.h"
 #include "support/qt_strings.h"
@@ -44,11 +44,15 @@ QSettings OpenStore(const char* application) {
     return QSettings(StorePath(application), QSettings::IniFormat);
 }
 
-bool StoreExists(const QSettings& store) { return QFileInfo::exists(store.fileName()); }
+bool StoreExists(const QSettings& store) {
+    return QFileInfo::exists(store.fileName());
+}
 
 // ---- reading: a value of another kind leaves the setting alone ----
 
-bool IsText(const QVariant& v) { return v.typeId() == QMetaType::QString; }
+bool IsText(const QVariant& v) {
+    return v.typeId() == QMetaType::QString;
+}
 
 void ReadString(QSettings& s, const char* name, std::string& target) {
     QVariant v = s.value(name);
@@ -114,7 +118,9 @@ void WriteInt(QSettings& s, const char* name, int64_t value) {
     Commit(s, name);
 }
 
-void WriteBool(QSettings& s, const char* name, bool value) { WriteInt(s, name, value ? 1 : 0); }
+void WriteBool(QSettings& s, const char* name, bool value) {
+    WriteInt(s, name, value ? 1 : 0);
+}
 
 void WriteBinaryDouble(QSettings& s, const char* name, double value) {
     uint64_t bits;
@@ -140,8 +146,12 @@ std::string ContainerUnder(const std::string& dir, const char* name) {
 
 } // namespace
 
-QString SettingsFilePath() { return StorePath(kApplication); }
-QString LevelEditorFilePath() { return StorePath(kLevelEditor); }
+QString SettingsFilePath() {
+    return StorePath(kApplication);
+}
+QString LevelEditorFilePath() {
+    return StorePath(kLevelEditor);
+}
 
 void LoadSettings() {
     TSettings& g = Settings;
@@ -249,7 +259,9 @@ void SaveExitSettings() {
 // ---------------------------------------------------------------------------------------------
 // The Options dialog
 
-QColor ToQColor(TColor c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
+QColor ToQColor(TColor c) {
+    return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
+}
 
 TColor FromQColor(const QColor& c) {
     return TColor(c.red()) | TColor(c.green()) << 8 | TColor(c.blue()) << 16;
@@ -270,7 +282,9 @@ QCheckBox* Check(QWidget* parent, const char* name, const char* caption) {
 }
 
 // The shortest text that reads back as the same number, as the general format writes it.
-QString General(double v) { return QString::number(v, 'g', 15); }
+QString General(double v) {
+    return QString::number(v, 'g', 15);
+}
 
 } // namespace
 
@@ -299,7 +313,8 @@ TOptions::TOptions(QWidget* parent)
     cl->addWidget(EBMOTSGOB, 1, 1);
     cl->addWidget(bnMOTS, 1, 2);
     connect(bnJK, &QPushButton::clicked, this, [this] { Browse(EBJKGOB, "GOB Files (*.gob)"); });
-    connect(bnMOTS, &QPushButton::clicked, this, [this] { Browse(EBMOTSGOB, "GOO Files (*.goo)"); });
+    connect(bnMOTS, &QPushButton::clicked, this,
+            [this] { Browse(EBMOTSGOB, "GOO Files (*.goo)"); });
 
     auto* colors = new QGroupBox("Colors", this);
     auto* colorLayout = new QGridLayout(colors);

@@ -158,7 +158,9 @@ std::optional<QColor> AskColor(QWidget* parent, const QColor& initial) {
     return c;
 }
 
-UrlHandler SetUrlHandler(UrlHandler handler) { return std::exchange(Urls(), std::move(handler)); }
+UrlHandler SetUrlHandler(UrlHandler handler) {
+    return std::exchange(Urls(), std::move(handler));
+}
 
 void OpenUrl(const QString& url) {
     if (Urls()) {

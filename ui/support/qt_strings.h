@@ -7,7 +7,11 @@
 
 namespace vorlin {
 
-inline QString ToQ(const std::string& s) { return QString::fromLocal8Bit(s.data(), qsizetype(s.size())); }
-inline std::string FromQ(const QString& s) { return s.toLocal8Bit().toStdString(); }
+inline QString ToQ(const std::string& s) {
+    return QString::fromLocal8Bit(s.data(), qsizetype(s.size()));
+}
+inline std::string FromQ(const QString& s) {
+    return s.toLocal8Bit().toStdString();
+}
 
 } // namespace vorlin
