@@ -3,6 +3,8 @@
 #include <chrono>
 #include <filesystem>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "key/u_key.h"
 #include "settings/GlobalVars.h"
@@ -164,17 +166,45 @@ TEST_F(Key, ListsCheckTheirIndexes) {
 
 TEST_F(Key, SaveFailsCleanlyAndKeepsTheOldFile) {
     std::string path = dir.write("locked/old.key", "old contents");
+    ::chmod(path.c_str(), 0666); // the file could be written; its folder cannot
     ::chmod(dir.file("locked").c_str(), 0555);
+    // And a protected file in a folder anyone may write: renaming over it would succeed, yet
+    // the user may not change that file.
+    std::string protectedFile = dir.write("open/ro.key", "old contents");
+    ::chmod(dir.file("open").c_str(), 0777);
+    ::chmod(protectedFile.c_str(), 0444);
     TKEYFile doc;
-    if (::geteuid() != 0) {
+    // The refusal comes from the system's permissions, which do not bind root: run the save as
+    // an ordinary user then.
+    auto attemptOne = [&](const std::string& target) -> int {
         try {
-            doc.SaveToFile(path);
-            FAIL();
+            doc.SaveToFile(target);
+            return 1;
         } catch (const IOError& e) {
-            EXPECT_STREQ(e.what(), "File access denied");
+            if (std::string(e.what()) != "File access denied") return 2;
         }
-        EXPECT_EQ(test::ReadAll(path), "old contents");
+        return test::ReadAll(target) == "old contents" ? 0 : 3;
+    };
+    auto attempt = [&]() -> int {
+        int r = attemptOne(path);
+        return r ? r : attemptOne(protectedFile) * 10;
+    };
+    if (::geteuid() != 0) {
+        EXPECT_EQ(attempt(), 0);
+    } else {
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(4);
+            ::_exit(attempt());
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0); // 1 saved, 2 another message, 3 old file damaged
     }
+    EXPECT_EQ(test::ReadAll(path), "old contents");
+    EXPECT_EQ(test::ReadAll(protectedFile), "old contents");
     // Into a folder that does not exist.
     try {
         doc.SaveToFile(dir.file("no/such/folder/x.key"));

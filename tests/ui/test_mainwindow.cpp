@@ -465,6 +465,21 @@ private slots:
             }
         }
     }
+
+    void withoutOpenGLTheEditorStillRuns() {
+        MakeStore();
+        const QString png = QString::fromStdString(files_->file("off.png"));
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen"); // a display without OpenGL
+        p.setProcessEnvironment(env);
+        p.start(VORLIN_EXE, {"--screenshot", png, Write("m.3do", kModel)});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 0);
+        QVERIFY(QString(p.readAllStandardError()).contains("Couldn't initialize OpenGL"));
+        QVERIFY(!QImage(png).isNull()); // the window itself is there
+    }
 };
 
 QTEST_MAIN(TestMainWindow)

@@ -246,8 +246,8 @@ void TVorlinForm::BuildToolBar() {
     bar->addWidget(BNEdit);
     bar->addWidget(BNPlay);
     bar->addSeparator();
-    connect(BNWireframe, &QToolButton::clicked, this, [this] { Pbox->update(); });
-    connect(BNTextured, &QToolButton::clicked, this, [this] { Pbox->update(); });
+    connect(BNWireframe, &QToolButton::clicked, this, [this] { Redraw(); });
+    connect(BNTextured, &QToolButton::clicked, this, [this] { Redraw(); });
     connect(BNEdit, &QToolButton::clicked, this, [this] { SetEditMode(); });
     connect(BNPlay, &QToolButton::clicked, this, [this] { SetPlayMode(); });
 
@@ -360,13 +360,26 @@ void TVorlinForm::BuildPanels() {
     separator->setFrameStyle(QFrame::Box | QFrame::Plain);
     separator->setFixedWidth(2);
 
-    Pbox = new TPaintBox(central);
-    Pbox->onPaint = [this] {
-        if (Renderer) Renderer->DrawScene(Model.get(), KeyFile.get(), BNTextured->isChecked());
-    };
+    QWidget* view;
+    if (OpenGLAvailable()) {
+        Pbox = new TPaintBox(central);
+        Pbox->onPaint = [this] {
+            if (Renderer) Renderer->DrawScene(Model.get(), KeyFile.get(), BNTextured->isChecked());
+        };
+        view = Pbox;
+    } else {
+        // A display without OpenGL: the view stays empty and everything else works.
+        Pbox = nullptr;
+        view = new QWidget(central);
+        view->setObjectName("Pbox");
+        view->setAutoFillBackground(true);
+        QPalette pal = view->palette();
+        pal.setColor(QPalette::Window, Qt::black);
+        view->setPalette(pal);
+    }
     row->addWidget(panel2);
     row->addWidget(separator);
-    row->addWidget(Pbox, 1);
+    row->addWidget(view, 1);
     setCentralWidget(central);
 
     QStatusBar* bar = statusBar();
@@ -425,7 +438,7 @@ void TVorlinForm::FormShow() {
         Renderer = std::make_unique<TOGLRenderer>(Pbox);
         Renderer->Progress = Progress;
         Renderer->UpdateColours();
-        Pbox->onResize = [this] { FormResize(); };
+        if (Pbox) Pbox->onResize = [this] { FormResize(); };
         FormResize();
     } catch (const std::exception& e) {
         // The editor goes on without its 3D view.
@@ -443,6 +456,7 @@ void TVorlinForm::FormShow() {
 
 void TVorlinForm::FormResize() {
     if (!Renderer) return;
+    if (!Pbox) return;
     Renderer->SetViewport(0, 0, Pbox->width(), Pbox->height());
     Renderer->RebuildLists();
 }
@@ -546,7 +560,7 @@ void TVorlinForm::UpdateView() {
     if (!Model) return;
     Model->TransformVertices();
     if (Renderer) Renderer->SetCamera(ViewPitch, ViewYaw, ViewZoom * 0.1);
-    Pbox->update();
+    Redraw();
 }
 
 void TVorlinForm::ShowFrame(int frame) {
@@ -563,7 +577,7 @@ void TVorlinForm::ShowFrame(int frame) {
             Renderer->CameraPos[2] += n.CurZ;
         }
     }
-    Pbox->update();
+    Redraw();
     if (SelectedNode >= 0 && SelectedNode < Model->HNodes.Count()) {
         const T3DOHNode& n = Model->HNodes[SelectedNode];
         SetPanel(3, ToQ("X: " + Left82(n.CurX) + "  Y: " + Left82(n.CurY) +
@@ -630,7 +644,11 @@ void TVorlinForm::EnableAfterModel() {
     BNWireframe->setEnabled(true);
     BNTextured->setEnabled(true);
     if (!BNWireframe->isChecked()) BNTextured->setChecked(true);
-    Pbox->update();
+    Redraw();
+}
+
+void TVorlinForm::Redraw() {
+    if (Pbox) Pbox->update();
 }
 
 void TVorlinForm::SetPanel(int panel, const QString& text) {
@@ -693,7 +711,7 @@ void TVorlinForm::Load3DO(const QString& qname) {
     // half-replaced behind.
     TV3DO->clear();
     PL3DO->setText("3DO: <click to load>");
-    Pbox->update();
+    Redraw();
     Model = std::make_unique<T3DO>(name, 0);
     Model->FileName = name;
 
@@ -754,7 +772,7 @@ void TVorlinForm::LoadCMP(const QString& name) {
     LoadCMPPalette(FromQ(name), palette);
     ApplyCMPLight(FromQ(name), palette);
     if (Model && Renderer) Renderer->LoadTextures(Model->Materials);
-    Pbox->update();
+    Redraw();
     SetPanel(2, ToQ(PathName(FromQ(name))));
 }
 
@@ -918,7 +936,7 @@ void TVorlinForm::OptionsClick() {
         throw;
     }
     if (Renderer) Renderer->UpdateColours();
-    Pbox->update();
+    Redraw();
     Resume();
 }
 

@@ -115,6 +115,8 @@ private:
     void HelpClick();
     void KeyTimerTick();
     void SetPanel(int panel, const QString& text);
+    // Repaints the view.
+    void Redraw();
     QAction* Item(QMenu* menu, const char* name, const char* caption);
     QToolButton* Button(const char* name, int image, bool checkable);
 

@@ -1,6 +1,7 @@
 #include "render/ogl_PRender.h"
 
 #include <GL/gl.h>
+#include <QGuiApplication>
 #include <QOpenGLContext>
 
 #include "dialogs/progress_form.h"
@@ -21,6 +22,19 @@ constexpr GLuint kGridList = 2;
 enum LineColour { lcWireframe, lcSelected, lcNodePath, lcXAxis, lcYAxis, lcZAxis, lcGrid };
 
 } // namespace
+
+bool OpenGLAvailable() {
+    static const bool available = [] {
+        // These platforms draw widgets without the compositing an OpenGL widget needs, even
+        // where they can make a context (offscreen does, when an X display is around).
+        const QString platform = QGuiApplication::platformName();
+        for (const char* p : {"offscreen", "minimal", "vnc", "linuxfb"})
+            if (platform == p) return false;
+        QOpenGLContext probe;
+        return probe.create();
+    }();
+    return available;
+}
 
 // ---- TPaintBox ----
 
@@ -92,7 +106,7 @@ TOGLRenderer::TOGLRenderer(TPaintBox* box) : box_(box) {
     if (!LoadOpenGL()) throw Error("Couldn't initialize OpenGL");
     QOpenGLContext* context = box ? box->context() : nullptr;
     if (!context || !context->isValid()) {
-        LogMessage(mtWarning, "No OpenGL context could be created for the 3D view");
+        LogMessage(mtWarning, "This display gives the 3D view no OpenGL context");
         throw Error("Couldn't initialize OpenGL");
     }
     MakeCurrent();

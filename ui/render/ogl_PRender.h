@@ -17,6 +17,10 @@ class T3DO;
 class TKEYFile;
 class TProgressForm;
 
+// Whether the display can give the view an OpenGL context at all (a virtual display without
+// OpenGL cannot, and a view widget must not even be created there).
+bool OpenGLAvailable();
+
 // The paint box: the widget whose OpenGL context the renderer draws into. Painting and
 // context creation are handed to the owner through the two callbacks.
 class TPaintBox : public QOpenGLWidget {
