@@ -536,13 +536,7 @@ void TKEYFile::ApplyToModel(T3DO& model, int frame) const {
         int i = FindModelNode(Nodes[k].MeshName, model, used_);
         if (i < 0) continue;
         TKEYPose p = EvaluateNode(k, frame);
-        T3DOHNode& n = model.HNodes[i];
-        n.CurX = p.X;
-        n.CurY = p.Y;
-        n.CurZ = p.Z;
-        n.CurPitch = p.Pitch;
-        n.CurYaw = p.Yaw;
-        n.CurRoll = p.Roll;
+        model.HNodes[i].SetCurrentPose(p.X, p.Y, p.Z, p.Pitch, p.Yaw, p.Roll);
     }
     model.TransformVertices();
 }

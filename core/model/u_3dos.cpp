@@ -284,15 +284,8 @@ void T3DO::CheckHierarchy() {
 }
 
 void T3DO::ResetPose() {
-    for (const auto& p : HNodes) {
-        T3DOHNode& n = *p;
-        n.CurX = n.X;
-        n.CurY = n.Y;
-        n.CurZ = n.Z;
-        n.CurPitch = n.Pitch;
-        n.CurYaw = n.Yaw;
-        n.CurRoll = n.Roll;
-    }
+    for (const auto& p : HNodes)
+        p->SetCurrentPose(p->X, p->Y, p->Z, p->Pitch, p->Yaw, p->Roll);
 }
 
 void T3DO::TransformVertices() {

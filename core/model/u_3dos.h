@@ -52,6 +52,15 @@ public:
     // Current pose: what the transform uses.
     double CurX = 0, CurY = 0, CurZ = 0, CurPitch = 0, CurYaw = 0, CurRoll = 0;
     double PivotX = 0, PivotY = 0, PivotZ = 0;
+
+    void SetCurrentPose(double x, double y, double z, double pitch, double yaw, double roll) {
+        CurX = x;
+        CurY = y;
+        CurZ = z;
+        CurPitch = pitch;
+        CurYaw = yaw;
+        CurRoll = roll;
+    }
 };
 
 class T3DOHNodes : public TObjectList<T3DOHNode> {

@@ -53,6 +53,14 @@ struct TSettings {
 
 inline TSettings Settings;
 
+// The eight colour settings in their usual order: background, mesh wireframe, selected mesh,
+// node path, X axis, Y axis, Z axis, grid.
+inline std::array<TColor*, 8> ColourSettings() {
+    TSettings& g = Settings;
+    return {&g.COLOR_BACKGROUND, &g.COLOR_WIREFRAME, &g.COLOR_SELECTED, &g.COLOR_NODEPATH,
+            &g.COLOR_XAXIS,      &g.COLOR_YAXIS,     &g.COLOR_ZAXIS,    &g.COLOR_GRID};
+}
+
 // True when the settings store did not exist at start-up (set by LoadSettings).
 inline bool FirstRun = false;
 

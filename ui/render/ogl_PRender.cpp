@@ -143,18 +143,17 @@ void TOGLRenderer::SetViewport(int x, int y, int width, int height) {
 }
 
 void TOGLRenderer::UpdateColours() {
-    const TSettings& s = Settings;
     auto bytes = [](TColor c) {
         return std::array<unsigned char, 3>{static_cast<unsigned char>(c & 0xFF),
                                             static_cast<unsigned char>((c >> 8) & 0xFF),
                                             static_cast<unsigned char>((c >> 16) & 0xFF)};
     };
-    auto bg = bytes(s.COLOR_BACKGROUND);
-    for (int i = 0; i < 3; ++i)
-        Background[size_t(i)] = float(bg[size_t(i)]) * (1.0f / 255.0f);
-    LineColours = {bytes(s.COLOR_WIREFRAME), bytes(s.COLOR_SELECTED), bytes(s.COLOR_NODEPATH),
-                   bytes(s.COLOR_XAXIS),     bytes(s.COLOR_YAXIS),    bytes(s.COLOR_ZAXIS),
-                   bytes(s.COLOR_GRID)};
+    const auto colours = ColourSettings();
+    const auto bg = bytes(*colours[0]);
+    for (size_t i = 0; i < 3; ++i)
+        Background[i] = float(bg[i]) * (1.0f / 255.0f);
+    for (size_t i = 0; i < LineColours.size(); ++i)
+        LineColours[i] = bytes(*colours[i + 1]);
     RebuildLists();
 }
 

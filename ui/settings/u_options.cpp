@@ -410,8 +410,8 @@ void TOptions::Fill() {
     EBFPS->setText(QString::number(g.DEFAULT_FRAMERATE));
     EBFBE->setText(QString::number(g.DEFAULT_FRAMEGAP));
     EBSTEP->setText(General(g.MOVE_STEP));
-    colours_ = {g.COLOR_BACKGROUND, g.COLOR_WIREFRAME, g.COLOR_SELECTED, g.COLOR_NODEPATH,
-                g.COLOR_XAXIS,      g.COLOR_YAXIS,     g.COLOR_ZAXIS,    g.COLOR_GRID};
+    for (size_t i = 0; i < colours_.size(); ++i)
+        colours_[i] = *ColourSettings()[i];
     LBColor->setCurrentRow(0);
     ShowSwatch();
     CBShowPath->setChecked(g.SHOW_NODEPATH);
@@ -493,14 +493,8 @@ void TOptions::OkClick() {
     ValInt(FromQ(EBFPS->text()), g.DEFAULT_FRAMERATE);
     ValInt(FromQ(EBFBE->text()), g.DEFAULT_FRAMEGAP);
     ValDouble(FromQ(EBSTEP->text()), g.MOVE_STEP);
-    g.COLOR_BACKGROUND = colours_[0];
-    g.COLOR_WIREFRAME = colours_[1];
-    g.COLOR_SELECTED = colours_[2];
-    g.COLOR_NODEPATH = colours_[3];
-    g.COLOR_XAXIS = colours_[4];
-    g.COLOR_YAXIS = colours_[5];
-    g.COLOR_ZAXIS = colours_[6];
-    g.COLOR_GRID = colours_[7];
+    for (size_t i = 0; i < colours_.size(); ++i)
+        *ColourSettings()[i] = colours_[i];
     g.SHOW_NODEPATH = CBShowPath->isChecked();
     g.FOLLOW_NODEPATH = CBFollowPath->isChecked();
     g.SHOW_FLOOR = CBShowFloor->isChecked();
