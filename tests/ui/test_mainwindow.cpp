@@ -15,6 +15,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QtTest>
+#include <filesystem>
 
 #include "app/vorlin_app.h"
 #include "app/vorlinform.h"
@@ -393,6 +394,38 @@ private slots:
             QVERIFY(test::ReadAll(saved).rfind("# KEYFRAME saved.key created by Vorlin 0.6", 0) ==
                     0);
         }
+    }
+
+    void failedSaveKeepsTheWindowOpen() {
+        TVorlinForm form;
+        form.Load3DO(Write("m.3do", kModel));
+        form.CreateNewKEY();
+        answer_ = IDYES;
+        SetFileDialogHandler([&](const FileDialogRequest&) {
+            return std::optional<QString>(QString::fromStdString(files_->file("no/such/x.key")));
+        });
+        QVERIFY(!form.close());
+        QCOMPARE(boxes_.back().text, QString("File not found"));
+        QVERIFY(form.KeyFile != nullptr);
+        // A KEY whose file has gone asks before it is replaced, and the command goes on.
+        TKEYFile doc;
+        const std::string path = files_->file("gone.key");
+        doc.SaveToFile(path);
+        form.LoadKEY(QString::fromStdString(path));
+        std::filesystem::remove(path);
+        boxes_.clear();
+        answer_ = IDNO;
+        form.findChild<QAction*>("NewKEY1")->trigger();
+        QCOMPARE(boxes_.size(), size_t(1));
+        QCOMPARE(boxes_[0].text, QString("Save changes to gone.key?"));
+        QCOMPARE(form.KeyFile->Name, std::string("Untitled.key"));
+        // A KEY that fails to load leaves the window without a document.
+        form.Command([&] { form.LoadKEY(QString::fromStdString(path)); });
+        QVERIFY(form.KeyFile == nullptr);
+        QCOMPARE(Get<QLabel>(&form, "PLKEY")->text(), QString("KEY: <click to load>"));
+        QCOMPARE(Get<QLabel>(&form, "LBFrame")->text(), QString("0/0"));
+        SetFileDialogHandler({});
+        answer_ = IDNO;
     }
 
     void newKEYSpacing() {

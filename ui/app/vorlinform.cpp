@@ -462,7 +462,8 @@ void TVorlinForm::FormResize() {
 }
 
 void TVorlinForm::closeEvent(QCloseEvent* event) {
-    bool allowed = true;
+    // A close question whose save failed keeps the window open: closing would lose the work.
+    bool allowed = false;
     Command([&] { allowed = FormCloseQuery(); });
     if (!allowed) {
         event->ignore();
@@ -475,13 +476,7 @@ void TVorlinForm::closeEvent(QCloseEvent* event) {
 bool TVorlinForm::FormCloseQuery() {
     if (!KeyFile) return true;
     KeyTimer->stop();
-    bool modified = true;
-    try {
-        modified = KeyFile->IsModified();
-    } catch (const Error&) {
-        modified = true; // its file is gone: only the open document holds the work
-    }
-    if (modified) {
+    if (DocumentModified()) {
         int answer = ShowMessageBox(this, "Save changes to " + ToQ(KeyFile->Name) + "?", "Confirm",
                                     MB_YESNOCANCEL | MB_ICONQUESTION);
         if (answer == IDCANCEL) {
@@ -758,8 +753,15 @@ void TVorlinForm::LoadKEY(const QString& qname) {
     SetEditMode();
     SelectedEntry = 0;
     const std::string name = FromQ(qname);
+    // Until the new document has loaded the window shows none.
     KeyFile.reset();
     LBKEY->clear();
+    PLKEY->setText(Model ? "KEY: <click to load>" : "");
+    {
+        const QSignalBlocker block(SBFrame);
+        SBFrame->setRange(0, 0);
+    }
+    LBFrame->setText("0/0");
     KeyFile = TKEYFile::CreateFromFile(name);
     InitKEYControls();
     FillEntryList();
@@ -811,8 +813,17 @@ void TVorlinForm::CreateNewKEY() {
     FillEntryList();
 }
 
+bool TVorlinForm::DocumentModified() const {
+    if (!KeyFile) return false;
+    try {
+        return KeyFile->IsModified();
+    } catch (const Error&) {
+        return true; // its file is gone or unreadable: only the open document holds the work
+    }
+}
+
 bool TVorlinForm::SaveQuestion() {
-    if (!KeyFile || !KeyFile->IsModified()) return true;
+    if (!DocumentModified()) return true;
     int answer = ShowMessageBox(this, "Save changes to " + ToQ(KeyFile->Name) + "?", "Confirm",
                                 MB_YESNOCANCEL | MB_ICONQUESTION);
     if (answer == IDCANCEL) return false;

@@ -102,6 +102,9 @@ private:
     void FormClose();
     // True when the document may be replaced: asks to save a modified one.
     bool SaveQuestion();
+    // Whether the document differs from its file; a file that cannot be read counts as
+    // different.
+    bool DocumentModified() const;
     void EnableAfterModel();
     void AddRecent(std::array<std::string, 5>& list, const std::string& path);
     void FillReopenMenu(QMenu* menu, const std::array<std::string, 5>& list,
