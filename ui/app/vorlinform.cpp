@@ -315,11 +315,16 @@ void TVorlinForm::BuildPanels() {
     auto* topLayout = new QVBoxLayout(top);
     topLayout->setContentsMargins(0, 0, 0, 0);
     topLayout->setSpacing(0);
-    auto* pl3do = new ClickLabel("3DO: <click to load>", top);
-    pl3do->setObjectName("PL3DO");
-    pl3do->setFixedHeight(15);
-    pl3do->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    pl3do->setTextFormat(Qt::PlainText);
+    // The caption bars above the tree and the entry list: clicking one opens a file.
+    auto captionBar = [](QWidget* parent, const char* name, const char* text) {
+        auto* bar = new ClickLabel(text, parent);
+        bar->setObjectName(name);
+        bar->setFixedHeight(15);
+        bar->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        bar->setTextFormat(Qt::PlainText);
+        return bar;
+    };
+    auto* pl3do = captionBar(top, "PL3DO", "3DO: <click to load>");
     pl3do->onClick = [this] { Command([this] { Open3DOClick(); }); };
     PL3DO = pl3do;
     TV3DO = new QTreeWidget(top);
@@ -336,11 +341,7 @@ void TVorlinForm::BuildPanels() {
     auto* bottomLayout = new QVBoxLayout(bottom);
     bottomLayout->setContentsMargins(0, 0, 0, 0);
     bottomLayout->setSpacing(0);
-    auto* plkey = new ClickLabel("", bottom);
-    plkey->setObjectName("PLKEY");
-    plkey->setFixedHeight(15);
-    plkey->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    plkey->setTextFormat(Qt::PlainText);
+    auto* plkey = captionBar(bottom, "PLKEY", "");
     plkey->onClick = [this] {
         if (OpenKEY1->isEnabled()) Command([this] { OpenKEYClick(); });
     };

@@ -51,10 +51,6 @@ TPaintBox::TPaintBox(QWidget* parent) : QOpenGLWidget(parent) {
     setFormat(format);
 }
 
-void TPaintBox::initializeGL() {
-    if (onInitialize) onInitialize();
-}
-
 void TPaintBox::paintGL() {
     if (onPaint) onPaint();
 }

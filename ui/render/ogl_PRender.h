@@ -22,17 +22,15 @@ class TProgressForm;
 bool OpenGLAvailable();
 
 // The paint box: the widget whose OpenGL context the renderer draws into. Painting and
-// context creation are handed to the owner through the two callbacks.
+// resizing are handed to the owner through the callbacks.
 class TPaintBox : public QOpenGLWidget {
     Q_OBJECT
 public:
     explicit TPaintBox(QWidget* parent = nullptr);
-    std::function<void()> onInitialize;
     std::function<void()> onPaint;
     std::function<void()> onResize;
 
 protected:
-    void initializeGL() override;
     void paintGL() override;
     void resizeGL(int w, int h) override;
 };
