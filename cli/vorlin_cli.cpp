@@ -321,7 +321,9 @@ int Texture(const QStringList& args) {
     TMAT mat(PathDir(name).empty() ? FindResource(name) : OpenFile(name));
     std::vector<uint8_t> rgb = ImageToRGB(mat, palette);
     const int w = mat.Info.width, h = mat.Info.height;
+    if (w == 0 || h == 0) throw Error("MAT picture has no pixels");
     QImage image(w, h, QImage::Format_RGB888);
+    if (image.isNull()) throw Error("MAT picture is too large");
     for (int y = 0; y < h; ++y)
         std::memcpy(image.scanLine(y), rgb.data() + size_t(y) * size_t(w) * 3, size_t(w) * 3);
     if (image.isNull() || !image.save(parser.value(out), "PNG"))

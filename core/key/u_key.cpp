@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -135,6 +136,13 @@ private:
             TKEYNode& node = doc_.Nodes.Add();
             if (!lines_.Next(line_)) return false;
             SScanf(line_, "MESH NAME %s", {&node.MeshName});
+            // A name is one word: a zero byte or a line break inside the line ends it, so
+            // that what is written back is one line that reads as the same name.
+            for (size_t c = 0; c < node.MeshName.size(); ++c)
+                if (static_cast<unsigned char>(node.MeshName[c]) < 0x20) {
+                    node.MeshName.resize(c);
+                    break;
+                }
             if (!lines_.Next(line_)) return false;
             int32_t m = ReadCount(line_, "ENTRIES %d");
             for (int32_t j = 0; j < m; ++j) {
@@ -371,14 +379,62 @@ void ReplaceFile(const std::string& target, const std::string& bytes) {
 
 } // namespace
 
+namespace {
+
+// Whether a value's fixed-point text reads back: finite, and no longer than the reader's word.
+bool Savable(double v, int precision) {
+    if (!std::isfinite(v)) return false;
+    char buf[400];
+    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, precision);
+    return r.ec == std::errc() && r.ptr - buf <= kScanWordBuffer;
+}
+
+std::string ValueText(double v) {
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+} // namespace
+
+void TKEYFile::CheckSavable() const {
+    for (int m = 0; m < Markers.Count(); ++m)
+        if (!Savable(Markers[m].Frame, 6))
+            throw Error("Cannot save marker " + std::to_string(m) + ": its frame " +
+                        ValueText(Markers[m].Frame) + " cannot be written as a number");
+    static const char* names[12] = {"X",  "Y",  "Z",  "Pitch",  "Yaw",  "Roll",
+                                    "DX", "DY", "DZ", "DPitch", "DYaw", "DRoll"};
+    for (int n = 0; n < Nodes.Count(); ++n) {
+        const TKEYNode& node = Nodes[n];
+        for (int k = 0; k < node.Entries.Count(); ++k) {
+            const TKEYEntry& e = node.Entries[k];
+            const double values[12] = {e.X,  e.Y,  e.Z,  e.Pitch,  e.Yaw,  e.Roll,
+                                       e.DX, e.DY, e.DZ, e.DPitch, e.DYaw, e.DRoll};
+            for (int v = 0; v < 12; ++v)
+                if (!Savable(values[v], 8))
+                    throw Error("Cannot save entry " + std::to_string(k) + " of node " +
+                                std::to_string(n) + " (" + node.MeshName + "): its " + names[v] +
+                                " " + ValueText(values[v]) +
+                                " cannot be written as a number that reads back");
+        }
+    }
+}
+
 void TKEYFile::SaveToFile(const std::string& path) const {
     if (IsContainerPath(path))
         throw Error("Cannot write file inside container: " + path.substr(path.find('>') + 1));
+    CheckSavable();
     ReplaceFile(path, ToText());
 }
 
 // ---------------------------------------------------------------------------------------------
 // Editing operations
+
+int32_t ClampFrame(int64_t frame) {
+    if (frame > INT32_MAX) return INT32_MAX;
+    if (frame < INT32_MIN) return INT32_MIN;
+    return int32_t(frame);
+}
 
 void TKEYFile::ComputeRates(int node, int i) {
     TKEYEntries& entries = Nodes[node].Entries;
@@ -444,9 +500,9 @@ void TKEYFile::AppendEntry(int node) {
     e->Pitch = last.Pitch;
     e->Yaw = last.Yaw;
     e->Roll = last.Roll;
-    e->Frame = last.Frame + Settings.DEFAULT_FRAMEGAP;
+    e->Frame = ClampFrame(int64_t(last.Frame) + Settings.DEFAULT_FRAMEGAP);
     entries.Add(e);
-    if (e->Frame >= Frames) Frames = e->Frame + 1;
+    if (e->Frame >= Frames) Frames = ClampFrame(int64_t(e->Frame) + 1);
     UpdateEntry(node, entries.Count() - 1);
 }
 
@@ -508,7 +564,8 @@ TKEYPose TKEYFile::EvaluateNode(int node, int frame) const {
         e = p.get();
     }
     if (!e) (void)entries[-1]; // raises the entry index error with -1
-    double d = double(frame - e->Frame);
+    // In doubles: frames far apart (an entry at -2147483648, say) have no 32-bit difference.
+    double d = double(frame) - double(e->Frame);
     TKEYPose pose;
     pose.X = d * e->DX + e->X;
     pose.Y = d * e->DY + e->Y;

@@ -59,6 +59,9 @@ struct TKEYPose {
     double Pitch = 0, Yaw = 0, Roll = 0;
 };
 
+// A frame number computed in 64 bits, kept to the 32-bit range the format holds.
+int32_t ClampFrame(int64_t frame);
+
 class TKEYFile {
 public:
     // A new, empty document; FPS is the DEFAULT_FRAMERATE setting.
@@ -74,6 +77,10 @@ public:
     // Writes the KEY text to a disk path. The old file is replaced only once everything was
     // written, so a failed save leaves it as it was.
     void SaveToFile(const std::string& path) const;
+    // Raises an error naming the node and entry (or marker) of the first value whose text
+    // would not read back (not finite, or too long for the reader): a file is never written
+    // that reads back as another document.
+    void CheckSavable() const;
 
     // Rates of entry i towards its successor.
     void ComputeRates(int node, int i);

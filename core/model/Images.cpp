@@ -13,7 +13,7 @@ uint32_t LE32(const uint8_t* p) {
 } // namespace
 
 TMAT::TMAT(std::unique_ptr<TFile> file) : file_(std::move(file)) {
-    if (file_->Read(Header.data(), kHeaderSize) != kHeaderSize ||
+    if (ReadAvailable(*file_, Header.data(), kHeaderSize) != kHeaderSize ||
         std::memcmp(Header.data(), "MAT ", 4) != 0)
         throw Error("Not a MAT file");
     Type = LE32(&Header[8]);
@@ -45,7 +45,7 @@ int TMAT::ReadRow(uint8_t* buffer) {
         std::memset(buffer, FillIndex, Info.width);
         return Info.width;
     }
-    return static_cast<int>(file_->Read(buffer, RowBytes()));
+    return static_cast<int>(ReadAvailable(*file_, buffer, RowBytes()));
 }
 
 } // namespace vorlin

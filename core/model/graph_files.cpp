@@ -90,7 +90,7 @@ bool LoadCMPPalette(const std::string& name, TPalette& palette) {
         std::unique_ptr<TFile> f = OpenFile(name);
         f->Seek(kCmpPaletteOffset);
         uint8_t bytes[768];
-        int64_t n = f->Read(bytes, sizeof bytes);
+        int64_t n = ReadAvailable(*f, bytes, sizeof bytes);
         for (int64_t k = 0; k + 2 < n; k += 3)
             palette[size_t(k / 3)] = TRGB{bytes[k], bytes[k + 1], bytes[k + 2]};
         return true;
@@ -105,7 +105,7 @@ bool ApplyCMPLight(const std::string& name, TPalette& palette) {
     try {
         std::unique_ptr<TFile> f = OpenFile(name);
         f->Seek(kCmpLightOffset);
-        int64_t n = f->Read(table, sizeof table);
+        int64_t n = ReadAvailable(*f, table, sizeof table);
         for (int64_t i = n < 0 ? 0 : n; i < 256; ++i)
             table[i] = static_cast<uint8_t>(i);
     } catch (const Error&) {

@@ -34,7 +34,8 @@ constexpr int32_t kMaxCorners = TTextFile::kMaxLine / 4;
 class ModelReader {
 public:
     ModelReader(T3DO& model, TTextFile& text, int geoset)
-        : model_(model), text_(text), geoset_(geoset) {}
+        : model_(model), text_(text), geoset_(geoset),
+          cornerBudget_(text.Source().FileSize() + kMaxCorners) {}
 
     void Run() {
         section_.clear();
@@ -117,8 +118,8 @@ private:
         NextLine();
         int32_t geosets = 0;
         SScanf(line_, "GEOSETS %d", {&geosets});
-        int32_t wanted = geoset_;
-        if (wanted > geosets - 1) wanted = geosets - 1;
+        int64_t wanted = geoset_; // 64 bits: a count of -2147483648 has no 32-bit predecessor
+        if (wanted > int64_t(geosets) - 1) wanted = int64_t(geosets) - 1;
         for (;;) {
             if (!SeekLine("GEOSET")) return;
             if (StrictInt(Word(2)) == wanted) break;
@@ -190,6 +191,16 @@ private:
         int32_t corners = std::min(StrictInt(w), kMaxCorners);
         const int len = static_cast<int>(line_.size());
         for (int32_t k = 0; k < corners; ++k) {
+            // Corners a line lacks read as vertex 0, but a file cannot make more corners than
+            // it has bytes: memory stays in proportion to the file, whatever its lines claim.
+            if (cornersRead_ >= cornerBudget_) {
+                if (!cornersCut_)
+                    LogMessage(mtWarning, "Face lines claim more corners than the file holds; "
+                                          "the corners beyond it were left out");
+                cornersCut_ = true;
+                break;
+            }
+            ++cornersRead_;
             // The vertex number runs to the next comma; the texture vertex is the word after it.
             std::string vtext;
             int i = pos;
@@ -233,6 +244,9 @@ private:
     bool stop_ = false;
     bool atEnd_ = false;
     std::vector<TTXVertex> texVerts_;
+    const int64_t cornerBudget_;
+    int64_t cornersRead_ = 0;
+    bool cornersCut_ = false;
 };
 
 } // namespace

@@ -31,6 +31,13 @@ void TGOB2Directory::ReadDirectory() {
     // Read the entries in chunks: one call per few hundred entries instead of one per entry.
     // The buffer grows with what is read, never with the count the header claims, so a
     // damaged count ends in a short read rather than a huge allocation.
+    // An entry that claims bytes past the container's end is damaged: it stays listed, but it
+    // holds only the bytes really there, so no reader trusts a size the file does not back.
+    const int64_t containerSize = file.FileSize();
+    auto present = [containerSize](uint32_t offset, uint32_t size) -> uint32_t {
+        if (offset >= containerSize) return 0;
+        return int64_t(offset) + size > containerSize ? uint32_t(containerSize - offset) : size;
+    };
     constexpr int kChunkEntries = 512;
     std::vector<unsigned char> chunk;
     int remaining = EntryCount;
@@ -42,7 +49,8 @@ void TGOB2Directory::ReadDirectory() {
             const unsigned char* e = chunk.data() + static_cast<size_t>(i) * kGobEntrySize;
             const char* name = reinterpret_cast<const char*>(e + 8);
             size_t len = strnlen(name, kGobNameSize);
-            AddFile(std::string(name, len), LE32(e + 4), LE32(e));
+            const uint32_t offset = LE32(e);
+            AddFile(std::string(name, len), present(offset, LE32(e + 4)), offset);
         }
         remaining -= n;
     }

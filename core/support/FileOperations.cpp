@@ -202,7 +202,13 @@ Cache& TheCache() {
     return cache;
 }
 
+// The cached container of a path: the same path first. Two containers whose names differ only
+// in case are two files here; a name that matches no file exactly may still name a cached one
+// ignoring case, as every other name on disk is found.
 CachedContainer* FindCached(const std::string& path) {
+    for (CachedContainer& c : TheCache().items)
+        if (c.path == path) return &c;
+    if (PathExists(path)) return nullptr;
     for (CachedContainer& c : TheCache().items)
         if (SameText(c.path, path)) return &c;
     return nullptr;

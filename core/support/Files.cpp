@@ -38,8 +38,15 @@ void TFile::Close() {
     throw AbstractError();
 }
 
+int64_t ReadAvailable(TFile& file, void* buffer, int64_t count) {
+    const int64_t left = file.FileSize() - file.FilePos();
+    if (count > left) count = left;
+    if (count <= 0) return 0;
+    return file.Read(buffer, count);
+}
+
 void ReadBlock(TFile& file, void* buffer, int64_t count) {
-    if (file.Read(buffer, count) != count) throw IOError("Read beyond end of file", 100);
+    if (ReadAvailable(file, buffer, count) != count) throw IOError("Read beyond end of file", 100);
 }
 
 IOError MakeIOError(int e) {
@@ -370,6 +377,9 @@ std::string TSubFile::GetName() const {
 }
 
 int64_t TSubFile::Read(void* buffer, int64_t count) {
+    const int64_t left = size_ - FilePos();
+    if (count > left) count = left;
+    if (count <= 0) return 0;
     return file_->Read(buffer, count);
 }
 

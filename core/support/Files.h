@@ -29,6 +29,10 @@ public:
     virtual void Close();
 };
 
+// Reads up to count bytes, never past the file's end (FileSize - FilePos); returns how many.
+// Every reader goes through this or ReadBlock, so that a file stored inside a container never
+// yields the bytes of the file stored after it.
+int64_t ReadAvailable(TFile& file, void* buffer, int64_t count);
 // Reads exactly count bytes or raises "Read beyond end of file".
 void ReadBlock(TFile& file, void* buffer, int64_t count);
 
@@ -182,6 +186,7 @@ public:
              const std::string& storedName);
     std::string GetFullName() const override { return fullName_; }
     std::string GetName() const override;
+    // Stops at the stored file's end: the bytes after it belong to another file.
     int64_t Read(void* buffer, int64_t count) override;
     int64_t FileSize() override { return size_; }
     int64_t FilePos() override;

@@ -159,3 +159,11 @@ TEST(Cli, TextureWritesAPng) {
     EXPECT_EQ(image.pixel(1, 1), qRgb(0, 59, 0));
     EXPECT_EQ(Cli("texture x.mat").status, 2);
 }
+
+TEST(Cli, TextureOfAnEmptyPictureIsAnError) {
+    TempDir dir;
+    std::string mat = dir.write("e.mat", test::BuildTextureMat(0, 5, 8, 0, ""));
+    auto r = Cli("texture " + ShellQuote(mat) + " --out " + ShellQuote(dir.file("e.png")));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Error: MAT picture has no pixels\n");
+}

@@ -365,3 +365,67 @@ TEST_F(Key, IsModified) {
     fs::remove(path);
     EXPECT_THROW(doc->IsModified(), IOError);
 }
+
+// ---- extreme numbers and damaged names ----
+
+TEST_F(Key, FramesFarApartAreMeasuredWithoutOverflow) {
+    TKEYFile doc;
+    TKEYNode& node = AddNode(doc, "A", {{INT32_MIN, 0}});
+    node.Entries[0].DX = 1;
+    EXPECT_DOUBLE_EQ(doc.EvaluateNode(0, 100).X, 100.0 + 2147483648.0);
+    // Appending after the last frame there is: the new entry stays on it.
+    doc.Frames = INT32_MAX;
+    node.Entries[0].Frame = INT32_MAX - 3;
+    doc.AppendEntry(0);
+    EXPECT_EQ(node.Entries[1].Frame, INT32_MAX);
+    EXPECT_EQ(doc.Frames, INT32_MAX);
+    doc.InsertEntry(0, 1);
+    EXPECT_EQ(node.Entries[2].Frame, INT32_MAX);
+}
+
+TEST_F(Key, ANameEndsAtItsFirstControlCharacter) {
+    // A zero byte makes the line run on into the following lines; the name must not.
+    std::string text = "SECTION: KEYFRAME NODES\nNODES 2\nNODE 0\nMESH NAME ARM";
+    text += '\0';
+    text += "\nENTRIES 1\n0: 0 0x0 1 0 0 0 0 0\n0 0 0 0 0 0\nNODE 1\nMESH NAME LEG\nENTRIES 0\n";
+    std::string path = dir.write("zero.key", text);
+    auto doc = TKEYFile::CreateFromFile(path);
+    ASSERT_GE(doc->Nodes.Count(), 1);
+    EXPECT_EQ(doc->Nodes[0].MeshName, "ARM");
+    for (const auto& node : doc->Nodes)
+        for (char c : node->MeshName)
+            EXPECT_GE(static_cast<unsigned char>(c), 0x20);
+    // What is saved reads back as the document.
+    std::string saved = dir.file("saved.key");
+    doc->Name = "saved.key";
+    doc->FullName = saved;
+    doc->SaveToFile(saved);
+    EXPECT_FALSE(doc->IsModified());
+}
+
+TEST_F(Key, ValuesThatCannotBeReadBackAreNotSaved) {
+    TKEYFile doc;
+    AddNode(doc, "A", {{0, 1}});
+    AddNode(doc, "TORSO", {{0, 1}, {5, 2}});
+    const std::string path = dir.write("keep.key", "the old file");
+    doc.Nodes[1].Entries[1].Yaw = 1e90;
+    try {
+        doc.SaveToFile(path);
+        FAIL() << "a value of 1e90 was written";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "Cannot save entry 1 of node 1 (TORSO): its Yaw 1e+90 cannot be "
+                               "written as a number that reads back");
+    }
+    EXPECT_EQ(test::ReadAll(path), "the old file");
+    doc.Nodes[1].Entries[1].Yaw = 1e80; // long, but within the reader's word
+    doc.Nodes[0].Entries[0].DX = std::numeric_limits<double>::infinity();
+    EXPECT_THROW(doc.SaveToFile(path), Error);
+    doc.Nodes[0].Entries[0].DX = 0;
+    doc.Markers.Add().Frame = -1e95;
+    EXPECT_THROW(doc.SaveToFile(path), Error);
+    doc.Markers.Clear();
+    doc.Name = "keep.key";
+    doc.FullName = path;
+    doc.SaveToFile(path);
+    EXPECT_EQ(TKEYFile::CreateFromFile(path)->Nodes[1].Entries[1].Yaw, 1e80);
+}

@@ -288,3 +288,33 @@ TEST(Model, CountsBeyondTheFileAreNotAllocated) {
     ASSERT_EQ(f.Meshes[0].Faces.Count(), 1);
     EXPECT_LE(f.Meshes[0].Faces[0].Vertices.Count(), 4096);
 }
+
+TEST(Model, ExtremeCountsGiveSensibleModels) {
+    TempDir dir;
+    test::RecordingSink sink;
+    std::string path = dir.write("g.3do", "SECTION: GEOMETRYDEF\nRADIUS 1\nINSERT OFFSET 0 0 0\n"
+                                          "GEOSETS -2147483648\nGEOSET 0\nMESHES 1\nMESH 0\n"
+                                          "NAME m\nVERTICES 0\n");
+    T3DO model(path);
+    EXPECT_EQ(model.Meshes.Count(), 0); // no geoset can be the one asked for
+}
+
+TEST(Model, CornersStayInProportionToTheFile) {
+    TempDir dir;
+    test::RecordingSink sink;
+    std::string text = "SECTION: GEOMETRYDEF\nRADIUS 1\nINSERT OFFSET 0 0 0\nGEOSETS 1\n"
+                       "GEOSET 0\nMESHES 1\nMESH 0\nNAME m\nVERTICES 1\n0: 0 0 0\n"
+                       "TEXTURE VERTICES 0\nFACES 2000\n";
+    for (int i = 0; i < 2000; ++i)
+        text += "0: 0 0x0 4 3 0 0 1024\n"; // each claims 1024 corners and names none
+    std::string path = dir.write("c.3do", text);
+    T3DO model(path);
+    int64_t corners = 0;
+    for (const auto& f : model.Meshes[0].Faces)
+        corners += f->Vertices.Count();
+    EXPECT_LE(corners, int64_t(text.size()) + 1024);
+    EXPECT_GE(corners, 1024); // the rule itself still holds: missing corners are vertex 0
+    EXPECT_EQ(sink.warnings(),
+              std::vector<std::string>{"Face lines claim more corners than the file holds; the "
+                                       "corners beyond it were left out"});
+}

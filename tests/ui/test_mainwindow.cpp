@@ -25,86 +25,24 @@
 #include "settings/u_options.h"
 #include "support/DialogSeams.h"
 #include "support/fixtures.h"
+#include "ui_helpers.h"
 
 using namespace vorlin;
 
+using namespace vorlin::test;
+
 namespace {
 
-struct Box {
-    QString text, caption;
-    unsigned flags;
-};
-
-// A model of two roots: ROOT (no mesh) and LONE, whose triangle faces the front view's eye.
-const char* kModel = "SECTION: MODELRESOURCE\nMATERIALS 0\n"
-                     "SECTION: GEOMETRYDEF\nRADIUS 1\nINSERT OFFSET 0 0 0\nGEOSETS 1\nGEOSET 0\n"
-                     "MESHES 1\nMESH 0\nNAME tri\nVERTICES 3\n0: -0.5 0 -0.5\n1: 0.5 0 -0.5\n"
-                     "2: 0 0 0.5\nTEXTURE VERTICES 0\nFACES 1\n0: 0 0x0 4 3 0 0 3 0,0 2,0 1,0\n"
-                     "SECTION: HIERARCHYDEF\nHIERARCHY NODES 2\n"
-                     "0: 0x0 0x1 -1 -1 -1 -1 0 0 0 0 0 0 0 0 0 0 root\n"
-                     "1: 0x0 0x1 0 -1 -1 -1 0 0 0 0 0 0 0 0 0 0 lone\n";
+const char* kModel = kTwoNodeModel;
 
 } // namespace
 
-class TestMainWindow : public QObject {
+class TestMainWindow : public QObject, public UiTestBase {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> config_;
-    std::unique_ptr<test::TempDir> files_;
-    std::vector<Box> boxes_;
-    int answer_ = IDOK;
-
-    QString Store() const { return config_->filePath("Brennick/Vorlin06.conf"); }
-    void MakeStore(const QString& text = "[General]\n") {
-        QDir().mkpath(config_->filePath("Brennick"));
-        QFile f(Store());
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(text.toUtf8());
-    }
-    QString Write(const std::string& relative, const std::string& bytes) {
-        return QString::fromStdString(files_->write(relative, bytes));
-    }
-    // Runs body once the next modal dialog is up. Should body stop early on a failed check,
-    // the dialog is closed anyway, so that the test fails instead of waiting for a person.
-    void WhenModal(std::function<void(QWidget*)> body) {
-        QTimer::singleShot(0, this, [body] {
-            QTRY_VERIFY(QApplication::activeModalWidget() != nullptr);
-            QPointer<QWidget> dialog = QApplication::activeModalWidget();
-            body(dialog);
-            if (dialog && dialog->isVisible()) {
-                QTest::qFail("the dialog was left open", __FILE__, __LINE__);
-                if (auto* d = qobject_cast<QDialog*>(dialog.data())) d->reject();
-            }
-        });
-    }
-    template <typename T> static T* Get(QObject* parent, const char* name) {
-        T* c = parent->findChild<T*>(name);
-        if (!c) qFatal("no control %s", name);
-        return c;
-    }
-
 private slots:
-    void init() {
-        config_ = std::make_unique<QTemporaryDir>();
-        files_ = std::make_unique<test::TempDir>();
-        qputenv("XDG_CONFIG_HOME", config_->path().toLocal8Bit());
-        AssignDefaults();
-        ProjectDir.clear();
-        FirstRun = false;
-        boxes_.clear();
-        answer_ = IDOK;
-        SetMessageBoxHandler([this](const QString& text, const QString& caption, unsigned flags) {
-            boxes_.push_back({text, caption, flags});
-            return answer_;
-        });
-    }
-    void cleanup() {
-        SetMessageBoxHandler({});
-        SetFileDialogHandler({});
-        SetColorDialogHandler({});
-        AssignDefaults();
-        ProjectDir.clear();
-    }
+    void init() { InitBase(); }
+    void cleanup() { CleanupBase(); }
 
     // ---- first run ----
 
@@ -315,24 +253,70 @@ private slots:
         QCOMPARE(form.PanelText(1), QString("Entry 0"));
         // Frame 4 poses node LONE at x 1.5 (its entry's rate is 0); the pose text names node 0.
         form.ShowFrame(4);
-        QCOMPARE(form.Model->HNodes[1].CurX, 1.5);
+        QCOMPARE(form.Session.Model->HNodes[1].CurX, 1.5);
         QCOMPARE(form.PanelText(3),
                  QString("X: 0.00      Y: 0.00      Z: 0.00      Pitch: 0.00      "
                          "Roll: 0.00      Yaw: 0.00    "));
         QCOMPARE(Get<QLabel>(&form, "LBFrame")->text(), QString("4/29"));
     }
 
-    void failedLoadsLeaveAConsistentWindow() {
+    void failedLoadsKeepWhatIsOnShow() {
         TVorlinForm form;
         form.Load3DO(Write("m.3do", kModel));
+        form.LoadKEY(Write("walk.key", kTwoNodeKey));
+        const T3DO* model = form.Session.Model.get();
+        const TKEYFile* doc = form.Session.KeyFile.get();
         form.Command([&] { form.Load3DO(files_->file("gone.3do").c_str()); });
-        QCOMPARE(boxes_.size(), size_t(1));
+        form.Command([&] { form.LoadKEY(files_->file("gone.key").c_str()); });
+        QCOMPARE(boxes_.size(), size_t(2));
         QCOMPARE(boxes_[0].text, QString("File not found"));
-        QVERIFY(form.Model == nullptr);
-        QCOMPARE(Get<QTreeWidget>(&form, "TV3DO")->topLevelItemCount(), 0);
-        QCOMPARE(Get<QLabel>(&form, "PL3DO")->text(), QString("3DO: <click to load>"));
+        QCOMPARE(form.Session.Model.get(), model);
+        QCOMPARE(form.Session.KeyFile.get(), doc);
+        QCOMPARE(Get<QTreeWidget>(&form, "TV3DO")->topLevelItemCount(), 2);
+        QCOMPARE(Get<QLabel>(&form, "PL3DO")->text(), QString("3DO: m.3do"));
+        QCOMPARE(Get<QLabel>(&form, "PLKEY")->text(), QString("KEY: walk.key"));
         QCOMPARE(Settings.RECENT_3DO[0], files_->file("m.3do")); // not entered
-        form.ShowFrame(3);                                       // nothing to show, and no failure
+        QCOMPARE(Settings.RECENT_KEY[0], files_->file("walk.key"));
+        QVERIFY(Settings.RECENT_KEY[1].empty());
+    }
+
+    void recentPathsOpenFromAnyFolder() {
+        Write("work/3do/m.3do", kModel);
+        Write("work/3do/key/walk.key", kTwoNodeKey);
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(QString::fromStdString(files_->file("work"))));
+        {
+            TVorlinForm form;
+            form.Load3DO("3do/m.3do");
+            form.LoadKEY("3do/key/walk.key");
+            QCOMPARE(Settings.RECENT_3DO[0], files_->file("work/3do/m.3do"));
+            QCOMPARE(Settings.RECENT_KEY[0], files_->file("work/3do/key/walk.key"));
+            QCOMPARE(ProjectDir, files_->file("work") + "/");
+        }
+        QVERIFY(QDir::setCurrent(QString::fromStdString(files_->file(""))));
+        TVorlinForm form;
+        QVERIFY(!Get<QMenu>(&form, "ReopenKEY1")->isEnabled()); // no model yet
+        Get<QMenu>(&form, "Reopen3DO1")->actions()[0]->trigger();
+        QVERIFY(form.Session.Model != nullptr);
+        QVERIFY(Get<QMenu>(&form, "ReopenKEY1")->isEnabled());
+        Get<QMenu>(&form, "ReopenKEY1")->actions()[0]->trigger();
+        QVERIFY(form.Session.KeyFile != nullptr);
+        QVERIFY(boxes_.empty());
+        QDir::setCurrent(before);
+    }
+
+    void aKEYWithoutTheSelectedNodeIsReported() {
+        TVorlinForm form;
+        form.Load3DO(Write("m.3do", kModel));
+        Get<QTreeWidget>(&form, "TV3DO")
+            ->setCurrentItem(Get<QTreeWidget>(&form, "TV3DO")->topLevelItem(1));
+        SelectedNode = 1; // the second row, whatever the tree handler does today
+        const std::string oneNode = "SECTION: KEYFRAME NODES\nNODES 1\nNODE 0\nMESH NAME ROOT\n"
+                                    "ENTRIES 1\n0: 0 0x0 0 0 0 0 0 0\n0 0 0 0 0 0\n";
+        form.Command([&] { form.LoadKEY(Write("one.key", oneNode)); });
+        QCOMPARE(boxes_.size(), size_t(1));
+        QCOMPARE(boxes_[0].text, QString("KEY Node Index is out of bounds: 1"));
+        QVERIFY(Settings.RECENT_KEY[0].empty()); // the error ended the command first
     }
 
     void projectDirFromTheModelsFolder() {
@@ -353,7 +337,7 @@ private slots:
             TVorlinForm form;
             form.Load3DO(Write("m.3do", kModel));
             form.CreateNewKEY();
-            QCOMPARE(form.KeyFile->Nodes.Count(), 2);
+            QCOMPARE(form.Session.KeyFile->Nodes.Count(), 2);
             answer_ = IDNO;
             QVERIFY(form.close()); // a new KEY always asks
             QCOMPARE(boxes_.size(), size_t(1));
@@ -364,11 +348,14 @@ private slots:
         boxes_.clear();
         {
             TVorlinForm form;
-            TKEYFile doc;
-            std::string path = files_->file("same.key");
-            doc.Name = "same.key";
-            doc.FullName = path;
-            doc.SaveToFile(path);
+            const std::string path = files_->file("same.key");
+            {
+                TKEYFile doc;
+                doc.Name = "same.key";
+                doc.FullName = path;
+                doc.Nodes.Add().Entries.Add();
+                doc.SaveToFile(path);
+            }
             form.LoadKEY(QString::fromStdString(path));
             QVERIFY(form.close()); // equal to its file: no question
             QVERIFY(boxes_.empty());
@@ -406,10 +393,11 @@ private slots:
         });
         QVERIFY(!form.close());
         QCOMPARE(boxes_.back().text, QString("File not found"));
-        QVERIFY(form.KeyFile != nullptr);
+        QVERIFY(form.Session.KeyFile != nullptr);
         // A KEY whose file has gone asks before it is replaced, and the command goes on.
         TKEYFile doc;
         const std::string path = files_->file("gone.key");
+        doc.Nodes.Add().Entries.Add();
         doc.SaveToFile(path);
         form.LoadKEY(QString::fromStdString(path));
         std::filesystem::remove(path);
@@ -418,12 +406,10 @@ private slots:
         form.findChild<QAction*>("NewKEY1")->trigger();
         QCOMPARE(boxes_.size(), size_t(1));
         QCOMPARE(boxes_[0].text, QString("Save changes to gone.key?"));
-        QCOMPARE(form.KeyFile->Name, std::string("Untitled.key"));
-        // A KEY that fails to load leaves the window without a document.
+        QCOMPARE(form.Session.KeyFile->Name, std::string("Untitled.key"));
+        // A KEY that fails to load leaves the document on show.
         form.Command([&] { form.LoadKEY(QString::fromStdString(path)); });
-        QVERIFY(form.KeyFile == nullptr);
-        QCOMPARE(Get<QLabel>(&form, "PLKEY")->text(), QString("KEY: <click to load>"));
-        QCOMPARE(Get<QLabel>(&form, "LBFrame")->text(), QString("0/0"));
+        QCOMPARE(form.Session.KeyFile->Name, std::string("Untitled.key"));
         SetFileDialogHandler({});
         answer_ = IDNO;
     }
@@ -434,18 +420,18 @@ private slots:
         Settings.DEFAULT_NUMFRAMES = 30;
         Settings.DEFAULT_FRAMEGAP = 10;
         form.CreateNewKEY();
-        const TKEYEntries& e = form.KeyFile->Nodes[1].Entries;
+        const TKEYEntries& e = form.Session.KeyFile->Nodes[1].Entries;
         QCOMPARE(e.Count(), 4);
         QCOMPARE(e[3].Frame, 29);
-        QCOMPARE(form.KeyFile->Joints, 2);
+        QCOMPARE(form.Session.KeyFile->Joints, 2);
         Settings.DEFAULT_NUMFRAMES = 4;
         Settings.DEFAULT_FRAMEGAP = 1;
         form.CreateNewKEY();
-        QCOMPARE(form.KeyFile->Nodes[0].Entries.Count(), 5);
-        QCOMPARE(form.KeyFile->Nodes[0].Entries[4].Frame, 3);
+        QCOMPARE(form.Session.KeyFile->Nodes[0].Entries.Count(), 5);
+        QCOMPARE(form.Session.KeyFile->Nodes[0].Entries[4].Frame, 3);
         Settings.DEFAULT_FRAMEGAP = 0; // no division: one entry per node
         form.CreateNewKEY();
-        QCOMPARE(form.KeyFile->Nodes[0].Entries.Count(), 1);
+        QCOMPARE(form.Session.KeyFile->Nodes[0].Entries.Count(), 1);
     }
 
     void playbackStepsAndWraps() {
@@ -453,7 +439,7 @@ private slots:
         form.Load3DO(Write("m.3do", kModel));
         Settings.DEFAULT_NUMFRAMES = 3;
         form.CreateNewKEY();
-        form.KeyFile->FPS = 30;
+        form.Session.KeyFile->FPS = 30;
         form.SetPlayMode();
         QCOMPARE(form.Timer()->interval(), 33);
         auto* slider = Get<QScrollBar>(&form, "SBFrame");

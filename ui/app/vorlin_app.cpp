@@ -6,6 +6,7 @@
 #include "render/ogl_PRender.h"
 #include "settings/GlobalVars.h"
 #include "settings/u_options.h"
+#include "support/DialogSeams.h"
 #include "support/U_msgForm.h"
 
 // Resources compiled into a static library are registered by name, outside any namespace.
@@ -20,10 +21,19 @@ TVorlinApp::TVorlinApp() {
     MainForm = std::make_unique<TVorlinForm>();
     MsgForm = std::make_unique<TMsgForm>();
     sink_ = std::make_unique<QtMessageSink>(MsgForm.get());
+    // The log never keeps the program running: closing the main window ends it.
+    QObject::connect(MainForm.get(), &TVorlinForm::Closed, MsgForm.get(), &QWidget::hide);
     SetMessageSink(sink_.get());
     Options = std::make_unique<TOptions>(MainForm.get());
     if (FirstRun) {
-        Options->ShowOptions();
+        // Settings that cannot be written are reported; the program goes on with them in
+        // memory and asks again at the next start.
+        try {
+            Options->ShowOptions();
+        } catch (const std::exception& e) {
+            ShowMessageBox(MainForm.get(), QString::fromLocal8Bit(e.what()), "Vorlin",
+                           MB_OK | MB_ICONERROR);
+        }
         started_ = !Options->TerminateRequested();
     }
     About = std::make_unique<TAboutForm>(MainForm.get());

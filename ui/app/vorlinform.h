@@ -1,30 +1,31 @@
-// The editor's main window: it owns the model, the KEY document and the renderer, holds the
-// current frame, the selection, the mode and the camera, and runs every command.
+// The editor's main window: it holds the editing session (model, KEY document, copied entry),
+// the renderer, the current frame, the mode and the camera, and runs every command. Its
+// handlers are grouped by concern: layout and enabling (vorlinform.cpp), window events and the
+// display operations (vorlinform_window.cpp), the File menu (vorlinform_file.cpp).
 #pragma once
 
 #include <QMainWindow>
 #include <QStringList>
-#include <array>
 #include <functional>
 #include <memory>
+#include <vector>
+
+#include "edit/key_session.h"
 
 class QAction;
-class QButtonGroup;
+class QIcon;
 class QLabel;
 class QListWidget;
 class QMenu;
 class QScrollBar;
-class QSplitter;
 class QTimer;
 class QToolButton;
 class QTreeWidget;
 
 namespace vorlin {
 
-class T3DO;
 class TAboutForm;
-class TKEYEntry;
-class TKEYFile;
+class TNodePanel;
 class TOGLRenderer;
 class TOptions;
 class TPaintBox;
@@ -34,6 +35,9 @@ class TProgressForm;
 constexpr const char* kMakerWebPage = "https://www.massassi.net/";
 constexpr const char* kCommunityWebPage = "https://www.massassi.net/jkm/";
 constexpr const char* kHelpFile = "vorlin_help.html";
+
+// The node tree's row images: 0 a mesh without vertices, 1 no mesh, 2 a mesh.
+QIcon TreeIcon(int image);
 
 class TVorlinForm : public QMainWindow {
     Q_OBJECT
@@ -51,10 +55,8 @@ public:
     std::function<void()> AfterShow;
 
     // ---- state ----
+    TKeySession Session;
     std::unique_ptr<TOGLRenderer> Renderer;
-    std::unique_ptr<T3DO> Model;
-    std::unique_ptr<TKEYFile> KeyFile;
-    std::shared_ptr<TKEYEntry> CopiedEntry;
     int ViewPitch = 0;
     int ViewYaw = 0;
     double ViewZoom = 0;
@@ -75,6 +77,9 @@ public:
     void InitKEYControls();
     void BuildReopen3DOMenu();
     void BuildReopenKEYMenu();
+    // Enables every control whose condition holds (one table for the menus, the toolbar and
+    // the drag controls).
+    void UpdateEnabling();
     // The pause rule around a modal window or a drag.
     void Pause();
     void Resume();
@@ -87,27 +92,50 @@ public:
     QTimer* Timer() const { return KeyTimer; }
     int CurrentFrame() const;
 
+signals:
+    // The window has closed for good (the close question allowed it).
+    void Closed();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // ---- layout (vorlinform.cpp) ----
     void BuildMenus();
     void BuildToolBar();
     void BuildPanels();
+    void BuildStatusBar();
+    void BuildEnablingTable();
+    QAction* Item(QMenu* menu, const char* name, const char* caption);
+    QToolButton* Button(const char* name, int image, bool checkable);
+    void SetPanel(int panel, const QString& text);
+    // Repaints the view.
+    void Redraw();
+
+    // ---- window events (vorlinform_window.cpp) ----
     void FormCreate();
     void FormShow();
     void FormResize();
     bool FormCloseQuery();
     void FormClose();
+    void KeyTimerTick();
+    // Starts the playback timer at its interval; an interval of 0 (a frame rate above 1000)
+    // does not tick.
+    void StartTimer();
+    // The slider's scroll actions: pressing pauses, letting go resumes.
+    bool SliderEvent(QEvent* event);
+    void SliderAction();
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    // ---- File menu (vorlinform_file.cpp) ----
     // True when the document may be replaced: asks to save a modified one.
     bool SaveQuestion();
     // Whether the document differs from its file; a file that cannot be read counts as
     // different.
     bool DocumentModified() const;
-    void EnableAfterModel();
-    void AddRecent(std::array<std::string, 5>& list, const std::string& path);
-    void FillReopenMenu(QMenu* menu, const std::array<std::string, 5>& list,
+    void AfterModel();
+    void FillReopenMenu(QMenu* menu, const std::array<std::string, kRecentCount>& list,
                         void (TVorlinForm::*load)(const QString&));
     void Open3DOClick();
     void OpenKEYClick();
@@ -116,12 +144,6 @@ private:
     void OptionsClick();
     void AboutClick();
     void HelpClick();
-    void KeyTimerTick();
-    void SetPanel(int panel, const QString& text);
-    // Repaints the view.
-    void Redraw();
-    QAction* Item(QMenu* menu, const char* name, const char* caption);
-    QToolButton* Button(const char* name, int image, bool checkable);
 
     // Controls, named as they are known to the user and the tests.
     QToolButton *BNAddEntry, *BNInsertEntry, *BNDeleteEntry, *BNCopyEntry, *BNPasteEntry;
@@ -131,14 +153,21 @@ private:
     QScrollBar* SBFrame;
     std::array<QLabel*, 4> panels_{};
     QLabel *PL3DO, *PLKEY;
+    TNodePanel* Panel2;
     QTreeWidget* TV3DO;
-    QSplitter* Splitter;
     QListWidget* LBKEY;
     TPaintBox* Pbox;
     QTimer* KeyTimer;
     QMenu *File1, *EditKey1, *View1, *Help1, *Reopen3DO1, *ReopenKEY1, *PMEntry;
     QAction *SetCMP1, *NewKEY1, *OpenKEY1, *SaveKEY1, *SaveAsKEY1, *Options1;
+
+    struct Enabling {
+        QObject* control;
+        std::function<bool()> when;
+    };
+    std::vector<Enabling> enabling_;
     bool shown_ = false;
+    bool scrolling_ = false; // a mouse button is held on the frame slider
 };
 
 } // namespace vorlin

@@ -304,8 +304,10 @@ TOptions::TOptions(QWidget* parent)
     bnJK->setObjectName("BNJK");
     auto* bnMOTS = new QPushButton("<<", containers);
     bnMOTS->setObjectName("BNMOTS");
-    for (QPushButton* b : {bnJK, bnMOTS})
+    for (QPushButton* b : {bnJK, bnMOTS}) {
         b->setFixedWidth(30);
+        b->setAutoDefault(false); // Enter in a field confirms the dialog, it opens no picker
+    }
     cl->addWidget(new QLabel("Res2.gob :", containers), 0, 0);
     cl->addWidget(EBJKGOB, 0, 1);
     cl->addWidget(bnJK, 0, 2);
@@ -330,6 +332,7 @@ TOptions::TOptions(QWidget* parent)
     LBColor->setFixedHeight(120);
     auto* bnEdit = new QPushButton("&Edit", colors);
     bnEdit->setObjectName("BNEdit");
+    bnEdit->setAutoDefault(false);
     colorLayout->addWidget(PColor, 0, 0, Qt::AlignTop);
     colorLayout->addWidget(LBColor, 0, 1, 2, 1);
     colorLayout->addWidget(bnEdit, 1, 0, Qt::AlignBottom);
@@ -384,7 +387,7 @@ TOptions::TOptions(QWidget* parent)
     BNCancel->setObjectName("BNCancel");
     connect(ok, &QPushButton::clicked, this, &TOptions::OkClick);
     connect(BNCancel, &QPushButton::clicked, this, &TOptions::CancelClick);
-    ok->setAutoDefault(false);
+    ok->setDefault(true);
     BNCancel->setAutoDefault(false);
 
     auto* grid = new QGridLayout(this);

@@ -13,6 +13,8 @@ namespace vorlin {
 TMsgForm::TMsgForm(QWidget* parent) : QMainWindow(parent) {
     setObjectName("MsgForm");
     setWindowTitle("Messages");
+    // A log left open must not keep the program running after its main window closed.
+    setAttribute(Qt::WA_QuitOnClose, false);
     resize(435, 300);
 
     msgs_ = new QPlainTextEdit(this);

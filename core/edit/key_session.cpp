@@ -1,0 +1,219 @@
+#include "edit/key_session.h"
+
+#include <filesystem>
+
+#include "support/FileOperations.h"
+#include "support/misc_utils.h"
+
+namespace vorlin {
+
+// ---------------------------------------------------------------------------------------------
+// Loading
+
+double TKeySession::LoadModel(const std::string& name) {
+    auto model = std::make_unique<T3DO>(name, 0);
+    model->FileName = name;
+    Model = std::move(model);
+    SelectedNode = 0;
+    ProjectDir = ProjectDirOf(name);
+    FloorHeight = Model->LowestPoint();
+    return 10 * Model->Radius() + 3;
+}
+
+void TKeySession::LoadKey(const std::string& name) {
+    SetKey(TKEYFile::CreateFromFile(name));
+}
+
+std::unique_ptr<TKEYFile> TKeySession::BuildNewKey() const {
+    if (!Model) return nullptr;
+    const TSettings& g = Settings;
+    auto doc = std::make_unique<TKEYFile>();
+    doc->Frames = g.DEFAULT_NUMFRAMES;
+    doc->FPS = g.DEFAULT_FRAMERATE;
+    doc->Flags = g.FLAGS_ONCE ? 0 : 3;
+    doc->Joints = Model->HNodes.Count();
+    // A gap of 0 (or less) cannot space entries: each node then gets one entry.
+    const int n =
+        g.DEFAULT_FRAMEGAP > 0 ? int(double(g.DEFAULT_NUMFRAMES) / g.DEFAULT_FRAMEGAP) : 0;
+    for (const auto& h : Model->HNodes) {
+        TKEYNode& node = doc->Nodes.Add();
+        node.MeshName = h->Name;
+        for (int j = 0; j <= n; ++j) {
+            TKEYEntry& e = node.Entries.Add();
+            if (j == 0)
+                e.Frame = 0;
+            else if (j == n)
+                e.Frame = g.DEFAULT_NUMFRAMES - 1;
+            else
+                e.Frame = int32_t(int64_t(j) * g.DEFAULT_FRAMEGAP);
+            e.X = h->X;
+            e.Y = h->Y;
+            e.Z = h->Z;
+            e.Pitch = h->Pitch;
+            e.Yaw = h->Yaw;
+            e.Roll = h->Roll;
+        }
+    }
+    return doc;
+}
+
+void TKeySession::SetKey(std::unique_ptr<TKEYFile> doc) {
+    KeyFile = std::move(doc);
+    SelectedEntry = 0;
+}
+
+void TKeySession::Pose(int frame) {
+    if (Model && KeyFile) KeyFile->ApplyToModel(*Model, frame);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Selection
+
+TKEYNode& TKeySession::SelectedKeyNode() const {
+    if (!KeyFile) throw Error("No KEY document is loaded");
+    return KeyFile->Nodes[SelectedNode];
+}
+
+TKEYEntry& TKeySession::SelectedKeyEntry() const {
+    return SelectedKeyNode().Entries[SelectedEntry];
+}
+
+void TKeySession::SelectNode(int row) {
+    SelectedNode = row;
+}
+
+void TKeySession::SelectEntry(int index) {
+    SelectedEntry = index;
+}
+
+void TKeySession::ClampSelection(int count) {
+    if (SelectedEntry >= count) SelectedEntry = count - 1;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Entry commands
+
+void TKeySession::AutoCopy(int source) {
+    TKEYEntries& entries = SelectedKeyNode().Entries;
+    const TKEYEntry from = entries[source];
+    const int first = SelectedEntry;
+    (void)entries[first];
+    const TSettings& g = Settings;
+    const int last = g.AUTOCOPY_FWD ? entries.Count() - 1 : first;
+    for (int i = first; i <= last; ++i) {
+        TKEYEntry& to = entries[i];
+        if (g.AUTOCOPY_X) to.X = from.X;
+        if (g.AUTOCOPY_Y) to.Y = from.Y;
+        if (g.AUTOCOPY_Z) to.Z = from.Z;
+        if (g.AUTOCOPY_PCH) to.Pitch = from.Pitch;
+        // The option captioned "Roll" carries the yaw, the one captioned "Yaw" the roll.
+        if (g.AUTOCOPY_ROL) to.Yaw = from.Yaw;
+        if (g.AUTOCOPY_YAW) to.Roll = from.Roll;
+    }
+    // Every entry that changed gets rates that lead to its successor, and the entry before it
+    // rates that lead to it; otherwise the later entries would play with stale rates.
+    for (int i = first; i <= last; ++i)
+        KeyFile->UpdateEntry(SelectedNode, i);
+}
+
+void TKeySession::CopyEntry() {
+    CopiedEntry = SelectedKeyNode().Entries.Get(SelectedEntry);
+}
+
+void TKeySession::CutEntry() {
+    CopyEntry();
+    DeleteEntry();
+}
+
+bool TKeySession::PasteEntry() {
+    if (!CopiedEntry) return false;
+    TKEYEntry& to = SelectedKeyEntry();
+    const TKEYEntry from = *CopiedEntry; // may be the same entry
+    to.X = from.X;
+    to.Y = from.Y;
+    to.Z = from.Z;
+    to.Pitch = from.Pitch;
+    to.Yaw = from.Yaw;
+    to.Roll = from.Roll;
+    KeyFile->UpdateEntry(SelectedNode, SelectedEntry);
+    return true;
+}
+
+void TKeySession::AddEntry() {
+    (void)SelectedKeyNode();
+    KeyFile->AppendEntry(SelectedNode);
+}
+
+void TKeySession::InsertEntry() {
+    (void)SelectedKeyNode();
+    KeyFile->InsertEntry(SelectedNode, SelectedEntry);
+}
+
+bool TKeySession::DeleteEntry() {
+    TKEYEntries& entries = SelectedKeyNode().Entries;
+    if (entries.Count() <= 1) return false;
+    entries.Delete(SelectedEntry);
+    if (SelectedEntry > entries.Count() - 1) SelectedEntry = entries.Count() - 1;
+    KeyFile->UpdateEntry(SelectedNode, SelectedEntry);
+    return true;
+}
+
+int TKeySession::DragEntry(TAxis axis, TDragKind kind, int dx) {
+    TKEYEntry& e = SelectedKeyEntry();
+    if (kind == TDragKind::Move) {
+        const double step = dx * Settings.MOVE_STEP;
+        if (axis == TAxis::X) e.X += step;
+        if (axis == TAxis::Y) e.Y += step;
+        if (axis == TAxis::Z) e.Z += step;
+    } else {
+        // x turns the pitch, y the roll, z the yaw.
+        if (axis == TAxis::X) e.Pitch = NormalizeAngle(e.Pitch + dx);
+        if (axis == TAxis::Y) e.Roll = NormalizeAngle(e.Roll + dx);
+        if (axis == TAxis::Z) e.Yaw = NormalizeAngle(e.Yaw + dx);
+    }
+    KeyFile->UpdateEntry(SelectedNode, SelectedEntry);
+    return e.Frame;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Rules
+
+std::string TKeySession::ProjectDirOf(const std::string& modelPath) {
+    if (IsContainerPath(modelPath)) return {};
+    std::string dir = PathDir(modelPath);
+    if (dir.empty()) return dir;
+    std::string parent = dir.substr(0, dir.size() - 1);
+    if (SameText(PathName(parent), "3do")) return PathDir(parent);
+    return dir;
+}
+
+std::string TKeySession::AbsolutePath(const std::string& path) {
+    if (path.empty()) return path;
+    const size_t gt = path.find('>');
+    const std::string disk = gt == std::string::npos ? path : path.substr(0, gt);
+    const std::string rest = gt == std::string::npos ? std::string() : path.substr(gt);
+    // A bare name (no folder) is a resource name for the search; a container always has a
+    // place on disk, even when named without a folder.
+    if (gt == std::string::npos && PathDir(disk).empty()) return path;
+    std::error_code ec;
+    std::filesystem::path p = std::filesystem::absolute(std::filesystem::path(disk), ec);
+    if (ec) return path;
+    return p.lexically_normal().string() + rest;
+}
+
+void TKeySession::AddRecent(std::array<std::string, kRecentCount>& list, const std::string& path) {
+    int p = kRecentCount;
+    for (int i = 0; i < kRecentCount; ++i)
+        if (list[size_t(i)] == path) {
+            p = i;
+            break;
+        }
+    if (p > 0) {
+        if (p == kRecentCount) p = kRecentCount - 1;
+        for (int i = p; i > 0; --i)
+            list[size_t(i)] = list[size_t(i - 1)];
+    }
+    list[0] = path;
+}
+
+} // namespace vorlin

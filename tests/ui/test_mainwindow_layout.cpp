@@ -1,0 +1,152 @@
+// The main window's layout across restarts, its status bar and frame label, and how the
+// program's windows start and end together.
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTreeWidget>
+
+#include "app/node_panel.h"
+#include "app/vorlin_app.h"
+#include "app/vorlinform.h"
+#include "settings/u_options.h"
+#include "support/U_msgForm.h"
+#include "ui_helpers.h"
+
+using namespace vorlin;
+using namespace vorlin::test;
+
+class TestMainWindowLayout : public QObject, public UiTestBase {
+    Q_OBJECT
+
+    // One start of the program as far as the layout goes: read the store, show the window,
+    // optionally do something, close it, write the store.
+    void Round(const std::function<void(TVorlinForm&)>& during = {}) {
+        LoadSettings();
+        TVorlinForm form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        if (during) during(form);
+        QVERIFY(form.close());
+        SaveExitSettings();
+    }
+
+private slots:
+    void init() { InitBase(); }
+    void cleanup() { CleanupBase(); }
+
+    void theNodePanelComesBackAsSaved() {
+        MakeStore();
+        for (int i = 0; i < 3; ++i) {
+            Round();
+            LoadSettings();
+            QCOMPARE(Settings.TV3DO_HEIGHT, 162);
+            QCOMPARE(Settings.SPLITTER_TOP, 177);
+            QCOMPARE(Settings.PLKEY_TOP, 182);
+        }
+        // A dragged splitter survives the restart, and the window's extra height goes to the
+        // entry list.
+        Round([](TVorlinForm& form) {
+            auto* bar = Get<TSplitterBar>(&form, "Splitter");
+            Drag(bar, QPoint(20, 2), {QPoint(20, 32)});
+            QCOMPARE(Get<QTreeWidget>(&form, "TV3DO")->height(), 192);
+        });
+        LoadSettings();
+        QCOMPARE(Settings.TV3DO_HEIGHT, 192);
+        QCOMPARE(Settings.SPLITTER_TOP, 207);
+        QCOMPARE(Settings.PLKEY_TOP, 212);
+        Round([](TVorlinForm& form) {
+            auto* tree = Get<QTreeWidget>(&form, "TV3DO");
+            auto* list = Get<QListWidget>(&form, "LBKEY");
+            QCOMPARE(tree->height(), 192);
+            QCOMPARE(Get<TSplitterBar>(&form, "Splitter")->y(), 207);
+            QCOMPARE(Get<QLabel>(&form, "PLKEY")->y(), 212);
+            const int listBefore = list->height();
+            form.resize(form.width(), form.height() + 100);
+            QTRY_COMPARE(list->height(), listBefore + 100);
+            QCOMPARE(tree->height(), 192);
+        });
+    }
+
+    void theFrameLabelAndStatusPanelsHoldTheirTexts() {
+        TVorlinForm form;
+        auto* label = Get<QLabel>(&form, "LBFrame");
+        const QFontMetrics fm(label->font());
+        QVERIFY(label->width() - 2 * label->frameWidth() >= fm.horizontalAdvance("99999/99999"));
+        auto panel = [&](int i) {
+            return Get<QLabel>(&form, qPrintable(QString("SBarPanel%1").arg(i)));
+        };
+        QVERIFY(panel(2)->contentsRect().width() >=
+                panel(2)->fontMetrics().horizontalAdvance("sample.cmp"));
+        QVERIFY(panel(1)->contentsRect().width() >=
+                panel(1)->fontMetrics().horizontalAdvance("Entry: 1234"));
+        for (int i = 0; i < 4; ++i)
+            QVERIFY2(panel(i)->frameShape() != QFrame::NoFrame, "panels are set apart");
+    }
+
+    void onlyOKIsTheOptionsDefault() {
+        TOptions options;
+        int pickers = 0;
+        SetFileDialogHandler([&](const FileDialogRequest&) {
+            ++pickers;
+            return std::optional<QString>();
+        });
+        WhenModal([](QWidget* dialog) {
+            for (const char* name : {"BNJK", "BNMOTS", "BNEdit", "BNCancel"}) {
+                auto* b = Get<QPushButton>(dialog, name);
+                QVERIFY(!b->isDefault() && !b->autoDefault());
+            }
+            QVERIFY(Get<QPushButton>(dialog, "BNOK")->isDefault());
+            auto* field = Get<QLineEdit>(dialog, "EBNOF");
+            field->setFocus();
+            field->setText("77");
+            QTest::keyClick(field, Qt::Key_Return);
+        });
+        QVERIFY(options.ShowOptions()); // Enter confirms
+        QCOMPARE(pickers, 0);
+        QCOMPARE(Settings.DEFAULT_NUMFRAMES, 77);
+    }
+
+    void aFirstRunWhoseSettingsCannotBeWrittenGoesOn() {
+        // A plain file where the settings folder belongs: nothing can be written.
+        QFile blocker(config_->filePath("Brennick"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        LoadSettings();
+        QVERIFY(FirstRun);
+        WhenModal([](QWidget* dialog) { Get<QPushButton>(dialog, "BNOK")->click(); });
+        TVorlinApp app;
+        QVERIFY(app.Started());
+        QCOMPARE(boxes_.size(), size_t(1));
+        QCOMPARE(boxes_[0].text, QString("Failed to set data for 'JKGOB'"));
+        QVERIFY(FirstRun); // asked again at the next start
+    }
+
+    void closingTheMainWindowEndsTheProgram() {
+        MakeStore();
+        TVorlinApp app;
+        app.Show({});
+        QVERIFY(QTest::qWaitForWindowExposed(app.MainForm.get()));
+        app.MsgForm->show(); // a missing material brings it up
+        QVERIFY(!app.MsgForm->testAttribute(Qt::WA_QuitOnClose));
+        QVERIFY(app.MainForm->close());
+        QVERIFY(!app.MsgForm->isVisible());
+    }
+
+    void theCommandLineStopsAtAModelThatFails() {
+        TVorlinForm form;
+        form.CommandLine = {QString::fromStdString(files_->file("gone.3do")),
+                            Write("walk.key", kTwoNodeKey)};
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTRY_COMPARE(boxes_.size(), size_t(1));
+        QCOMPARE(boxes_[0].text, QString("File not found"));
+        QTest::qWait(50);
+        QVERIFY(form.Session.KeyFile == nullptr);
+        QVERIFY(Settings.RECENT_KEY[0].empty());
+    }
+};
+
+QTEST_MAIN(TestMainWindowLayout)
+#include "test_mainwindow_layout.moc"

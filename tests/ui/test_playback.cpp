@@ -1,0 +1,76 @@
+// Playback: the timer, the frame slider and label, and the edit and play modes.
+#include <QLabel>
+#include <QScrollBar>
+#include <QToolButton>
+
+#include "app/vorlinform.h"
+#include "key/u_key.h"
+#include "ui_helpers.h"
+
+using namespace vorlin;
+using namespace vorlin::test;
+
+class TestPlayback : public QObject, public UiTestBase {
+    Q_OBJECT
+
+    // A form with the two-node model and a new KEY of frames frames at fps.
+    std::unique_ptr<TVorlinForm> Playing(int frames, int fps) {
+        auto form = std::make_unique<TVorlinForm>();
+        form->Load3DO(Write("m.3do", kTwoNodeModel));
+        Settings.DEFAULT_NUMFRAMES = frames;
+        form->CreateNewKEY();
+        form->Session.KeyFile->FPS = fps;
+        form->SetPlayMode();
+        return form;
+    }
+
+private slots:
+    void init() { InitBase(); }
+    void cleanup() { CleanupBase(); }
+
+    void aFrameRateAboveAThousandDoesNotTick() {
+        auto form = Playing(30, 2000);
+        auto* slider = Get<QScrollBar>(form.get(), "SBFrame");
+        QVERIFY(Get<QToolButton>(form.get(), "BNPlay")->isChecked()); // play mode, visibly
+        QVERIFY(!form->Timer()->isActive());
+        QTest::qWait(30);
+        QCOMPARE(slider->value(), 0); // nothing advances
+        form->Resume();               // the pause rule's restart does not start it either
+        QVERIFY(!form->Timer()->isActive());
+        form->Session.KeyFile->FPS = 1000; // one frame per millisecond still plays
+        form->SetPlayMode();
+        QCOMPARE(form->Timer()->interval(), 1);
+        QVERIFY(form->Timer()->isActive());
+    }
+
+    void everyScrollActionPausesPlayback() {
+        auto form = Playing(30, 15);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        auto* slider = Get<QScrollBar>(form.get(), "SBFrame");
+        QVERIFY(form->Timer()->isActive());
+        const int y = slider->height() / 2;
+        // The right arrow, then the track right of the handle: each pauses while held.
+        for (QPoint at : {QPoint(slider->width() - 3, y), QPoint(slider->width() * 3 / 4, y)}) {
+            const int before = slider->value();
+            SendMouse(slider, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+            QVERIFY(!form->Timer()->isActive());
+            QVERIFY(slider->value() > before); // the click moved the slider
+            SendMouse(slider, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+            QVERIFY(form->Timer()->isActive()); // letting go resumes
+        }
+        // A key is a whole scroll: paused for the step, then playing again.
+        slider->setFocus();
+        QTest::keyClick(slider, Qt::Key_Right);
+        QVERIFY(!form->Timer()->isActive());
+        QTRY_VERIFY(form->Timer()->isActive());
+        // In edit mode letting go starts nothing.
+        form->SetEditMode();
+        SendMouse(slider, QEvent::MouseButtonPress, QPoint(3, y), Qt::LeftButton, Qt::LeftButton);
+        SendMouse(slider, QEvent::MouseButtonRelease, QPoint(3, y), Qt::LeftButton, Qt::NoButton);
+        QVERIFY(!form->Timer()->isActive());
+    }
+};
+
+QTEST_MAIN(TestPlayback)
+#include "test_playback.moc"

@@ -1,0 +1,100 @@
+#include "app/node_panel.h"
+
+#include <QMouseEvent>
+#include <QResizeEvent>
+
+namespace vorlin {
+
+TSplitterBar::TSplitterBar(QWidget* parent) : QFrame(parent) {
+    setObjectName("Splitter");
+    setCursor(Qt::SizeVerCursor);
+    setFrameStyle(QFrame::NoFrame);
+}
+
+void TSplitterBar::mousePressEvent(QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton) return;
+    dragging_ = true;
+    pressY_ = int(e->globalPosition().y());
+    if (onPress) onPress();
+}
+
+void TSplitterBar::mouseMoveEvent(QMouseEvent* e) {
+    if (!dragging_ || !(e->buttons() & Qt::LeftButton)) return;
+    // Measured on the screen: the bar moves under the pointer while it is dragged.
+    if (onDrag) onDrag(int(e->globalPosition().y()) - pressY_);
+}
+
+void TSplitterBar::mouseReleaseEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton) dragging_ = false;
+}
+
+TNodePanel::TNodePanel(QWidget* parent) : QWidget(parent) {}
+
+void TNodePanel::SetControls(QWidget* caption3DO, QWidget* tree, TSplitterBar* splitter,
+                             QWidget* captionKEY, QWidget* list) {
+    caption3DO_ = caption3DO;
+    tree_ = tree;
+    splitter_ = splitter;
+    captionKEY_ = captionKEY;
+    list_ = list;
+    for (QWidget* w : {caption3DO, tree, static_cast<QWidget*>(splitter), captionKEY, list})
+        w->setParent(this);
+    splitter_->onPress = [this] { dragStart_ = tree_->height(); };
+    splitter_->onDrag = [this](int dy) { Drag(dy); };
+    Place();
+}
+
+void TNodePanel::SetLayout(int treeHeight, int splitterTop, int keyPanelTop) {
+    // The three values describe one position; a set that disagrees (edited by hand, say) is
+    // taken from the tree's height.
+    (void)splitterTop;
+    (void)keyPanelTop;
+    treeHeight_ = treeHeight < 0 ? 0 : treeHeight;
+    Place();
+}
+
+int TNodePanel::TreeHeight() const {
+    return tree_ ? tree_->height() : treeHeight_;
+}
+
+int TNodePanel::SplitterTop() const {
+    return splitter_ ? splitter_->y() : kCaptionHeight + treeHeight_;
+}
+
+int TNodePanel::KeyPanelTop() const {
+    return captionKEY_ ? captionKEY_->y() : SplitterTop() + kSplitterHeight;
+}
+
+void TNodePanel::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    Place();
+}
+
+void TNodePanel::Place() {
+    if (!tree_) return;
+    const int w = width();
+    // While the panel is too short for the wanted tree, the tree gives way; the wanted height
+    // comes back when the panel grows again.
+    const int room = height() - kCaptionHeight - kSplitterHeight - kCaptionHeight - kMinListHeight;
+    int tree = treeHeight_;
+    if (isVisible() && tree > room) tree = room > 0 ? room : 0;
+    const int splitterTop = kCaptionHeight + tree;
+    const int keyTop = splitterTop + kSplitterHeight;
+    caption3DO_->setGeometry(0, 0, w, kCaptionHeight);
+    tree_->setGeometry(0, kCaptionHeight, w, tree);
+    splitter_->setGeometry(0, splitterTop, w, kSplitterHeight);
+    captionKEY_->setGeometry(0, keyTop, w, kCaptionHeight);
+    const int listTop = keyTop + kCaptionHeight;
+    list_->setGeometry(0, listTop, w, height() > listTop ? height() - listTop : 0);
+}
+
+void TNodePanel::Drag(int dy) {
+    const int room = height() - kCaptionHeight - kSplitterHeight - kCaptionHeight - kMinListHeight;
+    int tree = dragStart_ + dy;
+    if (tree > room) tree = room;
+    if (tree < 0) tree = 0;
+    treeHeight_ = tree;
+    Place();
+}
+
+} // namespace vorlin

@@ -1,0 +1,301 @@
+// The File menu and the small commands of the Options and Help menus: loading models, KEY
+// documents and colour maps, New KEY, saving, the recent lists.
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QScrollBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include "app/vorlinform.h"
+#include "dialogs/about_form.h"
+#include "model/graph_files.h"
+#include "render/ogl_PRender.h"
+#include "settings/u_options.h"
+#include "support/DialogSeams.h"
+#include "support/FileOperations.h"
+#include "support/misc_utils.h"
+#include "support/qt_strings.h"
+
+namespace vorlin {
+
+// ---------------------------------------------------------------------------------------------
+// Recent lists
+
+void TVorlinForm::FillReopenMenu(QMenu* menu, const std::array<std::string, kRecentCount>& list,
+                                 void (TVorlinForm::*load)(const QString&)) {
+    menu->clear();
+    for (const std::string& path : list) {
+        if (path.empty()) continue;
+        QString name = ToQ(path);
+        // The caption is the path itself: no accelerator may be taken from it.
+        QAction* item = menu->addAction(QString(name).replace('&', "&&"));
+        connect(item, &QAction::triggered, this,
+                [this, name, load] { Command([this, name, load] { (this->*load)(name); }); });
+    }
+}
+
+void TVorlinForm::BuildReopen3DOMenu() {
+    FillReopenMenu(Reopen3DO1, Settings.RECENT_3DO, &TVorlinForm::Load3DO);
+    UpdateEnabling();
+}
+
+void TVorlinForm::BuildReopenKEYMenu() {
+    FillReopenMenu(ReopenKEY1, Settings.RECENT_KEY, &TVorlinForm::LoadKEY);
+    UpdateEnabling();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Loading
+
+void TVorlinForm::Load3DO(const QString& qname) {
+    if (qname.isEmpty()) return;
+    if (Session.KeyFile) SetEditMode();
+    // Kept absolute, so that the recent list opens it again from any folder.
+    const std::string name = TKeySession::AbsolutePath(FromQ(qname));
+    // A model that cannot be read leaves the one on show in place.
+    ViewZoom = Session.LoadModel(name);
+    const T3DO& model = *Session.Model;
+    if (Renderer) {
+        Renderer->RebuildLists();
+        Renderer->LoadTextures(model.Materials);
+    }
+    UpdateView();
+    PL3DO->setText("3DO: " + ToQ(PathName(name)));
+    {
+        const QSignalBlocker block(TV3DO);
+        TV3DO->clear();
+        for (int i = 0; i < model.HNodes.Count(); ++i) {
+            const T3DOHNode& n = model.HNodes[i];
+            int image = 1;
+            if (n.Mesh >= 0)
+                image =
+                    n.Mesh < model.Meshes.Count() && model.Meshes[n.Mesh].Faces.Vertices.Count() > 0
+                        ? 2
+                        : 0;
+            auto* item = new QTreeWidgetItem(TV3DO, QStringList{ToQ(n.Name).toLower()});
+            item->setIcon(0, TreeIcon(image));
+        }
+    }
+    if (Session.KeyFile)
+        ShowFrame(0);
+    else
+        PLKEY->setText("KEY: <click to load>");
+    AfterModel();
+    TKeySession::AddRecent(Settings.RECENT_3DO, name);
+    BuildReopen3DOMenu();
+    BuildReopenKEYMenu();
+}
+
+void TVorlinForm::AfterModel() {
+    UpdateEnabling();
+    // The first model is shown textured.
+    if (!BNWireframe->isChecked()) BNTextured->setChecked(true);
+    Redraw();
+}
+
+void TVorlinForm::LoadKEY(const QString& qname) {
+    if (qname.isEmpty()) return;
+    SetEditMode();
+    const std::string name = TKeySession::AbsolutePath(FromQ(qname));
+    // A document that cannot be opened leaves the one on show in place.
+    Session.LoadKey(name);
+    LBKEY->clear(); // another document: the list is filled afresh
+    InitKEYControls();
+    FillEntryList();
+    TKeySession::AddRecent(Settings.RECENT_KEY, name);
+    BuildReopenKEYMenu();
+}
+
+void TVorlinForm::LoadCMP(const QString& name) {
+    TPalette& palette = CurrentPalette();
+    LoadCMPPalette(FromQ(name), palette);
+    ApplyCMPLight(FromQ(name), palette);
+    if (Session.Model && Renderer) Renderer->LoadTextures(Session.Model->Materials);
+    Redraw();
+    SetPanel(2, ToQ(PathName(FromQ(name))));
+}
+
+void TVorlinForm::CreateNewKEY() {
+    if (!Session.Model) return;
+    KeyTimer->stop();
+    Session.SelectEntry(0);
+    std::unique_ptr<TKEYFile> doc = Session.BuildNewKey();
+    SetEditMode();
+    Session.SetKey(std::move(doc));
+    Session.KeyFile->RecalcAll();
+    LBKEY->clear();
+    InitKEYControls();
+    FillEntryList();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Saving
+
+bool TVorlinForm::DocumentModified() const {
+    if (!Session.KeyFile) return false;
+    try {
+        return Session.KeyFile->IsModified();
+    } catch (const Error&) {
+        return true; // its file is gone or unreadable: only the open document holds the work
+    }
+}
+
+bool TVorlinForm::SaveQuestion() {
+    if (!DocumentModified()) return true;
+    int answer = ShowMessageBox(this, "Save changes to " + ToQ(Session.KeyFile->Name) + "?",
+                                "Confirm", MB_YESNOCANCEL | MB_ICONQUESTION);
+    if (answer == IDCANCEL) return false;
+    if (answer == IDYES) SaveKEY();
+    return true;
+}
+
+void TVorlinForm::SaveKEY() {
+    TKEYFile* doc = Session.KeyFile.get();
+    if (!doc) return;
+    const std::string& full = doc->FullName;
+    if (full.empty() || IsContainerPath(full) || PathName(full) != doc->Name) {
+        SaveAsKEY();
+        return;
+    }
+    doc->SaveToFile(full);
+}
+
+void TVorlinForm::SaveAsKEY() {
+    TKEYFile* doc = Session.KeyFile.get();
+    if (!doc) return;
+    KeyTimer->stop();
+    FileDialogRequest request;
+    request.kind = FileDialogRequest::Save;
+    request.caption = "Save As KEY File";
+    request.filter = "KEY Files (*.key)";
+    request.defaultSuffix = "key";
+    const std::string& full = doc->FullName;
+    if (!full.empty() && !IsContainerPath(full))
+        request.initialPath = ToQ(full);
+    else
+        request.initialPath = QCoreApplication::applicationDirPath() + "/" + ToQ(doc->Name);
+    std::optional<QString> chosen = AskFileName(this, request);
+    if (chosen) {
+        std::string path = FromQ(*chosen);
+        doc->FullName = path;
+        doc->Name = PathName(path);
+        PLKEY->setText("KEY: " + ToQ(doc->Name));
+        try {
+            doc->SaveToFile(path);
+        } catch (...) {
+            Resume();
+            throw;
+        }
+    }
+    Resume();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands
+
+namespace {
+
+// Until the file-open dialog over containers is in place, models, KEY files and colour maps
+// are picked with the standard dialog.
+std::optional<QString> PickFile(QWidget* parent, const char* caption, const char* filter,
+                                const QString& initial) {
+    FileDialogRequest request;
+    request.caption = caption;
+    request.filter = filter;
+    request.initialPath = initial;
+    return AskFileName(parent, request);
+}
+
+} // namespace
+
+void TVorlinForm::Open3DOClick() {
+    KeyTimer->stop();
+    auto chosen = PickFile(this, "Open 3DO File", "3DO Files (*.3do)",
+                           Session.Model ? ToQ(PathName(Session.Model->FileName)) : QString());
+    if (chosen) {
+        repaint();
+        Load3DO(*chosen);
+    } else if (Session.KeyFile) {
+        Resume();
+    }
+}
+
+void TVorlinForm::OpenKEYClick() {
+    if (!OpenKEY1->isEnabled()) return;
+    KeyTimer->stop();
+    if (!SaveQuestion()) {
+        Resume();
+        return;
+    }
+    auto chosen = PickFile(this, "Open KEY File", "KEY Files (*.key)",
+                           Session.KeyFile ? ToQ(Session.KeyFile->Name) : QString());
+    if (chosen) {
+        repaint();
+        LoadKEY(*chosen);
+    } else {
+        Resume();
+    }
+}
+
+void TVorlinForm::SetCMPClick() {
+    if (!SetCMP1->isEnabled()) return;
+    KeyTimer->stop();
+    auto chosen = PickFile(this, "Open CMP File", "CMP Files (*.cmp)", PanelText(2));
+    if (chosen) {
+        repaint();
+        LoadCMP(*chosen);
+    }
+    Resume();
+}
+
+void TVorlinForm::NewKEYClick() {
+    if (!NewKEY1->isEnabled()) return;
+    KeyTimer->stop();
+    if (!SaveQuestion()) {
+        Resume();
+        return;
+    }
+    CreateNewKEY();
+}
+
+void TVorlinForm::OptionsClick() {
+    Pause();
+    try {
+        if (Options) Options->ShowOptions();
+    } catch (...) {
+        Resume();
+        throw;
+    }
+    if (Renderer) Renderer->UpdateColours();
+    Redraw();
+    Resume();
+}
+
+void TVorlinForm::AboutClick() {
+    Pause();
+    if (About) About->exec();
+    Resume();
+}
+
+void TVorlinForm::HelpClick() {
+    // The help lies in the current folder, or beside the program in the installed data.
+    const QStringList places = {QDir::currentPath(),
+                                QCoreApplication::applicationDirPath() + "/../docs",
+                                QCoreApplication::applicationDirPath() + "/../../docs",
+                                QCoreApplication::applicationDirPath() + "/../share/vorlin"};
+    for (const QString& dir : places) {
+        QString path = QDir(dir).filePath(kHelpFile);
+        if (QFileInfo::exists(path)) {
+            OpenUrl(QFileInfo(path).absoluteFilePath());
+            return;
+        }
+    }
+    OpenUrl(QDir::current().filePath(kHelpFile));
+}
+
+} // namespace vorlin

@@ -1,0 +1,297 @@
+// The main window's own events (creation, first show, resize, close), the pause rule and
+// playback timer, and the display operations that keep the view, the entry list, the frame
+// display and the mode in step with the session.
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <charconv>
+
+#include "app/node_panel.h"
+#include "app/vorlinform.h"
+#include "render/ogl_PRender.h"
+#include "support/DialogSeams.h"
+#include "support/misc_utils.h"
+#include "support/qt_strings.h"
+
+namespace vorlin {
+
+namespace {
+
+// printf's "%-8.2f" without the C locale.
+std::string Left82(double v) {
+    char buf[400];
+    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 2);
+    std::string s(buf, r.ptr);
+    if (s.size() < 8) s.append(8 - s.size(), ' ');
+    return s;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Window events
+
+void TVorlinForm::FormCreate() {
+    TSettings& g = Settings;
+    if (g.VORLIN_WIDTH < 660) g.VORLIN_WIDTH = 660;
+    if (g.VORLIN_HEIGHT < 450) g.VORLIN_HEIGHT = 450;
+    QSize screen(1024, 768);
+    if (QScreen* s = QGuiApplication::primaryScreen()) screen = s->geometry().size();
+    if (g.VORLIN_LEFT < 0) g.VORLIN_LEFT = 0;
+    if (screen.width() - g.VORLIN_WIDTH < g.VORLIN_LEFT)
+        g.VORLIN_LEFT = screen.width() - g.VORLIN_WIDTH;
+    if (g.VORLIN_TOP < 0) g.VORLIN_TOP = 0;
+    if (screen.height() - g.VORLIN_HEIGHT < g.VORLIN_TOP)
+        g.VORLIN_TOP = screen.height() - g.VORLIN_HEIGHT;
+    resize(g.VORLIN_WIDTH, g.VORLIN_HEIGHT);
+    move(g.VORLIN_LEFT, g.VORLIN_TOP);
+    if (g.WINDOW_MAXIMIZED) setWindowState(windowState() | Qt::WindowMaximized);
+    Panel2->SetLayout(g.TV3DO_HEIGHT, g.SPLITTER_TOP, g.PLKEY_TOP);
+    BuildReopen3DOMenu();
+    BuildReopenKEYMenu();
+}
+
+void TVorlinForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (shown_) return;
+    shown_ = true;
+    // The view's OpenGL context exists once the window is on screen.
+    QTimer::singleShot(0, this, [this] { FormShow(); });
+}
+
+void TVorlinForm::FormShow() {
+    try {
+        Renderer = std::make_unique<TOGLRenderer>(Pbox);
+        Renderer->Progress = Progress;
+        Renderer->UpdateColours();
+        if (Pbox) Pbox->onResize = [this] { FormResize(); };
+        FormResize();
+    } catch (const std::exception& e) {
+        // The editor goes on without its 3D view; the files of the command line are not
+        // loaded, as the error ends this handler.
+        Renderer.reset();
+        ShowMessageBox(this, QString::fromLocal8Bit(e.what()), "Vorlin", MB_OK | MB_ICONERROR);
+        if (AfterShow) AfterShow();
+        return;
+    }
+    // One command: a model that fails to load ends it, so the KEY files after it do not load
+    // onto a model that is not there.
+    Command([this] {
+        if (!CommandLine.isEmpty() && !CommandLine[0].isEmpty()) Load3DO(CommandLine[0]);
+        for (int i = 1; i < CommandLine.size(); ++i)
+            LoadKEY(CommandLine[i]);
+    });
+    if (AfterShow) AfterShow();
+}
+
+void TVorlinForm::FormResize() {
+    if (!Renderer || !Pbox) return;
+    Renderer->SetViewport(0, 0, Pbox->width(), Pbox->height());
+    Renderer->RebuildLists();
+}
+
+void TVorlinForm::closeEvent(QCloseEvent* event) {
+    // A close question whose save failed keeps the window open: closing would lose the work.
+    bool allowed = false;
+    Command([&] { allowed = FormCloseQuery(); });
+    if (!allowed) {
+        event->ignore();
+        return;
+    }
+    FormClose();
+    event->accept();
+    emit Closed();
+}
+
+bool TVorlinForm::FormCloseQuery() {
+    if (!Session.KeyFile) return true;
+    KeyTimer->stop();
+    if (DocumentModified()) {
+        int answer = ShowMessageBox(this, "Save changes to " + ToQ(Session.KeyFile->Name) + "?",
+                                    "Confirm", MB_YESNOCANCEL | MB_ICONQUESTION);
+        if (answer == IDCANCEL) {
+            Resume();
+            return false;
+        }
+        if (answer == IDNO) return true;
+        SaveKEY();
+    }
+    Resume();
+    return true;
+}
+
+void TVorlinForm::FormClose() {
+    TSettings& g = Settings;
+    if (isMaximized()) {
+        g.WINDOW_MAXIMIZED = true;
+    } else {
+        g.VORLIN_LEFT = pos().x();
+        g.VORLIN_TOP = pos().y();
+        g.VORLIN_WIDTH = width();
+        g.VORLIN_HEIGHT = height();
+        g.WINDOW_MAXIMIZED = false;
+    }
+    g.TV3DO_HEIGHT = Panel2->TreeHeight();
+    g.SPLITTER_TOP = Panel2->SplitterTop();
+    g.PLKEY_TOP = Panel2->KeyPanelTop();
+    KeyTimer->stop();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands, the pause rule, playback
+
+void TVorlinForm::Command(const std::function<void()>& body) {
+    try {
+        body();
+    } catch (const std::exception& e) {
+        ShowMessageBox(this, QString::fromLocal8Bit(e.what()), "Vorlin", MB_OK | MB_ICONERROR);
+    }
+}
+
+void TVorlinForm::Pause() {
+    KeyTimer->stop();
+}
+
+void TVorlinForm::Resume() {
+    if (BNPlay->isChecked()) StartTimer();
+}
+
+void TVorlinForm::StartTimer() {
+    // A Qt timer of interval 0 would fire on every pass of the event loop; the frame rate
+    // asked for more than one frame per millisecond, and such a timer does not tick.
+    if (KeyTimer->interval() > 0) KeyTimer->start();
+}
+
+void TVorlinForm::SetEditMode() {
+    KeyTimer->stop();
+    if (Session.KeyFile) BNEdit->setChecked(true);
+}
+
+void TVorlinForm::SetPlayMode() {
+    if (!Session.KeyFile) return;
+    // A frame rate of 0 or less cannot be played; one frame a second is the slowest.
+    const int fps = Session.KeyFile->FPS > 0 ? Session.KeyFile->FPS : 1;
+    KeyTimer->setInterval(1000 / fps);
+    BNPlay->setChecked(true);
+    StartTimer();
+}
+
+void TVorlinForm::KeyTimerTick() {
+    Command([this] {
+        ShowFrame(SBFrame->value());
+        SBFrame->setValue(SBFrame->value() == SBFrame->maximum() ? 0 : SBFrame->value() + 1);
+    });
+}
+
+void TVorlinForm::SliderAction() {
+    // Every scroll action pauses playback. A click or drag resumes it when the button is let
+    // go; a key or the wheel is a whole scroll in one step, so it resumes at once.
+    Pause();
+    if (!scrolling_)
+        QTimer::singleShot(0, this, [this] {
+            if (!scrolling_) Resume();
+        });
+}
+
+bool TVorlinForm::SliderEvent(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        scrolling_ = true;
+        Pause();
+        break;
+    case QEvent::MouseButtonRelease:
+        if (static_cast<QMouseEvent*>(event)->buttons() == Qt::NoButton) {
+            scrolling_ = false;
+            Resume();
+        }
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+bool TVorlinForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == SBFrame) return SliderEvent(event);
+    return QMainWindow::eventFilter(watched, event);
+}
+
+int TVorlinForm::CurrentFrame() const {
+    return SBFrame->value();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Display operations
+
+void TVorlinForm::UpdateView() {
+    if (!Session.Model) return;
+    Session.Model->TransformVertices();
+    if (Renderer) Renderer->SetCamera(ViewPitch, ViewYaw, ViewZoom * 0.1);
+    Redraw();
+}
+
+void TVorlinForm::ShowFrame(int frame) {
+    T3DO* model = Session.Model.get();
+    if (!model || !Session.KeyFile) return;
+    SBFrame->setValue(frame);
+    LBFrame->setText(QString("%1/%2").arg(frame).arg(SBFrame->maximum()));
+    Session.Pose(frame);
+    if (Settings.FOLLOW_NODEPATH) {
+        UpdateView();
+        if (Renderer && model->HNodes.Count() > 0) {
+            const T3DOHNode& n = model->HNodes[0];
+            Renderer->CameraPos[0] += n.CurX;
+            Renderer->CameraPos[1] += n.CurY;
+            Renderer->CameraPos[2] += n.CurZ;
+        }
+    }
+    Redraw();
+    if (SelectedNode >= 0 && SelectedNode < model->HNodes.Count()) {
+        const T3DOHNode& n = model->HNodes[SelectedNode];
+        SetPanel(3, ToQ("X: " + Left82(n.CurX) + "  Y: " + Left82(n.CurY) +
+                        "  Z: " + Left82(n.CurZ) + "  Pitch: " + Left82(n.CurPitch) +
+                        "  Roll: " + Left82(n.CurRoll) + "  Yaw: " + Left82(n.CurYaw)));
+    }
+}
+
+void TVorlinForm::FillEntryList() {
+    if (!Session.KeyFile) return;
+    // A tree row without a node in the document is reported by the document.
+    const int count = Session.EntryCount();
+    if (LBKEY->count() == count) return;
+    LBKEY->clear();
+    for (int i = 0; i < count; ++i)
+        LBKEY->addItem(QString("Entry %1").arg(i));
+    Session.ClampSelection(count);
+    SetPanel(1, SelectedEntry >= 0 ? LBKEY->item(SelectedEntry)->text() : QString());
+    ShowFrame(Session.SelectedKeyEntry().Frame);
+}
+
+void TVorlinForm::InitKEYControls() {
+    const TKEYFile& doc = *Session.KeyFile;
+    PLKEY->setText("KEY: " + ToQ(doc.Name));
+    Session.SelectEntry(0);
+    SetPanel(1, "Entry: 0");
+    const int max = doc.Frames > 0 ? doc.Frames - 1 : 0;
+    {
+        const QSignalBlocker block(SBFrame);
+        SBFrame->setMinimum(0);
+        SBFrame->setMaximum(max);
+        SBFrame->setValue(0);
+    }
+    LBFrame->setText(QString("0/%1").arg(max));
+    UpdateEnabling();
+    if (!BNYAxis->isChecked() && !BNZAxis->isChecked()) BNXAxis->setChecked(true);
+    if (!BNMove->isChecked()) BNRotate->setChecked(true);
+    BNEdit->setChecked(true);
+}
+
+} // namespace vorlin
