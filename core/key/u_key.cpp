@@ -180,6 +180,26 @@ std::unique_ptr<TKEYFile> TKEYFile::CreateFromFile(const std::string& path) {
     return doc;
 }
 
+std::unique_ptr<TKEYFile> TKEYFile::Clone() const {
+    auto copy = std::make_unique<TKEYFile>();
+    copy->Name = Name;
+    copy->FullName = FullName;
+    copy->Frames = Frames;
+    copy->Flags = Flags;
+    copy->FPS = FPS;
+    copy->KeyType = KeyType;
+    copy->Joints = Joints;
+    for (const auto& m : Markers)
+        copy->Markers.Add(std::make_shared<TKEYMarker>(*m));
+    for (const auto& n : Nodes) {
+        TKEYNode& node = copy->Nodes.Add();
+        node.MeshName = n->MeshName;
+        for (const auto& e : n->Entries)
+            node.Entries.Add(std::make_shared<TKEYEntry>(*e));
+    }
+    return copy;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Writing
 

@@ -71,6 +71,8 @@ public:
     // search. Opening errors reach the caller; an error while reading becomes one warning and
     // the document keeps what was read.
     static std::unique_ptr<TKEYFile> CreateFromFile(const std::string& path);
+    // A copy with entries, nodes and markers of its own.
+    std::unique_ptr<TKEYFile> Clone() const;
 
     // The KEY text of the document.
     std::string ToText() const;

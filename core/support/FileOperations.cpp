@@ -224,26 +224,24 @@ void ClearContainerCache() {
     TheCache().items.clear();
 }
 
+TContainerFile& OpenCachedContainer(const std::string& path) {
+    if (CachedContainer* cached = FindCached(path)) return *cached->container;
+    // Open first: a container that fails to open leaves the cache as it was.
+    std::unique_ptr<TContainerFile> container = OpenContainerFile(path);
+    auto& items = TheCache().items;
+    if (items.size() > kContainerCacheLimit) {
+        auto victim = std::find_if(items.begin(), items.end(),
+                                   [](const CachedContainer& c) { return !c.container->Pinned; });
+        if (victim != items.end()) items.erase(victim);
+    }
+    items.push_back({path, std::move(container)});
+    return *items.back().container;
+}
+
 std::unique_ptr<TFile> OpenFile(const std::string& path) {
     size_t gt = path.find('>');
     if (gt == std::string::npos) return std::make_unique<TDiskFile>(path);
-    std::string containerPath = path.substr(0, gt);
-    std::string stored = path.substr(gt + 1);
-    CachedContainer* cached = FindCached(containerPath);
-    if (!cached) {
-        // Open first: a container that fails to open leaves the cache as it was.
-        std::unique_ptr<TContainerFile> container = OpenContainerFile(containerPath);
-        auto& items = TheCache().items;
-        if (items.size() > kContainerCacheLimit) {
-            auto victim = std::find_if(items.begin(), items.end(), [](const CachedContainer& c) {
-                return !c.container->Pinned;
-            });
-            if (victim != items.end()) items.erase(victim);
-        }
-        items.push_back({containerPath, std::move(container)});
-        cached = &items.back();
-    }
-    return cached->container->OpenFile(stored, false);
+    return OpenCachedContainer(path.substr(0, gt)).OpenFile(path.substr(gt + 1), false);
 }
 
 TContainerFile& OpenPinnedContainer(const std::string& path) {
@@ -308,6 +306,46 @@ std::unique_ptr<TFile> FindResource(const std::string& name) {
     std::string message = "Can't find file anywhere: " + name;
     LogMessage(mtWarning, message);
     throw Error(message);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Listing a container folder for the file-open dialog
+
+bool MaskMatches(std::string_view mask, std::string_view name) {
+    if (mask.empty()) return true;
+    const size_t star = mask.find('*');
+    const std::string_view prefix = mask.substr(0, star);
+    const std::string_view suffix =
+        star == std::string_view::npos ? std::string_view() : mask.substr(star + 1);
+    if (!prefix.empty() && name.substr(0, prefix.size()) != prefix) return false;
+    return suffix.empty() || name.find(suffix) != std::string_view::npos;
+}
+
+namespace {
+
+std::string LowerCase(std::string_view text) {
+    std::string s(text);
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return s;
+}
+
+} // namespace
+
+std::vector<TListedName> MaskedListing(TContainerFile& container, const std::string& mask) {
+    const std::string lowMask = LowerCase(mask);
+    std::vector<TListedName> out;
+    if (!container.CurDir.empty()) out.push_back({"[..]", nullptr});
+    for (const std::string& dir : container.ListDirs())
+        if (MaskMatches(lowMask, LowerCase(dir))) out.push_back({"[" + dir + "]", nullptr});
+    for (const TFileItem& file : container.ListFiles())
+        if (MaskMatches(lowMask, LowerCase(file.name))) out.push_back({file.name, file.info});
+    return out;
+}
+
+std::string ParentFolder(const std::string& folder) {
+    const size_t slash = folder.rfind('\\');
+    return slash == std::string::npos ? std::string() : folder.substr(0, slash);
 }
 
 } // namespace vorlin

@@ -41,6 +41,8 @@ std::unique_ptr<TContainerFile> OpenContainerFile(const std::string& path);
 
 // Opens a disk path or a container path; containers are kept in the cache.
 std::unique_ptr<TFile> OpenFile(const std::string& path);
+// The cached container for the path, opened and cached (unpinned) if needed, as OpenFile does.
+TContainerFile& OpenCachedContainer(const std::string& path);
 // The cached container for the path, opened if needed, and pinned so that it is never evicted.
 TContainerFile& OpenPinnedContainer(const std::string& path);
 // Whether the container can be opened and holds the stored name. Never raises.
@@ -56,6 +58,24 @@ std::unique_ptr<TFile> FindResource(const std::string& name);
 // Empty when there is none.
 std::string FindDiskPath(const std::string& path);
 bool DiskFileExists(const std::string& path);
+
+// Whether a file name matches a mask, both in lower case: the text before the mask's first "*"
+// must begin the name and the text after it must occur somewhere in it (an empty part always
+// fits); only the first "*" is special, and "?" is an ordinary character.
+bool MaskMatches(std::string_view mask, std::string_view name);
+
+// One line of a container folder's listing as the file-open dialog shows it: a file under its
+// name with its directory entry, a folder as "[" + name + "]", the parent folder as "[..]".
+struct TListedName {
+    std::string text;
+    std::shared_ptr<TFileInfo> info; // none for a folder
+    bool IsFolder() const { return info == nullptr; }
+};
+// The container's current folder: "[..]" first when it is not the top level, then its folders
+// and its files in listing order, those whose lower-cased names match the lower-cased mask.
+std::vector<TListedName> MaskedListing(TContainerFile& container, const std::string& mask);
+// The folder above a container folder ("3do\key" gives "3do", "3do" gives the top level "").
+std::string ParentFolder(const std::string& folder);
 
 // The container cache: at most 11 unpinned containers are kept; all are released at exit.
 struct CachedContainer {

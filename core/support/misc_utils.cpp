@@ -393,6 +393,12 @@ double Round8(double value) {
     return back;
 }
 
+std::string GeneralFloat(double value) {
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
+    return std::string(buf, r.ptr);
+}
+
 namespace {
 
 StderrMessageSink defaultSink;

@@ -73,6 +73,9 @@ double NormalizeAngle(double angle);
 double AngleRate(double d, double b, double a);
 // Rounded to 8 decimals, as printing with "%15.8f" and reading back does.
 double Round8(double value);
+// The general floating-point form the dialogs show: the shortest text of up to 15 significant
+// digits, "." as decimal point, whatever the locale (0.01, 6.73333333333333, 1e+20).
+std::string GeneralFloat(double value);
 inline int MinInt(int a, int b) {
     return a < b ? a : b;
 }

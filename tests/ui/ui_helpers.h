@@ -3,6 +3,7 @@
 // by name, and mouse drags with the buttons held.
 #pragma once
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -100,6 +101,11 @@ protected:
                 if (auto* d = qobject_cast<QDialog*>(dialog.data())) d->reject();
             }
         });
+    }
+
+    // Confirms the next modal dialog with the button of that name once it is up.
+    void ConfirmNext(const char* button) {
+        WhenModal([button](QWidget* dialog) { Get<QAbstractButton>(dialog, button)->click(); });
     }
 
     template <typename T> static T* Get(QObject* parent, const char* name) {

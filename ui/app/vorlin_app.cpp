@@ -1,8 +1,10 @@
 #include "app/vorlin_app.h"
 
 #include "app/vorlinform.h"
+#include "dialogs/FileDialogs.h"
 #include "dialogs/about_form.h"
 #include "dialogs/progress_form.h"
+#include "dialogs/summary_form.h"
 #include "render/ogl_PRender.h"
 #include "settings/GlobalVars.h"
 #include "settings/u_options.h"
@@ -36,10 +38,14 @@ TVorlinApp::TVorlinApp() {
         }
         started_ = !Options->TerminateRequested();
     }
+    FileOpen = std::make_unique<TGetFileOpen>(MainForm.get());
     About = std::make_unique<TAboutForm>(MainForm.get());
+    Summary = std::make_unique<TSummaryForm>(MainForm.get());
     Progress = std::make_unique<TProgressForm>(MainForm.get());
     MainForm->Options = Options.get();
+    MainForm->FileOpen = FileOpen.get();
     MainForm->About = About.get();
+    MainForm->Summary = Summary.get();
     MainForm->Progress = Progress.get();
 }
 

@@ -8,6 +8,8 @@ namespace vorlin {
 
 class QtMessageSink;
 class TAboutForm;
+class TGetFileOpen;
+class TSummaryForm;
 class TMsgForm;
 class TOptions;
 class TProgressForm;
@@ -15,8 +17,9 @@ class TVorlinForm;
 
 class TVorlinApp {
 public:
-    // Creates the windows: the main window, the message log, the options dialog (which opens
-    // at once when no settings exist yet), the about box and the progress window.
+    // Creates the windows in their start-up order: the main window, the message log, the
+    // options dialog (which opens at once when no settings exist yet), the file-open dialog,
+    // the about box, the KEY summary and the progress window.
     TVorlinApp();
     ~TVorlinApp();
 
@@ -28,7 +31,9 @@ public:
     std::unique_ptr<TVorlinForm> MainForm;
     std::unique_ptr<TMsgForm> MsgForm;
     std::unique_ptr<TOptions> Options;
+    std::unique_ptr<TGetFileOpen> FileOpen;
     std::unique_ptr<TAboutForm> About;
+    std::unique_ptr<TSummaryForm> Summary;
     std::unique_ptr<TProgressForm> Progress;
 
 private:

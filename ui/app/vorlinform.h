@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "edit/key_session.h"
@@ -25,6 +26,8 @@ class QTreeWidget;
 namespace vorlin {
 
 class TAboutForm;
+class TGetFileOpen;
+class TSummaryForm;
 class TNodePanel;
 class TOGLRenderer;
 class TOptions;
@@ -49,6 +52,8 @@ public:
     TOptions* Options = nullptr;
     TAboutForm* About = nullptr;
     TProgressForm* Progress = nullptr;
+    TGetFileOpen* FileOpen = nullptr; // made on first use when not given
+    TSummaryForm* Summary = nullptr;  // likewise
     // Argument 1 a model, 2 and later KEY files; loaded when the window is first shown.
     QStringList CommandLine;
     // Runs once the window has been shown and the files of the command line are loaded.
@@ -135,6 +140,13 @@ private:
     // different.
     bool DocumentModified() const;
     void AfterModel();
+    TGetFileOpen& FileOpenDialog();
+    TSummaryForm& SummaryDialog();
+    // The file-open dialog over containers, as the three open commands run it.
+    std::optional<QString> PickFile(const char* caption, const char* getCaption, const char* kind,
+                                    const QString& initial);
+    // Takes the summary dialog's document after OK: rates derived, controls reset.
+    void TakeSummary();
     void FillReopenMenu(QMenu* menu, const std::array<std::string, kRecentCount>& list,
                         void (TVorlinForm::*load)(const QString&));
     void Open3DOClick();

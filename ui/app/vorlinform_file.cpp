@@ -12,7 +12,9 @@
 #include <QTreeWidget>
 
 #include "app/vorlinform.h"
+#include "dialogs/FileDialogs.h"
 #include "dialogs/about_form.h"
+#include "dialogs/summary_form.h"
 #include "model/graph_files.h"
 #include "render/ogl_PRender.h"
 #include "settings/u_options.h"
@@ -125,10 +127,20 @@ void TVorlinForm::CreateNewKEY() {
     KeyTimer->stop();
     Session.SelectEntry(0);
     std::unique_ptr<TKEYFile> doc = Session.BuildNewKey();
+    TSummaryForm& summary = SummaryDialog();
+    summary.ShowSummary(*doc);
+    if (summary.exec() != QDialog::Accepted) {
+        Resume(); // the document on show stays
+        return;
+    }
+    TakeSummary();
+}
+
+void TVorlinForm::TakeSummary() {
     SetEditMode();
-    Session.SetKey(std::move(doc));
+    Session.SetKey(SummaryDialog().SummaryDocument());
     Session.KeyFile->RecalcAll();
-    LBKEY->clear();
+    LBKEY->clear(); // the entries may have changed in number and frames
     InitKEYControls();
     FillEntryList();
 }
@@ -198,24 +210,29 @@ void TVorlinForm::SaveAsKEY() {
 // ---------------------------------------------------------------------------------------------
 // Commands
 
-namespace {
-
-// Until the file-open dialog over containers is in place, models, KEY files and colour maps
-// are picked with the standard dialog.
-std::optional<QString> PickFile(QWidget* parent, const char* caption, const char* filter,
-                                const QString& initial) {
-    FileDialogRequest request;
-    request.caption = caption;
-    request.filter = filter;
-    request.initialPath = initial;
-    return AskFileName(parent, request);
+TGetFileOpen& TVorlinForm::FileOpenDialog() {
+    if (!FileOpen) FileOpen = new TGetFileOpen(this);
+    return *FileOpen;
 }
 
-} // namespace
+TSummaryForm& TVorlinForm::SummaryDialog() {
+    if (!Summary) Summary = new TSummaryForm(this);
+    return *Summary;
+}
+
+std::optional<QString> TVorlinForm::PickFile(const char* caption, const char* getCaption,
+                                             const char* kind, const QString& initial) {
+    TGetFileOpen& dialog = FileOpenDialog();
+    dialog.setWindowTitle(caption);
+    dialog.SetGetCaption(getCaption);
+    dialog.SetFileKind(kind);
+    if (!dialog.ExecuteOpen(initial)) return std::nullopt;
+    return dialog.ChosenPath();
+}
 
 void TVorlinForm::Open3DOClick() {
     KeyTimer->stop();
-    auto chosen = PickFile(this, "Open 3DO File", "3DO Files (*.3do)",
+    auto chosen = PickFile("Open 3DO File", "&Get Other 3DO", "3DO",
                            Session.Model ? ToQ(PathName(Session.Model->FileName)) : QString());
     if (chosen) {
         repaint();
@@ -232,7 +249,7 @@ void TVorlinForm::OpenKEYClick() {
         Resume();
         return;
     }
-    auto chosen = PickFile(this, "Open KEY File", "KEY Files (*.key)",
+    auto chosen = PickFile("Open KEY File", "&Get Other KEY", "KEY",
                            Session.KeyFile ? ToQ(Session.KeyFile->Name) : QString());
     if (chosen) {
         repaint();
@@ -245,7 +262,7 @@ void TVorlinForm::OpenKEYClick() {
 void TVorlinForm::SetCMPClick() {
     if (!SetCMP1->isEnabled()) return;
     KeyTimer->stop();
-    auto chosen = PickFile(this, "Open CMP File", "CMP Files (*.cmp)", PanelText(2));
+    auto chosen = PickFile("Open CMP File", "&Get Other CMP", "CMP", PanelText(2));
     if (chosen) {
         repaint();
         LoadCMP(*chosen);
