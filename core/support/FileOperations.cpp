@@ -335,7 +335,7 @@ std::string LowerCase(std::string_view text) {
 std::vector<TListedName> MaskedListing(TContainerFile& container, const std::string& mask) {
     const std::string lowMask = LowerCase(mask);
     std::vector<TListedName> out;
-    if (!container.CurDir.empty()) out.push_back({"[..]", nullptr});
+    if (!container.CurDir.empty() && MaskMatches(lowMask, "..")) out.push_back({"[..]", nullptr});
     for (const std::string& dir : container.ListDirs())
         if (MaskMatches(lowMask, LowerCase(dir))) out.push_back({"[" + dir + "]", nullptr});
     for (const TFileItem& file : container.ListFiles())

@@ -72,7 +72,8 @@ struct TListedName {
     bool IsFolder() const { return info == nullptr; }
 };
 // The container's current folder: "[..]" first when it is not the top level, then its folders
-// and its files in listing order, those whose lower-cased names match the lower-cased mask.
+// and its files in listing order; those whose lower-cased names (".." for the parent) match the
+// lower-cased mask.
 std::vector<TListedName> MaskedListing(TContainerFile& container, const std::string& mask);
 // The folder above a container folder ("3do\key" gives "3do", "3do" gives the top level "").
 std::string ParentFolder(const std::string& folder);

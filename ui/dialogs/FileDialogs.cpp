@@ -48,15 +48,29 @@ void TMaskedDirectoryControl::SetSource(const std::string& containerPath) {
     list_->clear();
 }
 
-void TMaskedDirectoryControl::ApplyMask(const std::string& mask) {
+void TMaskedDirectoryControl::ApplyMask(const std::string& mask, bool sorted) {
     if (source_.empty()) return;
     rows_ = MaskedListing(OpenCachedContainer(source_), mask);
+    std::vector<int> order(rows_.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = int(i);
+    if (sorted) {
+        std::vector<std::string> keys;
+        keys.reserve(rows_.size());
+        for (const TListedName& r : rows_) {
+            keys.push_back(r.text);
+            for (char& c : keys.back())
+                if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+        }
+        std::stable_sort(order.begin(), order.end(),
+                         [&](int a, int b) { return keys[size_t(a)] < keys[size_t(b)]; });
+    }
     list_->setUpdatesEnabled(false);
     list_->clear();
     list_->setSortingEnabled(false);
-    for (size_t i = 0; i < rows_.size(); ++i) {
-        auto* item = new QListWidgetItem(ToQ(rows_[i].text));
-        item->setData(Qt::UserRole, int(i));
+    for (int i : order) {
+        auto* item = new QListWidgetItem(ToQ(rows_[size_t(i)].text));
+        item->setData(Qt::UserRole, i);
         list_->addItem(item);
     }
     list_->setUpdatesEnabled(true);
@@ -178,8 +192,7 @@ bool TGetFileOpen::OpenContainer(const std::string& path) {
         container.ChDir("");
         container.ChDir(KindFolder(kind_));
         folder_ = container.CurDir;
-        directory_.SetSource(path);
-        Refresh();
+        directory_.SetSource(path); // listed by the caller
         return true;
     } catch (const Error& e) {
         ReportError(e);
@@ -187,9 +200,9 @@ bool TGetFileOpen::OpenContainer(const std::string& path) {
     }
 }
 
-void TGetFileOpen::Refresh() {
+void TGetFileOpen::Refresh(bool sorted) {
     try {
-        directory_.ApplyMask(FromQ(EBFilter->text()));
+        directory_.ApplyMask(FromQ(EBFilter->text()), sorted);
     } catch (const Error& e) {
         // The container changed on disk into something unreadable: say so, list nothing.
         directory_.SetSource("");
@@ -198,21 +211,7 @@ void TGetFileOpen::Refresh() {
 }
 
 void TGetFileOpen::SortAndSelectFirst() {
-    const std::vector<TListedName>& rows = directory_.Rows();
-    std::vector<int> order(rows.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = int(i);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        return UpperCase(rows[size_t(a)].text) < UpperCase(rows[size_t(b)].text);
-    });
-    DirList->setUpdatesEnabled(false);
-    DirList->clear();
-    for (int i : order) {
-        auto* item = new QListWidgetItem(ToQ(rows[size_t(i)].text));
-        item->setData(Qt::UserRole, i);
-        DirList->addItem(item);
-    }
-    DirList->setUpdatesEnabled(true);
+    Refresh(true);
     if (DirList->count() > 0) DirList->setCurrentRow(0);
 }
 
@@ -252,8 +251,6 @@ void TGetFileOpen::ResListClick(int row) {
     if (!OpenContainer(path)) {
         for (size_t r = 0; r < resChoices_.size(); ++r)
             if (resChoices_[r] == containerChoice_) ResList->setCurrentRow(int(r));
-        if (!containerPath_.empty()) OpenContainer(containerPath_);
-        SortAndSelectFirst();
         return;
     }
     containerChoice_ = choice;
@@ -272,7 +269,6 @@ void TGetFileOpen::ChangeFolder(const std::string& folder) {
     TContainerFile& container = OpenCachedContainer(containerPath_);
     container.ChDir(folder);
     folder_ = container.CurDir;
-    Refresh();
     SortAndSelectFirst();
     PFname->setText(DirList->currentItem() ? DirList->currentItem()->text() : QString());
 }

@@ -26,8 +26,9 @@ public:
     // each time), or none.
     void SetSource(const std::string& containerPath);
     const std::string& Source() const { return source_; }
-    // Lists the matching entries in the container's order; nothing without a source.
-    void ApplyMask(const std::string& mask);
+    // Lists the matching entries in the container's order, or sorted by name ignoring case
+    // (folders first, as "[" sorts before letters); nothing without a source.
+    void ApplyMask(const std::string& mask, bool sorted = false);
     // The listing the list shows, row by row.
     const std::vector<TListedName>& Rows() const { return rows_; }
 
@@ -62,7 +63,9 @@ private:
     // Opens the container, goes to the file kind's folder and lists it; false (after telling
     // the user) when it cannot be opened.
     bool OpenContainer(const std::string& path);
-    void Refresh();
+    // Lists the folder with the mask (sorted, or in the container's order as typing a mask
+    // leaves it), telling the user when the container cannot be read any more.
+    void Refresh(bool sorted = false);
     void SortAndSelectFirst();
     void ChangeFolder(const std::string& folder);
     void ResListClick(int row);

@@ -1,0 +1,88 @@
+// The editor's interactive paths, measured with their widgets on screen (run under xvfb-run):
+// listing and filtering a folder of a game-sized container in the file-open dialog.
+#include <QApplication>
+#include <QListWidget>
+#include <benchmark/benchmark.h>
+
+#include "dialogs/FileDialogs.h"
+#include "support/FileOperations.h"
+#include "support/fixtures.h"
+
+using namespace vorlin;
+
+namespace {
+
+test::TempDir& Dir() {
+    static test::TempDir dir;
+    return dir;
+}
+
+// A container shaped like the game's: 12,000 entries, the largest folder 5,000 materials.
+const std::string& GameContainer() {
+    static const std::string path = [] {
+        std::vector<test::GobEntry> entries;
+        auto add = [&](const std::string& folder, const char* stem, const char* ext, int n) {
+            for (int i = 0; i < n; ++i)
+                entries.push_back({folder + stem + std::to_string(i) + ext, "x"});
+        };
+        add("3do\\mat\\", "material", ".mat", 5000);
+        add("mat\\", "texture", ".mat", 3500);
+        add("3do\\", "model", ".3do", 2000);
+        add("3do\\key\\", "kyanim", ".key", 1200);
+        add("misc\\cmp\\", "colours", ".cmp", 300);
+        return Dir().write("res2.gob", test::BuildGob(entries));
+    }();
+    return path;
+}
+
+// A file list as the dialog has it, on screen.
+struct ShownList {
+    ShownList() : control(&list) {
+        list.setFlow(QListView::TopToBottom);
+        list.setWrapping(true);
+        list.setResizeMode(QListView::Adjust);
+        list.setUniformItemSizes(true);
+        list.setGridSize(QSize(117, 17));
+        list.resize(420, 260);
+        list.show();
+        control.SetSource(GameContainer());
+    }
+    QListWidget list;
+    TMaskedDirectoryControl control;
+};
+
+void BM_FileOpenListLargestFolder(benchmark::State& state) {
+    ShownList shown;
+    TContainerFile& gob = OpenCachedContainer(GameContainer());
+    for (auto _ : state) {
+        gob.ChDir("3do\\mat");
+        shown.control.ApplyMask("", true); // sorted, as the dialog lists a folder
+        QApplication::processEvents();     // laid out and painted
+    }
+    state.counters["items"] = double(shown.list.count());
+}
+BENCHMARK(BM_FileOpenListLargestFolder)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_FileOpenFilterPerKeystroke(benchmark::State& state) {
+    ShownList shown;
+    OpenCachedContainer(GameContainer()).ChDir("3do\\mat");
+    const char* typed[] = {"m",        "ma",      "mat",       "mate",       "mater",
+                           "materi",   "materia", "material1", "material12", "material1",
+                           "material", "*.mat",   ""};
+    size_t k = 0;
+    for (auto _ : state) {
+        shown.control.ApplyMask(typed[k++ % std::size(typed)]);
+        QApplication::processEvents();
+    }
+}
+BENCHMARK(BM_FileOpenFilterPerKeystroke)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
