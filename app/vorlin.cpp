@@ -59,7 +59,7 @@ int main(int argc, char* argv[]) {
                 if (auto* b = windows.MainForm->findChild<QAbstractButton*>("BNWireframe"))
                     b->click();
             }
-            QImage image = windows.MainForm->grab().toImage();
+            QImage image = windows.MainForm->Screenshot();
             if (!image.save(parser.value(screenshot), "PNG")) {
                 std::fprintf(stderr, "Error: cannot write %s\n",
                              qPrintable(parser.value(screenshot)));

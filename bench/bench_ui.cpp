@@ -2,9 +2,15 @@
 // listing and filtering a folder of a game-sized container in the file-open dialog.
 #include <QApplication>
 #include <QListWidget>
+#include <QMouseEvent>
+#include <QToolButton>
+#include <QWindow>
 #include <benchmark/benchmark.h>
 
+#include "app/vorlinform.h"
+#include "bench_inputs.h"
 #include "dialogs/FileDialogs.h"
+#include "render/ogl_PRender.h"
 #include "support/FileOperations.h"
 #include "support/fixtures.h"
 
@@ -76,6 +82,60 @@ void BM_FileOpenFilterPerKeystroke(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_FileOpenFilterPerKeystroke)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One step of dragging an entry in the view: the entry and its rates change, the model is
+// posed at the entry's frame, and the view is drawn again (textured, 60 meshes, 20,000
+// vertices).
+void BM_DragStep(benchmark::State& state) {
+    for (int i = 0; i < 4; ++i) {
+        std::string pixels(64 * 64, char(64 + 16 * i));
+        Dir().write("project/mat/m" + std::to_string(i) + ".mat",
+                    test::BuildTextureMat(64, 64, 8, 0, pixels));
+    }
+    TVorlinForm form;
+    form.resize(800, 600);
+    form.show();
+    while (!form.Renderer)
+        QApplication::processEvents();
+    ProjectDir = Dir().file("project") + "/";
+    form.Session.Model = bench::LargeModel(60, 20000, 4);
+    form.Session.SetKey(bench::LargeKey(*form.Session.Model, 60, 50));
+    form.Renderer->LoadTextures(form.Session.Model->Materials);
+    form.ViewZoom = 20;
+    form.InitKEYControls();
+    form.Session.SelectNode(5);
+    form.Session.SelectEntry(3);
+    for (const char* name : {"BNMove", "BNXAxis", "BNTextured"})
+        form.findChild<QToolButton*>(name)->click();
+    TPaintBox* view = form.PaintBox();
+    int frames = 0;
+    auto paint = view->onPaint;
+    view->onPaint = [&] {
+        paint();
+        ++frames;
+    };
+    auto send = [&](QEvent::Type type, int x, Qt::MouseButtons held) {
+        QMouseEvent e(type, QPointF(x, 100), view->mapToGlobal(QPointF(x, 100)), Qt::LeftButton,
+                      held, Qt::NoModifier);
+        QApplication::sendEvent(view, &e);
+    };
+    send(QEvent::MouseButtonPress, 100, Qt::LeftButton);
+    int x = 100;
+    for (auto _ : state) {
+        x += (state.iterations() % 2) ? 1 : -1;
+        const int before = frames;
+        send(QEvent::MouseMove, x, Qt::LeftButton);
+        // Until the frame is on screen: the window system asks for it a moment after the
+        // move (several moves within that moment make one frame).
+        while (frames == before)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        QApplication::processEvents(); // the frame label and the status bar
+    }
+    if (frames < int(state.iterations())) state.SkipWithError("the view was not drawn each step");
+    send(QEvent::MouseButtonRelease, x, Qt::NoButton);
+    ProjectDir.clear();
+}
+BENCHMARK(BM_DragStep)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 

@@ -71,9 +71,16 @@ private slots:
 
     void theFrameLabelAndStatusPanelsHoldTheirTexts() {
         TVorlinForm form;
+        form.Load3DO(Write("m.3do", kTwoNodeModel));
         auto* label = Get<QLabel>(&form, "LBFrame");
         const QFontMetrics fm(label->font());
-        QVERIFY(label->width() - 2 * label->frameWidth() >= fm.horizontalAdvance("99999/99999"));
+        for (const char* frames : {"500", "1500", "100000"}) {
+            std::string key = kTwoNodeKey;
+            key.replace(key.find("FRAMES 30"), 9, std::string("FRAMES ") + frames);
+            form.LoadKEY(Write("long.key", key));
+            const QString longest = QString("%1/%1").arg(QString(frames).toInt() - 1);
+            QVERIFY(label->width() - 2 * label->frameWidth() >= fm.horizontalAdvance(longest));
+        }
         auto panel = [&](int i) {
             return Get<QLabel>(&form, qPrintable(QString("SBarPanel%1").arg(i)));
         };

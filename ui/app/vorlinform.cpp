@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
@@ -16,6 +17,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include "app/controls.h"
 #include "app/node_panel.h"
 #include "render/ogl_PRender.h"
 #include "support/DialogSeams.h"
@@ -32,24 +34,6 @@ const char* kIcons[15] = {"0_add_entry",   "1_insert_entry", "2_delete_entry", "
 QIcon Icon(const char* name) {
     return QIcon(QString(":/icons/%1.svg").arg(name));
 }
-
-// A panel whose caption runs a command when clicked.
-class ClickLabel : public QLabel {
-public:
-    ClickLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {}
-    std::function<void()> onClick;
-    std::function<void()> onRelease;
-
-protected:
-    void mousePressEvent(QMouseEvent* e) override {
-        if (e->button() == Qt::LeftButton && onClick) onClick();
-        QLabel::mousePressEvent(e);
-    }
-    void mouseReleaseEvent(QMouseEvent* e) override {
-        if (onRelease) onRelease();
-        QLabel::mouseReleaseEvent(e);
-    }
-};
 
 } // namespace
 
@@ -69,6 +53,7 @@ TVorlinForm::TVorlinForm(QWidget* parent) : QMainWindow(parent) {
     BuildPanels();
     BuildStatusBar();
     BuildEnablingTable();
+    BuildFrameKeys();
     resize(660, 450);
     FormCreate();
 }
@@ -124,14 +109,20 @@ void TVorlinForm::BuildMenus() {
 
     View1 = bar->addMenu("&View");
     View1->setObjectName("View1");
-    Item(View1, "TopView1", "&Top View");
-    Item(View1, "FrontView1", "&Front View");
-    Item(View1, "SideView1", "&Side View");
-    Item(View1, "OffsetView1", "&Offset View");
+    auto view = [this](const char* name, const char* caption, int yaw, int pitch) {
+        connect(Item(View1, name, caption), &QAction::triggered, this,
+                [this, yaw, pitch] { SetView(yaw, pitch); });
+    };
+    view("TopView1", "&Top View", 0, -90);
+    view("FrontView1", "&Front View", 0, 0);
+    view("SideView1", "&Side View", 90, 0);
+    view("OffsetView1", "&Offset View", -45, -30);
     View1->addSeparator()->setObjectName("N6");
-    Item(View1, "CenterGrid1", "&Center Grid");
+    connect(Item(View1, "CenterGrid1", "&Center Grid"), &QAction::triggered, this,
+            &TVorlinForm::CenterGridClick);
     View1->addSeparator()->setObjectName("N3");
-    Item(View1, "FixDisplay1", "&Refresh");
+    connect(Item(View1, "FixDisplay1", "&Refresh"), &QAction::triggered, this,
+            [this] { Command([this] { RebuildRenderer(); }); });
 
     Options1 = bar->addAction("&Options");
     Options1->setObjectName("Options1");
@@ -225,8 +216,12 @@ void TVorlinForm::BuildToolBar() {
     QFont big = font();
     big.setBold(true);
     big.setPixelSize(19);
-    auto letter = [&](const char* name, const char* text, int width) {
-        auto* l = new QLabel(text, this);
+    auto letter = [&](const char* name, const char* text, int width,
+                      void (TVorlinForm::*step)(QPoint)) {
+        auto* l = new TDragLabel(text, this);
+        l->onPress = [this](QPoint at) { DragPress(at); };
+        l->onDrag = [this, step](QPoint at) { Command([&] { (this->*step)(at); }); };
+        l->onRelease = [this] { Resume(); };
         l->setObjectName(name);
         l->setFont(big);
         l->setAlignment(Qt::AlignCenter);
@@ -234,9 +229,9 @@ void TVorlinForm::BuildToolBar() {
         bar->addWidget(l);
         return l;
     };
-    STM = letter("STM", "M", 20);
-    STR = letter("STR", "R", 20);
-    STZ = letter("STZ", "Z", 21);
+    STM = letter("STM", "M", 20, &TVorlinForm::PanStep);
+    STR = letter("STR", "R", 20, &TVorlinForm::RotateStep);
+    STZ = letter("STZ", "Z", 21, &TVorlinForm::ZoomStep);
     bar->addSeparator();
     SBFrame = new QScrollBar(Qt::Horizontal, this);
     SBFrame->setObjectName("SBFrame");
@@ -245,7 +240,7 @@ void TVorlinForm::BuildToolBar() {
     SBFrame->installEventFilter(this);
     bar->addWidget(SBFrame);
     bar->addSeparator();
-    auto* frameLabel = new ClickLabel("0/0", this);
+    auto* frameLabel = new TClickLabel("0/0", this);
     frameLabel->setObjectName("LBFrame");
     frameLabel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     frameLabel->setAlignment(Qt::AlignCenter);
@@ -253,11 +248,7 @@ void TVorlinForm::BuildToolBar() {
     label.setBold(true);
     label.setPixelSize(15);
     frameLabel->setFont(label);
-    // Wide enough for the longest label a document shows ("99999/99999"), never narrower than
-    // the classic 56 pixels.
-    const int wanted =
-        QFontMetrics(label).horizontalAdvance("99999/99999") + 2 * frameLabel->frameWidth() + 8;
-    frameLabel->setFixedWidth(qMax(56, wanted));
+    frameLabel->setFixedWidth(56);
     frameLabel->onRelease = [this] { Resume(); };
     LBFrame = frameLabel;
     bar->addWidget(LBFrame);
@@ -277,7 +268,7 @@ void TVorlinForm::BuildPanels() {
     Panel2->setFixedWidth(140);
     // The caption bars above the tree and the entry list: clicking one opens a file.
     auto captionBar = [this](const char* name, const char* text) {
-        auto* bar = new ClickLabel(text, Panel2);
+        auto* bar = new TClickLabel(text, Panel2);
         bar->setObjectName(name);
         bar->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         bar->setTextFormat(Qt::PlainText);
@@ -313,6 +304,7 @@ void TVorlinForm::BuildPanels() {
     QWidget* view;
     if (OpenGLAvailable()) {
         Pbox = new TPaintBox(central);
+        Pbox->onMouse = [this](QMouseEvent* e) { ViewMouse(e); };
         Pbox->onPaint = [this] {
             if (Renderer)
                 Renderer->DrawScene(Session.Model.get(), Session.KeyFile.get(),
@@ -398,12 +390,33 @@ void TVorlinForm::UpdateEnabling() {
     LBKEY->setContextMenuPolicy(Session.KeyFile ? Qt::CustomContextMenu : Qt::NoContextMenu);
 }
 
+void TVorlinForm::SetFrameLabel(int frame) {
+    const int max = SBFrame->maximum();
+    LBFrame->setText(QString("%1/%2").arg(frame).arg(max));
+    // As wide as the longest label of this document ("99999/99999" for 100,000 frames), so
+    // that it neither cuts a number short nor changes its width while playing.
+    const QString longest = QString("%1/%1").arg(max);
+    const int wanted =
+        LBFrame->fontMetrics().horizontalAdvance(longest) + 2 * LBFrame->frameWidth() + 8;
+    LBFrame->setFixedWidth(qMax(56, wanted));
+}
+
 void TVorlinForm::Redraw() {
-    if (Pbox) Pbox->update();
+    if (Pbox) Pbox->Repaint();
 }
 
 void TVorlinForm::SetPanel(int panel, const QString& text) {
     panels_[size_t(panel)]->setText(text);
+}
+
+QImage TVorlinForm::Screenshot() {
+    QImage shot = grab().toImage();
+    // The view is a window of its own, which a grab of the widgets does not see.
+    if (Pbox && Renderer && Pbox->isValid()) {
+        QPainter painter(&shot);
+        painter.drawImage(Pbox->mapTo(this, QPoint(0, 0)), Pbox->grabFramebuffer());
+    }
+    return shot;
 }
 
 QString TVorlinForm::PanelText(int panel) const {

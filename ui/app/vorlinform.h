@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPoint>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -15,7 +16,9 @@
 
 class QAction;
 class QIcon;
+class QImage;
 class QLabel;
+class QMouseEvent;
 class QListWidget;
 class QMenu;
 class QScrollBar;
@@ -48,7 +51,8 @@ public:
     explicit TVorlinForm(QWidget* parent = nullptr);
     ~TVorlinForm() override;
 
-    // The other windows the commands open; set once at start-up.
+    // The other windows the commands open; set once at start-up (a window not given is made
+    // on first use).
     TOptions* Options = nullptr;
     TAboutForm* About = nullptr;
     TProgressForm* Progress = nullptr;
@@ -93,6 +97,8 @@ public:
     void Command(const std::function<void()>& body);
 
     QString PanelText(int panel) const;
+    // A picture of the whole window, the 3D view included.
+    QImage Screenshot();
     TPaintBox* PaintBox() const { return Pbox; }
     QTimer* Timer() const { return KeyTimer; }
     int CurrentFrame() const;
@@ -115,6 +121,8 @@ private:
     QAction* Item(QMenu* menu, const char* name, const char* caption);
     QToolButton* Button(const char* name, int image, bool checkable);
     void SetPanel(int panel, const QString& text);
+    // LBFrame: the frame, "/", and the slider's maximum.
+    void SetFrameLabel(int frame);
     // Repaints the view.
     void Redraw();
 
@@ -132,6 +140,23 @@ private:
     bool SliderEvent(QEvent* event);
     void SliderAction();
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+    // ---- view, mouse and keyboard (vorlinform_view.cpp) ----
+    void SetView(int yaw, int pitch);
+    void CenterGridClick();
+    // View > Refresh: a new renderer, keeping the model, the document and the camera angles.
+    void RebuildRenderer();
+    // The drag controls "M", "R" and "Z": a press pauses playback and remembers the position;
+    // each move with the left button held pans, orbits or zooms.
+    void DragPress(QPoint at);
+    void PanStep(QPoint at);
+    void RotateStep(QPoint at);
+    void ZoomStep(QPoint at);
+    // Mouse editing in the view: a drag moves or rotates the selected entry.
+    void ViewMouse(QMouseEvent* e);
+    // Left/Right, Home/End step the frame in edit mode; Space switches play and edit mode.
+    void BuildFrameKeys();
+    void StepFrame(int to);
 
     // ---- File menu (vorlinform_file.cpp) ----
     // True when the document may be replaced: asks to save a modified one.
@@ -180,6 +205,7 @@ private:
     std::vector<Enabling> enabling_;
     bool shown_ = false;
     bool scrolling_ = false; // a mouse button is held on the frame slider
+    bool viewDrag_ = false;  // a left-button drag in the view edits the selected entry
 };
 
 } // namespace vorlin

@@ -283,7 +283,8 @@ void TVorlinForm::NewKEYClick() {
 void TVorlinForm::OptionsClick() {
     Pause();
     try {
-        if (Options) Options->ShowOptions();
+        if (!Options) Options = new TOptions(this);
+        Options->ShowOptions();
     } catch (...) {
         Resume();
         throw;
@@ -295,7 +296,8 @@ void TVorlinForm::OptionsClick() {
 
 void TVorlinForm::AboutClick() {
     Pause();
-    if (About) About->exec();
+    if (!About) About = new TAboutForm(this);
+    About->exec();
     Resume();
 }
 

@@ -62,8 +62,23 @@ void TVorlinForm::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (shown_) return;
     shown_ = true;
-    // The view's OpenGL context exists once the window is on screen.
-    QTimer::singleShot(0, this, [this] { FormShow(); });
+    // The view's OpenGL context exists once its window is on screen: the renderer and the files
+    // of the command line wait for it (or, should it never come, for a while).
+    QTimer::singleShot(0, this, [this] {
+        if (!Pbox || Pbox->isValid()) {
+            FormShow();
+            return;
+        }
+        auto once = std::make_shared<bool>(false);
+        auto run = [this, once] {
+            if (*once) return;
+            *once = true;
+            Pbox->onReady = nullptr;
+            FormShow();
+        };
+        Pbox->onReady = [this, run] { QTimer::singleShot(0, this, run); };
+        QTimer::singleShot(5000, this, run);
+    });
 }
 
 void TVorlinForm::FormShow() {
@@ -242,7 +257,7 @@ void TVorlinForm::ShowFrame(int frame) {
     T3DO* model = Session.Model.get();
     if (!model || !Session.KeyFile) return;
     SBFrame->setValue(frame);
-    LBFrame->setText(QString("%1/%2").arg(frame).arg(SBFrame->maximum()));
+    SetFrameLabel(frame);
     Session.Pose(frame);
     if (Settings.FOLLOW_NODEPATH) {
         UpdateView();
@@ -287,7 +302,7 @@ void TVorlinForm::InitKEYControls() {
         SBFrame->setMaximum(max);
         SBFrame->setValue(0);
     }
-    LBFrame->setText(QString("0/%1").arg(max));
+    SetFrameLabel(0);
     UpdateEnabling();
     if (!BNYAxis->isChecked() && !BNZAxis->isChecked()) BNXAxis->setChecked(true);
     if (!BNMove->isChecked()) BNRotate->setChecked(true);

@@ -3,6 +3,9 @@
 #include <GL/gl.h>
 #include <QGuiApplication>
 #include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QOpenGLWindow>
+#include <QVBoxLayout>
 
 #include "dialogs/progress_form.h"
 #include "key/u_key.h"
@@ -38,7 +41,39 @@ bool OpenGLAvailable() {
 
 // ---- TPaintBox ----
 
-TPaintBox::TPaintBox(QWidget* parent) : QOpenGLWidget(parent) {
+class TPaintBox::Surface : public QOpenGLWindow {
+public:
+    explicit Surface(TPaintBox* owner)
+        : QOpenGLWindow(QOpenGLWindow::NoPartialUpdate), owner_(owner) {
+        // Keyboard focus stays with the main window's widgets and shortcuts.
+        setFlag(Qt::WindowDoesNotAcceptFocus);
+    }
+
+protected:
+    void initializeGL() override {
+        if (owner_->onReady) owner_->onReady();
+    }
+    void paintGL() override {
+        if (owner_->onPaint) owner_->onPaint();
+    }
+    void resizeGL(int, int) override {
+        if (owner_->onResize) owner_->onResize();
+    }
+    void mousePressEvent(QMouseEvent* e) override {
+        if (owner_->onMouse) owner_->onMouse(e);
+    }
+    void mouseMoveEvent(QMouseEvent* e) override {
+        if (owner_->onMouse) owner_->onMouse(e);
+    }
+    void mouseReleaseEvent(QMouseEvent* e) override {
+        if (owner_->onMouse) owner_->onMouse(e);
+    }
+
+private:
+    TPaintBox* owner_;
+};
+
+TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent), surface_(new Surface(this)) {
     setObjectName("Pbox");
     QSurfaceFormat format;
     format.setRenderableType(QSurfaceFormat::OpenGL);
@@ -48,15 +83,58 @@ TPaintBox::TPaintBox(QWidget* parent) : QOpenGLWidget(parent) {
     format.setGreenBufferSize(8);
     format.setBlueBufferSize(8);
     format.setDepthBufferSize(24);
-    setFormat(format);
+    surface_->setFormat(format);
+    QWidget* container = QWidget::createWindowContainer(surface_, this);
+    container->setFocusPolicy(Qt::NoFocus);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(container);
 }
 
-void TPaintBox::paintGL() {
-    if (onPaint) onPaint();
+TPaintBox::~TPaintBox() = default; // the container owns the surface
+
+QOpenGLContext* TPaintBox::context() const {
+    return surface_->context();
 }
 
-void TPaintBox::resizeGL(int, int) {
-    if (onResize) onResize();
+void TPaintBox::makeCurrent() {
+    surface_->makeCurrent();
+}
+
+bool TPaintBox::isValid() const {
+    return surface_->isValid();
+}
+
+QWindow* TPaintBox::Window() const {
+    return surface_;
+}
+
+void TPaintBox::Repaint() {
+    surface_->update();
+}
+
+QImage TPaintBox::grabFramebuffer() {
+    if (!isValid()) return QImage();
+    surface_->makeCurrent();
+    if (onPaint) onPaint(); // into the back buffer, which is read before anything shows it
+    const QSize size = surface_->size() * surface_->devicePixelRatio();
+    QImage image(size, QImage::Format_RGBA8888);
+    QOpenGLFunctions* f = context()->functions();
+    f->glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    f->glReadPixels(0, 0, size.width(), size.height(), GL_RGBA, GL_UNSIGNED_BYTE, image.bits());
+    return image.mirrored().convertToFormat(QImage::Format_RGB32);
+}
+
+void TPaintBox::mousePressEvent(QMouseEvent* e) {
+    if (onMouse) onMouse(e);
+}
+
+void TPaintBox::mouseMoveEvent(QMouseEvent* e) {
+    if (onMouse) onMouse(e);
+}
+
+void TPaintBox::mouseReleaseEvent(QMouseEvent* e) {
+    if (onMouse) onMouse(e);
 }
 
 // ---- TOGLTexture ----

@@ -2,7 +2,8 @@
 // axes, and the path of the animation's first node, under a camera that orbits the origin.
 #pragma once
 
-#include <QOpenGLWidget>
+#include <QImage>
+#include <QWidget>
 #include <array>
 #include <functional>
 #include <memory>
@@ -10,6 +11,10 @@
 #include <vector>
 
 #include "model/graph_files.h"
+
+class QMouseEvent;
+class QOpenGLContext;
+class QWindow;
 
 namespace vorlin {
 
@@ -21,18 +26,42 @@ class TProgressForm;
 // OpenGL cannot, and a view widget must not even be created there).
 bool OpenGLAvailable();
 
-// The paint box: the widget whose OpenGL context the renderer draws into. Painting and
-// resizing are handed to the owner through the callbacks.
-class TPaintBox : public QOpenGLWidget {
+// The paint box: the widget the 3D view is drawn in. It hosts a native OpenGL window of its
+// own, drawn and presented by itself, so a frame of the view costs its drawing and no more (a
+// view inside the widget tree would have the whole main window composed again on every frame).
+// Painting, resizing and the mouse are handed to the owner through the callbacks.
+class TPaintBox : public QWidget {
     Q_OBJECT
 public:
     explicit TPaintBox(QWidget* parent = nullptr);
+    ~TPaintBox() override;
     std::function<void()> onPaint;
     std::function<void()> onResize;
+    // Presses, moves and releases of the mouse in the view.
+    std::function<void(QMouseEvent*)> onMouse;
+    // Once, when the view's OpenGL context has been made.
+    std::function<void()> onReady;
+
+    QOpenGLContext* context() const;
+    // Makes the view's context current for drawing.
+    void makeCurrent();
+    // The context exists.
+    bool isValid() const;
+    // Asks for a new frame.
+    void Repaint();
+    // Draws a frame and returns it as a picture.
+    QImage grabFramebuffer();
+    // The native window the view is drawn and presented in.
+    QWindow* Window() const;
 
 protected:
-    void paintGL() override;
-    void resizeGL(int w, int h) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+
+private:
+    class Surface;
+    Surface* surface_;
 };
 
 // The texture of one material.

@@ -1,0 +1,302 @@
+// The 3D view: the standard views, the drag controls, mouse editing of entries, Refresh, the
+// frame keys, and playback's modes, with real mouse events and real OpenGL.
+#include <QAction>
+#include <QLabel>
+#include <QScrollBar>
+#include <QToolButton>
+
+#include "app/vorlinform.h"
+#include "key/u_key.h"
+#include "render/ogl_PRender.h"
+#include "ui_helpers.h"
+
+using namespace vorlin;
+using namespace vorlin::test;
+
+class TestView : public QObject, public UiTestBase {
+    Q_OBJECT
+
+    std::unique_ptr<TVorlinForm> form_;
+
+    // The main window on screen with its renderer, the two-node model and its KEY.
+    void Open() {
+        form_ = std::make_unique<TVorlinForm>();
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+        QTRY_VERIFY(form_->Renderer != nullptr);
+        form_->Load3DO(Write("m.3do", kTwoNodeModel));
+        form_->LoadKEY(Write("walk.key", kTwoNodeKey));
+    }
+    TVorlinForm& F() { return *form_; }
+    QWidget* W(const char* name) { return Get<QWidget>(form_.get(), name); }
+    void Trigger(const char* action) { Get<QAction>(form_.get(), action)->trigger(); }
+    void Click(const char* button) { Get<QToolButton>(form_.get(), button)->click(); }
+    // A drag on a control, from x to each later x, with the left button held.
+    void DragX(QWidget* w, std::vector<int> xs, int y = 5) {
+        std::vector<QPoint> path;
+        for (size_t i = 1; i < xs.size(); ++i)
+            path.push_back(QPoint(xs[i], y));
+        Drag(w, QPoint(xs[0], y), path);
+    }
+    QImage Picture() {
+        QCoreApplication::processEvents();
+        return F().PaintBox()->grabFramebuffer();
+    }
+
+private slots:
+    void init() { InitBase(); }
+    void cleanup() {
+        form_.reset();
+        CleanupBase();
+    }
+
+    void standardViewsPlaceTheCamera() {
+        Open();
+        F().ViewZoom = 50; // distance 5
+        struct View {
+            const char* action;
+            int yaw, pitch;
+            double x, y, z;
+        };
+        const double c30 = 5 * std::cos(M_PI / 6), s30 = 5 * std::sin(M_PI / 6);
+        for (const View& v : {View{"FrontView1", 0, 0, 0, 5, 0}, View{"SideView1", 90, 0, 5, 0, 0},
+                              View{"TopView1", 0, -90, 0, 0, 5},
+                              View{"OffsetView1", -45, -30, -c30 * std::sin(M_PI / 4),
+                                   c30 * std::cos(M_PI / 4), s30}}) {
+            Trigger(v.action);
+            QCOMPARE(F().ViewYaw, v.yaw);
+            QCOMPARE(F().ViewPitch, v.pitch);
+            const auto& eye = F().Renderer->CameraPos;
+            QVERIFY2(std::abs(eye[0] - v.x) < 1e-9 && std::abs(eye[1] - v.y) < 1e-9 &&
+                         std::abs(eye[2] - v.z) < 1e-9,
+                     v.action);
+        }
+        // The picture changes with the view.
+        Trigger("FrontView1");
+        const QImage front = Picture();
+        Trigger("TopView1");
+        QVERIFY(Picture() != front);
+        QCOMPARE(F().ViewZoom, 50.0); // the views keep the zoom
+    }
+
+    void theDragControls() {
+        Open();
+        // R: one pixel right from the offset view wraps the yaw, and the pitch with it.
+        Trigger("OffsetView1");
+        DragX(W("STR"), {5, 6});
+        QCOMPARE(F().ViewYaw, 316);
+        QCOMPARE(F().ViewPitch, 330);
+        F().ViewYaw = 359;
+        DragX(W("STR"), {5, 6});
+        QCOMPARE(F().ViewYaw, 0);
+        DragX(W("STR"), {5, 4});
+        QCOMPARE(F().ViewYaw, 359);
+        Drag(W("STR"), QPoint(5, 10), {QPoint(5, 7)}); // up raises the pitch
+        QCOMPARE(F().ViewPitch, 333);
+        // Z: far right stops at 500, far left at 1; up and down do nothing.
+        DragX(W("STZ"), {5, 400, 800, 1200});
+        QCOMPARE(F().ViewZoom, 500.0);
+        DragX(W("STZ"), {5, -400, -800, -1200, -1600});
+        QCOMPARE(F().ViewZoom, 1.0);
+        Drag(W("STZ"), QPoint(5, 5), {QPoint(5, 300)});
+        QCOMPARE(F().ViewZoom, 1.0);
+        // M: 0.01 per pixel, down lowers; Center Grid returns to the middle.
+        F().ViewZoom = 30;
+        F().UpdateView();
+        const QImage centred = Picture();
+        Drag(W("STM"), QPoint(0, 0), {QPoint(60, 30), QPoint(100, 50)});
+        const auto& pan = F().Renderer->PanOffset;
+        QVERIFY(std::abs(pan[0] - 1) < 1e-12 && std::abs(pan[1] + 0.5) < 1e-12 && pan[2] == 0);
+        QVERIFY(Picture() != centred);
+        Trigger("CenterGrid1");
+        QVERIFY(pan[0] == 0 && pan[1] == 0);
+        QCOMPARE(Picture(), centred);
+        // Another button held only pauses: no step.
+        SendMouse(W("STZ"), QEvent::MouseButtonPress, QPoint(5, 5), Qt::RightButton,
+                  Qt::RightButton);
+        SendMouse(W("STZ"), QEvent::MouseMove, QPoint(300, 5), Qt::NoButton, Qt::RightButton);
+        SendMouse(W("STZ"), QEvent::MouseButtonRelease, QPoint(300, 5), Qt::RightButton,
+                  Qt::NoButton);
+        QCOMPARE(F().ViewZoom, 30.0);
+    }
+
+    void dragControlsPausePlayback() {
+        Open();
+        F().SetPlayMode();
+        auto* slider = Get<QScrollBar>(form_.get(), "SBFrame");
+        SendMouse(W("STM"), QEvent::MouseButtonPress, QPoint(3, 3), Qt::LeftButton, Qt::LeftButton);
+        QVERIFY(!F().Timer()->isActive());
+        const int frame = slider->value();
+        QTest::qWait(150); // two ticks' time at 15 frames per second
+        QCOMPARE(slider->value(), frame);
+        SendMouse(W("STM"), QEvent::MouseButtonRelease, QPoint(3, 3), Qt::LeftButton, Qt::NoButton);
+        QVERIFY(F().Timer()->isActive());
+    }
+
+    void mouseEditingMovesAndRotatesTheEntry() {
+        Open();
+        F().Session.SelectNode(1);
+        F().Session.SelectEntry(1); // LONE at frame 10, x 2
+        Settings.MOVE_STEP = 0.01;
+        Click("BNMove");
+        Click("BNYAxis");
+        QWidget* view = F().PaintBox();
+        DragX(view, {100, 104, 110});
+        const TKEYEntry& e = F().Session.KeyFile->Nodes[1].Entries[1];
+        QVERIFY(std::abs(e.Y - 0.1) < 1e-12);
+        QCOMPARE(F().CurrentFrame(), 10); // the entry's frame on show
+        QCOMPARE(Get<QLabel>(form_.get(), "LBFrame")->text(), QString("10/29"));
+        // The entry before it now leads there: its rates were derived again.
+        QVERIFY(std::abs(F().Session.KeyFile->Nodes[1].Entries[0].DY - 0.01) < 1e-12);
+        // Rotating about z changes the yaw: from 2, five pixels left gives 357.
+        F().Session.KeyFile->Nodes[1].Entries[1].Yaw = 2;
+        Click("BNRotate");
+        Click("BNZAxis");
+        DragX(view, {50, 45});
+        QCOMPARE(e.Yaw, 357.0);
+        // In play mode a drag changes nothing.
+        F().SetPlayMode();
+        DragX(view, {50, 80});
+        QCOMPARE(e.Yaw, 357.0);
+        QVERIFY(boxes_.empty());
+    }
+
+    void aMissingEntryIsReportedOncePerDrag() {
+        Open();
+        // A document of one node: the model's second row has none.
+        F().LoadKEY(Write("one.key", "SECTION: KEYFRAME NODES\nNODES 1\nNODE 0\nMESH NAME ROOT\n"
+                                     "ENTRIES 1\n0: 0 0x0 0 0 0 0 0 0\n0 0 0 0 0 0\n"));
+        F().Session.SelectNode(1);
+        DragX(F().PaintBox(), {10, 20, 30, 40, 50});
+        QCOMPARE(boxes_.size(), size_t(1));
+        QCOMPARE(boxes_[0].text, QString("KEY Node Index is out of bounds: 1"));
+    }
+
+    void refreshKeepsTheWorkAndCentres() {
+        Open();
+        F().ViewYaw = 30;
+        F().ViewPitch = 20;
+        F().ViewZoom = 40;
+        F().Renderer->PanView(100, 0);
+        F().SetPlayMode();
+        const TKEYFile* doc = F().Session.KeyFile.get();
+        Trigger("FixDisplay1");
+        QVERIFY(!F().Timer()->isActive());
+        QVERIFY(Get<QToolButton>(form_.get(), "BNEdit")->isChecked());
+        QCOMPARE(F().Session.KeyFile.get(), doc);
+        QVERIFY(F().Session.Model != nullptr);
+        QCOMPARE(F().ViewYaw, 30);
+        QCOMPARE(F().ViewPitch, 20);
+        QCOMPARE(F().ViewZoom, 40.0);
+        QCOMPARE(F().Renderer->PanOffset[0], 0.0);
+        QVERIFY(!Picture().isNull());
+    }
+
+    void frameKeys() {
+        Open();
+        form_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        auto* slider = Get<QScrollBar>(form_.get(), "SBFrame");
+        auto key = [&](Qt::Key k) { QTest::keyClick(form_.get(), k); };
+        key(Qt::Key_Right);
+        key(Qt::Key_Right);
+        QCOMPARE(slider->value(), 2);
+        key(Qt::Key_Left);
+        QCOMPARE(slider->value(), 1);
+        key(Qt::Key_End);
+        QCOMPARE(slider->value(), 29);
+        QCOMPARE(Get<QLabel>(form_.get(), "LBFrame")->text(), QString("29/29"));
+        key(Qt::Key_Right); // no further
+        QCOMPARE(slider->value(), 29);
+        key(Qt::Key_Home);
+        QCOMPARE(slider->value(), 0);
+        key(Qt::Key_Space);
+        QVERIFY(Get<QToolButton>(form_.get(), "BNPlay")->isChecked());
+        QVERIFY(F().Timer()->isActive());
+        const int playing = slider->value();
+        F().Timer()->stop(); // no tick of its own in between
+        key(Qt::Key_Right);  // the timer's frame, not the keys'
+        QCOMPARE(slider->value(), playing);
+        key(Qt::Key_Space);
+        QVERIFY(Get<QToolButton>(form_.get(), "BNEdit")->isChecked());
+        QVERIFY(!F().Timer()->isActive());
+    }
+
+    void playbackOrderAndLabel() {
+        Open();
+        F().Session.KeyFile->FPS = 30;
+        F().SetPlayMode();
+        QCOMPARE(F().Timer()->interval(), 33);
+        F().Timer()->stop();
+        auto* slider = Get<QScrollBar>(form_.get(), "SBFrame");
+        std::vector<int> shown;
+        for (int i = 0; i < 31; ++i) {
+            QMetaObject::invokeMethod(F().Timer(), "timeout", Qt::DirectConnection);
+            shown.push_back(slider->value());
+            if (slider->value() == 29)
+                QCOMPARE(Get<QLabel>(form_.get(), "LBFrame")->text(), QString("29/29"));
+        }
+        std::vector<int> want;
+        for (int i = 1; i < 30; ++i)
+            want.push_back(i);
+        want.push_back(0);
+        want.push_back(1);
+        QCOMPARE(shown, want);
+    }
+
+    // The modes and what moves between them, one row per transition.
+    void theStateTable() {
+        struct Row {
+            const char* what;
+            std::function<void(TestView&)> before; // the state the row starts from
+            std::function<void(TestView&)> event;
+            bool play, running; // BNPlay down, the timer running, afterwards
+        };
+        auto edit = [](TestView&) {};
+        auto play = [](TestView& t) { t.F().SetPlayMode(); };
+        const std::vector<Row> rows = {
+            {"a document is set", edit,
+             [](TestView& t) { t.F().LoadKEY(t.Write("b.key", kTwoNodeKey)); }, false, false},
+            {"Play clicked", edit, [](TestView& t) { t.Click("BNPlay"); }, true, true},
+            {"Edit clicked", play, [](TestView& t) { t.Click("BNEdit"); }, false, false},
+            {"a new document", play,
+             [](TestView& t) { t.F().LoadKEY(t.Write("c.key", kTwoNodeKey)); }, false, false},
+            {"Refresh", play, [](TestView& t) { t.Trigger("FixDisplay1"); }, false, false},
+            {"an M drag ends", play,
+             [](TestView& t) {
+                 t.DragX(t.W("STM"), {1, 2});
+             },
+             true, true},
+            {"a slider click ends", play,
+             [](TestView& t) {
+                 auto* s = Get<QScrollBar>(t.form_.get(), "SBFrame");
+                 SendMouse(s, QEvent::MouseButtonPress, QPoint(2, 2), Qt::LeftButton,
+                           Qt::LeftButton);
+                 QVERIFY(!t.F().Timer()->isActive());
+                 SendMouse(s, QEvent::MouseButtonRelease, QPoint(2, 2), Qt::LeftButton,
+                           Qt::NoButton);
+             },
+             true, true},
+            {"the Options dialog closes", play,
+             [](TestView& t) {
+                 t.WhenModal([&t](QWidget* d) {
+                     QVERIFY(!t.F().Timer()->isActive()); // paused while it is open
+                     Get<QAbstractButton>(d, "BNCancel")->click();
+                 });
+                 t.Trigger("Options1");
+             },
+             true, true},
+        };
+        for (const Row& row : rows) {
+            Open();
+            row.before(*this);
+            row.event(*this);
+            QVERIFY2(Get<QToolButton>(form_.get(), "BNPlay")->isChecked() == row.play, row.what);
+            QVERIFY2(Get<QToolButton>(form_.get(), "BNEdit")->isChecked() == !row.play, row.what);
+            QVERIFY2(F().Timer()->isActive() == row.running, row.what);
+        }
+    }
+};
+
+QTEST_MAIN(TestView)
+#include "test_view.moc"
