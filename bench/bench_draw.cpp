@@ -31,7 +31,7 @@ void BM_DrawSceneTextured(benchmark::State& state) {
     renderer.RebuildLists();
     renderer.LoadTextures(model->Materials);
     renderer.SetCamera(20, 30, 2);
-    SelectedNode = 5;
+    renderer.Options.SelectedNode = 5;
     for (auto _ : state)
         renderer.DrawScene(model.get(), nullptr, true); // ends with glFinish
     state.SetItemsProcessed(state.iterations());

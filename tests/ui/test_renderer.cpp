@@ -87,8 +87,6 @@ private slots:
         Settings.COLOR_WIREFRAME = kWire;
         Settings.COLOR_SELECTED = kSelected;
         Settings.COLOR_NODEPATH = kPath;
-        SelectedNode = 0;
-        FloorHeight = 0;
         box_ = std::make_unique<TPaintBox>();
         box_->resize(200, 200);
         box_->show();
@@ -156,11 +154,11 @@ private slots:
     void floorHeightMovesTheGrid() {
         T3DO empty;
         model_ = &empty;
-        FloorHeight = -5;
+        renderer_->Options.FloorHeight = -5;
         renderer_->RebuildLists();
         QImage off = Draw();
         QVERIFY(Near(off, 155, 60, Rgb(kGrid))); // SHOW_FLOOR off: still at height 0
-        Settings.SHOW_FLOOR = true;
+        renderer_->Options.ShowFloor = true;
         renderer_->RebuildLists();
         QImage on = Draw();
         // 15 units from the eye now: the line x = -5 moves to 100 + 5 * 100 / (15 tan 42.5°).
@@ -171,11 +169,11 @@ private slots:
     void selectedSubtreeInWireframe() {
         auto m = Triangle(1);
         model_ = m.get();
-        SelectedNode = 0; // the root: its subtree holds the triangle
+        renderer_->Options.SelectedNode = 0; // the root: its subtree holds the triangle
         QImage img = Draw();
         // The lower edge y = -3 at 9 units: 100 - 3 * 100 / (9 tan 42.5°) = row 64.
         QVERIFY(Near(img, 110, 64, Rgb(kSelected)));
-        SelectedNode = 5; // no node: everything in the wireframe colour
+        renderer_->Options.SelectedNode = 5; // no node: everything in the wireframe colour
         img = Draw();
         QVERIFY(Near(img, 110, 64, Rgb(kWire)));
         QVERIFY(!Near(img, 110, 64, Rgb(kSelected)));
@@ -191,11 +189,11 @@ private slots:
         QCOMPARE(int(renderer_->Textures.size()), 1);
         QCOMPARE(renderer_->Textures[0].second->Width, 64);
         textured_ = true;
-        SelectedNode = 1;
+        renderer_->Options.SelectedNode = 1;
         QImage img = Draw();
         QCOMPARE(img.pixel(95, 110) & 0xFFFFFF, qRgb(0, 59, 0) & 0xFFFFFF); // inside the face
         QVERIFY(Near(img, 110, 64, Rgb(kSelected)));                        // outlined: selected
-        SelectedNode = 0;
+        renderer_->Options.SelectedNode = 0;
         m->HNodes[1].Parent = -1; // the leaf is no longer below the selected root
         img = Draw();
         QVERIFY(!Near(img, 110, 64, Rgb(kSelected)));
@@ -225,7 +223,7 @@ private slots:
         key_ = &key;
         QImage img = Draw();
         QVERIFY(!Near(img, 150, 32, Rgb(kPath))); // SHOW_NODEPATH off
-        Settings.SHOW_NODEPATH = true;
+        renderer_->Options.ShowNodePath = true;
         img = Draw();
         // 8 units from the eye: x = 100 + 27 .. 182 on row 100 - 68 = 32, then up column 182.
         QVERIFY(Near(img, 150, 32, Rgb(kPath)));

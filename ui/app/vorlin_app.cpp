@@ -3,6 +3,8 @@
 #include "app/vorlinform.h"
 #include "dialogs/FileDialogs.h"
 #include "dialogs/about_form.h"
+#include "dialogs/entry_form.h"
+#include "dialogs/markers_form.h"
 #include "dialogs/progress_form.h"
 #include "dialogs/summary_form.h"
 #include "render/ogl_PRender.h"
@@ -41,12 +43,16 @@ TVorlinApp::TVorlinApp() {
     FileOpen = std::make_unique<TGetFileOpen>(MainForm.get());
     About = std::make_unique<TAboutForm>(MainForm.get());
     Summary = std::make_unique<TSummaryForm>(MainForm.get());
+    Markers = std::make_unique<TMarkersForm>(MainForm.get());
     Progress = std::make_unique<TProgressForm>(MainForm.get());
+    EntryForm = std::make_unique<TEntryForm>(MainForm.get());
     MainForm->Options = Options.get();
     MainForm->FileOpen = FileOpen.get();
     MainForm->About = About.get();
     MainForm->Summary = Summary.get();
     MainForm->Progress = Progress.get();
+    MainForm->Markers = Markers.get();
+    MainForm->EntryForm = EntryForm.get();
 }
 
 TVorlinApp::~TVorlinApp() {

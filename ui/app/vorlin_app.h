@@ -8,6 +8,8 @@ namespace vorlin {
 
 class QtMessageSink;
 class TAboutForm;
+class TEntryForm;
+class TMarkersForm;
 class TGetFileOpen;
 class TSummaryForm;
 class TMsgForm;
@@ -19,7 +21,8 @@ class TVorlinApp {
 public:
     // Creates the windows in their start-up order: the main window, the message log, the
     // options dialog (which opens at once when no settings exist yet), the file-open dialog,
-    // the about box, the KEY summary and the progress window.
+    // the about box, the KEY summary, the markers editor, the progress window and the entry
+    // edit dialog.
     TVorlinApp();
     ~TVorlinApp();
 
@@ -34,7 +37,9 @@ public:
     std::unique_ptr<TGetFileOpen> FileOpen;
     std::unique_ptr<TAboutForm> About;
     std::unique_ptr<TSummaryForm> Summary;
+    std::unique_ptr<TMarkersForm> Markers;
     std::unique_ptr<TProgressForm> Progress;
+    std::unique_ptr<TEntryForm> EntryForm;
 
 private:
     std::unique_ptr<QtMessageSink> sink_;

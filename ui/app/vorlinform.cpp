@@ -54,6 +54,7 @@ TVorlinForm::TVorlinForm(QWidget* parent) : QMainWindow(parent) {
     BuildStatusBar();
     BuildEnablingTable();
     BuildFrameKeys();
+    BuildEditCommands();
     resize(660, 450);
     FormCreate();
 }
@@ -306,9 +307,10 @@ void TVorlinForm::BuildPanels() {
         Pbox = new TPaintBox(central);
         Pbox->onMouse = [this](QMouseEvent* e) { ViewMouse(e); };
         Pbox->onPaint = [this] {
-            if (Renderer)
-                Renderer->DrawScene(Session.Model.get(), Session.KeyFile.get(),
-                                    BNTextured->isChecked());
+            if (!Renderer) return;
+            SceneToRenderer();
+            Renderer->DrawScene(Session.Model.get(), Session.KeyFile.get(),
+                                BNTextured->isChecked());
         };
         view = Pbox;
     } else {
@@ -399,6 +401,11 @@ void TVorlinForm::SetFrameLabel(int frame) {
     const int wanted =
         LBFrame->fontMetrics().horizontalAdvance(longest) + 2 * LBFrame->frameWidth() + 8;
     LBFrame->setFixedWidth(qMax(56, wanted));
+}
+
+void TVorlinForm::SceneToRenderer() {
+    if (!Renderer) return;
+    Renderer->Options = {SelectedNode, Settings.SHOW_NODEPATH, Settings.SHOW_FLOOR, FloorHeight};
 }
 
 void TVorlinForm::Redraw() {

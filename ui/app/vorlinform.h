@@ -29,7 +29,9 @@ class QTreeWidget;
 namespace vorlin {
 
 class TAboutForm;
+class TEntryForm;
 class TGetFileOpen;
+class TMarkersForm;
 class TSummaryForm;
 class TNodePanel;
 class TOGLRenderer;
@@ -58,6 +60,8 @@ public:
     TProgressForm* Progress = nullptr;
     TGetFileOpen* FileOpen = nullptr; // made on first use when not given
     TSummaryForm* Summary = nullptr;  // likewise
+    TMarkersForm* Markers = nullptr;
+    TEntryForm* EntryForm = nullptr;
     // Argument 1 a model, 2 and later KEY files; loaded when the window is first shown.
     QStringList CommandLine;
     // Runs once the window has been shown and the files of the command line are loaded.
@@ -84,6 +88,8 @@ public:
     void ShowFrame(int frame);
     void FillEntryList();
     void InitKEYControls();
+    // The entry edit dialog on the selected entry.
+    void EditCurrentEntry();
     void BuildReopen3DOMenu();
     void BuildReopenKEYMenu();
     // Enables every control whose condition holds (one table for the menus, the toolbar and
@@ -125,6 +131,8 @@ private:
     void SetFrameLabel(int frame);
     // Repaints the view.
     void Redraw();
+    // Hands the renderer the selection and the display options it draws with.
+    void SceneToRenderer();
 
     // ---- window events (vorlinform_window.cpp) ----
     void FormCreate();
@@ -157,6 +165,26 @@ private:
     // Left/Right, Home/End step the frame in edit mode; Space switches play and edit mode.
     void BuildFrameKeys();
     void StepFrame(int to);
+
+    // ---- selection and entry commands (vorlinform_edit.cpp) ----
+    void BuildEditCommands();
+    bool EntryListEvent(QObject* watched, QEvent* event);
+    void TV3DOChange();
+    void LBKEYClick();
+    void LBKEYDblClick();
+    void PMEntryPopup();
+    void CopyEntry1Click();
+    void CutEntry1Click();
+    void PasteEntry1Click();
+    void AddEntry1Click();
+    void InsertEntry1Click();
+    void DeleteEntry1Click();
+    void Markers1Click();
+    void KEYSummary1Click();
+    TEntryForm& EntryDialog();
+    TMarkersForm& MarkersDialog();
+    // Empties the entry list without it taking that for a click.
+    void ClearEntryList();
 
     // ---- File menu (vorlinform_file.cpp) ----
     // True when the document may be replaced: asks to save a modified one.
@@ -206,6 +234,7 @@ private:
     bool shown_ = false;
     bool scrolling_ = false; // a mouse button is held on the frame slider
     bool viewDrag_ = false;  // a left-button drag in the view edits the selected entry
+    bool listMouseDown_ = false; // a click on the entry list is under way
 };
 
 } // namespace vorlin

@@ -63,6 +63,7 @@ void TVorlinForm::Load3DO(const QString& qname) {
     ViewZoom = Session.LoadModel(name);
     const T3DO& model = *Session.Model;
     if (Renderer) {
+        SceneToRenderer();
         Renderer->RebuildLists();
         Renderer->LoadTextures(model.Materials);
     }
@@ -106,7 +107,7 @@ void TVorlinForm::LoadKEY(const QString& qname) {
     const std::string name = TKeySession::AbsolutePath(FromQ(qname));
     // A document that cannot be opened leaves the one on show in place.
     Session.LoadKey(name);
-    LBKEY->clear(); // another document: the list is filled afresh
+    ClearEntryList(); // another document: the list is filled afresh
     InitKEYControls();
     FillEntryList();
     TKeySession::AddRecent(Settings.RECENT_KEY, name);
@@ -140,7 +141,7 @@ void TVorlinForm::TakeSummary() {
     SetEditMode();
     Session.SetKey(SummaryDialog().SummaryDocument());
     Session.KeyFile->RecalcAll();
-    LBKEY->clear(); // the entries may have changed in number and frames
+    ClearEntryList(); // the entries may have changed in number and frames
     InitKEYControls();
     FillEntryList();
 }
@@ -289,7 +290,10 @@ void TVorlinForm::OptionsClick() {
         Resume();
         throw;
     }
-    if (Renderer) Renderer->UpdateColours();
+    if (Renderer) {
+        SceneToRenderer();
+        Renderer->UpdateColours();
+    }
     Redraw();
     Resume();
 }

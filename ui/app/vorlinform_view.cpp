@@ -30,6 +30,7 @@ void TVorlinForm::RebuildRenderer() {
     Renderer.reset();
     Renderer = std::make_unique<TOGLRenderer>(Pbox);
     Renderer->Progress = Progress;
+    SceneToRenderer();
     Renderer->UpdateColours();
     if (Session.Model) Renderer->LoadTextures(Session.Model->Materials);
     FormResize();

@@ -85,6 +85,7 @@ void TVorlinForm::FormShow() {
     try {
         Renderer = std::make_unique<TOGLRenderer>(Pbox);
         Renderer->Progress = Progress;
+        SceneToRenderer();
         Renderer->UpdateColours();
         if (Pbox) Pbox->onResize = [this] { FormResize(); };
         FormResize();
@@ -109,6 +110,7 @@ void TVorlinForm::FormShow() {
 void TVorlinForm::FormResize() {
     if (!Renderer || !Pbox) return;
     Renderer->SetViewport(0, 0, Pbox->width(), Pbox->height());
+    SceneToRenderer();
     Renderer->RebuildLists();
 }
 
@@ -236,7 +238,13 @@ bool TVorlinForm::SliderEvent(QEvent* event) {
 
 bool TVorlinForm::eventFilter(QObject* watched, QEvent* event) {
     if (watched == SBFrame) return SliderEvent(event);
+    if (watched == LBKEY || watched == LBKEY->viewport()) return EntryListEvent(watched, event);
     return QMainWindow::eventFilter(watched, event);
+}
+
+void TVorlinForm::ClearEntryList() {
+    const QSignalBlocker block(LBKEY);
+    LBKEY->clear();
 }
 
 int TVorlinForm::CurrentFrame() const {
@@ -282,9 +290,12 @@ void TVorlinForm::FillEntryList() {
     // A tree row without a node in the document is reported by the document.
     const int count = Session.EntryCount();
     if (LBKEY->count() == count) return;
-    LBKEY->clear();
-    for (int i = 0; i < count; ++i)
-        LBKEY->addItem(QString("Entry %1").arg(i));
+    {
+        const QSignalBlocker block(LBKEY);
+        LBKEY->clear();
+        for (int i = 0; i < count; ++i)
+            LBKEY->addItem(QString("Entry %1").arg(i));
+    }
     Session.ClampSelection(count);
     SetPanel(1, SelectedEntry >= 0 ? LBKEY->item(SelectedEntry)->text() : QString());
     ShowFrame(Session.SelectedKeyEntry().Frame);

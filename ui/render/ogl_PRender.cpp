@@ -244,7 +244,7 @@ void TOGLRenderer::RebuildLists() {
     ReadAspect();
     GL.glEndList();
 
-    const float h = float(Settings.SHOW_FLOOR ? FloorHeight : 0.0);
+    const float h = float(Options.ShowFloor ? Options.FloorHeight : 0.0);
     auto colour = [this](LineColour c) {
         const auto& rgb = LineColours[size_t(c)];
         GL.glColor3ub(rgb[0], rgb[1], rgb[2]);
@@ -366,7 +366,7 @@ void TOGLRenderer::DrawScene(const T3DO* model, const TKEYFile* key, bool textur
     GL.glDisable(GL_TEXTURE_2D);
     for (int i = 0; i < nodeCount; ++i) {
         // Textured faces need no outline; the selected subtree is outlined in both modes.
-        const bool selected = model->IsInSubtree(SelectedNode, i);
+        const bool selected = model->IsInSubtree(Options.SelectedNode, i);
         if (!selected && textured) continue;
         const auto& rgb = LineColours[selected ? lcSelected : lcWireframe];
         const T3DOMesh* mesh = meshOf(model->HNodes[i]);
@@ -380,7 +380,7 @@ void TOGLRenderer::DrawScene(const T3DO* model, const TKEYFile* key, bool textur
         }
     }
     GL.glCallList(kGridList);
-    if (Settings.SHOW_NODEPATH && key && key->Nodes.Count() > 0) {
+    if (Options.ShowNodePath && key && key->Nodes.Count() > 0) {
         const auto& c = LineColours[lcNodePath];
         GL.glColor3ub(c[0], c[1], c[2]);
         GL.glBegin(GL_LINE_STRIP);

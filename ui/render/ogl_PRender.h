@@ -79,6 +79,14 @@ public:
     unsigned TextureName = 0;
 };
 
+// What the owner hands the renderer to draw besides the model and the document.
+struct TSceneOptions {
+    int SelectedNode = 0;     // drawn, with the nodes below it, in the selected colour
+    bool ShowNodePath = false; // the path of the document's first node
+    bool ShowFloor = false;    // the grid at the floor height rather than at 0
+    double FloorHeight = 0;
+};
+
 class TOGLRenderer {
 public:
     // Sets up drawing on the paint box, whose context must exist. Raises "Couldn't initialize
@@ -90,6 +98,7 @@ public:
     TOGLRenderer& operator=(const TOGLRenderer&) = delete;
 
     void UpdateColours();
+    // Compiles the frame start and the grid (at the floor of Options).
     void RebuildLists();
     void SetViewport(int x, int y, int width, int height);
     void SetCamera(double pitch, double yaw, double distance);
@@ -109,6 +118,7 @@ public:
     // Wireframe, selected, node path, X axis, Y axis, Z axis, grid.
     std::array<std::array<unsigned char, 3>, 7> LineColours{};
     TProgressForm* Progress = nullptr; // shown while textures are built, when set
+    TSceneOptions Options;
 
 private:
     void ReadAspect();

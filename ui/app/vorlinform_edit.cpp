@@ -1,0 +1,225 @@
+// Selecting nodes and entries, and the Edit menu's commands (also on the toolbar and the entry
+// list's context menu): cut, copy, paste, add, insert and delete entries, the entry, markers
+// and KEY summary dialogs. The rules live in the session; these refresh the window.
+#include <QAction>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QMenu>
+#include <QScrollBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include "app/vorlinform.h"
+#include "dialogs/entry_form.h"
+#include "dialogs/markers_form.h"
+#include "dialogs/summary_form.h"
+#include "support/qt_strings.h"
+
+namespace vorlin {
+
+void TVorlinForm::BuildEditCommands() {
+    auto on = [this](const char* name, void (TVorlinForm::*handler)()) {
+        QAction* a = findChild<QAction*>(name);
+        connect(a, &QAction::triggered, this,
+                [this, handler] { Command([&] { (this->*handler)(); }); });
+        return a;
+    };
+    on("CutEntry1", &TVorlinForm::CutEntry1Click);
+    QAction* copy = on("CopyEntry1", &TVorlinForm::CopyEntry1Click);
+    QAction* paste = on("PasteEntry1", &TVorlinForm::PasteEntry1Click);
+    QAction* add = on("AddEntry1", &TVorlinForm::AddEntry1Click);
+    QAction* insert = on("InsertEntry1", &TVorlinForm::InsertEntry1Click);
+    QAction* del = on("DeleteEntry1", &TVorlinForm::DeleteEntry1Click);
+    on("CurrentEntry1", &TVorlinForm::EditCurrentEntry);
+    on("Markers1", &TVorlinForm::Markers1Click);
+    on("KEYSummary1", &TVorlinForm::KEYSummary1Click);
+    // The toolbar buttons and the context menu run the menu items.
+    const std::pair<QToolButton*, QAction*> buttons[] = {{BNAddEntry, add},
+                                                         {BNInsertEntry, insert},
+                                                         {BNDeleteEntry, del},
+                                                         {BNCopyEntry, copy},
+                                                         {BNPasteEntry, paste}};
+    for (auto [button, action] : buttons)
+        connect(button, &QToolButton::clicked, action, &QAction::trigger);
+    const std::pair<const char*, QAction*> items[] = {
+        {"Copy1", copy}, {"Paste1", paste}, {"Add1", add}, {"Insert1", insert}, {"Delete1", del}};
+    for (auto [name, action] : items)
+        connect(findChild<QAction*>(name), &QAction::triggered, action, &QAction::trigger);
+    connect(PMEntry, &QMenu::aboutToShow, this, &TVorlinForm::PMEntryPopup);
+
+    connect(TV3DO, &QTreeWidget::currentItemChanged, this,
+            [this] { Command([this] { TV3DOChange(); }); });
+    // A click, or a row chosen with the keys, selects an entry; a press alone (which moves the
+    // highlight before the click is complete) does not.
+    connect(LBKEY, &QListWidget::itemClicked, this, [this] { Command([this] { LBKEYClick(); }); });
+    connect(LBKEY, &QListWidget::currentRowChanged, this, [this] {
+        if (!listMouseDown_) Command([this] { LBKEYClick(); });
+    });
+    connect(LBKEY, &QListWidget::itemDoubleClicked, this,
+            [this] { Command([this] { LBKEYDblClick(); }); });
+    LBKEY->installEventFilter(this);
+    LBKEY->viewport()->installEventFilter(this);
+}
+
+bool TVorlinForm::EntryListEvent(QObject* watched, QEvent* event) {
+    if (watched == LBKEY->viewport()) {
+        if (event->type() == QEvent::MouseButtonPress ||
+            event->type() == QEvent::MouseButtonDblClick) {
+            // Only the left button picks an entry; the right one opens the context menu and
+            // leaves the selection as it is.
+            if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton) return true;
+            listMouseDown_ = true;
+        } else if (event->type() == QEvent::MouseButtonRelease) {
+            listMouseDown_ = false;
+        }
+        return false;
+    }
+    if (watched == LBKEY && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            Command([this] { LBKEYDblClick(); });
+            return true;
+        }
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Selection
+
+void TVorlinForm::TV3DOChange() {
+    QTreeWidgetItem* item = TV3DO->currentItem();
+    if (!item) return;
+    SetEditMode();
+    Session.SelectNode(TV3DO->indexOfTopLevelItem(item));
+    SetPanel(0, item->text(0));
+    FillEntryList();
+    Redraw();
+}
+
+void TVorlinForm::LBKEYClick() {
+    if (!Session.KeyFile || LBKEY->currentRow() < 0) return;
+    SetEditMode();
+    const int source = SelectedEntry;
+    Session.SelectEntry(LBKEY->currentRow());
+    SetPanel(1, QString("Entry: %1").arg(SelectedEntry));
+    if (BNAutoCopy->isChecked()) Session.AutoCopy(source);
+    ShowFrame(Session.SelectedKeyEntry().Frame);
+}
+
+void TVorlinForm::LBKEYDblClick() {
+    if (!Session.KeyFile) return;
+    Session.SelectEntry(LBKEY->currentRow());
+    EditCurrentEntry();
+}
+
+void TVorlinForm::PMEntryPopup() {
+    const bool several = LBKEY->count() > 1;
+    for (const char* name : {"Copy1", "Paste1", "Insert1", "Delete1"})
+        findChild<QAction*>(name)->setEnabled(several);
+    findChild<QAction*>("Add1")->setEnabled(true);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Entry commands
+
+void TVorlinForm::CopyEntry1Click() {
+    SetEditMode();
+    Session.CopyEntry();
+}
+
+void TVorlinForm::CutEntry1Click() {
+    SetEditMode();
+    Session.CopyEntry();
+    DeleteEntry1Click();
+}
+
+void TVorlinForm::PasteEntry1Click() {
+    if (!Session.CopiedEntry) return;
+    SetEditMode();
+    Session.PasteEntry();
+    ShowFrame(SBFrame->value()); // the frame on show, not the entry's
+}
+
+void TVorlinForm::AddEntry1Click() {
+    SetEditMode();
+    const int rows = LBKEY->count();
+    Session.AddEntry();
+    const int max = Session.KeyFile->Frames > 0 ? Session.KeyFile->Frames - 1 : 0;
+    {
+        const QSignalBlocker block(SBFrame);
+        SBFrame->setMaximum(max);
+    }
+    SetFrameLabel(SBFrame->value());
+    const QSignalBlocker block(LBKEY);
+    LBKEY->addItem(QString("Entry %1").arg(rows));
+}
+
+void TVorlinForm::InsertEntry1Click() {
+    SetEditMode();
+    Session.InsertEntry();
+    FillEntryList();
+}
+
+void TVorlinForm::DeleteEntry1Click() {
+    if (LBKEY->count() <= 1) return; // a node keeps at least one entry
+    SetEditMode();
+    // The rates are derived again before the list shows the entry's frame.
+    Session.DeleteEntry();
+    SetPanel(1, QString("Entry %1").arg(SelectedEntry));
+    FillEntryList();
+}
+
+void TVorlinForm::EditCurrentEntry() {
+    KeyTimer->stop();
+    TKEYNode& node = Session.SelectedKeyNode();
+    std::shared_ptr<TKEYEntry> entry = node.Entries.Get(SelectedEntry);
+    TEntryForm& dialog = EntryDialog();
+    dialog.setWindowTitle(
+        QString("Entry %1 for %2").arg(SelectedEntry).arg(ToQ(node.MeshName).toLower()));
+    dialog.ShowEntry(entry);
+    const bool ok = dialog.exec() == QDialog::Accepted;
+    Resume();
+    // The typed values show at once (typed rates stay as typed).
+    if (ok) ShowFrame(SBFrame->value());
+    Redraw();
+}
+
+void TVorlinForm::Markers1Click() {
+    KeyTimer->stop();
+    if (!Session.KeyFile) return;
+    TMarkersForm& dialog = MarkersDialog();
+    dialog.ShowMarkers(Session.KeyFile->Markers, Session.KeyFile->Frames, SBFrame->value());
+    if (dialog.exec() == QDialog::Accepted) {
+        TKEYMarkers& markers = Session.KeyFile->Markers;
+        markers.Clear();
+        for (const auto& m : dialog.EditedMarkers())
+            markers.Add(std::make_shared<TKEYMarker>(*m));
+    }
+    Resume();
+    Redraw();
+}
+
+void TVorlinForm::KEYSummary1Click() {
+    KeyTimer->stop();
+    if (!Session.KeyFile) return;
+    TSummaryForm& dialog = SummaryDialog();
+    dialog.ShowSummary(*Session.KeyFile);
+    if (dialog.exec() == QDialog::Accepted)
+        TakeSummary();
+    else
+        Resume(); // the document is as it was: the dialog worked on a copy
+}
+
+TEntryForm& TVorlinForm::EntryDialog() {
+    if (!EntryForm) EntryForm = new TEntryForm(this);
+    return *EntryForm;
+}
+
+TMarkersForm& TVorlinForm::MarkersDialog() {
+    if (!Markers) Markers = new TMarkersForm(this);
+    return *Markers;
+}
+
+} // namespace vorlin
