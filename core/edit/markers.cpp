@@ -36,7 +36,8 @@ std::string MarkerTypeItem(int type) {
 }
 
 std::string MarkerGridName(int type) {
-    if (type >= 1 && type <= kMarkerTypeCount && kNames[type - 1].grid) return kNames[type - 1].grid;
+    if (type >= 1 && type <= kMarkerTypeCount && kNames[type - 1].grid)
+        return kNames[type - 1].grid;
     return "Unknown (" + std::to_string(type) + ")";
 }
 

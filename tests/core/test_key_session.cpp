@@ -99,3 +99,156 @@ TEST_F(Session, RecentListsAndAbsolutePaths) {
               cwd + "/res.gob>3do\\key\\w.key");
     EXPECT_EQ(TKeySession::AbsolutePath("/g/res.gob>mat\\a.mat"), "/g/res.gob>mat\\a.mat");
 }
+
+// ---- entry commands ----
+
+namespace {
+
+// A session whose document has one node (and a second) with entries at the given frames and
+// X values 0, 10, 20, ...
+void Entries(TKeySession& s, const std::vector<int>& frames, uint32_t flags, int total = 40) {
+    auto doc = std::make_unique<TKEYFile>();
+    doc->Frames = total;
+    doc->Flags = flags;
+    for (int n = 0; n < 2; ++n) {
+        TKEYNode& node = doc->Nodes.Add();
+        node.MeshName = n == 0 ? "ARM" : "LEG";
+        for (size_t i = 0; i < frames.size(); ++i) {
+            TKEYEntry& e = node.Entries.Add();
+            e.Frame = frames[i];
+            e.X = 10.0 * double(i);
+            e.Yaw = 5.0 * double(i);
+            e.Roll = 1.0 * double(i);
+        }
+    }
+    doc->RecalcAll();
+    s.SetKey(std::move(doc));
+}
+
+TKEYEntry& E(TKeySession& s, int i, int node = 0) {
+    return s.KeyFile->Nodes[node].Entries[i];
+}
+
+} // namespace
+
+TEST_F(Session, DeletingKeepsRatesAndOneEntry) {
+    for (uint32_t flags : {0u, 3u}) {
+        Entries(s, {0, 10, 20, 30, 35}, flags);
+        s.SelectEntry(4); // the last of five
+        ASSERT_TRUE(s.DeleteEntry());
+        EXPECT_EQ(SelectedEntry, 3);
+        EXPECT_EQ(s.EntryCount(), 4);
+        // The new last entry leads to nothing (play once) or back to the first (looping).
+        EXPECT_DOUBLE_EQ(E(s, 3).DX, flags ? (0 - 30.0) / (40 - 30 + 0) : 0.0);
+        s.SelectEntry(1); // a middle one: the entry before it now leads past it
+        ASSERT_TRUE(s.DeleteEntry());
+        EXPECT_EQ(SelectedEntry, 1);
+        EXPECT_DOUBLE_EQ(E(s, 0).DX, 20.0 / 20);
+        s.SelectEntry(0);
+        ASSERT_TRUE(s.DeleteEntry());
+        ASSERT_TRUE(s.DeleteEntry());
+        EXPECT_FALSE(s.DeleteEntry()); // a node keeps one entry
+        EXPECT_EQ(s.EntryCount(), 1);
+    }
+}
+
+TEST_F(Session, CopyCutAndPasteAreByReference) {
+    Entries(s, {0, 10, 20}, 3);
+    s.SelectEntry(2);
+    s.CopyEntry();
+    E(s, 2).X = 99; // moved after copying: the paste carries the moved values
+    s.SelectNode(1);
+    s.SelectEntry(1);
+    ASSERT_TRUE(s.PasteEntry());
+    EXPECT_EQ(E(s, 1, 1).X, 99);
+    EXPECT_EQ(E(s, 1, 1).Frame, 10);            // frame, flags and rates are its own
+    EXPECT_DOUBLE_EQ(E(s, 0, 1).DX, 99.0 / 10); // the entry before leads to it
+    // Cut the middle entry: it leaves its node and stays the copy source.
+    s.SelectNode(0);
+    s.SelectEntry(1);
+    E(s, 1).Y = 7;
+    s.CutEntry();
+    EXPECT_EQ(s.EntryCount(), 2);
+    s.SelectEntry(0);
+    s.PasteEntry();
+    EXPECT_EQ(E(s, 0).Y, 7);
+    // ... also after another document replaced this one.
+    Entries(s, {0, 5}, 0);
+    s.SelectEntry(1);
+    s.PasteEntry();
+    EXPECT_EQ(E(s, 1).Y, 7);
+    // Cutting a node's only entry only copies it.
+    auto one = std::make_unique<TKEYFile>();
+    one->Nodes.Add().Entries.Add().X = 3;
+    s.SetKey(std::move(one));
+    s.SelectNode(0);
+    s.CutEntry();
+    EXPECT_EQ(s.EntryCount(), 1);
+    EXPECT_EQ(s.CopiedEntry->X, 3);
+    TKeySession fresh;
+    EXPECT_FALSE(fresh.PasteEntry());
+}
+
+TEST_F(Session, AddAndInsert) {
+    Settings.DEFAULT_FRAMEGAP = 10;
+    Entries(s, {0, 10, 29}, 0, 30);
+    s.AddEntry();
+    EXPECT_EQ(s.EntryCount(), 4);
+    EXPECT_EQ(E(s, 3).Frame, 39);
+    EXPECT_EQ(s.KeyFile->Frames, 40);
+    EXPECT_EQ(E(s, 3).X, 20);
+    s.SelectEntry(0);
+    s.InsertEntry(); // entry 0's values go into the slot after it; frames stay in their slots
+    EXPECT_EQ(E(s, 1).X, 0);
+    EXPECT_EQ(E(s, 2).X, 10);
+    EXPECT_EQ(E(s, 4).Frame, 49);
+}
+
+TEST_F(Session, AutoCopyCarriesTheChosenChannels) {
+    Entries(s, {0, 10, 20, 30}, 0);
+    // "Roll" carries the yaw and "Yaw" the roll.
+    Settings.AUTOCOPY_X = Settings.AUTOCOPY_Y = Settings.AUTOCOPY_Z = false;
+    Settings.AUTOCOPY_PCH = Settings.AUTOCOPY_YAW = false;
+    Settings.AUTOCOPY_ROL = true;
+    Settings.AUTOCOPY_FWD = false;
+    s.SelectEntry(2);
+    s.AutoCopy(1);
+    EXPECT_EQ(E(s, 2).Yaw, 5);  // entry 1's yaw
+    EXPECT_EQ(E(s, 2).Roll, 2); // its own roll
+    EXPECT_EQ(E(s, 3).Yaw, 15);
+    Settings.AUTOCOPY_ROL = false;
+    Settings.AUTOCOPY_YAW = true;
+    s.AutoCopy(1);
+    EXPECT_EQ(E(s, 2).Roll, 1);
+    // X forward: entries 2 to the last take entry 1's x and nothing else; their rates follow.
+    Settings.AUTOCOPY_YAW = false;
+    Settings.AUTOCOPY_X = Settings.AUTOCOPY_FWD = true;
+    s.AutoCopy(1);
+    for (int i = 1; i < 4; ++i)
+        EXPECT_EQ(E(s, i).X, 10);
+    EXPECT_EQ(E(s, 3).Frame, 30);
+    EXPECT_EQ(E(s, 2).DX, 0.0);
+    EXPECT_EQ(E(s, 1).DX, 0.0);
+    EXPECT_DOUBLE_EQ(E(s, 0).DX, 1.0);
+    EXPECT_THROW(s.AutoCopy(9), ListError);
+}
+
+TEST_F(Session, DraggingAnEntry) {
+    Entries(s, {0, 10}, 0);
+    Settings.MOVE_STEP = 0.01;
+    s.SelectEntry(1);
+    EXPECT_EQ(s.DragEntry(TAxis::Y, TDragKind::Move, 10), 10);
+    EXPECT_NEAR(E(s, 1).Y, 0.1, 1e-12);
+    EXPECT_NEAR(E(s, 0).DY, 0.01, 1e-12);
+    E(s, 1).Yaw = 2;
+    s.DragEntry(TAxis::Z, TDragKind::Rotate, -5);
+    EXPECT_EQ(E(s, 1).Yaw, 357);
+    s.DragEntry(TAxis::X, TDragKind::Rotate, 370); // one wrap at a time
+    EXPECT_EQ(E(s, 1).Pitch, 10);
+    s.DragEntry(TAxis::Y, TDragKind::Rotate, 30);
+    EXPECT_EQ(E(s, 1).Roll, 31);
+    s.DragEntry(TAxis::None, TDragKind::Move, 30);
+    EXPECT_NEAR(E(s, 1).X, 10, 1e-12);
+    s.SelectNode(5);
+    EXPECT_THROW(s.DragEntry(TAxis::X, TDragKind::Move, 1), ListError);
+}

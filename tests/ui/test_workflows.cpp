@@ -5,6 +5,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTreeWidget>
 
 #include "app/vorlinform.h"
 #include "key/u_key.h"
@@ -104,6 +105,69 @@ private slots:
         QCOMPARE(form.Session.KeyFile->FullName, saved);
         QCOMPARE(form.Session.KeyFile->Nodes[0].Entries[1].Frame, 5);
         QVERIFY(!form.Session.KeyFile->IsModified());
+    }
+
+    void editEntriesAndMarkersSaveAndReload() {
+        const std::string sample = std::string(VORLIN_SAMPLE_DIR);
+        TVorlinForm form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.Load3DO(QString::fromStdString(sample + "/3do/sample.3do"));
+        const std::string copy = files_->file("walk.key");
+        files_->write("walk.key", ReadAll(sample + "/3do/key/walk.key"));
+        form.LoadKEY(QString::fromStdString(copy));
+        auto menu = [&](const char* name) { Get<QAction>(&form, name)->trigger(); };
+        auto* tree = Get<QTreeWidget>(&form, "TV3DO");
+        auto* list = Get<QListWidget>(&form, "LBKEY");
+        auto click = [](QAbstractItemView* view, const QModelIndex& index) {
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                              view->visualRect(index).center());
+        };
+        // The torso, its second entry, changed in the entry dialog.
+        click(tree, tree->model()->index(1, 0));
+        QCOMPARE(form.PanelText(0), QString("torso"));
+        click(list, list->model()->index(1, 0));
+        WhenModal([](QWidget* d) {
+            Get<QLineEdit>(d, "EVPCH")->setText("12.5");
+            Get<QPushButton>(d, "BNOK")->click();
+        });
+        menu("CurrentEntry1");
+        // Copied to the next entry, an entry added and the first deleted.
+        menu("CopyEntry1");
+        click(list, list->model()->index(2, 0));
+        menu("PasteEntry1");
+        menu("AddEntry1");
+        click(list, list->model()->index(0, 0));
+        menu("DeleteEntry1");
+        // A saber key's markers.
+        WhenModal([](QWidget* d) {
+            Get<QPushButton>(d, "BNSingle")->click();
+            Get<QPushButton>(d, "BNOk")->click();
+        });
+        menu("Markers1");
+        const std::unique_ptr<TKEYFile> edited = form.Session.KeyFile->Clone();
+        QCOMPARE(edited->Nodes[1].Entries[0].Pitch, 12.5);
+        QCOMPARE(edited->Nodes[1].Entries[1].Pitch, 12.5);
+        menu("SaveKEY1");
+        QVERIFY(!form.Session.KeyFile->IsModified());
+        // Loaded again: the same values.
+        answer_ = IDNO;
+        form.LoadKEY(QString::fromStdString(copy));
+        const TKEYFile& back = *form.Session.KeyFile;
+        QCOMPARE(back.Markers.Count(), 2);
+        QCOMPARE(back.Markers[0].MarkerType, 4);
+        QCOMPARE(back.Nodes.Count(), edited->Nodes.Count());
+        for (int n = 0; n < back.Nodes.Count(); ++n) {
+            QCOMPARE(back.Nodes[n].Entries.Count(), edited->Nodes[n].Entries.Count());
+            for (int i = 0; i < back.Nodes[n].Entries.Count(); ++i) {
+                const TKEYEntry& a = back.Nodes[n].Entries[i];
+                const TKEYEntry& b = edited->Nodes[n].Entries[i];
+                QCOMPARE(a.Frame, b.Frame);
+                QCOMPARE(a.Pitch, b.Pitch);
+                QVERIFY(std::abs(a.DPitch - b.DPitch) < 1e-8); // rates are written to 8 places
+            }
+        }
+        QVERIFY(boxes_.empty());
     }
 };
 
