@@ -11,6 +11,7 @@
 #include <map>
 
 #include "cli_json.h"
+#include "key/key_check.h"
 #include "key/u_key.h"
 #include "model/graph_files.h"
 #include "model/u_3dos.h"
@@ -27,6 +28,7 @@ namespace {
 const char* kUsage = "usage: vorlin-cli <command>\n"
                      "  key dump PATH\n"
                      "  key save IN OUT [--recalc]\n"
+                     "  key check KEY [--model 3DO]\n"
                      "  container list CONTAINER [FOLDER]\n"
                      "  cat PATH\n"
                      "  find NAME [--project DIR] [--jk GOB] [--mots GOO]\n"
@@ -199,6 +201,37 @@ int KeySave(const QStringList& args) {
     return 0;
 }
 
+// The findings of the checker; the status tells whether one of them is an error.
+int KeyCheck(const QStringList& args) {
+    QCommandLineParser parser;
+    QCommandLineOption model("model", "the model the KEY animates", "3DO");
+    parser.addOption(model);
+    QStringList pos = Parse(parser, args, 1, 1);
+    std::unique_ptr<TKEYFile> doc = TKEYFile::CreateFromFile(Bytes(pos[0]));
+    std::unique_ptr<T3DO> m;
+    if (parser.isSet(model)) m = std::make_unique<T3DO>(Bytes(parser.value(model)), 0);
+    const std::vector<TFinding> findings = CheckKey(*doc, m.get());
+    QJsonArray list;
+    bool error = false;
+    for (const TFinding& f : findings) {
+        QJsonObject where;
+        if (f.Marker >= 0) where["marker"] = Int(f.Marker);
+        if (f.Node >= 0) where["node"] = Int(f.Node);
+        if (f.Entry >= 0) where["entry"] = Int(f.Entry);
+        QJsonObject item;
+        item["severity"] = SeverityText(f.Severity);
+        item["where"] = where;
+        item["message"] = Str(f.Message);
+        list.append(item);
+        error = error || f.Severity == TSeverity::Error;
+    }
+    QJsonObject out;
+    out["findings"] = list;
+    out["warnings"] = StrArray(theSink->warnings);
+    Print(out);
+    return error ? 1 : 0;
+}
+
 QJsonArray Point(double x, double y, double z) {
     return QJsonArray{Num(x), Num(y), Num(z)};
 }
@@ -337,6 +370,7 @@ int Run(const QStringList& argv) {
     static const std::map<QString, std::pair<int, Command>> commands = {
         {"key dump", {2, KeyDump}},
         {"key save", {2, KeySave}},
+        {"key check", {2, KeyCheck}},
         {"container list", {2, ContainerList}},
         {"model dump", {2, ModelDump}},
         {"pose", {1, Pose}},

@@ -107,6 +107,8 @@ void TVorlinForm::BuildMenus() {
     Item(EditKey1, "Markers1", "&Markers");
     EditKey1->addSeparator()->setObjectName("N7");
     Item(EditKey1, "KEYSummary1", "&KEY Summary");
+    EditKey1->addSeparator()->setObjectName("N10");
+    Item(EditKey1, "CheckKEY1", "C&heck KEY")->setShortcut(QKeySequence("Ctrl+K"));
 
     View1 = bar->addMenu("&View");
     View1->setObjectName("View1");

@@ -29,6 +29,7 @@ class QTreeWidget;
 namespace vorlin {
 
 class TAboutForm;
+class TCheckForm;
 class TEntryForm;
 class TGetFileOpen;
 class TMarkersForm;
@@ -62,6 +63,7 @@ public:
     TSummaryForm* Summary = nullptr;  // likewise
     TMarkersForm* Markers = nullptr;
     TEntryForm* EntryForm = nullptr;
+    TCheckForm* CheckForm = nullptr;
     // Argument 1 a model, 2 and later KEY files; loaded when the window is first shown.
     QStringList CommandLine;
     // Runs once the window has been shown and the files of the command line are loaded.
@@ -181,6 +183,12 @@ private:
     void DeleteEntry1Click();
     void Markers1Click();
     void KEYSummary1Click();
+    void CheckKEY1Click();
+    // The model/KEY match findings, as warnings in the Messages window.
+    void ReportModelMatch();
+    void RecalculateRates();
+    // Selects a node (its tree row) and one of its entries, as clicks would.
+    void SelectNodeAndEntry(int node, int entry);
     TEntryForm& EntryDialog();
     TMarkersForm& MarkersDialog();
     // Empties the entry list without it taking that for a click.
@@ -232,8 +240,8 @@ private:
     };
     std::vector<Enabling> enabling_;
     bool shown_ = false;
-    bool scrolling_ = false; // a mouse button is held on the frame slider
-    bool viewDrag_ = false;  // a left-button drag in the view edits the selected entry
+    bool scrolling_ = false;     // a mouse button is held on the frame slider
+    bool viewDrag_ = false;      // a left-button drag in the view edits the selected entry
     bool listMouseDown_ = false; // a click on the entry list is under way
 };
 

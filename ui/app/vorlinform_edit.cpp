@@ -11,9 +11,11 @@
 #include <QTreeWidget>
 
 #include "app/vorlinform.h"
+#include "dialogs/check_form.h"
 #include "dialogs/entry_form.h"
 #include "dialogs/markers_form.h"
 #include "dialogs/summary_form.h"
+#include "support/misc_utils.h"
 #include "support/qt_strings.h"
 
 namespace vorlin {
@@ -34,6 +36,7 @@ void TVorlinForm::BuildEditCommands() {
     on("CurrentEntry1", &TVorlinForm::EditCurrentEntry);
     on("Markers1", &TVorlinForm::Markers1Click);
     on("KEYSummary1", &TVorlinForm::KEYSummary1Click);
+    on("CheckKEY1", &TVorlinForm::CheckKEY1Click);
     // The toolbar buttons and the context menu run the menu items.
     const std::pair<QToolButton*, QAction*> buttons[] = {{BNAddEntry, add},
                                                          {BNInsertEntry, insert},
@@ -210,6 +213,65 @@ void TVorlinForm::KEYSummary1Click() {
         TakeSummary();
     else
         Resume(); // the document is as it was: the dialog worked on a copy
+}
+
+// ---------------------------------------------------------------------------------------------
+// Checking the KEY
+
+void TVorlinForm::ReportModelMatch() {
+    if (!Session.Model || !Session.KeyFile) return;
+    const TKEYFile& doc = *Session.KeyFile;
+    for (const std::string& line : FindingLines(CheckKeyAgainstModel(doc, *Session.Model), doc))
+        LogMessage(mtWarning, doc.Name + " " + line);
+}
+
+void TVorlinForm::CheckKEY1Click() {
+    KeyTimer->stop();
+    if (!Session.KeyFile) return;
+    if (!CheckForm) {
+        CheckForm = new TCheckForm(this);
+        CheckForm->onSelect = [this](int node, int entry) {
+            Command([&] { SelectNodeAndEntry(node, entry); });
+        };
+        CheckForm->onRecalculate = [this] {
+            Command([this] {
+                RecalculateRates();
+                CheckForm->ShowFindings(*Session.KeyFile, Session.Model.get());
+            });
+        };
+    }
+    CheckForm->ShowFindings(*Session.KeyFile, Session.Model.get());
+    CheckForm->exec();
+    Resume();
+}
+
+void TVorlinForm::RecalculateRates() {
+    SetEditMode();
+    Session.KeyFile->RecalcAll();
+    ShowFrame(SBFrame->value());
+}
+
+void TVorlinForm::SelectNodeAndEntry(int node, int entry) {
+    if (node < 0 || !Session.KeyFile) return;
+    SetEditMode();
+    if (node < TV3DO->topLevelItemCount()) {
+        const QSignalBlocker block(TV3DO);
+        TV3DO->setCurrentItem(TV3DO->topLevelItem(node));
+    }
+    Session.SelectNode(node);
+    SetPanel(0, node < TV3DO->topLevelItemCount() ? TV3DO->topLevelItem(node)->text(0)
+                                                  : ToQ(Session.KeyFile->Nodes[node].MeshName));
+    FillEntryList();
+    if (entry >= 0 && entry < Session.EntryCount()) {
+        Session.SelectEntry(entry);
+        {
+            const QSignalBlocker block(LBKEY);
+            LBKEY->setCurrentRow(entry);
+        }
+        SetPanel(1, QString("Entry: %1").arg(entry));
+        ShowFrame(Session.SelectedKeyEntry().Frame);
+    }
+    Redraw();
 }
 
 TEntryForm& TVorlinForm::EntryDialog() {

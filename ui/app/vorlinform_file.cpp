@@ -89,6 +89,7 @@ void TVorlinForm::Load3DO(const QString& qname) {
     else
         PLKEY->setText("KEY: <click to load>");
     AfterModel();
+    ReportModelMatch();
     TKeySession::AddRecent(Settings.RECENT_3DO, name);
     BuildReopen3DOMenu();
     BuildReopenKEYMenu();
@@ -109,6 +110,7 @@ void TVorlinForm::LoadKEY(const QString& qname) {
     Session.LoadKey(name);
     ClearEntryList(); // another document: the list is filled afresh
     InitKEYControls();
+    ReportModelMatch();
     FillEntryList();
     TKeySession::AddRecent(Settings.RECENT_KEY, name);
     BuildReopenKEYMenu();

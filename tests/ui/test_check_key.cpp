@@ -1,0 +1,105 @@
+// Check KEY in the editor: the findings after a load, the dialog, its table and its buttons.
+#include <QAction>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QTreeWidget>
+
+#include "app/vorlinform.h"
+#include "key/u_key.h"
+#include "ui_helpers.h"
+
+using namespace vorlin;
+using namespace vorlin::test;
+
+namespace {
+
+// LONE's second entry carries a stale rate; a third node matches nothing in the model.
+const char* kFlawed =
+    "SECTION: HEADER\nFRAMES 30\nJOINTS 3\nSECTION: KEYFRAME NODES\nNODES 3\nNODE 0\n"
+    "MESH NAME ROOT\nENTRIES 1\n0: 0 0x0 0 0 0 0 0 0\n0 0 0 0 0 0\nNODE 1\n"
+    "MESH NAME LONE\nENTRIES 3\n0: 0 0x1 0 0 0 0 0 0\n0.1 0 0 0 0 0\n"
+    "1: 10 0x1 1 0 0 0 0 0\n0.5 0 0 0 0 0\n2: 20 0x0 2 0 0 0 0 0\n0 0 0 0 0 0\n"
+    "NODE 2\nMESH NAME WING\nENTRIES 1\n0: 0 0x0 0 0 0 0 0 0\n0 0 0 0 0 0\n";
+
+} // namespace
+
+class TestCheckKey : public QObject, public UiTestBase {
+    Q_OBJECT
+
+private slots:
+    void init() { InitBase(); }
+    void cleanup() { CleanupBase(); }
+
+    void mismatchesAreLoggedAfterALoad() {
+        TVorlinForm form;
+        RecordingSink sink;
+        form.Load3DO(Write("m.3do", kTwoNodeModel));
+        form.LoadKEY(Write("flawed.key", kFlawed));
+        QCOMPARE(sink.warnings(),
+                 std::vector<std::string>{"flawed.key node 2 (WING): It matches no node of the "
+                                          "model: the editor does not move it"});
+        // Many mismatches: twenty lines and a count.
+        std::string many = "SECTION: KEYFRAME NODES\nNODES 30\n";
+        for (int i = 0; i < 30; ++i)
+            many += "NODE " + std::to_string(i) + "\nMESH NAME X" + std::to_string(i) +
+                    "\nENTRIES 1\n0: 0 0x0 0 0 0 0 0 0\n0 0 0 0 0 0\n";
+        sink.messages.clear();
+        form.Command([&] { form.LoadKEY(Write("many.key", many)); });
+        const auto lines = sink.warnings();
+        QCOMPARE(lines.size(), size_t(21));
+        QCOMPARE(lines.back(), std::string("many.key ... and 11 more"));
+        // A model loaded under a KEY is checked as well.
+        sink.messages.clear();
+        form.Command([&] { form.Load3DO(Write("n.3do", kTwoNodeModel)); });
+        QCOMPARE(sink.warnings().size(), size_t(21));
+    }
+
+    void theDialogListsSelectsAndRecalculates() {
+        TVorlinForm form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        {
+            RecordingSink quiet;
+            form.Load3DO(Write("m.3do", kTwoNodeModel));
+            form.LoadKEY(Write("flawed.key", kFlawed));
+        }
+        QVERIFY(!form.Session.KeyFile->IsModified());
+        auto* check = Get<QAction>(&form, "CheckKEY1");
+        QCOMPARE(check->shortcut(), QKeySequence("Ctrl+K"));
+        WhenModal([&](QWidget* d) {
+            auto* table = Get<QTableWidget>(d, "Findings");
+            QCOMPARE(table->rowCount(), 2);
+            QCOMPARE(Get<QLabel>(d, "CheckSummary")->text(), QString("0 errors, 2 warnings"));
+            // Sorted by where it is: the stale entry of node 1 before node 2's mismatch.
+            table->sortItems(1, Qt::AscendingOrder);
+            QCOMPARE(table->item(0, 1)->text(), QString("node 1 (LONE) entry 1"));
+            QVERIFY(table->item(0, 2)->text().startsWith("Its rates are stale"));
+            table->sortItems(1, Qt::DescendingOrder);
+            QCOMPARE(table->item(0, 1)->text(), QString("node 2 (WING)"));
+            // A double-click selects the node and entry behind the dialog.
+            table->sortItems(1, Qt::AscendingOrder);
+            emit table->cellDoubleClicked(0, 1);
+            QCOMPARE(SelectedNode, 1);
+            QCOMPARE(SelectedEntry, 1);
+            QCOMPARE(Get<QTreeWidget>(&form, "TV3DO")->currentItem()->text(0), QString("lone"));
+            QCOMPARE(Get<QListWidget>(&form, "LBKEY")->currentRow(), 1);
+            QCOMPARE(Get<QScrollBar>(&form, "SBFrame")->value(), 10);
+            // Recalculating fixes the stale rate, and the list follows.
+            Get<QPushButton>(d, "BNRecalc")->click();
+            QCOMPARE(table->rowCount(), 1);
+            QCOMPARE(table->item(0, 1)->text(), QString("node 2 (WING)"));
+            Get<QPushButton>(d, "BNClose")->click();
+        });
+        check->trigger();
+        QCOMPARE(form.Session.KeyFile->Nodes[1].Entries[1].DX, 0.1);
+        QVERIFY(form.Session.KeyFile->IsModified());
+        QVERIFY(boxes_.empty());
+    }
+};
+
+QTEST_MAIN(TestCheckKey)
+#include "test_check_key.moc"
