@@ -4,8 +4,10 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QToolButton>
+#include <QUndoStack>
 #include <QWindow>
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 
 #include "app/vorlinform.h"
 #include "bench_inputs.h"
@@ -136,6 +138,45 @@ void BM_DragStep(benchmark::State& state) {
     ProjectDir.clear();
 }
 BENCHMARK(BM_DragStep)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The undo stack after 1,000 drags on the 100-node, 2,000-entry KEY: what it holds, in heap
+// bytes (each drag keeps the entries it changed, not the node or the document).
+void BM_UndoStackOf1000Drags(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        TVorlinForm form;
+        form.show();
+        while (!form.Renderer)
+            QApplication::processEvents();
+        form.Session.Model = bench::LargeModel(60, 20000, 4);
+        form.Session.SetKey(bench::LargeKey(*form.Session.Model, 100, 2000));
+        form.InitKEYControls();
+        form.findChild<QToolButton*>("BNMove")->click();
+        QWidget* view = form.PaintBox();
+        auto send = [&](QEvent::Type type, int x, Qt::MouseButtons held) {
+            QMouseEvent e(type, QPointF(x, 100), view->mapToGlobal(QPointF(x, 100)), Qt::LeftButton,
+                          held, Qt::NoModifier);
+            QApplication::sendEvent(view, &e);
+        };
+        const size_t before = mallinfo2().uordblks;
+        state.ResumeTiming();
+        for (int i = 0; i < 1000; ++i) {
+            form.Session.SelectNode(i % 100);
+            form.Session.SelectEntry((i * 37) % 2000);
+            send(QEvent::MouseButtonPress, 100, Qt::LeftButton);
+            send(QEvent::MouseMove, 103, Qt::LeftButton);
+            send(QEvent::MouseMove, 108, Qt::LeftButton);
+            send(QEvent::MouseButtonRelease, 108, Qt::NoButton);
+        }
+        state.PauseTiming();
+        const size_t after = mallinfo2().uordblks;
+        state.counters["steps"] = double(form.UndoStack->count());
+        state.counters["stack_MB"] = double(after - before) / (1024.0 * 1024.0);
+        if (form.UndoStack->count() != 1000) state.SkipWithError("a drag is not one step");
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_UndoStackOf1000Drags)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 

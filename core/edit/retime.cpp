@@ -111,6 +111,21 @@ void DeleteEndingEntries(TKEYFile& doc) {
     }
 }
 
+bool TakeRetimed(TKEYFile& doc, const TKEYFile& copy) {
+    if (copy.Nodes.Count() != doc.Nodes.Count()) return false;
+    for (int n = 0; n < doc.Nodes.Count(); ++n)
+        if (copy.Nodes[n].MeshName != doc.Nodes[n].MeshName) return false;
+    doc.Frames = copy.Frames;
+    doc.Flags = copy.Flags;
+    doc.FPS = copy.FPS;
+    doc.KeyType = copy.KeyType;
+    doc.Joints = copy.Joints;
+    doc.Markers.SetItems(copy.Markers.Items());
+    for (int n = 0; n < doc.Nodes.Count(); ++n)
+        doc.Nodes[n].Entries.SetItems(copy.Nodes[n].Entries.Items());
+    return true;
+}
+
 std::string PlayTimeText(int32_t frames, int32_t fps) {
     const double seconds = fps != 0 ? double(frames) / fps : 0.0;
     return "Time = " + GeneralFloat(seconds).substr(0, 6) + " sec";

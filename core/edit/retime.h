@@ -48,6 +48,9 @@ void AddEndingEntries(TKEYFile& doc);
 // Every node whose last entry lies on the last frame loses it, unless it is the node's only
 // entry: a node always keeps one.
 void DeleteEndingEntries(TKEYFile& doc);
+// Takes a re-timed copy of doc (with the same nodes) back into doc: its header, markers and
+// entries. False (doc unchanged) when the copy's nodes are not doc's.
+bool TakeRetimed(TKEYFile& doc, const TKEYFile& copy);
 // "Time = 6.7333 sec": frames over the frame rate, in the general form cut to six characters.
 std::string PlayTimeText(int32_t frames, int32_t fps);
 

@@ -544,6 +544,21 @@ void TKEYFile::InsertEntry(int node, int a) {
         UpdateEntry(node, i);
 }
 
+namespace {
+
+// Whether a value of the document is what the file holds: the same number, or one the file's
+// text form cannot tell apart from it (saving it again would write the same text).
+bool SameWritten(double mine, double file, int precision) {
+    if (mine == file) return true;
+    char a[400], b[400];
+    auto ra = std::to_chars(a, a + sizeof a, mine, std::chars_format::fixed, precision);
+    auto rb = std::to_chars(b, b + sizeof b, file, std::chars_format::fixed, precision);
+    return ra.ec == std::errc() && rb.ec == std::errc() &&
+           std::string_view(a, size_t(ra.ptr - a)) == std::string_view(b, size_t(rb.ptr - b));
+}
+
+} // namespace
+
 bool TKEYFile::IsModified() const {
     if (FullName.empty()) return true;
     std::unique_ptr<TKEYFile> disk = CreateFromFile(FullName);
@@ -553,7 +568,7 @@ bool TKEYFile::IsModified() const {
         Nodes.Count() != f.Nodes.Count() || Markers.Count() != f.Markers.Count())
         return true;
     for (int i = 0; i < Markers.Count(); ++i)
-        if (Markers[i].Frame != f.Markers[i].Frame ||
+        if (!SameWritten(Markers[i].Frame, f.Markers[i].Frame, 6) ||
             Markers[i].MarkerType != f.Markers[i].MarkerType)
             return true;
     for (int n = 0; n < Nodes.Count(); ++n) {
@@ -563,11 +578,13 @@ bool TKEYFile::IsModified() const {
         for (int i = 0; i < a.Entries.Count(); ++i) {
             const TKEYEntry& x = a.Entries[i];
             const TKEYEntry& y = b.Entries[i];
-            if (x.Flags != y.Flags || x.Frame != y.Frame || x.X != y.X || x.Y != y.Y ||
-                x.Z != y.Z || x.Pitch != y.Pitch || x.Yaw != y.Yaw || x.Roll != y.Roll ||
-                x.DX != y.DX || x.DY != y.DY || x.DZ != y.DZ || x.DPitch != y.DPitch ||
-                x.DYaw != y.DYaw || x.DRoll != y.DRoll)
-                return true;
+            if (x.Flags != y.Flags || x.Frame != y.Frame) return true;
+            const double mine[12] = {x.X,  x.Y,  x.Z,  x.Pitch,  x.Yaw,  x.Roll,
+                                     x.DX, x.DY, x.DZ, x.DPitch, x.DYaw, x.DRoll};
+            const double file[12] = {y.X,  y.Y,  y.Z,  y.Pitch,  y.Yaw,  y.Roll,
+                                     y.DX, y.DY, y.DZ, y.DPitch, y.DYaw, y.DRoll};
+            for (int k = 0; k < 12; ++k)
+                if (!SameWritten(mine[k], file[k], 8)) return true;
         }
     }
     return false;

@@ -93,7 +93,9 @@ public:
     void AppendEntry(int node);
     // Duplicates entry a's values into the slot after it; frame numbers stay in their slots.
     void InsertEntry(int node, int a);
-    // True when the document differs from its file, or was never loaded.
+    // True when the document differs from its file, or was never loaded. A number differs when
+    // saving it would write another text than the file holds (a rate of 1/3 saved a moment ago
+    // is the file's 0.33333333).
     bool IsModified() const;
 
     // The pose of a node at a frame: the last entry at or before the frame, moved on by its

@@ -40,6 +40,9 @@ public:
         return item;
     }
     void Clear() { items_.clear(); }
+    // The list's items as they stand, and the whole list set at once (undoing a change).
+    const std::vector<Item>& Items() const { return items_; }
+    void SetItems(std::vector<Item> items) { items_ = std::move(items); }
     T& Last() const { return (*this)[Count() - 1]; }
 
     auto begin() const { return items_.begin(); }

@@ -2,6 +2,7 @@
 // and the entry commands, on real files.
 #include <gtest/gtest.h>
 
+#include "edit/key_change.h"
 #include "edit/key_session.h"
 #include "support/FileOperations.h"
 #include "support/fixtures.h"
@@ -251,4 +252,44 @@ TEST_F(Session, DraggingAnEntry) {
     EXPECT_NEAR(E(s, 1).X, 10, 1e-12);
     s.SelectNode(5);
     EXPECT_THROW(s.DragEntry(TAxis::X, TDragKind::Move, 1), ListError);
+}
+
+// ---- what a change keeps for undo ----
+
+TEST_F(Session, AChangeKeepsOnlyWhatItChanged) {
+    auto doc = std::make_unique<TKEYFile>();
+    doc->Frames = 20000;
+    TKEYNode& node = doc->Nodes.Add();
+    for (int i = 0; i < 2000; ++i)
+        node.Entries.Add().Frame = i * 10;
+    s.SetKey(std::move(doc));
+    s.SelectEntry(700);
+    TKeyChange drag;
+    drag.Begin(*s.KeyFile, {0});
+    s.DragEntry(TAxis::X, TDragKind::Move, 40);
+    drag.End(*s.KeyFile);
+    EXPECT_FALSE(drag.Empty());
+    EXPECT_LT(drag.Bytes(), 2048u); // two entries, not two thousand
+    const double moved = E(s, 700).X;
+    drag.Undo(*s.KeyFile);
+    EXPECT_EQ(E(s, 700).X, 0);
+    EXPECT_EQ(E(s, 699).DX, 0);
+    drag.Redo(*s.KeyFile);
+    EXPECT_EQ(E(s, 700).X, moved);
+    // A deletion undone puts the same entry object back.
+    TKeyChange del;
+    del.Begin(*s.KeyFile, {0});
+    std::shared_ptr<TKEYEntry> gone = s.KeyFile->Nodes[0].Entries.Get(700);
+    s.DeleteEntry();
+    del.End(*s.KeyFile);
+    del.Undo(*s.KeyFile);
+    EXPECT_EQ(s.KeyFile->Nodes[0].Entries.Get(700), gone);
+    EXPECT_EQ(s.EntryCount(), 2000);
+    del.Redo(*s.KeyFile);
+    EXPECT_EQ(s.EntryCount(), 1999);
+    // Nothing changed: nothing kept.
+    TKeyChange none;
+    none.Begin(*s.KeyFile, TKeyChange::AllNodes(*s.KeyFile));
+    none.End(*s.KeyFile);
+    EXPECT_TRUE(none.Empty());
 }

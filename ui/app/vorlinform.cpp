@@ -16,6 +16,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QUndoStack>
 
 #include "app/controls.h"
 #include "app/node_panel.h"
@@ -48,6 +49,7 @@ TVorlinForm::TVorlinForm(QWidget* parent) : QMainWindow(parent) {
     KeyTimer = new QTimer(this);
     KeyTimer->setObjectName("KeyTimer");
     connect(KeyTimer, &QTimer::timeout, this, &TVorlinForm::KeyTimerTick);
+    UndoStack = new QUndoStack(this);
     BuildMenus();
     BuildToolBar();
     BuildPanels();
@@ -94,6 +96,16 @@ void TVorlinForm::BuildMenus() {
 
     EditKey1 = bar->addMenu("&Edit ");
     EditKey1->setObjectName("EditKey1");
+    // Undo and Redo name the change they take back or make again ("Undo Move Entry").
+    QAction* undo = UndoStack->createUndoAction(this, "&Undo");
+    undo->setObjectName("Undo1");
+    undo->setShortcuts({QKeySequence("Ctrl+Z")});
+    QAction* redo = UndoStack->createRedoAction(this, "&Redo");
+    redo->setObjectName("Redo1");
+    redo->setShortcuts({QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y")});
+    EditKey1->addAction(undo);
+    EditKey1->addAction(redo);
+    EditKey1->addSeparator()->setObjectName("N11");
     for (auto [name, caption] : {std::pair{"CutEntry1", "&Cut Entry"},
                                  {"CopyEntry1", "C&opy Entry"},
                                  {"PasteEntry1", "&Paste Entry"},

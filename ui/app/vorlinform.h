@@ -12,6 +12,7 @@
 #include <optional>
 #include <vector>
 
+#include "edit/key_change.h"
 #include "edit/key_session.h"
 
 class QAction;
@@ -25,6 +26,7 @@ class QScrollBar;
 class QTimer;
 class QToolButton;
 class QTreeWidget;
+class QUndoStack;
 
 namespace vorlin {
 
@@ -71,6 +73,9 @@ public:
 
     // ---- state ----
     TKeySession Session;
+    // Every change of the document, to undo and redo; cleared when another document is set,
+    // clean where the document was saved.
+    QUndoStack* UndoStack;
     std::unique_ptr<TOGLRenderer> Renderer;
     int ViewPitch = 0;
     int ViewYaw = 0;
@@ -92,6 +97,13 @@ public:
     void InitKEYControls();
     // The entry edit dialog on the selected entry.
     void EditCurrentEntry();
+    // Runs a change of the document (to the given nodes, its markers and header) as one step
+    // that can be undone, named by text ("Move Entry").
+    void Record(const QString& text, const std::vector<int>& nodes,
+                const std::function<void()>& body);
+    // The window after an undo or redo: the selection the change was made with, the list,
+    // the frame range and the pose.
+    void AfterUndo(int node, int entry);
     void BuildReopen3DOMenu();
     void BuildReopenKEYMenu();
     // Enables every control whose condition holds (one table for the menus, the toolbar and
@@ -243,6 +255,8 @@ private:
     bool scrolling_ = false;     // a mouse button is held on the frame slider
     bool viewDrag_ = false;      // a left-button drag in the view edits the selected entry
     bool listMouseDown_ = false; // a click on the entry list is under way
+    int recording_ = 0;          // a change is being recorded (commands inside it are part of it)
+    std::unique_ptr<TKeyChange> drag_; // the change a drag in the view is making
 };
 
 } // namespace vorlin

@@ -9,12 +9,15 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QUndoStack>
 
+#include "app/undo_commands.h"
 #include "app/vorlinform.h"
 #include "dialogs/check_form.h"
 #include "dialogs/entry_form.h"
 #include "dialogs/markers_form.h"
 #include "dialogs/summary_form.h"
+#include "edit/retime.h"
 #include "support/misc_utils.h"
 #include "support/qt_strings.h"
 
@@ -107,7 +110,8 @@ void TVorlinForm::LBKEYClick() {
     const int source = SelectedEntry;
     Session.SelectEntry(LBKEY->currentRow());
     SetPanel(1, QString("Entry: %1").arg(SelectedEntry));
-    if (BNAutoCopy->isChecked()) Session.AutoCopy(source);
+    if (BNAutoCopy->isChecked())
+        Record("Auto Copy", {SelectedNode}, [&] { Session.AutoCopy(source); });
     ShowFrame(Session.SelectedKeyEntry().Frame);
 }
 
@@ -134,21 +138,23 @@ void TVorlinForm::CopyEntry1Click() {
 
 void TVorlinForm::CutEntry1Click() {
     SetEditMode();
-    Session.CopyEntry();
-    DeleteEntry1Click();
+    Record("Cut Entry", {SelectedNode}, [this] {
+        Session.CopyEntry();
+        DeleteEntry1Click();
+    });
 }
 
 void TVorlinForm::PasteEntry1Click() {
     if (!Session.CopiedEntry) return;
     SetEditMode();
-    Session.PasteEntry();
+    Record("Paste Entry", {SelectedNode}, [this] { Session.PasteEntry(); });
     ShowFrame(SBFrame->value()); // the frame on show, not the entry's
 }
 
 void TVorlinForm::AddEntry1Click() {
     SetEditMode();
     const int rows = LBKEY->count();
-    Session.AddEntry();
+    Record("Add Entry", {SelectedNode}, [this] { Session.AddEntry(); });
     const int max = Session.KeyFile->Frames > 0 ? Session.KeyFile->Frames - 1 : 0;
     {
         const QSignalBlocker block(SBFrame);
@@ -161,7 +167,7 @@ void TVorlinForm::AddEntry1Click() {
 
 void TVorlinForm::InsertEntry1Click() {
     SetEditMode();
-    Session.InsertEntry();
+    Record("Insert Entry", {SelectedNode}, [this] { Session.InsertEntry(); });
     FillEntryList();
 }
 
@@ -169,7 +175,7 @@ void TVorlinForm::DeleteEntry1Click() {
     if (LBKEY->count() <= 1) return; // a node keeps at least one entry
     SetEditMode();
     // The rates are derived again before the list shows the entry's frame.
-    Session.DeleteEntry();
+    Record("Delete Entry", {SelectedNode}, [this] { Session.DeleteEntry(); });
     SetPanel(1, QString("Entry %1").arg(SelectedEntry));
     FillEntryList();
 }
@@ -182,7 +188,8 @@ void TVorlinForm::EditCurrentEntry() {
     dialog.setWindowTitle(
         QString("Entry %1 for %2").arg(SelectedEntry).arg(ToQ(node.MeshName).toLower()));
     dialog.ShowEntry(entry);
-    const bool ok = dialog.exec() == QDialog::Accepted;
+    bool ok = false;
+    Record("Edit Entry", {SelectedNode}, [&] { ok = dialog.exec() == QDialog::Accepted; });
     Resume();
     // The typed values show at once (typed rates stay as typed).
     if (ok) ShowFrame(SBFrame->value());
@@ -194,12 +201,13 @@ void TVorlinForm::Markers1Click() {
     if (!Session.KeyFile) return;
     TMarkersForm& dialog = MarkersDialog();
     dialog.ShowMarkers(Session.KeyFile->Markers, Session.KeyFile->Frames, SBFrame->value());
-    if (dialog.exec() == QDialog::Accepted) {
-        TKEYMarkers& markers = Session.KeyFile->Markers;
-        markers.Clear();
-        for (const auto& m : dialog.EditedMarkers())
-            markers.Add(std::make_shared<TKEYMarker>(*m));
-    }
+    if (dialog.exec() == QDialog::Accepted)
+        Record("Edit Markers", {}, [&] {
+            TKEYMarkers& markers = Session.KeyFile->Markers;
+            markers.Clear();
+            for (const auto& m : dialog.EditedMarkers())
+                markers.Add(std::make_shared<TKEYMarker>(*m));
+        });
     Resume();
     Redraw();
 }
@@ -209,10 +217,26 @@ void TVorlinForm::KEYSummary1Click() {
     if (!Session.KeyFile) return;
     TSummaryForm& dialog = SummaryDialog();
     dialog.ShowSummary(*Session.KeyFile);
-    if (dialog.exec() == QDialog::Accepted)
-        TakeSummary();
-    else
+    if (dialog.exec() != QDialog::Accepted) {
         Resume(); // the document is as it was: the dialog worked on a copy
+        return;
+    }
+    std::unique_ptr<TKEYFile> edited = dialog.SummaryDocument();
+    SetEditMode();
+    // Taken into the document on show, as one step that can be undone.
+    bool taken = false;
+    Record("KEY Summary", TKeyChange::AllNodes(*Session.KeyFile), [&] {
+        taken = TakeRetimed(*Session.KeyFile, *edited);
+        if (taken) Session.KeyFile->RecalcAll();
+    });
+    if (!taken) { // cannot happen: the dialog keeps the nodes; replace the document then
+        Session.SetKey(std::move(edited));
+        Session.KeyFile->RecalcAll();
+        UndoStack->clear();
+    }
+    ClearEntryList();
+    InitKEYControls();
+    FillEntryList();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -247,8 +271,66 @@ void TVorlinForm::CheckKEY1Click() {
 
 void TVorlinForm::RecalculateRates() {
     SetEditMode();
-    Session.KeyFile->RecalcAll();
+    Record("Recalculate Rates", TKeyChange::AllNodes(*Session.KeyFile),
+           [this] { Session.KeyFile->RecalcAll(); });
     ShowFrame(SBFrame->value());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Undo and redo
+
+void TVorlinForm::Record(const QString& text, const std::vector<int>& nodes,
+                         const std::function<void()>& body) {
+    // A command inside another (Delete inside Cut) is part of the outer step.
+    if (recording_ > 0 || !Session.KeyFile) {
+        body();
+        return;
+    }
+    TKEYFile* doc = Session.KeyFile.get();
+    auto change = std::make_unique<TKeyChange>();
+    change->NodeBefore = SelectedNode;
+    change->EntryBefore = SelectedEntry;
+    change->Begin(*doc, nodes);
+    auto finish = [&] {
+        --recording_;
+        if (Session.KeyFile.get() != doc) return; // another document: nothing to take back
+        change->End(*doc);
+        change->NodeAfter = SelectedNode;
+        change->EntryAfter = SelectedEntry;
+        if (!change->Empty()) UndoStack->push(new TUndoKeyChange(this, text, std::move(change)));
+    };
+    ++recording_;
+    try {
+        body();
+    } catch (...) {
+        finish(); // what was done before the error can be undone as well
+        throw;
+    }
+    finish();
+}
+
+void TVorlinForm::AfterUndo(int node, int entry) {
+    SetEditMode();
+    const TKEYFile& doc = *Session.KeyFile;
+    {
+        const QSignalBlocker block(SBFrame);
+        SBFrame->setMaximum(doc.Frames > 0 ? doc.Frames - 1 : 0);
+    }
+    SetFrameLabel(SBFrame->value());
+    if (node >= 0 && node < TV3DO->topLevelItemCount()) {
+        const QSignalBlocker block(TV3DO);
+        TV3DO->setCurrentItem(TV3DO->topLevelItem(node));
+        SetPanel(0, TV3DO->topLevelItem(node)->text(0));
+    }
+    Session.SelectNode(node);
+    Session.SelectEntry(entry);
+    ClearEntryList();
+    Command([this] { FillEntryList(); });
+    if (SelectedEntry >= 0) {
+        const QSignalBlocker block(LBKEY);
+        LBKEY->setCurrentRow(SelectedEntry);
+    }
+    Redraw();
 }
 
 void TVorlinForm::SelectNodeAndEntry(int node, int entry) {

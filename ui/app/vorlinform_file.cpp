@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QUndoStack>
 
 #include "app/vorlinform.h"
 #include "dialogs/FileDialogs.h"
@@ -108,6 +109,7 @@ void TVorlinForm::LoadKEY(const QString& qname) {
     const std::string name = TKeySession::AbsolutePath(FromQ(qname));
     // A document that cannot be opened leaves the one on show in place.
     Session.LoadKey(name);
+    UndoStack->clear();
     ClearEntryList(); // another document: the list is filled afresh
     InitKEYControls();
     ReportModelMatch();
@@ -142,6 +144,7 @@ void TVorlinForm::CreateNewKEY() {
 void TVorlinForm::TakeSummary() {
     SetEditMode();
     Session.SetKey(SummaryDialog().SummaryDocument());
+    UndoStack->clear();
     Session.KeyFile->RecalcAll();
     ClearEntryList(); // the entries may have changed in number and frames
     InitKEYControls();
@@ -178,6 +181,7 @@ void TVorlinForm::SaveKEY() {
         return;
     }
     doc->SaveToFile(full);
+    UndoStack->setClean();
 }
 
 void TVorlinForm::SaveAsKEY() {
@@ -206,6 +210,7 @@ void TVorlinForm::SaveAsKEY() {
             Resume();
             throw;
         }
+        UndoStack->setClean();
     }
     Resume();
 }

@@ -6,8 +6,10 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
+#include <QUndoStack>
 #include <cmath>
 
+#include "app/undo_commands.h"
 #include "app/vorlinform.h"
 #include "render/ogl_PRender.h"
 #include "support/misc_utils.h"
@@ -87,6 +89,11 @@ void TVorlinForm::ViewMouse(QMouseEvent* e) {
         Command([&] {
             (void)Session.SelectedKeyEntry();
             viewDrag_ = true;
+            // The whole drag, press to release, is one step to undo.
+            drag_ = std::make_unique<TKeyChange>();
+            drag_->NodeBefore = SelectedNode;
+            drag_->EntryBefore = SelectedEntry;
+            drag_->Begin(*Session.KeyFile, {SelectedNode});
         });
         return;
     case QEvent::MouseMove: {
@@ -103,7 +110,17 @@ void TVorlinForm::ViewMouse(QMouseEvent* e) {
         return;
     }
     case QEvent::MouseButtonRelease:
-        if (e->button() == Qt::LeftButton) viewDrag_ = false;
+        if (e->button() != Qt::LeftButton) return;
+        viewDrag_ = false;
+        if (drag_ && Session.KeyFile) {
+            drag_->End(*Session.KeyFile);
+            drag_->NodeAfter = SelectedNode;
+            drag_->EntryAfter = SelectedEntry;
+            if (!drag_->Empty())
+                UndoStack->push(new TUndoKeyChange(
+                    this, BNMove->isChecked() ? "Move Entry" : "Rotate Entry", std::move(drag_)));
+        }
+        drag_.reset();
         return;
     default:
         return;

@@ -1,0 +1,156 @@
+#include "edit/key_change.h"
+
+#include <unordered_map>
+
+namespace vorlin {
+
+bool SameEntry(const TKEYEntry& a, const TKEYEntry& b) {
+    return a.Flags == b.Flags && a.Frame == b.Frame && a.X == b.X && a.Y == b.Y && a.Z == b.Z &&
+           a.Pitch == b.Pitch && a.Yaw == b.Yaw && a.Roll == b.Roll && a.DX == b.DX &&
+           a.DY == b.DY && a.DZ == b.DZ && a.DPitch == b.DPitch && a.DYaw == b.DYaw &&
+           a.DRoll == b.DRoll;
+}
+
+TKeyChange::Header TKeyChange::HeaderOf(const TKEYFile& doc) {
+    return {doc.Frames, doc.Flags, doc.FPS, doc.KeyType, doc.Joints};
+}
+
+void TKeyChange::SetHeader(TKEYFile& doc, const Header& h) {
+    doc.Frames = h.Frames;
+    doc.Flags = h.Flags;
+    doc.FPS = h.FPS;
+    doc.KeyType = h.KeyType;
+    doc.Joints = h.Joints;
+}
+
+std::vector<TKEYMarker> TKeyChange::MarkersOf(const TKEYFile& doc) {
+    std::vector<TKEYMarker> out;
+    for (const auto& m : doc.Markers)
+        out.push_back(*m);
+    return out;
+}
+
+void TKeyChange::SetMarkers(TKEYFile& doc, const std::vector<TKEYMarker>& markers) {
+    doc.Markers.Clear();
+    for (const TKEYMarker& m : markers)
+        doc.Markers.Add(std::make_shared<TKEYMarker>(m));
+}
+
+void TKeyChange::Begin(const TKEYFile& doc, const std::vector<int>& nodes) {
+    headerBefore_ = HeaderOf(doc);
+    markersBefore_ = MarkersOf(doc);
+    pending_.clear();
+    auto take = [&](int n) {
+        if (n < 0 || n >= doc.Nodes.Count()) return;
+        Snapshot s{n, doc.Nodes[n].Entries.Items(), {}};
+        s.values.reserve(s.list.size());
+        for (const Entry& e : s.list)
+            s.values.push_back(*e);
+        pending_.push_back(std::move(s));
+    };
+    for (int n : nodes)
+        take(n);
+}
+
+std::vector<int> TKeyChange::AllNodes(const TKEYFile& doc) {
+    std::vector<int> all(size_t(doc.Nodes.Count()));
+    for (size_t i = 0; i < all.size(); ++i)
+        all[i] = int(i);
+    return all;
+}
+
+void TKeyChange::End(const TKEYFile& doc) {
+    headerAfter_ = HeaderOf(doc);
+    std::vector<TKEYMarker> markers = MarkersOf(doc);
+    markersChanged_ = markers.size() != markersBefore_.size();
+    for (size_t i = 0; !markersChanged_ && i < markers.size(); ++i)
+        markersChanged_ = markers[i].Frame != markersBefore_[i].Frame ||
+                          markers[i].MarkerType != markersBefore_[i].MarkerType;
+    if (markersChanged_)
+        markersAfter_ = std::move(markers);
+    else
+        markersBefore_.clear();
+
+    for (Snapshot& s : pending_) {
+        if (s.node >= doc.Nodes.Count()) continue;
+        const std::vector<Entry>& now = doc.Nodes[s.node].Entries.Items();
+        NodeChange c{s.node, {}, {}, {}, {}};
+        if (now == s.list) {
+            // The same entries in the same order (most changes): compare them in place.
+            for (size_t i = 0; i < now.size(); ++i)
+                if (!SameEntry(s.values[i], *now[i])) {
+                    c.before.push_back({now[i], s.values[i]});
+                    c.after.push_back({now[i], *now[i]});
+                }
+            if (!c.before.empty()) nodes_.push_back(std::move(c));
+            continue;
+        }
+        std::unordered_map<const TKEYEntry*, size_t> was;
+        for (size_t i = 0; i < s.list.size(); ++i)
+            was.emplace(s.list[i].get(), i);
+        std::unordered_map<const TKEYEntry*, bool> kept;
+        for (const Entry& e : now) {
+            auto it = was.find(e.get());
+            if (it == was.end()) {
+                c.after.push_back({e, *e}); // a new entry
+                continue;
+            }
+            kept[e.get()] = true;
+            const TKEYEntry& before = s.values[it->second];
+            if (!SameEntry(before, *e)) {
+                c.before.push_back({e, before});
+                c.after.push_back({e, *e});
+            }
+        }
+        for (size_t i = 0; i < s.list.size(); ++i)
+            if (!kept.count(s.list[i].get())) c.before.push_back({s.list[i], s.values[i]});
+        if (now != s.list) {
+            c.listBefore = std::move(s.list);
+            c.listAfter = now;
+        }
+        if (!c.listBefore.empty() || !c.listAfter.empty() || !c.before.empty() || !c.after.empty())
+            nodes_.push_back(std::move(c));
+    }
+    pending_.clear();
+}
+
+void TKeyChange::Undo(TKEYFile& doc) const {
+    SetHeader(doc, headerBefore_);
+    if (markersChanged_) SetMarkers(doc, markersBefore_);
+    for (const NodeChange& c : nodes_) {
+        TKEYEntries& entries = doc.Nodes[c.node].Entries;
+        if (!c.listBefore.empty() || !c.listAfter.empty()) entries.SetItems(c.listBefore);
+        for (const Value& v : c.before)
+            *v.entry = v.value;
+    }
+}
+
+void TKeyChange::Redo(TKEYFile& doc) const {
+    SetHeader(doc, headerAfter_);
+    if (markersChanged_) SetMarkers(doc, markersAfter_);
+    for (const NodeChange& c : nodes_) {
+        TKEYEntries& entries = doc.Nodes[c.node].Entries;
+        if (!c.listBefore.empty() || !c.listAfter.empty()) entries.SetItems(c.listAfter);
+        for (const Value& v : c.after)
+            *v.entry = v.value;
+    }
+}
+
+bool TKeyChange::Empty() const {
+    return nodes_.empty() && !markersChanged_ && headerBefore_ == headerAfter_;
+}
+
+size_t TKeyChange::Bytes() const {
+    size_t bytes = sizeof *this;
+    bytes += (markersBefore_.capacity() + markersAfter_.capacity()) * sizeof(TKEYMarker);
+    for (const NodeChange& c : nodes_) {
+        bytes += sizeof c + (c.listBefore.capacity() + c.listAfter.capacity()) * sizeof(Entry);
+        bytes += (c.before.capacity() + c.after.capacity()) * sizeof(Value);
+        // An entry that only this change keeps alive (a deleted one) counts too.
+        for (const Value& v : c.before)
+            if (v.entry.use_count() <= 2) bytes += sizeof(TKEYEntry);
+    }
+    return bytes;
+}
+
+} // namespace vorlin

@@ -1,0 +1,72 @@
+// What one change did to a KEY document, kept compactly enough to undo and redo it: the
+// header, the markers when they changed, and per node only the entries that changed (their
+// values before and after) and, when entries were added or removed, the order of the node's
+// entries. Entries keep their identity: undoing a deletion puts the same entry back, so an
+// entry remembered for pasting stays the one in the node.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "key/u_key.h"
+
+namespace vorlin {
+
+class TKeyChange {
+public:
+    // Called before the change: remembers the nodes it may touch, the markers and the header.
+    void Begin(const TKEYFile& doc, const std::vector<int>& nodes);
+    // Every node of the document, for changes to the whole of it.
+    static std::vector<int> AllNodes(const TKEYFile& doc);
+    // Called after it: keeps only what differs.
+    void End(const TKEYFile& doc);
+    void Undo(TKEYFile& doc) const;
+    void Redo(TKEYFile& doc) const;
+    // Nothing changed.
+    bool Empty() const;
+    // The memory the change holds, roughly.
+    size_t Bytes() const;
+
+    // The selection the change was made with, and the one it left.
+    int NodeBefore = 0, EntryBefore = 0, NodeAfter = 0, EntryAfter = 0;
+
+private:
+    using Entry = std::shared_ptr<TKEYEntry>;
+    struct Header {
+        int32_t Frames;
+        uint32_t Flags;
+        int32_t FPS;
+        uint32_t KeyType;
+        int32_t Joints;
+        bool operator==(const Header&) const = default;
+    };
+    struct Value {
+        Entry entry;
+        TKEYEntry value;
+    };
+    struct NodeChange {
+        int node;
+        std::vector<Entry> listBefore, listAfter; // only when entries came or went
+        std::vector<Value> before, after;         // entries whose values differ
+    };
+    struct Snapshot {
+        int node;
+        std::vector<Entry> list;
+        std::vector<TKEYEntry> values;
+    };
+    static Header HeaderOf(const TKEYFile& doc);
+    static void SetHeader(TKEYFile& doc, const Header& h);
+    static std::vector<TKEYMarker> MarkersOf(const TKEYFile& doc);
+    static void SetMarkers(TKEYFile& doc, const std::vector<TKEYMarker>& markers);
+
+    Header headerBefore_{}, headerAfter_{};
+    bool markersChanged_ = false;
+    std::vector<TKEYMarker> markersBefore_, markersAfter_;
+    std::vector<NodeChange> nodes_;
+    std::vector<Snapshot> pending_; // between Begin and End
+};
+
+// Whether two entries hold the same frame, flags, values and rates.
+bool SameEntry(const TKEYEntry& a, const TKEYEntry& b);
+
+} // namespace vorlin
