@@ -10,6 +10,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth fonts-dejavu-core
     clang-format locales python3
+    clang libclang-rt-14-dev
 )
 
 missing=()

@@ -1,8 +1,10 @@
 #include "support/misc_utils.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <type_traits>
 
 namespace vorlin {
@@ -243,6 +245,19 @@ bool ValDouble(std::string_view text, double& value) {
 
 namespace {
 
+// A number into a target of another type; a real number outside an integer target's range
+// (or not a number) is kept to the range rather than converted undefined.
+template <typename P, typename T> P Converted(T v) {
+    if constexpr (std::is_floating_point_v<T> && std::is_integral_v<P>) {
+        if (std::isnan(v)) return 0;
+        if (v <= static_cast<T>(std::numeric_limits<P>::min()))
+            return std::numeric_limits<P>::min();
+        if (v >= static_cast<T>(std::numeric_limits<P>::max()))
+            return std::numeric_limits<P>::max();
+    }
+    return static_cast<P>(v);
+}
+
 template <typename T> void StoreNumber(const ScanTarget& target, T v) {
     std::visit(
         [v](auto* p) {
@@ -250,7 +265,7 @@ template <typename T> void StoreNumber(const ScanTarget& target, T v) {
             if constexpr (std::is_same_v<P, std::string>)
                 *p = std::to_string(v);
             else
-                *p = static_cast<P>(v);
+                *p = Converted<P>(v);
         },
         target);
 }
