@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "app/data_paths.h"
 #include "app/vorlin_app.h"
 #include "app/vorlinform.h"
 #include "settings/GlobalVars.h"
@@ -18,6 +19,9 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Vorlin");
     QApplication::setApplicationVersion("0.7 beta");
+    // The desktop finds the program's entry (vorlin.desktop) and icon by this name.
+    QGuiApplication::setDesktopFileName("vorlin");
+    QApplication::setWindowIcon(ApplicationIcon());
 
     QCommandLineParser parser;
     parser.setApplicationDescription("Vorlin, a keyframe editor for the game's KEY animations.");
@@ -28,11 +32,16 @@ int main(int argc, char* argv[]) {
                                   "window to FILE and exit.",
                                   "FILE");
     QCommandLineOption wireframe("wireframe", "With --screenshot: draw the model as wireframe.");
-    parser.addOptions({screenshot, wireframe});
+    QCommandLineOption paths("paths", "Print where the help page and the sample are, and exit.");
+    parser.addOptions({screenshot, wireframe, paths});
     parser.addPositionalArgument("model", "A 3DO model to open (disk or container path).",
                                  "[MODEL]");
     parser.addPositionalArgument("keys", "KEY animations to open, in order.", "[KEY...]");
     parser.process(app);
+    if (parser.isSet(paths)) {
+        std::printf("help: %s\nsample: %s\n", qPrintable(HelpPagePath()), qPrintable(SampleDir()));
+        return 0;
+    }
 
     const bool shooting = parser.isSet(screenshot);
     if (shooting) {

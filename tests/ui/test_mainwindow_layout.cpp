@@ -1,15 +1,20 @@
 // The main window's layout across restarts, its status bar and frame label, and how the
 // program's windows start and end together.
+#include <QAction>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
 #include <QTreeWidget>
 
 #include "app/node_panel.h"
 #include "app/vorlin_app.h"
 #include "app/vorlinform.h"
+#include "dialogs/about_form.h"
 #include "settings/u_options.h"
 #include "support/U_msgForm.h"
 #include "ui_helpers.h"
@@ -152,6 +157,76 @@ private slots:
         QTest::qWait(50);
         QVERIFY(form.Session.KeyFile == nullptr);
         QVERIFY(Settings.RECENT_KEY[0].empty());
+    }
+
+    void everyToolbarControlSaysWhatItDoes() {
+        TVorlinForm form;
+        auto* bar = Get<QToolBar>(&form, "ToolBar1");
+        int controls = 0;
+        for (QAction* a : bar->actions()) {
+            QWidget* w = bar->widgetForAction(a);
+            if (!w || a->isSeparator()) continue;
+            QVERIFY2(!w->toolTip().isEmpty(), qPrintable(w->objectName()));
+            ++controls;
+        }
+        QCOMPARE(controls, 15 + 3 + 2); // the buttons, M R Z, the slider and the label
+        QVERIFY(Get<QLabel>(&form, "STR")->toolTip().contains("orbit"));
+        QVERIFY(Get<QToolButton>(&form, "BNPlay")->toolTip().contains("Space"));
+    }
+
+    void theTitleNamesTheDocumentsAndMarksChanges() {
+        TVorlinForm form;
+        QCOMPARE(form.windowTitle(), QString("Vorlin"));
+        form.Load3DO(Write("m.3do", kTwoNodeModel));
+        QCOMPARE(form.windowTitle(), QString("m.3do - Vorlin"));
+        form.LoadKEY(Write("walk.key", kTwoNodeKey));
+        QCOMPARE(form.windowTitle(), QString("walk.key[*] - m.3do - Vorlin"));
+        QVERIFY(!form.isWindowModified());
+        Get<QAction>(&form, "AddEntry1")->trigger();
+        QVERIFY(form.isWindowModified());
+        Get<QAction>(&form, "SaveKEY1")->trigger();
+        QVERIFY(!form.isWindowModified());
+        ConfirmNext("BNOk");
+        Get<QAction>(&form, "NewKEY1")->trigger();
+        QCOMPARE(form.windowTitle(), QString("Untitled.key[*] - m.3do - Vorlin"));
+        QVERIFY(form.isWindowModified()); // never saved
+    }
+
+    void helpSaysWhereThePageIsWhenNoBrowserStarts() {
+        TVorlinForm form;
+        QString opened;
+        bool started = false;
+        SetUrlHandler([&](const QString& url) {
+            opened = url;
+            return started;
+        });
+        Get<QAction>(&form, "Contents1")->trigger();
+        QVERIFY(opened.endsWith("/vorlin_help.html"));
+        QVERIFY(QFileInfo::exists(opened));
+        QCOMPARE(boxes_.size(), size_t(1));
+        QVERIFY(boxes_[0].text.contains(opened));
+        started = true;
+        boxes_.clear();
+        Get<QAction>(&form, "Contents1")->trigger();
+        QVERIFY(boxes_.empty());
+        SetUrlHandler({});
+    }
+
+    void theFirstRunOffersTheSample() {
+        LoadSettings();
+        QVERIFY(FirstRun);
+        QString offered;
+        WhenModal([&](QWidget* dialog) {
+            offered = Get<QLineEdit>(dialog, "EBJKGOB")->text();
+            Get<QPushButton>(dialog, "BNOK")->click();
+        });
+        TVorlinApp app;
+        QVERIFY(app.Started());
+        QVERIFY(offered.endsWith("/sample.gob"));
+        QVERIFY(QFileInfo::exists(offered));
+        QCOMPARE(QString::fromStdString(Settings.JKGOB), offered);
+        QVERIFY(!ApplicationIcon().isNull());
+        QVERIFY(!Get<QLabel>(app.About.get(), "IMVORLIN")->pixmap().isNull());
     }
 };
 

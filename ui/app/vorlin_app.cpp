@@ -1,5 +1,6 @@
 #include "app/vorlin_app.h"
 
+#include "app/data_paths.h"
 #include "app/vorlinform.h"
 #include "dialogs/FileDialogs.h"
 #include "dialogs/about_form.h"
@@ -11,7 +12,9 @@
 #include "settings/GlobalVars.h"
 #include "settings/u_options.h"
 #include "support/DialogSeams.h"
+#include "support/FileOperations.h"
 #include "support/U_msgForm.h"
+#include "support/qt_strings.h"
 
 // Resources compiled into a static library are registered by name, outside any namespace.
 static void InitIconResources() {
@@ -19,6 +22,11 @@ static void InitIconResources() {
 }
 
 namespace vorlin {
+
+QIcon ApplicationIcon() {
+    InitIconResources();
+    return QIcon(":/icons/vorlin.svg");
+}
 
 TVorlinApp::TVorlinApp() {
     InitIconResources();
@@ -30,6 +38,10 @@ TVorlinApp::TVorlinApp() {
     SetMessageSink(sink_.get());
     Options = std::make_unique<TOptions>(MainForm.get());
     if (FirstRun) {
+        // Without a game container to offer, the bundled sample's stands in: OK opens it.
+        if (!DiskFileExists(Settings.JKGOB))
+            if (const QString sample = SampleDir(); !sample.isEmpty())
+                Settings.JKGOB = FromQ(sample + "/sample.gob");
         // Settings that cannot be written are reported; the program goes on with them in
         // memory and asks again at the next start.
         try {

@@ -1,6 +1,7 @@
 // The editor's windows, created once each in their start-up order.
 #pragma once
 
+#include <QIcon>
 #include <QStringList>
 #include <memory>
 
@@ -16,6 +17,9 @@ class TMsgForm;
 class TOptions;
 class TProgressForm;
 class TVorlinForm;
+
+// The program's icon (the desktop entry's as well).
+QIcon ApplicationIcon();
 
 class TVorlinApp {
 public:

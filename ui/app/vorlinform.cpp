@@ -22,6 +22,8 @@
 #include "app/node_panel.h"
 #include "render/ogl_PRender.h"
 #include "support/DialogSeams.h"
+#include "support/FileOperations.h"
+#include "support/qt_strings.h"
 
 namespace vorlin {
 
@@ -50,6 +52,7 @@ TVorlinForm::TVorlinForm(QWidget* parent) : QMainWindow(parent) {
     KeyTimer->setObjectName("KeyTimer");
     connect(KeyTimer, &QTimer::timeout, this, &TVorlinForm::KeyTimerTick);
     UndoStack = new QUndoStack(this);
+    connect(UndoStack, &QUndoStack::cleanChanged, this, &TVorlinForm::UpdateTitle);
     BuildMenus();
     BuildToolBar();
     BuildPanels();
@@ -223,6 +226,28 @@ void TVorlinForm::BuildToolBar() {
     bar->addWidget(BNEdit);
     bar->addWidget(BNPlay);
     bar->addSeparator();
+    // What each control does, and its key where it has one.
+    const std::pair<QWidget*, const char*> tips[] = {
+        {BNAddEntry, "Add Entry: a copy of the node's last entry, Entry Frame Gap frames later"},
+        {BNInsertEntry, "Insert Entry: a copy of the selected entry in the slot after it"},
+        {BNDeleteEntry, "Delete Entry: removes the selected entry (a node keeps one)"},
+        {BNCopyEntry, "Copy Entry: remembers the selected entry for Paste"},
+        {BNPasteEntry,
+         "Paste Entry: the copied entry's position and orientation into the selected one"},
+        {BNAutoCopy, "Auto Copy: clicking an entry carries the previous one's values into it "
+                     "(which values: Options)"},
+        {BNWireframe, "Wireframe: the model drawn as outlines"},
+        {BNTextured, "Textured: the model drawn with its materials"},
+        {BNXAxis, "X axis: dragging in the view moves along x, or turns the pitch"},
+        {BNYAxis, "Y axis: dragging in the view moves along y, or turns the roll"},
+        {BNZAxis, "Z axis: dragging in the view moves along z, or turns the yaw"},
+        {BNMove, "Move: dragging in the view moves the selected entry (Node Move Step per pixel)"},
+        {BNRotate, "Rotate: dragging in the view turns the selected entry (a degree per pixel)"},
+        {BNEdit, "Edit mode: select and change entries (Space switches to playing)"},
+        {BNPlay, "Play: the animation at its frame rate (Space stops it)"},
+    };
+    for (auto [control, tip] : tips)
+        control->setToolTip(tip);
     connect(BNWireframe, &QToolButton::clicked, this, [this] { Redraw(); });
     connect(BNTextured, &QToolButton::clicked, this, [this] { Redraw(); });
     connect(BNEdit, &QToolButton::clicked, this, [this] { SetEditMode(); });
@@ -247,12 +272,16 @@ void TVorlinForm::BuildToolBar() {
     STM = letter("STM", "M", 20, &TVorlinForm::PanStep);
     STR = letter("STR", "R", 20, &TVorlinForm::RotateStep);
     STZ = letter("STZ", "Z", 21, &TVorlinForm::ZoomStep);
+    STM->setToolTip("Drag to move the view (View > Center Grid puts it back)");
+    STR->setToolTip("Drag to orbit the camera: left and right turn it, up and down tilt it");
+    STZ->setToolTip("Drag right to move the camera away, left to come closer");
     bar->addSeparator();
     SBFrame = new QScrollBar(Qt::Horizontal, this);
     SBFrame->setObjectName("SBFrame");
     SBFrame->setFixedWidth(128);
     SBFrame->setRange(0, 0);
     SBFrame->installEventFilter(this);
+    SBFrame->setToolTip("The frame on show (Left and Right step, Home and End go to the ends)");
     bar->addWidget(SBFrame);
     bar->addSeparator();
     auto* frameLabel = new TClickLabel("0/0", this);
@@ -265,6 +294,7 @@ void TVorlinForm::BuildToolBar() {
     frameLabel->setFont(label);
     frameLabel->setFixedWidth(56);
     frameLabel->onRelease = [this] { Resume(); };
+    frameLabel->setToolTip("The frame on show and the last frame");
     LBFrame = frameLabel;
     bar->addWidget(LBFrame);
     connect(SBFrame, &QScrollBar::valueChanged, this,
@@ -420,6 +450,16 @@ void TVorlinForm::SetFrameLabel(int frame) {
 void TVorlinForm::SceneToRenderer() {
     if (!Renderer) return;
     Renderer->Options = {SelectedNode, Settings.SHOW_NODEPATH, Settings.SHOW_FLOOR, FloorHeight};
+}
+
+void TVorlinForm::UpdateTitle() {
+    // "walk.key* - sample.3do - Vorlin", as desktop editors name their documents.
+    QString title = "Vorlin";
+    if (Session.Model) title = ToQ(PathName(Session.Model->FileName)) + " - " + title;
+    if (Session.KeyFile) title = ToQ(Session.KeyFile->Name) + "[*] - " + title;
+    setWindowTitle(title);
+    setWindowModified(Session.KeyFile &&
+                      (Session.KeyFile->FullName.empty() || !UndoStack->isClean()));
 }
 
 void TVorlinForm::Redraw() {

@@ -145,6 +145,8 @@ private:
     void SetFrameLabel(int frame);
     // Repaints the view.
     void Redraw();
+    // The window's title: the document, a "*" while it has unsaved changes, the model.
+    void UpdateTitle();
     // Hands the renderer the selection and the display options it draws with.
     void SceneToRenderer();
 

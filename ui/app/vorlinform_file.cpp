@@ -12,6 +12,7 @@
 #include <QTreeWidget>
 #include <QUndoStack>
 
+#include "app/data_paths.h"
 #include "app/vorlinform.h"
 #include "dialogs/FileDialogs.h"
 #include "dialogs/about_form.h"
@@ -98,6 +99,7 @@ void TVorlinForm::Load3DO(const QString& qname) {
 
 void TVorlinForm::AfterModel() {
     UpdateEnabling();
+    UpdateTitle();
     // The first model is shown textured.
     if (!BNWireframe->isChecked()) BNTextured->setChecked(true);
     Redraw();
@@ -182,6 +184,7 @@ void TVorlinForm::SaveKEY() {
     }
     doc->SaveToFile(full);
     UndoStack->setClean();
+    UpdateTitle();
 }
 
 void TVorlinForm::SaveAsKEY() {
@@ -211,6 +214,7 @@ void TVorlinForm::SaveAsKEY() {
             throw;
         }
         UndoStack->setClean();
+        UpdateTitle();
     }
     Resume();
 }
@@ -313,19 +317,18 @@ void TVorlinForm::AboutClick() {
 }
 
 void TVorlinForm::HelpClick() {
-    // The help lies in the current folder, or beside the program in the installed data.
-    const QStringList places = {QDir::currentPath(),
-                                QCoreApplication::applicationDirPath() + "/../docs",
-                                QCoreApplication::applicationDirPath() + "/../../docs",
-                                QCoreApplication::applicationDirPath() + "/../share/vorlin"};
-    for (const QString& dir : places) {
-        QString path = QDir(dir).filePath(kHelpFile);
-        if (QFileInfo::exists(path)) {
-            OpenUrl(QFileInfo(path).absoluteFilePath());
-            return;
-        }
+    const QString page = HelpPagePath();
+    if (page.isEmpty()) {
+        ShowMessageBox(this, QString("The help page %1 was not found.").arg(kHelpFile), "Help",
+                       MB_OK | MB_ICONWARNING);
+        return;
     }
-    OpenUrl(QDir::current().filePath(kHelpFile));
+    // Without a program to show it, the user can still open the page by hand.
+    if (!OpenUrl(page))
+        ShowMessageBox(this,
+                       "No web browser could be started to show the help. The help page is:\n" +
+                           QDir::toNativeSeparators(page),
+                       "Help", MB_OK | MB_ICONINFORMATION);
 }
 
 } // namespace vorlin

@@ -315,6 +315,7 @@ void TVorlinForm::InitKEYControls() {
     }
     SetFrameLabel(0);
     UpdateEnabling();
+    UpdateTitle();
     if (!BNYAxis->isChecked() && !BNZAxis->isChecked()) BNXAxis->setChecked(true);
     if (!BNMove->isChecked()) BNRotate->setChecked(true);
     BNEdit->setChecked(true);

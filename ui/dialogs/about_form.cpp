@@ -1,6 +1,7 @@
 #include "dialogs/about_form.h"
 
 #include <QGuiApplication>
+#include <QIcon>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -90,7 +91,9 @@ TAboutForm::TAboutForm(QWidget* parent)
     version->setStyleSheet("color: red;");
     auto* picture = new QLabel(this);
     picture->setObjectName("IMVORLIN");
-    picture->setPixmap(Artwork());
+    // The program's icon; the drawn figure where the icon is not at hand.
+    const QPixmap icon = QIcon(":/icons/vorlin.svg").pixmap(96, 96);
+    picture->setPixmap(icon.isNull() ? Artwork() : icon);
 
     scrollBox_ = new QScrollArea(this);
     scrollBox_->setObjectName("ScrollBox");

@@ -162,12 +162,10 @@ UrlHandler SetUrlHandler(UrlHandler handler) {
     return std::exchange(Urls(), std::move(handler));
 }
 
-void OpenUrl(const QString& url) {
-    if (Urls()) {
-        Urls()(url);
-        return;
-    }
-    QDesktopServices::openUrl(QUrl::fromUserInput(url, QDir::currentPath(), QUrl::AssumeLocalFile));
+bool OpenUrl(const QString& url) {
+    if (Urls()) return Urls()(url);
+    return QDesktopServices::openUrl(
+        QUrl::fromUserInput(url, QDir::currentPath(), QUrl::AssumeLocalFile));
 }
 
 } // namespace vorlin

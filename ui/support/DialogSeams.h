@@ -40,9 +40,10 @@ using ColorDialogHandler = std::function<std::optional<QColor>(const QColor& ini
 ColorDialogHandler SetColorDialogHandler(ColorDialogHandler handler);
 std::optional<QColor> AskColor(QWidget* parent, const QColor& initial);
 
-// Opening a document or web page with the desktop's default program.
-using UrlHandler = std::function<void(const QString& url)>;
+// Opening a document or web page with the desktop's default program; false when none could be
+// started.
+using UrlHandler = std::function<bool(const QString& url)>;
 UrlHandler SetUrlHandler(UrlHandler handler);
-void OpenUrl(const QString& url);
+bool OpenUrl(const QString& url);
 
 } // namespace vorlin

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Makes the help page's picture of the main window afresh from the bundled sample, so that it
+# shows the program as it is.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+scripts/build.sh
+settings=$(mktemp -d)
+trap 'rm -rf "$settings"' EXIT
+XDG_CONFIG_HOME="$settings" LIBGL_ALWAYS_SOFTWARE=1 \
+    xvfb-run -a -s "-screen 0 1280x1024x24" build/app/vorlin --screenshot docs/main_window.png \
+    data/sample/3do/sample.3do data/sample/3do/key/walk.key
+echo "docs/main_window.png"
