@@ -64,7 +64,10 @@ TVorlinForm::TVorlinForm(QWidget* parent) : QMainWindow(parent) {
     FormCreate();
 }
 
-TVorlinForm::~TVorlinForm() = default;
+TVorlinForm::~TVorlinForm() {
+    // The stack tells of its state as it goes; it must go while the window it tells is whole.
+    delete UndoStack;
+}
 
 QAction* TVorlinForm::Item(QMenu* menu, const char* name, const char* caption) {
     QAction* a = menu->addAction(caption);
