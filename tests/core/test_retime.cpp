@@ -27,13 +27,6 @@ std::unique_ptr<TKEYFile> Doc(const std::vector<std::vector<int>>& nodes, int fr
     return doc;
 }
 
-std::vector<int> Frames(const TKEYFile& doc, int node) {
-    std::vector<int> out;
-    for (const auto& e : doc.Nodes[node].Entries)
-        out.push_back(e->Frame);
-    return out;
-}
-
 class Retime : public testing::Test {
 protected:
     void SetUp() override { AssignDefaults(); }
@@ -88,11 +81,12 @@ TEST_F(Retime, GapsWithAndWithoutFitting) {
     FitNode(*doc, 0, TargetCount(100, 10, doc->Flags));
     Respace(*doc, 0, 0, 10);
     doc->Nodes[0].Entries.Last().Frame = 100;
-    EXPECT_EQ(Frames(*doc, 0), (std::vector<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
+    EXPECT_EQ(test::EntryFrames(*doc, 0),
+              (std::vector<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
     // Re-spacing keeps the entries up to k and moves the rest.
     doc = Doc({{0, 3, 20, 21}});
     Respace(*doc, 0, 1, 5);
-    EXPECT_EQ(Frames(*doc, 0), (std::vector<int>{0, 3, 8, 13}));
+    EXPECT_EQ(test::EntryFrames(*doc, 0), (std::vector<int>{0, 3, 8, 13}));
     // Run once at last frame 95: 0, 10, ..., 90, 95; looping: 0, 10, ..., 80, 95.
     for (uint32_t flags : {0u, 3u}) {
         doc = Doc({{0, 50}}, 96, flags);
@@ -102,31 +96,31 @@ TEST_F(Retime, GapsWithAndWithoutFitting) {
         std::vector<int> want{0, 10, 20, 30, 40, 50, 60, 70, 80};
         if (flags == 0) want.push_back(90);
         want.push_back(95);
-        EXPECT_EQ(Frames(*doc, 0), want) << "flags " << flags;
+        EXPECT_EQ(test::EntryFrames(*doc, 0), want) << "flags " << flags;
     }
     // Fitting down deletes from the end, and never below one entry.
     doc = Doc({{0, 10, 20}});
     FitNode(*doc, 0, 0);
-    EXPECT_EQ(Frames(*doc, 0), (std::vector<int>{0}));
+    EXPECT_EQ(test::EntryFrames(*doc, 0), (std::vector<int>{0}));
 }
 
 TEST_F(Retime, Shifts) {
     auto doc = Doc({{0, 3, 20}, {0, 10}});
     ShiftRow(*doc, 0, 1, -5);
-    EXPECT_EQ(Frames(*doc, 0), (std::vector<int>{0, 0, 15})); // clamped at 0
+    EXPECT_EQ(test::EntryFrames(*doc, 0), (std::vector<int>{0, 0, 15})); // clamped at 0
     EXPECT_EQ(CheckFrameCell("0", 0).problems,
               std::vector<std::string>{"Frame numbers must be increasing."}); // as OK then says
     doc = Doc({{0, 3, 20}, {0, 10}});
     for (int n = 0; n < 2; ++n)
         ShiftRow(*doc, n, 0, 10);
-    EXPECT_EQ(Frames(*doc, 0), (std::vector<int>{0, 13, 30})); // first entries stay at 0
-    EXPECT_EQ(Frames(*doc, 1), (std::vector<int>{0, 20}));
+    EXPECT_EQ(test::EntryFrames(*doc, 0), (std::vector<int>{0, 13, 30})); // first entries stay at 0
+    EXPECT_EQ(test::EntryFrames(*doc, 1), (std::vector<int>{0, 20}));
     ShiftRow(*doc, 1, 5, 10); // past the last entry: nothing
     ShiftRow(*doc, 1, 0, 0);  // no shift: nothing
-    EXPECT_EQ(Frames(*doc, 1), (std::vector<int>{0, 20}));
+    EXPECT_EQ(test::EntryFrames(*doc, 1), (std::vector<int>{0, 20}));
     doc = Doc({{0, INT32_MAX - 1}});
     ShiftRow(*doc, 0, 1, 10);
-    EXPECT_EQ(Frames(*doc, 0), (std::vector<int>{0, INT32_MAX}));
+    EXPECT_EQ(test::EntryFrames(*doc, 0), (std::vector<int>{0, INT32_MAX}));
 }
 
 TEST_F(Retime, ApplyFrameAcrossNodes) {
@@ -142,27 +136,27 @@ TEST_F(Retime, ApplyFrameAcrossNodes) {
     } catch (const ListError& e) {
         EXPECT_STREQ(e.what(), "KEY Entry Index is out of bounds: 2");
     }
-    EXPECT_EQ(Frames(*doc, 0), (std::vector<int>{0, 10, 40}));
-    EXPECT_EQ(Frames(*doc, 2), (std::vector<int>{0, 7, 30}));
+    EXPECT_EQ(test::EntryFrames(*doc, 0), (std::vector<int>{0, 10, 40}));
+    EXPECT_EQ(test::EntryFrames(*doc, 2), (std::vector<int>{0, 7, 30}));
 }
 
 TEST_F(Retime, EndingEntriesAndTheHighestFrame) {
     Settings.DEFAULT_FRAMEGAP = 10;
     auto doc = Doc({{0, 50}, {0, 100}, {0, 95}}, 101);
     AddEndingEntries(*doc);
-    EXPECT_EQ(Frames(*doc, 0), (std::vector<int>{0, 50, 100}));
-    EXPECT_EQ(Frames(*doc, 1), (std::vector<int>{0, 100}));
-    EXPECT_EQ(Frames(*doc, 2), (std::vector<int>{0, 95, 100}));
+    EXPECT_EQ(test::EntryFrames(*doc, 0), (std::vector<int>{0, 50, 100}));
+    EXPECT_EQ(test::EntryFrames(*doc, 1), (std::vector<int>{0, 100}));
+    EXPECT_EQ(test::EntryFrames(*doc, 2), (std::vector<int>{0, 95, 100}));
     EXPECT_EQ(doc->Frames, 106); // raised by the append; "Last" sets it again later
     doc->Frames = 101;
     DeleteEndingEntries(*doc);
-    EXPECT_EQ(Frames(*doc, 0), (std::vector<int>{0, 50}));
-    EXPECT_EQ(Frames(*doc, 2), (std::vector<int>{0, 95}));
+    EXPECT_EQ(test::EntryFrames(*doc, 0), (std::vector<int>{0, 50}));
+    EXPECT_EQ(test::EntryFrames(*doc, 2), (std::vector<int>{0, 95}));
     // Only entries exactly on the last frame go, one per node, and a node keeps one.
     doc = Doc({{0, 99}, {100}}, 101);
     DeleteEndingEntries(*doc);
-    EXPECT_EQ(Frames(*doc, 0), (std::vector<int>{0, 99}));
-    EXPECT_EQ(Frames(*doc, 1), (std::vector<int>{100}));
+    EXPECT_EQ(test::EntryFrames(*doc, 0), (std::vector<int>{0, 99}));
+    EXPECT_EQ(test::EntryFrames(*doc, 1), (std::vector<int>{100}));
     EXPECT_EQ(HighestFrame(*doc), 100);
     EXPECT_EQ(HighestFrame(*Doc({{}, {}})), 0);
 }

@@ -172,4 +172,11 @@ RunResult RunCommand(const std::string& commandLine) {
     return r;
 }
 
+std::vector<int> EntryFrames(const TKEYFile& doc, int node) {
+    std::vector<int> out;
+    for (const auto& e : doc.Nodes[node].Entries)
+        out.push_back(e->Frame);
+    return out;
+}
+
 } // namespace vorlin::test

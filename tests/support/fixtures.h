@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "key/u_key.h"
 #include "support/misc_utils.h"
 
 namespace vorlin::test {
@@ -47,6 +48,9 @@ std::string BuildTextureMat(uint16_t width, uint16_t height, int bitsPerPixel, i
 // A CMP colour map of 17216 bytes: 64 header bytes, the palette (768 bytes, padded with zeros),
 // 63 tables of 256 zero bytes, then the light table (256 bytes, padded with zeros).
 std::string BuildCmp(const std::string& palette, const std::string& lightTable);
+
+// The frames of a KEY node's entries, in order.
+std::vector<int> EntryFrames(const TKEYFile& doc, int node);
 
 // Records every message and answers questions with a fixed reply; installed for its lifetime.
 class RecordingSink : public MessageSink {

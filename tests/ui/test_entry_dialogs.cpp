@@ -24,14 +24,6 @@ const char* kFieldNames[12] = {"EVX", "EVY", "EVZ", "EVPCH", "EVYAW", "EVROL",
 class TestEntryDialogs : public QObject, public UiTestBase {
     Q_OBJECT
 
-    QStringList Messages() {
-        QStringList out;
-        for (const Box& b : boxes_)
-            out << b.text;
-        boxes_.clear();
-        return out;
-    }
-
 private slots:
     void init() { InitBase(); }
     void cleanup() { CleanupBase(); }
@@ -88,7 +80,7 @@ private slots:
             Get<QLineEdit>(&form, "EVX")->setText("5");            // an earlier good field
             Get<QLineEdit>(&form, kFieldNames[i])->setText("1,5"); // a decimal comma
             Get<QPushButton>(&form, "BNOK")->click();
-            QCOMPARE(Messages(), QStringList{messages[i]});
+            QCOMPARE(TakeMessages(), QStringList{messages[i]});
             QCOMPARE(boxes_.size(), size_t(0));
             QVERIFY(form.isVisible());
             QCOMPARE(form.focusWidget(), Get<QLineEdit>(&form, kFieldNames[i]));
@@ -157,7 +149,7 @@ private slots:
         auto* value = Get<QLineEdit>(&form, "EBValue");
         value->setText("abc");
         emit value->editingFinished();
-        QCOMPARE(Messages(), QStringList{"Marker value is not a real number"});
+        QCOMPARE(TakeMessages(), QStringList{"Marker value is not a real number"});
         QCOMPARE(form.EditedMarkers()[1].Frame, 2.25);
         value->setText("-1.5");
         emit value->editingFinished();

@@ -34,13 +34,6 @@ TKEYFile Doc(const std::vector<std::vector<int>>& nodes) {
     return doc;
 }
 
-std::vector<int> Frames(const TKEYFile& doc, int node) {
-    std::vector<int> out;
-    for (const auto& e : doc.Nodes[node].Entries)
-        out.push_back(e->Frame);
-    return out;
-}
-
 } // namespace
 
 class TestSummaryForm : public QObject, public UiTestBase {
@@ -64,13 +57,6 @@ class TestSummaryForm : public QObject, public UiTestBase {
     void Press(const char* button) { Get<QPushButton>(form_, button)->click(); }
     void Field(const char* name, const QString& text) {
         Get<QLineEdit>(form_, name)->setText(text);
-    }
-    QStringList Messages() {
-        QStringList out;
-        for (const Box& b : boxes_)
-            out << b.text;
-        boxes_.clear();
-        return out;
     }
 
 private slots:
@@ -115,8 +101,8 @@ private slots:
         Bind(Doc({{0, 10, 20}}));
         SetCell(0, 0, "-5");
         Press("BNOk");
-        QCOMPARE(Messages(), (QStringList{"Frame number cannot be less than zero.",
-                                          "First entry must be at frame zero."}));
+        QCOMPARE(TakeMessages(), (QStringList{"Frame number cannot be less than zero.",
+                                              "First entry must be at frame zero."}));
         QCOMPARE(boxes_.size(), size_t(0));
         QVERIFY(form_->isVisible());
         QCOMPARE(grid_->currentRow(), 0);
@@ -135,17 +121,17 @@ private slots:
         QTRY_COMPARE(form_->CellText(3, 1), QString("2.5")); // committed after the key
         Press("BNOk");
         // The later checks see the 2 read before the failure.
-        QCOMPARE(Messages(), (QStringList{"Frame is not a whole number.",
-                                          "Frame numbers must be increasing."}));
+        QCOMPARE(TakeMessages(), (QStringList{"Frame is not a whole number.",
+                                              "Frame numbers must be increasing."}));
         QCOMPARE(grid_->currentColumn(), 2);
         QCOMPARE(form_->focusWidget(), grid_);
         SetCell(0, 2, "10");
         Press("BNOk");
-        QCOMPARE(Messages(), QStringList{"Frame numbers must be increasing."});
+        QCOMPARE(TakeMessages(), QStringList{"Frame numbers must be increasing."});
         SetCell(0, 2, "30");
         Press("BNOk");
         QVERIFY(!form_->isVisible());
-        QCOMPARE(Frames(form_->Document(), 0), (std::vector<int>{0, 10, 30}));
+        QCOMPARE(test::EntryFrames(form_->Document(), 0), (std::vector<int>{0, 10, 30}));
     }
 
     void headerFieldChecks() {
@@ -153,7 +139,7 @@ private slots:
         auto check = [&](const char* field, const char* text, const char* message) {
             Field(field, text);
             Press("BNOk");
-            QCOMPARE(Messages(), QStringList{message});
+            QCOMPARE(TakeMessages(), QStringList{message});
             QCOMPARE(form_->focusWidget(), Get<QLineEdit>(form_, field));
             QVERIFY(form_->isVisible());
         };
@@ -171,7 +157,7 @@ private slots:
         auto gap = [&](const char* text, const char* message) {
             Field("EBGap", text);
             Press("BNNodeGap");
-            QCOMPARE(Messages(), QStringList{message});
+            QCOMPARE(TakeMessages(), QStringList{message});
             QCOMPARE(form_->focusWidget(), Get<QLineEdit>(form_, "EBGap"));
         };
         gap("0", "Entry gap cannot be less than one frame.");
@@ -179,7 +165,7 @@ private slots:
         gap("a", "Entry gap is not a whole number.");
         Field("EBShift", "1.5");
         Press("BNNodeShift");
-        QCOMPARE(Messages(), QStringList{"Shift value is not a whole number of frames."});
+        QCOMPARE(TakeMessages(), QStringList{"Shift value is not a whole number of frames."});
     }
 
     void gapsAndShifts() {
@@ -189,9 +175,9 @@ private slots:
         Get<QCheckBox>(form_, "CBEntries")->setChecked(true);
         grid_->setCurrentCell(0, 0);
         Press("BNNodeGap");
-        QCOMPARE(Frames(form_->Document(), 0),
+        QCOMPARE(test::EntryFrames(form_->Document(), 0),
                  (std::vector<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
-        QCOMPARE(Frames(form_->Document(), 1), (std::vector<int>{0, 5}));
+        QCOMPARE(test::EntryFrames(form_->Document(), 1), (std::vector<int>{0, 5}));
         QCOMPARE(form_->CellText(11, 1), QString("100")); // the grid grew
         // The whole KEY from entry 1, without fitting: a typed cell in that column counts.
         Get<QCheckBox>(form_, "CBEntries")->setChecked(false);
@@ -199,23 +185,23 @@ private slots:
         SetCell(1, 1, "8");
         grid_->setCurrentCell(1, 1);
         Press("BNKeyGap");
-        QCOMPARE(Frames(form_->Document(), 0)[2], 14);
-        QCOMPARE(Frames(form_->Document(), 1), (std::vector<int>{0, 8}));
+        QCOMPARE(test::EntryFrames(form_->Document(), 0)[2], 14);
+        QCOMPARE(test::EntryFrames(form_->Document(), 1), (std::vector<int>{0, 8}));
         // Shift -5 from entry 1 of 0, 3, 20: 0, 0, 15, which OK then refuses.
         Bind(Doc({{0, 3, 20}, {0, 10, 12}}));
         grid_->setCurrentCell(0, 1);
         Field("EBShift", "-5");
         Press("BNNodeShift");
-        QCOMPARE(Frames(form_->Document(), 0), (std::vector<int>{0, 0, 15}));
+        QCOMPARE(test::EntryFrames(form_->Document(), 0), (std::vector<int>{0, 0, 15}));
         Press("BNOk");
-        QCOMPARE(Messages(), QStringList{"Frame numbers must be increasing."});
+        QCOMPARE(TakeMessages(), QStringList{"Frame numbers must be increasing."});
         // Shift 10 from entry 0 of every node: first entries stay at 0.
         Bind(Doc({{0, 3, 20}, {0, 10, 12}}));
         grid_->setCurrentCell(1, 0);
         Field("EBShift", "10");
         Press("BNKeyShift");
-        QCOMPARE(Frames(form_->Document(), 0), (std::vector<int>{0, 13, 30}));
-        QCOMPARE(Frames(form_->Document(), 1), (std::vector<int>{0, 20, 22}));
+        QCOMPARE(test::EntryFrames(form_->Document(), 0), (std::vector<int>{0, 13, 30}));
+        QCOMPARE(test::EntryFrames(form_->Document(), 1), (std::vector<int>{0, 20, 22}));
     }
 
     void gridCommands() {
@@ -229,7 +215,7 @@ private slots:
         Bind(Doc({{0, 10, 20}, {0}, {0, 7, 30}}));
         grid_->setCurrentCell(0, 2);
         action("ApplyFrameToEntry1");
-        QCOMPARE(Messages(), QStringList{"KEY Entry Index is out of bounds: 2"});
+        QCOMPARE(TakeMessages(), QStringList{"KEY Entry Index is out of bounds: 2"});
         // Get: the last frame follows the highest entry.
         Bind(Doc({{0, 10, 140}, {0, 12}}));
         Press("BNGet");
@@ -239,12 +225,12 @@ private slots:
         // Ending entries on the last frame, added and removed.
         Bind(Doc({{0, 50}, {0, 100}}));
         action("AddEndingEntries1");
-        QCOMPARE(Frames(form_->Document(), 0), (std::vector<int>{0, 50, 100}));
-        QCOMPARE(Frames(form_->Document(), 1), (std::vector<int>{0, 100}));
+        QCOMPARE(test::EntryFrames(form_->Document(), 0), (std::vector<int>{0, 50, 100}));
+        QCOMPARE(test::EntryFrames(form_->Document(), 1), (std::vector<int>{0, 100}));
         grid_->setCurrentCell(0, 2);
         action("DeleteEndingEntries1");
-        QCOMPARE(Frames(form_->Document(), 0), (std::vector<int>{0, 50}));
-        QCOMPARE(Frames(form_->Document(), 1), (std::vector<int>{0}));
+        QCOMPARE(test::EntryFrames(form_->Document(), 0), (std::vector<int>{0, 50}));
+        QCOMPARE(test::EntryFrames(form_->Document(), 1), (std::vector<int>{0}));
         QCOMPARE(grid_->currentColumn(), 1); // the remembered cell, as near as it exists
     }
 
@@ -255,7 +241,7 @@ private slots:
         grid_->setCurrentCell(0, 1);
         Press("BNNodeShift");
         Press("BNCancel");
-        QCOMPARE(Frames(doc, 0), (std::vector<int>{0, 3, 20}));
+        QCOMPARE(test::EntryFrames(doc, 0), (std::vector<int>{0, 3, 20}));
     }
 
     void newKEYThroughTheSummary() {
@@ -288,7 +274,7 @@ private slots:
         Get<QAction>(&form, "NewKEY1")->trigger();
         const TKEYFile& doc = *form.Session.KeyFile;
         QCOMPARE(doc.Name, std::string("Untitled.key"));
-        QCOMPARE(Frames(doc, 1), (std::vector<int>{0, 5, 10, 15}));
+        QCOMPARE(test::EntryFrames(doc, 1), (std::vector<int>{0, 5, 10, 15}));
         QCOMPARE(Get<QLabel>(&form, "PLKEY")->text(), QString("KEY: Untitled.key"));
         QCOMPARE(Get<QListWidget>(&form, "LBKEY")->count(), 2 * 0 + 4);
     }

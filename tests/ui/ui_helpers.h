@@ -103,6 +103,15 @@ protected:
         });
     }
 
+    // The texts of the message boxes shown so far, which are then forgotten.
+    QStringList TakeMessages() {
+        QStringList out;
+        for (const Box& b : boxes_)
+            out << b.text;
+        boxes_.clear();
+        return out;
+    }
+
     // Confirms the next modal dialog with the button of that name once it is up.
     void ConfirmNext(const char* button) {
         WhenModal([button](QWidget* dialog) { Get<QAbstractButton>(dialog, button)->click(); });
