@@ -136,12 +136,19 @@ private:
             if (off > worst) worst = off;
             jump = std::max(jump, off * std::max(1.0, std::abs(distance)));
         }
-        if (worst > 1e-8) // more than the 8 decimals the file keeps
+        if (worst > 1e-8) { // more than the 8 decimals the file keeps
+            std::string when;
+            if (!next)
+                when = "by the last frame, " + std::to_string(doc_.Frames - 1);
+            else if (last)
+                when = "as the loop comes back to frame " + std::to_string(next->Frame);
+            else
+                when = "at frame " + std::to_string(next->Frame);
             Add(TSeverity::Warning,
-                "Its rates are stale: the pose jumps by " + Num(jump) + " at frame " +
-                    std::to_string(next ? next->Frame : doc_.Frames - 1) +
+                "Its rates are stale: the pose jumps by " + Num(jump) + " " + when +
                     " (recalculate the rates)",
                 n, i);
+        }
         if (!next) return;
         // Flags that hide a change: the game leaves out what the flags do not mark.
         const double moved =

@@ -1,5 +1,6 @@
 #include "dialogs/summary_form.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -72,10 +73,16 @@ TSummaryForm::TSummaryForm(QWidget* parent)
     SGFrame->setContextMenuPolicy(Qt::CustomContextMenu);
     SGFrame->setMinimumSize(420, 220);
     // The corner cell names the two headers.
-    auto* corner = new QLabel("Nodes \\ Entries", SGFrame);
+    auto* cornerButton = SGFrame->findChild<QAbstractButton*>();
+    auto* corner = new QLabel("Nodes \\ Entries",
+                              cornerButton ? static_cast<QWidget*>(cornerButton) : SGFrame);
     corner->setObjectName("SGFrameCorner");
-    corner->setGeometry(0, 0, 80, SGFrame->horizontalHeader()->sizeHint().height());
     corner->setAlignment(Qt::AlignCenter);
+    if (cornerButton) {
+        auto* cornerLayout = new QHBoxLayout(cornerButton);
+        cornerLayout->setContentsMargins(0, 0, 0, 0);
+        cornerLayout->addWidget(corner);
+    }
     QFont small = corner->font();
     small.setPointSizeF(small.pointSizeF() * 0.8);
     corner->setFont(small);
