@@ -26,6 +26,11 @@ private:
     double key_;
 };
 
+// "1 error", "2 warnings".
+QString Count(int n, const char* noun) {
+    return QString("%1 %2%3").arg(n).arg(noun).arg(n == 1 ? "" : "s");
+}
+
 } // namespace
 
 TCheckForm::TCheckForm(QWidget* parent) : QDialog(parent) {
@@ -90,10 +95,9 @@ void TCheckForm::ShowFindings(const TKEYFile& doc, const T3DO* model) {
         table_->setItem(int(i), 2, new QTableWidgetItem(ToQ(f.Message)));
     }
     table_->setSortingEnabled(true);
-    summary_->setText(
-        findings_.empty()
-            ? QString("No findings.")
-            : QString("%1 errors, %2 warnings").arg(errors).arg(int(findings_.size()) - errors));
+    summary_->setText(findings_.empty() ? QString("No findings.")
+                                        : Count(errors, "error") + ", " +
+                                              Count(int(findings_.size()) - errors, "warning"));
 }
 
 } // namespace vorlin
