@@ -359,7 +359,7 @@ int Texture(const QStringList& args) {
     if (image.isNull()) throw Error("MAT picture is too large");
     for (int y = 0; y < h; ++y)
         std::memcpy(image.scanLine(y), rgb.data() + size_t(y) * size_t(w) * 3, size_t(w) * 3);
-    if (image.isNull() || !image.save(parser.value(out), "PNG"))
+    if (!image.save(parser.value(out), "PNG"))
         throw Error("Cannot write " + Bytes(parser.value(out)));
     return 0;
 }

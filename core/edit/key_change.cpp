@@ -1,6 +1,7 @@
 #include "edit/key_change.h"
 
 #include <unordered_map>
+#include <unordered_set>
 
 namespace vorlin {
 
@@ -74,7 +75,7 @@ void TKeyChange::End(const TKEYFile& doc) {
     for (Snapshot& s : pending_) {
         if (s.node >= doc.Nodes.Count()) continue;
         const std::vector<Entry>& now = doc.Nodes[s.node].Entries.Items();
-        NodeChange c{s.node, {}, {}, {}, {}};
+        NodeChange c{s.node, false, {}, {}, {}, {}};
         if (now == s.list) {
             // The same entries in the same order (most changes): compare them in place.
             for (size_t i = 0; i < now.size(); ++i)
@@ -88,14 +89,14 @@ void TKeyChange::End(const TKEYFile& doc) {
         std::unordered_map<const TKEYEntry*, size_t> was;
         for (size_t i = 0; i < s.list.size(); ++i)
             was.emplace(s.list[i].get(), i);
-        std::unordered_map<const TKEYEntry*, bool> kept;
+        std::unordered_set<const TKEYEntry*> kept;
         for (const Entry& e : now) {
             auto it = was.find(e.get());
             if (it == was.end()) {
                 c.after.push_back({e, *e}); // a new entry
                 continue;
             }
-            kept[e.get()] = true;
+            kept.insert(e.get());
             const TKEYEntry& before = s.values[it->second];
             if (!SameEntry(before, *e)) {
                 c.before.push_back({e, before});
@@ -104,12 +105,11 @@ void TKeyChange::End(const TKEYFile& doc) {
         }
         for (size_t i = 0; i < s.list.size(); ++i)
             if (!kept.count(s.list[i].get())) c.before.push_back({s.list[i], s.values[i]});
-        if (now != s.list) {
-            c.listBefore = std::move(s.list);
-            c.listAfter = now;
-        }
-        if (!c.listBefore.empty() || !c.listAfter.empty() || !c.before.empty() || !c.after.empty())
-            nodes_.push_back(std::move(c));
+        // Entries came or went: the order of the node's entries is kept both ways.
+        c.listChanged = true;
+        c.listBefore = std::move(s.list);
+        c.listAfter = now;
+        nodes_.push_back(std::move(c));
     }
     pending_.clear();
 }
@@ -119,7 +119,7 @@ void TKeyChange::Undo(TKEYFile& doc) const {
     if (markersChanged_) SetMarkers(doc, markersBefore_);
     for (const NodeChange& c : nodes_) {
         TKEYEntries& entries = doc.Nodes[c.node].Entries;
-        if (!c.listBefore.empty() || !c.listAfter.empty()) entries.SetItems(c.listBefore);
+        if (c.listChanged) entries.SetItems(c.listBefore);
         for (const Value& v : c.before)
             *v.entry = v.value;
     }
@@ -130,7 +130,7 @@ void TKeyChange::Redo(TKEYFile& doc) const {
     if (markersChanged_) SetMarkers(doc, markersAfter_);
     for (const NodeChange& c : nodes_) {
         TKEYEntries& entries = doc.Nodes[c.node].Entries;
-        if (!c.listBefore.empty() || !c.listAfter.empty()) entries.SetItems(c.listAfter);
+        if (c.listChanged) entries.SetItems(c.listAfter);
         for (const Value& v : c.after)
             *v.entry = v.value;
     }

@@ -46,7 +46,8 @@ private:
     };
     struct NodeChange {
         int node;
-        std::vector<Entry> listBefore, listAfter; // only when entries came or went
+        bool listChanged = false;                 // entries came or went
+        std::vector<Entry> listBefore, listAfter; // then the node's entries, in order
         std::vector<Value> before, after;         // entries whose values differ
     };
     struct Snapshot {

@@ -205,6 +205,17 @@ std::unique_ptr<TKEYFile> TKEYFile::Clone() const {
 
 namespace {
 
+// A number as the file writes it: fixed-point with `precision` decimals, "." as the point.
+// The text lives in buf; an empty view when it does not fit (it always does for finite values).
+struct FixedText {
+    char buf[400];
+    std::string_view Of(double v, int precision) {
+        auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, precision);
+        return r.ec == std::errc() ? std::string_view(buf, size_t(r.ptr - buf))
+                                   : std::string_view();
+    }
+};
+
 class KeyWriter {
 public:
     std::string out;
@@ -234,9 +245,8 @@ public:
     }
     // printf's "%W.Pf" (or "%-W.Pf") without the C locale.
     void Fixed(double v, int precision, size_t width, bool left = false) {
-        char buf[400];
-        auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, precision);
-        Field(std::string_view(buf, size_t(r.ptr - buf)), width, left);
+        FixedText text;
+        Field(text.Of(v, precision), width, left);
     }
     void Field(std::string_view s, size_t width, bool left = false) {
         if (!left) Pad(width, s.size());
@@ -404,9 +414,9 @@ namespace {
 // Whether a value's fixed-point text reads back: finite, and no longer than the reader's word.
 bool Savable(double v, int precision) {
     if (!std::isfinite(v)) return false;
-    char buf[400];
-    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, precision);
-    return r.ec == std::errc() && r.ptr - buf <= kScanWordBuffer;
+    FixedText text;
+    const std::string_view s = text.Of(v, precision);
+    return !s.empty() && s.size() <= size_t(kScanWordBuffer);
 }
 
 std::string ValueText(double v) {
@@ -550,11 +560,9 @@ namespace {
 // text form cannot tell apart from it (saving it again would write the same text).
 bool SameWritten(double mine, double file, int precision) {
     if (mine == file) return true;
-    char a[400], b[400];
-    auto ra = std::to_chars(a, a + sizeof a, mine, std::chars_format::fixed, precision);
-    auto rb = std::to_chars(b, b + sizeof b, file, std::chars_format::fixed, precision);
-    return ra.ec == std::errc() && rb.ec == std::errc() &&
-           std::string_view(a, size_t(ra.ptr - a)) == std::string_view(b, size_t(rb.ptr - b));
+    FixedText a, b;
+    const std::string_view ta = a.Of(mine, precision);
+    return !ta.empty() && ta == b.Of(file, precision);
 }
 
 } // namespace

@@ -439,6 +439,12 @@ void TVorlinForm::UpdateEnabling() {
     LBKEY->setContextMenuPolicy(Session.KeyFile ? Qt::CustomContextMenu : Qt::NoContextMenu);
 }
 
+void TVorlinForm::SetFrameRange() {
+    const int32_t frames = Session.KeyFile ? Session.KeyFile->Frames : 0;
+    const QSignalBlocker block(SBFrame);
+    SBFrame->setRange(0, frames > 0 ? frames - 1 : 0);
+}
+
 void TVorlinForm::SetFrameLabel(int frame) {
     const int max = SBFrame->maximum();
     LBFrame->setText(QString("%1/%2").arg(frame).arg(max));

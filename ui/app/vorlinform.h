@@ -141,6 +141,8 @@ private:
     QAction* Item(QMenu* menu, const char* name, const char* caption);
     QToolButton* Button(const char* name, int image, bool checkable);
     void SetPanel(int panel, const QString& text);
+    // The slider runs from 0 to the document's last frame (FRAMES - 1), quietly.
+    void SetFrameRange();
     // LBFrame: the frame, "/", and the slider's maximum.
     void SetFrameLabel(int frame);
     // Repaints the view.
@@ -205,6 +207,13 @@ private:
     void SelectNodeAndEntry(int node, int entry);
     TEntryForm& EntryDialog();
     TMarkersForm& MarkersDialog();
+    // Highlights a node's tree row and names it in the status bar, as a click would, without
+    // running the click's command; false when the model has no such row.
+    bool ShowNodeRow(int node);
+    // The record of a change about to be made to the given nodes, and its end: a change that
+    // did something becomes one step on the undo stack.
+    std::unique_ptr<TKeyChange> BeginChange(const std::vector<int>& nodes);
+    void EndChange(std::unique_ptr<TKeyChange> change, const QString& text);
     // Empties the entry list without it taking that for a click.
     void ClearEntryList();
 
@@ -255,10 +264,11 @@ private:
     std::vector<Enabling> enabling_;
     bool shown_ = false;
     bool scrolling_ = false;     // a mouse button is held on the frame slider
-    bool viewDrag_ = false;      // a left-button drag in the view edits the selected entry
     bool listMouseDown_ = false; // a click on the entry list is under way
     int recording_ = 0;          // a change is being recorded (commands inside it are part of it)
-    std::unique_ptr<TKeyChange> drag_; // the change a drag in the view is making
+    // The change a left-button drag in the view is making to the selected entry; none while
+    // no such drag is under way.
+    std::unique_ptr<TKeyChange> drag_;
 };
 
 } // namespace vorlin

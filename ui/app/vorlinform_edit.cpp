@@ -155,11 +155,7 @@ void TVorlinForm::AddEntry1Click() {
     SetEditMode();
     const int rows = LBKEY->count();
     Record("Add Entry", {SelectedNode}, [this] { Session.AddEntry(); });
-    const int max = Session.KeyFile->Frames > 0 ? Session.KeyFile->Frames - 1 : 0;
-    {
-        const QSignalBlocker block(SBFrame);
-        SBFrame->setMaximum(max);
-    }
+    SetFrameRange();
     SetFrameLabel(SBFrame->value());
     const QSignalBlocker block(LBKEY);
     LBKEY->addItem(QString("Entry %1").arg(rows));
@@ -279,6 +275,21 @@ void TVorlinForm::RecalculateRates() {
 // ---------------------------------------------------------------------------------------------
 // Undo and redo
 
+std::unique_ptr<TKeyChange> TVorlinForm::BeginChange(const std::vector<int>& nodes) {
+    auto change = std::make_unique<TKeyChange>();
+    change->NodeBefore = SelectedNode;
+    change->EntryBefore = SelectedEntry;
+    change->Begin(*Session.KeyFile, nodes);
+    return change;
+}
+
+void TVorlinForm::EndChange(std::unique_ptr<TKeyChange> change, const QString& text) {
+    change->End(*Session.KeyFile);
+    change->NodeAfter = SelectedNode;
+    change->EntryAfter = SelectedEntry;
+    if (!change->Empty()) UndoStack->push(new TUndoKeyChange(this, text, std::move(change)));
+}
+
 void TVorlinForm::Record(const QString& text, const std::vector<int>& nodes,
                          const std::function<void()>& body) {
     // A command inside another (Delete inside Cut) is part of the outer step.
@@ -286,18 +297,12 @@ void TVorlinForm::Record(const QString& text, const std::vector<int>& nodes,
         body();
         return;
     }
-    TKEYFile* doc = Session.KeyFile.get();
-    auto change = std::make_unique<TKeyChange>();
-    change->NodeBefore = SelectedNode;
-    change->EntryBefore = SelectedEntry;
-    change->Begin(*doc, nodes);
+    const TKEYFile* doc = Session.KeyFile.get();
+    std::unique_ptr<TKeyChange> change = BeginChange(nodes);
     auto finish = [&] {
         --recording_;
-        if (Session.KeyFile.get() != doc) return; // another document: nothing to take back
-        change->End(*doc);
-        change->NodeAfter = SelectedNode;
-        change->EntryAfter = SelectedEntry;
-        if (!change->Empty()) UndoStack->push(new TUndoKeyChange(this, text, std::move(change)));
+        // Another document has nothing to take back.
+        if (Session.KeyFile.get() == doc) EndChange(std::move(change), text);
     };
     ++recording_;
     try {
@@ -311,17 +316,9 @@ void TVorlinForm::Record(const QString& text, const std::vector<int>& nodes,
 
 void TVorlinForm::AfterUndo(int node, int entry) {
     SetEditMode();
-    const TKEYFile& doc = *Session.KeyFile;
-    {
-        const QSignalBlocker block(SBFrame);
-        SBFrame->setMaximum(doc.Frames > 0 ? doc.Frames - 1 : 0);
-    }
+    SetFrameRange();
     SetFrameLabel(SBFrame->value());
-    if (node >= 0 && node < TV3DO->topLevelItemCount()) {
-        const QSignalBlocker block(TV3DO);
-        TV3DO->setCurrentItem(TV3DO->topLevelItem(node));
-        SetPanel(0, TV3DO->topLevelItem(node)->text(0));
-    }
+    ShowNodeRow(node);
     Session.SelectNode(node);
     Session.SelectEntry(entry);
     ClearEntryList();
@@ -336,13 +333,9 @@ void TVorlinForm::AfterUndo(int node, int entry) {
 void TVorlinForm::SelectNodeAndEntry(int node, int entry) {
     if (node < 0 || !Session.KeyFile) return;
     SetEditMode();
-    if (node < TV3DO->topLevelItemCount()) {
-        const QSignalBlocker block(TV3DO);
-        TV3DO->setCurrentItem(TV3DO->topLevelItem(node));
-    }
+    // A node the model has no row for is named by the document.
+    if (!ShowNodeRow(node)) SetPanel(0, ToQ(Session.KeyFile->Nodes[node].MeshName));
     Session.SelectNode(node);
-    SetPanel(0, node < TV3DO->topLevelItemCount() ? TV3DO->topLevelItem(node)->text(0)
-                                                  : ToQ(Session.KeyFile->Nodes[node].MeshName));
     FillEntryList();
     if (entry >= 0 && entry < Session.EntryCount()) {
         Session.SelectEntry(entry);
@@ -354,6 +347,14 @@ void TVorlinForm::SelectNodeAndEntry(int node, int entry) {
         ShowFrame(Session.SelectedKeyEntry().Frame);
     }
     Redraw();
+}
+
+bool TVorlinForm::ShowNodeRow(int node) {
+    if (node < 0 || node >= TV3DO->topLevelItemCount()) return false;
+    const QSignalBlocker block(TV3DO);
+    TV3DO->setCurrentItem(TV3DO->topLevelItem(node));
+    SetPanel(0, TV3DO->topLevelItem(node)->text(0));
+    return true;
 }
 
 TEntryForm& TVorlinForm::EntryDialog() {

@@ -6,10 +6,8 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
-#include <QUndoStack>
 #include <cmath>
 
-#include "app/undo_commands.h"
 #include "app/vorlinform.h"
 #include "render/ogl_PRender.h"
 #include "support/misc_utils.h"
@@ -85,19 +83,15 @@ void TVorlinForm::ViewMouse(QMouseEvent* e) {
         if (e->button() != Qt::LeftButton || !Session.Model || !Session.KeyFile) return;
         // An entry that is not there (a document with fewer nodes than the model, a node
         // without entries) is reported once, and the drag is refused: not once per move.
-        viewDrag_ = false;
+        drag_.reset();
         Command([&] {
             (void)Session.SelectedKeyEntry();
-            viewDrag_ = true;
             // The whole drag, press to release, is one step to undo.
-            drag_ = std::make_unique<TKeyChange>();
-            drag_->NodeBefore = SelectedNode;
-            drag_->EntryBefore = SelectedEntry;
-            drag_->Begin(*Session.KeyFile, {SelectedNode});
+            drag_ = BeginChange({SelectedNode});
         });
         return;
     case QEvent::MouseMove: {
-        if (!viewDrag_ || !(e->buttons() & Qt::LeftButton) || !BNEdit->isChecked()) return;
+        if (!drag_ || !(e->buttons() & Qt::LeftButton) || !BNEdit->isChecked()) return;
         if (!Session.Model || !Session.KeyFile) return;
         const int dx = x - LastX;
         LastX = x;
@@ -111,15 +105,8 @@ void TVorlinForm::ViewMouse(QMouseEvent* e) {
     }
     case QEvent::MouseButtonRelease:
         if (e->button() != Qt::LeftButton) return;
-        viewDrag_ = false;
-        if (drag_ && Session.KeyFile) {
-            drag_->End(*Session.KeyFile);
-            drag_->NodeAfter = SelectedNode;
-            drag_->EntryAfter = SelectedEntry;
-            if (!drag_->Empty())
-                UndoStack->push(new TUndoKeyChange(
-                    this, BNMove->isChecked() ? "Move Entry" : "Rotate Entry", std::move(drag_)));
-        }
+        if (drag_ && Session.KeyFile)
+            EndChange(std::move(drag_), BNMove->isChecked() ? "Move Entry" : "Rotate Entry");
         drag_.reset();
         return;
     default:

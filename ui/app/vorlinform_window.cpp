@@ -306,11 +306,9 @@ void TVorlinForm::InitKEYControls() {
     PLKEY->setText("KEY: " + ToQ(doc.Name));
     Session.SelectEntry(0);
     SetPanel(1, "Entry: 0");
-    const int max = doc.Frames > 0 ? doc.Frames - 1 : 0;
+    SetFrameRange();
     {
         const QSignalBlocker block(SBFrame);
-        SBFrame->setMinimum(0);
-        SBFrame->setMaximum(max);
         SBFrame->setValue(0);
     }
     SetFrameLabel(0);

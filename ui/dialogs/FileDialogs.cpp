@@ -210,6 +210,10 @@ void TGetFileOpen::Refresh(bool sorted) {
     }
 }
 
+void TGetFileOpen::ShowChosenName() {
+    PFname->setText(DirList->currentItem() ? DirList->currentItem()->text() : QString());
+}
+
 void TGetFileOpen::SortAndSelectFirst() {
     Refresh(true);
     if (DirList->count() > 0) DirList->setCurrentRow(0);
@@ -231,7 +235,7 @@ bool TGetFileOpen::ExecuteOpen(const QString& initialName) {
                 DirList->setCurrentRow(i);
                 break;
             }
-    PFname->setText(DirList->currentItem() ? DirList->currentItem()->text() : QString());
+    ShowChosenName();
     EBFilter->setFocus();
     const bool ok = exec() == QDialog::Accepted;
     if (ok && containerResult_)
@@ -256,7 +260,7 @@ void TGetFileOpen::ResListClick(int row) {
     containerChoice_ = choice;
     containerPath_ = path;
     SortAndSelectFirst();
-    PFname->setText(DirList->currentItem() ? DirList->currentItem()->text() : QString());
+    ShowChosenName();
 }
 
 void TGetFileOpen::ItemClicked(QListWidgetItem* item) {
@@ -270,7 +274,7 @@ void TGetFileOpen::ChangeFolder(const std::string& folder) {
     container.ChDir(folder);
     folder_ = container.CurDir;
     SortAndSelectFirst();
-    PFname->setText(DirList->currentItem() ? DirList->currentItem()->text() : QString());
+    ShowChosenName();
 }
 
 void TGetFileOpen::OpenClick() {

@@ -67,6 +67,8 @@ private:
     // leaves it), telling the user when the container cannot be read any more.
     void Refresh(bool sorted = false);
     void SortAndSelectFirst();
+    // PFname: the text of the item the list has chosen (empty without one).
+    void ShowChosenName();
     void ChangeFolder(const std::string& folder);
     void ResListClick(int row);
     void ItemClicked(QListWidgetItem* item);

@@ -15,12 +15,12 @@ namespace vorlin {
 
 namespace {
 
-struct FieldSpec {
+struct FieldInfo {
     const char* name;
     const char* label;
     const char* message;
 };
-const FieldSpec kFields[12] = {
+const FieldInfo kFields[12] = {
     {"EVX", "X :", "X Value is not a real number"},
     {"EVY", "Y :", "Y Value is not a real number"},
     {"EVZ", "Z :", "Z Value is not a real number"},
@@ -53,11 +53,11 @@ TEntryForm::TEntryForm(QWidget* parent)
     for (int g = 0; g < 2; ++g) {
         auto* layout = new QGridLayout(groups[g]);
         for (int i = 0; i < 6; ++i) {
-            const FieldSpec& spec = kFields[g * 6 + i];
+            const FieldInfo& info = kFields[g * 6 + i];
             auto* field = new QLineEdit(groups[g]);
-            field->setObjectName(spec.name);
+            field->setObjectName(info.name);
             field->setMinimumWidth(110);
-            layout->addWidget(new QLabel(spec.label, groups[g]), i, 0);
+            layout->addWidget(new QLabel(info.label, groups[g]), i, 0);
             layout->addWidget(field, i, 1);
             fields_[size_t(g * 6 + i)] = field;
         }
