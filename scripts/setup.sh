@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev libqt6opengl6-dev libqt6svg6
     libgl-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth fonts-dejavu-core
+    xvfb xauth openbox x11-utils fonts-dejavu-core
     clang-format locales python3
     clang libclang-rt-14-dev
 )

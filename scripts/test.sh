@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test. Widget and OpenGL tests need a
-# display, so the whole suite runs under a virtual X server with Mesa's software renderer.
+# display, so the whole suite runs under a virtual X server with Mesa's software renderer and
+# a window manager (focus and shortcuts behave as on a user's desktop).
 # Then the core, the command-line tool and their tests (the fuzzing corpus replays included)
 # are built again with AddressSanitizer and UndefinedBehaviorSanitizer and run: any report
 # fails the run. Extra arguments go to both runs of ctest.
@@ -9,7 +10,8 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh
 export LIBGL_ALWAYS_SOFTWARE=1
-(cd build && xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j2 "$@")
+(cd build && xvfb-run -a -s "-screen 0 1280x1024x24" ../scripts/desktop.sh \
+    ctest --output-on-failure -j2 "$@")
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLIN_SANITIZE=ON \
     -DVORLIN_BUILD_GUI=OFF -DVORLIN_BUILD_BENCH=OFF >/dev/null

@@ -121,8 +121,20 @@ bool TakeRetimed(TKEYFile& doc, const TKEYFile& copy) {
     doc.KeyType = copy.KeyType;
     doc.Joints = copy.Joints;
     doc.Markers.SetItems(copy.Markers.Items());
-    for (int n = 0; n < doc.Nodes.Count(); ++n)
-        doc.Nodes[n].Entries.SetItems(copy.Nodes[n].Entries.Items());
+    // The retiming keeps each entry's place (entries only come or go at a node's end), so the
+    // node's own entries take the new values: an entry remembered for pasting stays the one
+    // in the node.
+    for (int n = 0; n < doc.Nodes.Count(); ++n) {
+        std::vector<std::shared_ptr<TKEYEntry>> entries = doc.Nodes[n].Entries.Items();
+        const auto& retimed = copy.Nodes[n].Entries.Items();
+        entries.resize(std::min(entries.size(), retimed.size()));
+        for (size_t i = 0; i < retimed.size(); ++i)
+            if (i < entries.size())
+                *entries[i] = *retimed[i];
+            else
+                entries.push_back(std::make_shared<TKEYEntry>(*retimed[i]));
+        doc.Nodes[n].Entries.SetItems(std::move(entries));
+    }
     return true;
 }
 

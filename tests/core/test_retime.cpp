@@ -161,6 +161,29 @@ TEST_F(Retime, EndingEntriesAndTheHighestFrame) {
     EXPECT_EQ(HighestFrame(*Doc({{}, {}})), 0);
 }
 
+TEST_F(Retime, TakingTheRetimedCopyKeepsTheNodesOwnEntries) {
+    auto doc = Doc({{0, 10, 20}, {0, 5}});
+    const std::shared_ptr<TKEYEntry> copied = doc->Nodes[0].Entries.Items()[1];
+    auto copy = doc->Clone();
+    copy->Frames = 61;
+    Respace(*copy, 0, 0, 30);
+    FitNode(*copy, 1, 1);
+    FitNode(*copy, 0, 3);
+    AddEndingEntries(*copy);
+    ASSERT_TRUE(TakeRetimed(*doc, *copy));
+    // The remembered entry is still node 0's entry 1, now at its new frame.
+    EXPECT_EQ(doc->Nodes[0].Entries.Items()[1], copied);
+    EXPECT_EQ(copied->Frame, 30);
+    std::vector<int> frames;
+    for (const auto& n : doc->Nodes)
+        for (const auto& e : n->Entries)
+            frames.push_back(e->Frame);
+    EXPECT_EQ(frames, (std::vector<int>{0, 30, 60, 0, 60}));
+    // A copy with other nodes is refused and changes nothing.
+    copy->Nodes[1].MeshName = "other";
+    EXPECT_FALSE(TakeRetimed(*doc, *copy));
+}
+
 TEST(FileMask, FirstStarRule) {
     EXPECT_TRUE(MaskMatches("", "anything"));
     EXPECT_TRUE(MaskMatches("ky", "kyhit.key"));

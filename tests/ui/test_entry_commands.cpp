@@ -87,9 +87,11 @@ private slots:
         Entry(2);
         QVERIFY(Get<QToolButton>(form_.get(), "BNEdit")->isChecked());
         QCOMPARE(Frame(), 20);
-        // The right button opens the menu and picks nothing.
-        Entry(4, Qt::RightButton);
-        QCOMPARE(SelectedEntry, 2);
+        // The right button picks the row under it, for the menu it opens.
+        Entry(3, Qt::RightButton);
+        QCOMPARE(SelectedEntry, 3);
+        QCOMPARE(Frame(), 25);
+        Entry(2);
         // Arrow keys pick entries too.
         auto* list = Get<QListWidget>(form_.get(), "LBKEY");
         list->setFocus();

@@ -162,6 +162,7 @@ void TVorlinForm::BuildMenus() {
 
     PMEntry = new QMenu(this);
     PMEntry->setObjectName("PMEntry");
+    Item(PMEntry, "Cut1", "Cu&t");
     Item(PMEntry, "Copy1", "&Copy");
     Item(PMEntry, "Paste1", "&Paste");
     Item(PMEntry, "Add1", "&Add");

@@ -93,7 +93,9 @@ public:
     void SetPlayMode();
     void UpdateView();
     void ShowFrame(int frame);
-    void FillEntryList();
+    // Refills the entry list when the selected node's entry count differs from its rows
+    // (true then); either way the selected entry is highlighted.
+    bool FillEntryList();
     void InitKEYControls();
     // The entry edit dialog on the selected entry.
     void EditCurrentEntry();
@@ -186,7 +188,17 @@ private:
 
     // ---- selection and entry commands (vorlinform_edit.cpp) ----
     void BuildEditCommands();
+    // The list's mouse and keys: a left release on a row, a right press on a row, or a move
+    // with the arrow, Page, Home and End keys picks an entry; nothing else does.
     bool EntryListEvent(QObject* watched, QEvent* event);
+    // Picks a row as a click does (Auto Copy included).
+    void PickEntry(int row);
+    // Moves the highlight while the button is held, without picking.
+    void HighlightRow(int row);
+    // Puts the list's highlight on the selected entry (none when it has no row).
+    void ShowSelectedEntry();
+    // The selected model node's pose at the current frame, in the status bar.
+    void ShowNodePose();
     void TV3DOChange();
     void LBKEYClick();
     void LBKEYDblClick();
@@ -265,10 +277,15 @@ private:
     bool shown_ = false;
     bool scrolling_ = false;     // a mouse button is held on the frame slider
     bool listMouseDown_ = false; // a click on the entry list is under way
+    int listPressRow_ = -1;      // the row the held button was last over
     int recording_ = 0;          // a change is being recorded (commands inside it are part of it)
     // The change a left-button drag in the view is making to the selected entry; none while
-    // no such drag is under way.
+    // no such drag is under way. Meanwhile the selection, undo and redo and every other change
+    // of the document wait, so the step covers exactly what the drag did.
     std::unique_ptr<TKeyChange> drag_;
+    const TKEYFile* dragDoc_ = nullptr;
+    // Ends a drag: its change becomes one step (unless the document was replaced meanwhile).
+    void EndDrag();
 };
 
 } // namespace vorlin

@@ -30,7 +30,7 @@ void TVorlinForm::BuildEditCommands() {
                 [this, handler] { Command([&] { (this->*handler)(); }); });
         return a;
     };
-    on("CutEntry1", &TVorlinForm::CutEntry1Click);
+    QAction* cut = on("CutEntry1", &TVorlinForm::CutEntry1Click);
     QAction* copy = on("CopyEntry1", &TVorlinForm::CopyEntry1Click);
     QAction* paste = on("PasteEntry1", &TVorlinForm::PasteEntry1Click);
     QAction* add = on("AddEntry1", &TVorlinForm::AddEntry1Click);
@@ -48,47 +48,130 @@ void TVorlinForm::BuildEditCommands() {
                                                          {BNPasteEntry, paste}};
     for (auto [button, action] : buttons)
         connect(button, &QToolButton::clicked, action, &QAction::trigger);
-    const std::pair<const char*, QAction*> items[] = {
-        {"Copy1", copy}, {"Paste1", paste}, {"Add1", add}, {"Insert1", insert}, {"Delete1", del}};
+    const std::pair<const char*, QAction*> items[] = {{"Cut1", cut},       {"Copy1", copy},
+                                                      {"Paste1", paste},   {"Add1", add},
+                                                      {"Insert1", insert}, {"Delete1", del}};
     for (auto [name, action] : items)
         connect(findChild<QAction*>(name), &QAction::triggered, action, &QAction::trigger);
     connect(PMEntry, &QMenu::aboutToShow, this, &TVorlinForm::PMEntryPopup);
 
     connect(TV3DO, &QTreeWidget::currentItemChanged, this,
             [this] { Command([this] { TV3DOChange(); }); });
-    // A click, or a row chosen with the keys, selects an entry; a press alone (which moves the
-    // highlight before the click is complete) does not.
-    connect(LBKEY, &QListWidget::itemClicked, this, [this] { Command([this] { LBKEYClick(); }); });
-    connect(LBKEY, &QListWidget::currentRowChanged, this, [this] {
-        if (!listMouseDown_) Command([this] { LBKEYClick(); });
+    // Only a click on a row or a move with the keys picks an entry (EntryListEvent). Whatever
+    // else moves the list's current row (focus arriving, a refill) is put back on the entry
+    // that is selected, so that what is highlighted is always what the commands act on.
+    connect(LBKEY, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row != SelectedEntry) ShowSelectedEntry();
     });
-    connect(LBKEY, &QListWidget::itemDoubleClicked, this,
-            [this] { Command([this] { LBKEYDblClick(); }); });
     LBKEY->installEventFilter(this);
     LBKEY->viewport()->installEventFilter(this);
 }
 
+namespace {
+
+// The keys that move through the list's rows.
+bool IsListMoveKey(int key) {
+    return key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp ||
+           key == Qt::Key_PageDown || key == Qt::Key_Home || key == Qt::Key_End;
+}
+
+} // namespace
+
 bool TVorlinForm::EntryListEvent(QObject* watched, QEvent* event) {
     if (watched == LBKEY->viewport()) {
-        if (event->type() == QEvent::MouseButtonPress ||
-            event->type() == QEvent::MouseButtonDblClick) {
-            // Only the left button picks an entry; the right one opens the context menu and
-            // leaves the selection as it is.
-            if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton) return true;
-            listMouseDown_ = true;
-        } else if (event->type() == QEvent::MouseButtonRelease) {
-            listMouseDown_ = false;
+        auto* e = static_cast<QMouseEvent*>(event);
+        auto rowAt = [&] {
+            QListWidgetItem* item = LBKEY->itemAt(e->position().toPoint());
+            return item ? LBKEY->row(item) : -1;
+        };
+        switch (event->type()) {
+        case QEvent::MouseButtonPress: {
+            LBKEY->setFocus(Qt::MouseFocusReason);
+            const int row = rowAt();
+            if (e->button() == Qt::RightButton) {
+                // The context menu that follows acts on the row under the pointer, as in a
+                // file manager; a right-click on the selected row leaves it alone.
+                if (row >= 0 && row != SelectedEntry) PickEntry(row);
+            } else if (e->button() == Qt::LeftButton) {
+                listMouseDown_ = true;
+                HighlightRow(row);
+            }
+            return true;
+        }
+        case QEvent::MouseMove:
+            // The highlight follows a held button; the selection waits for the release.
+            if (listMouseDown_ && rowAt() >= 0) HighlightRow(rowAt());
+            return true;
+        case QEvent::MouseButtonRelease:
+            if (e->button() == Qt::LeftButton && listMouseDown_) {
+                listMouseDown_ = false;
+                // The row under the release, or the last row the pointer was over.
+                const int row = rowAt() >= 0 ? rowAt() : listPressRow_;
+                if (row >= 0)
+                    PickEntry(row);
+                else
+                    ShowSelectedEntry();
+            }
+            return true;
+        case QEvent::MouseButtonDblClick:
+            if (e->button() == Qt::LeftButton && (rowAt() >= 0 || LBKEY->count() == 0))
+                Command([this] { LBKEYDblClick(); });
+            return true;
+        default:
+            return false;
+        }
+    }
+    if (watched != LBKEY) return false;
+    if (event->type() == QEvent::ShortcutOverride) {
+        // Home and End move in the list when it has the focus, not through the frames.
+        auto* k = static_cast<QKeyEvent*>(event);
+        if (k->modifiers() == Qt::NoModifier && IsListMoveKey(k->key())) {
+            event->accept();
+            return true;
         }
         return false;
     }
-    if (watched == LBKEY && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            Command([this] { LBKEYDblClick(); });
-            return true;
-        }
+    if (event->type() != QEvent::KeyPress) return false;
+    auto* k = static_cast<QKeyEvent*>(event);
+    if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
+        Command([this] { LBKEYDblClick(); });
+        return true;
     }
-    return false;
+    if (!IsListMoveKey(k->key())) return false;
+    // The list works out where the key leads; that row is then picked as a click picks it.
+    {
+        const QSignalBlocker block(LBKEY);
+        static_cast<QObject*>(LBKEY)->event(event);
+    }
+    const int row = LBKEY->currentRow();
+    if (row >= 0 && row != SelectedEntry)
+        PickEntry(row);
+    else
+        ShowSelectedEntry();
+    return true;
+}
+
+void TVorlinForm::HighlightRow(int row) {
+    listPressRow_ = row;
+    if (row < 0) return;
+    const QSignalBlocker block(LBKEY);
+    LBKEY->setCurrentRow(row);
+}
+
+void TVorlinForm::PickEntry(int row) {
+    {
+        const QSignalBlocker block(LBKEY);
+        LBKEY->setCurrentRow(row);
+    }
+    Command([this] { LBKEYClick(); });
+    ShowSelectedEntry();
+}
+
+void TVorlinForm::ShowSelectedEntry() {
+    const QSignalBlocker block(LBKEY);
+    const int row = SelectedEntry >= 0 && SelectedEntry < LBKEY->count() ? SelectedEntry : -1;
+    if (LBKEY->currentRow() != row) LBKEY->setCurrentRow(row);
+    if (row >= 0 && !LBKEY->item(row)->isSelected()) LBKEY->item(row)->setSelected(true);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -97,15 +180,20 @@ bool TVorlinForm::EntryListEvent(QObject* watched, QEvent* event) {
 void TVorlinForm::TV3DOChange() {
     QTreeWidgetItem* item = TV3DO->currentItem();
     if (!item) return;
+    if (drag_) { // a drag in the view edits the selected node until the button is let go
+        ShowNodeRow(SelectedNode);
+        return;
+    }
     SetEditMode();
     Session.SelectNode(TV3DO->indexOfTopLevelItem(item));
     SetPanel(0, item->text(0));
-    FillEntryList();
+    if (!FillEntryList()) ShowNodePose(); // the list stayed: the new node's values still show
     Redraw();
 }
 
 void TVorlinForm::LBKEYClick() {
     if (!Session.KeyFile || LBKEY->currentRow() < 0) return;
+    if (drag_) return; // the drag edits the selected entry until the button is let go
     SetEditMode();
     const int source = SelectedEntry;
     Session.SelectEntry(LBKEY->currentRow());
@@ -116,14 +204,14 @@ void TVorlinForm::LBKEYClick() {
 }
 
 void TVorlinForm::LBKEYDblClick() {
-    if (!Session.KeyFile) return;
+    if (!Session.KeyFile || drag_) return;
     Session.SelectEntry(LBKEY->currentRow());
     EditCurrentEntry();
 }
 
 void TVorlinForm::PMEntryPopup() {
     const bool several = LBKEY->count() > 1;
-    for (const char* name : {"Copy1", "Paste1", "Insert1", "Delete1"})
+    for (const char* name : {"Cut1", "Copy1", "Paste1", "Insert1", "Delete1"})
         findChild<QAction*>(name)->setEnabled(several);
     findChild<QAction*>("Add1")->setEnabled(true);
 }
@@ -177,6 +265,7 @@ void TVorlinForm::DeleteEntry1Click() {
 }
 
 void TVorlinForm::EditCurrentEntry() {
+    if (drag_) return;
     KeyTimer->stop();
     TKEYNode& node = Session.SelectedKeyNode();
     std::shared_ptr<TKEYEntry> entry = node.Entries.Get(SelectedEntry);
@@ -193,6 +282,7 @@ void TVorlinForm::EditCurrentEntry() {
 }
 
 void TVorlinForm::Markers1Click() {
+    if (drag_) return;
     KeyTimer->stop();
     if (!Session.KeyFile) return;
     TMarkersForm& dialog = MarkersDialog();
@@ -209,6 +299,7 @@ void TVorlinForm::Markers1Click() {
 }
 
 void TVorlinForm::KEYSummary1Click() {
+    if (drag_) return;
     KeyTimer->stop();
     if (!Session.KeyFile) return;
     TSummaryForm& dialog = SummaryDialog();
@@ -246,6 +337,7 @@ void TVorlinForm::ReportModelMatch() {
 }
 
 void TVorlinForm::CheckKEY1Click() {
+    if (drag_) return;
     KeyTimer->stop();
     if (!Session.KeyFile) return;
     if (!CheckForm) {
@@ -292,6 +384,9 @@ void TVorlinForm::EndChange(std::unique_ptr<TKeyChange> change, const QString& t
 
 void TVorlinForm::Record(const QString& text, const std::vector<int>& nodes,
                          const std::function<void()>& body) {
+    // Nothing else changes the document while a drag in the view is editing it (a shortcut
+    // pressed meanwhile): the drag's step would take that change in.
+    if (drag_) return;
     // A command inside another (Delete inside Cut) is part of the outer step.
     if (recording_ > 0 || !Session.KeyFile) {
         body();

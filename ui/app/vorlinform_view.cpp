@@ -6,6 +6,7 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
+#include <QUndoStack>
 #include <cmath>
 
 #include "app/vorlinform.h"
@@ -83,16 +84,25 @@ void TVorlinForm::ViewMouse(QMouseEvent* e) {
         if (e->button() != Qt::LeftButton || !Session.Model || !Session.KeyFile) return;
         // An entry that is not there (a document with fewer nodes than the model, a node
         // without entries) is reported once, and the drag is refused: not once per move.
-        drag_.reset();
+        EndDrag();
         Command([&] {
             (void)Session.SelectedKeyEntry();
             // The whole drag, press to release, is one step to undo.
             drag_ = BeginChange({SelectedNode});
+            dragDoc_ = Session.KeyFile.get();
         });
+        // Undo and redo wait for the release: the step is not on the stack yet.
+        if (drag_)
+            for (const char* name : {"Undo1", "Redo1"})
+                findChild<QAction*>(name)->setEnabled(false);
         return;
     case QEvent::MouseMove: {
-        if (!drag_ || !(e->buttons() & Qt::LeftButton) || !BNEdit->isChecked()) return;
-        if (!Session.Model || !Session.KeyFile) return;
+        if (!drag_) return;
+        if (!(e->buttons() & Qt::LeftButton)) { // the release went elsewhere
+            EndDrag();
+            return;
+        }
+        if (!BNEdit->isChecked() || Session.KeyFile.get() != dragDoc_) return;
         const int dx = x - LastX;
         LastX = x;
         const TAxis axis = BNXAxis->isChecked()   ? TAxis::X
@@ -104,14 +114,21 @@ void TVorlinForm::ViewMouse(QMouseEvent* e) {
         return;
     }
     case QEvent::MouseButtonRelease:
-        if (e->button() != Qt::LeftButton) return;
-        if (drag_ && Session.KeyFile)
-            EndChange(std::move(drag_), BNMove->isChecked() ? "Move Entry" : "Rotate Entry");
-        drag_.reset();
+        if (e->button() == Qt::LeftButton) EndDrag();
         return;
     default:
         return;
     }
+}
+
+void TVorlinForm::EndDrag() {
+    if (!drag_) return;
+    std::unique_ptr<TKeyChange> change = std::move(drag_);
+    if (Session.KeyFile && Session.KeyFile.get() == dragDoc_)
+        EndChange(std::move(change), BNMove->isChecked() ? "Move Entry" : "Rotate Entry");
+    dragDoc_ = nullptr;
+    findChild<QAction*>("Undo1")->setEnabled(UndoStack->canUndo());
+    findChild<QAction*>("Redo1")->setEnabled(UndoStack->canRedo());
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 // display and the mode in step with the session.
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMouseEvent>
@@ -170,6 +171,7 @@ void TVorlinForm::Command(const std::function<void()>& body) {
     } catch (const std::exception& e) {
         ShowMessageBox(this, QString::fromLocal8Bit(e.what()), "Vorlin", MB_OK | MB_ICONERROR);
     }
+    ShowSelectedEntry();
 }
 
 void TVorlinForm::Pause() {
@@ -219,6 +221,16 @@ void TVorlinForm::SliderAction() {
 
 bool TVorlinForm::SliderEvent(QEvent* event) {
     switch (event->type()) {
+    case QEvent::ShortcutOverride: {
+        // The focused slider takes its own keys (in play mode too), before the frame keys.
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Home ||
+            key == Qt::Key_End || key == Qt::Key_PageUp || key == Qt::Key_PageDown) {
+            event->accept();
+            return true;
+        }
+        break;
+    }
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
         scrolling_ = true;
@@ -277,19 +289,26 @@ void TVorlinForm::ShowFrame(int frame) {
         }
     }
     Redraw();
-    if (SelectedNode >= 0 && SelectedNode < model->HNodes.Count()) {
-        const T3DOHNode& n = model->HNodes[SelectedNode];
-        SetPanel(3, ToQ("X: " + Left82(n.CurX) + "  Y: " + Left82(n.CurY) +
-                        "  Z: " + Left82(n.CurZ) + "  Pitch: " + Left82(n.CurPitch) +
-                        "  Roll: " + Left82(n.CurRoll) + "  Yaw: " + Left82(n.CurYaw)));
-    }
+    ShowNodePose();
 }
 
-void TVorlinForm::FillEntryList() {
-    if (!Session.KeyFile) return;
+void TVorlinForm::ShowNodePose() {
+    const T3DO* model = Session.Model.get();
+    if (!model || SelectedNode < 0 || SelectedNode >= model->HNodes.Count()) return;
+    const T3DOHNode& n = model->HNodes[SelectedNode];
+    SetPanel(3, ToQ("X: " + Left82(n.CurX) + "  Y: " + Left82(n.CurY) + "  Z: " + Left82(n.CurZ) +
+                    "  Pitch: " + Left82(n.CurPitch) + "  Roll: " + Left82(n.CurRoll) +
+                    "  Yaw: " + Left82(n.CurYaw)));
+}
+
+bool TVorlinForm::FillEntryList() {
+    if (!Session.KeyFile) return false;
     // A tree row without a node in the document is reported by the document.
     const int count = Session.EntryCount();
-    if (LBKEY->count() == count) return;
+    if (LBKEY->count() == count) {
+        ShowSelectedEntry();
+        return false;
+    }
     {
         const QSignalBlocker block(LBKEY);
         LBKEY->clear();
@@ -297,8 +316,10 @@ void TVorlinForm::FillEntryList() {
             LBKEY->addItem(QString("Entry %1").arg(i));
     }
     Session.ClampSelection(count);
+    ShowSelectedEntry();
     SetPanel(1, SelectedEntry >= 0 ? LBKEY->item(SelectedEntry)->text() : QString());
     ShowFrame(Session.SelectedKeyEntry().Frame);
+    return true;
 }
 
 void TVorlinForm::InitKEYControls() {
