@@ -148,7 +148,7 @@ QJsonObject KeyJson(const TKEYFile& doc) {
     out["fullName"] = Str(doc.FullName);
     out["frames"] = Int(doc.Frames);
     out["flags"] = Int(doc.Flags);
-    out["fps"] = Int(doc.FPS);
+    out["fps"] = Num(doc.FPS);
     out["type"] = Int(doc.KeyType);
     out["joints"] = Int(doc.Joints);
     QJsonArray markers;
@@ -156,7 +156,8 @@ QJsonObject KeyJson(const TKEYFile& doc) {
         markers.append(QJsonObject{{"frame", Num(m->Frame)}, {"type", Int(m->MarkerType)}});
     out["markers"] = markers;
     QJsonArray nodes;
-    for (const auto& n : doc.Nodes) {
+    for (int k = 0; k < doc.Nodes.Count(); ++k) {
+        const TKEYNode* n = &doc.Nodes[k];
         QJsonArray entries;
         for (const auto& e : n->Entries)
             entries.append(QJsonObject{{"frame", Int(e->Frame)},
@@ -173,7 +174,8 @@ QJsonObject KeyJson(const TKEYFile& doc) {
                                        {"dpitch", Num(e->DPitch)},
                                        {"dyaw", Num(e->DYaw)},
                                        {"droll", Num(e->DRoll)}});
-        nodes.append(QJsonObject{{"meshName", Str(n->MeshName)}, {"entries", entries}});
+        nodes.append(QJsonObject{
+            {"node", Int(doc.Joint(k))}, {"meshName", Str(n->MeshName)}, {"entries", entries}});
     }
     out["nodes"] = nodes;
     out["warnings"] = StrArray(theSink->warnings);
@@ -183,7 +185,7 @@ QJsonObject KeyJson(const TKEYFile& doc) {
 int KeyDump(const QStringList& args) {
     QCommandLineParser parser;
     QStringList pos = Parse(parser, args, 1, 1);
-    Print(KeyJson(*TKEYFile::CreateFromFile(Bytes(pos[0]))));
+    Print(KeyJson(*LoadKeyReported(Bytes(pos[0]))));
     return 0;
 }
 
@@ -208,13 +210,15 @@ int KeyCheck(const QStringList& args) {
     parser.addOption(model);
     QStringList pos = Parse(parser, args, 1, 1);
     std::unique_ptr<TKEYFile> doc = TKEYFile::CreateFromFile(Bytes(pos[0]));
+    const std::string text = ReadKeyText(Bytes(pos[0]));
     std::unique_ptr<T3DO> m;
     if (parser.isSet(model)) m = std::make_unique<T3DO>(Bytes(parser.value(model)), 0);
-    const std::vector<TFinding> findings = CheckKey(*doc, m.get());
+    const std::vector<TFinding> findings = CheckKey(*doc, m.get(), &text);
     QJsonArray list;
     bool error = false;
     for (const TFinding& f : findings) {
         QJsonObject where;
+        if (f.Line > 0) where["line"] = Int(f.Line);
         if (f.Marker >= 0) where["marker"] = Int(f.Marker);
         if (f.Node >= 0) where["node"] = Int(f.Node);
         if (f.Entry >= 0) where["entry"] = Int(f.Entry);

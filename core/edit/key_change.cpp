@@ -40,6 +40,7 @@ void TKeyChange::SetMarkers(TKEYFile& doc, const std::vector<TKEYMarker>& marker
 void TKeyChange::Begin(const TKEYFile& doc, const std::vector<int>& nodes) {
     headerBefore_ = HeaderOf(doc);
     markersBefore_ = MarkersOf(doc);
+    nodesBefore_ = doc.Nodes.Items();
     pending_.clear();
     auto take = [&](int n) {
         if (n < 0 || n >= doc.Nodes.Count()) return;
@@ -62,6 +63,11 @@ std::vector<int> TKeyChange::AllNodes(const TKEYFile& doc) {
 
 void TKeyChange::End(const TKEYFile& doc) {
     headerAfter_ = HeaderOf(doc);
+    nodesChanged_ = doc.Nodes.Items() != nodesBefore_;
+    if (nodesChanged_)
+        nodesAfter_ = doc.Nodes.Items();
+    else
+        nodesBefore_.clear();
     std::vector<TKEYMarker> markers = MarkersOf(doc);
     markersChanged_ = markers.size() != markersBefore_.size();
     for (size_t i = 0; !markersChanged_ && i < markers.size(); ++i)
@@ -123,10 +129,12 @@ void TKeyChange::Undo(TKEYFile& doc) const {
         for (const Value& v : c.before)
             *v.entry = v.value;
     }
+    if (nodesChanged_) doc.Nodes.SetItems(nodesBefore_);
 }
 
 void TKeyChange::Redo(TKEYFile& doc) const {
     SetHeader(doc, headerAfter_);
+    if (nodesChanged_) doc.Nodes.SetItems(nodesAfter_);
     if (markersChanged_) SetMarkers(doc, markersAfter_);
     for (const NodeChange& c : nodes_) {
         TKEYEntries& entries = doc.Nodes[c.node].Entries;
@@ -137,12 +145,13 @@ void TKeyChange::Redo(TKEYFile& doc) const {
 }
 
 bool TKeyChange::Empty() const {
-    return nodes_.empty() && !markersChanged_ && headerBefore_ == headerAfter_;
+    return nodes_.empty() && !markersChanged_ && !nodesChanged_ && headerBefore_ == headerAfter_;
 }
 
 size_t TKeyChange::Bytes() const {
     size_t bytes = sizeof *this;
     bytes += (markersBefore_.capacity() + markersAfter_.capacity()) * sizeof(TKEYMarker);
+    bytes += (nodesBefore_.capacity() + nodesAfter_.capacity()) * sizeof(nodesBefore_[0]);
     for (const NodeChange& c : nodes_) {
         bytes += sizeof c + (c.listBefore.capacity() + c.listAfter.capacity()) * sizeof(Entry);
         bytes += (c.before.capacity() + c.after.capacity()) * sizeof(Value);

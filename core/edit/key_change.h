@@ -1,8 +1,8 @@
 // What one change did to a KEY document, kept compactly enough to undo and redo it: the
-// header, the markers when they changed, and per node only the entries that changed (their
-// values before and after) and, when entries were added or removed, the order of the node's
-// entries. Entries keep their identity: undoing a deletion puts the same entry back, so an
-// entry remembered for pasting stays the one in the node.
+// header, the markers when they changed, the list of nodes when one came, and per node only the
+// entries that changed (their values before and after) and, when entries were added or removed, the
+// order of the node's entries. Entries keep their identity: undoing a deletion puts the same entry
+// back, so an entry remembered for pasting stays the one in the node.
 #pragma once
 
 #include <memory>
@@ -35,7 +35,7 @@ private:
     struct Header {
         int32_t Frames;
         uint32_t Flags;
-        int32_t FPS;
+        double FPS;
         uint32_t KeyType;
         int32_t Joints;
         bool operator==(const Header&) const = default;
@@ -61,6 +61,9 @@ private:
     static void SetMarkers(TKEYFile& doc, const std::vector<TKEYMarker>& markers);
 
     Header headerBefore_{}, headerAfter_{};
+    // The document's nodes, when one was added (kept only then).
+    bool nodesChanged_ = false;
+    std::vector<std::shared_ptr<TKEYNode>> nodesBefore_, nodesAfter_;
     bool markersChanged_ = false;
     std::vector<TKEYMarker> markersBefore_, markersAfter_;
     std::vector<NodeChange> nodes_;

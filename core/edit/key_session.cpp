@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "key/key_check.h"
 #include "support/FileOperations.h"
 #include "support/misc_utils.h"
 
@@ -21,7 +22,7 @@ double TKeySession::LoadModel(const std::string& name) {
 }
 
 void TKeySession::LoadKey(const std::string& name) {
-    SetKey(TKEYFile::CreateFromFile(name));
+    SetKey(LoadKeyReported(name));
 }
 
 std::unique_ptr<TKEYFile> TKeySession::BuildNewKey() const {
@@ -37,6 +38,7 @@ std::unique_ptr<TKEYFile> TKeySession::BuildNewKey() const {
         g.DEFAULT_FRAMEGAP > 0 ? int(double(g.DEFAULT_NUMFRAMES) / g.DEFAULT_FRAMEGAP) : 0;
     for (const auto& h : Model->HNodes) {
         TKEYNode& node = doc->Nodes.Add();
+        node.NodeNumber = doc->Nodes.Count() - 1; // the game binds it to this hierarchy node
         node.MeshName = h->Name;
         for (int j = 0; j <= n; ++j) {
             TKEYEntry& e = node.Entries.Add();
@@ -69,9 +71,20 @@ void TKeySession::Pose(int frame) {
 // ---------------------------------------------------------------------------------------------
 // Selection
 
+int TKeySession::KeyNodeIndex() const {
+    return KeyFile ? KeyFile->NodeOfJoint(SelectedNode) : -1;
+}
+
 TKEYNode& TKeySession::SelectedKeyNode() const {
     if (!KeyFile) throw Error("No KEY document is loaded");
-    return KeyFile->Nodes[SelectedNode];
+    const int k = KeyNodeIndex();
+    if (k < 0)
+        throw ListError("No node of the KEY drives model node " + std::to_string(SelectedNode));
+    return KeyFile->Nodes[k];
+}
+
+int TKeySession::EntryCount() const {
+    return KeyNodeIndex() >= 0 ? SelectedKeyNode().Entries.Count() : 0;
 }
 
 TKEYEntry& TKeySession::SelectedKeyEntry() const {
@@ -113,7 +126,7 @@ void TKeySession::AutoCopy(int source) {
     // Every entry that changed gets rates that lead to its successor, and the entry before it
     // rates that lead to it; otherwise the later entries would play with stale rates.
     for (int i = first; i <= last; ++i)
-        KeyFile->UpdateEntry(SelectedNode, i);
+        KeyFile->UpdateEntry(KeyNodeIndex(), i);
 }
 
 void TKeySession::CopyEntry() {
@@ -135,18 +148,44 @@ bool TKeySession::PasteEntry() {
     to.Pitch = from.Pitch;
     to.Yaw = from.Yaw;
     to.Roll = from.Roll;
-    KeyFile->UpdateEntry(SelectedNode, SelectedEntry);
+    KeyFile->UpdateEntry(KeyNodeIndex(), SelectedEntry);
     return true;
 }
 
-void TKeySession::AddEntry() {
+void TKeySession::AddEntry(int frame) {
+    if (KeyFile && KeyNodeIndex() < 0) {
+        AddKeyNode(frame);
+        return;
+    }
     (void)SelectedKeyNode();
-    KeyFile->AppendEntry(SelectedNode);
+    KeyFile->AppendEntry(KeyNodeIndex());
+}
+
+void TKeySession::AddKeyNode(int frame) {
+    if (!Model || SelectedNode < 0 || SelectedNode >= Model->HNodes.Count())
+        throw ListError("No node of the model is selected");
+    const T3DOHNode& h = Model->HNodes[SelectedNode];
+    TKEYNode& node = KeyFile->Nodes.Add();
+    node.NodeNumber = SelectedNode;
+    node.MeshName = h.Name;
+    TKEYEntry& e = node.Entries.Add();
+    e.Frame = frame;
+    e.X = h.X;
+    e.Y = h.Y;
+    e.Z = h.Z;
+    e.Pitch = h.Pitch;
+    e.Yaw = h.Yaw;
+    e.Roll = h.Roll;
+    // The game's joint table must hold the new node's number.
+    KeyFile->Joints = std::max(KeyFile->Joints, SelectedNode + 1);
+    KeyFile->Joints = std::max(KeyFile->Joints, KeyFile->Nodes.Count());
+    if (frame >= KeyFile->Frames) KeyFile->Frames = ClampFrame(int64_t(frame) + 1);
+    SelectedEntry = 0;
 }
 
 void TKeySession::InsertEntry() {
     (void)SelectedKeyNode();
-    KeyFile->InsertEntry(SelectedNode, SelectedEntry);
+    KeyFile->InsertEntry(KeyNodeIndex(), SelectedEntry);
 }
 
 bool TKeySession::DeleteEntry() {
@@ -154,7 +193,7 @@ bool TKeySession::DeleteEntry() {
     if (entries.Count() <= 1) return false;
     entries.Delete(SelectedEntry);
     if (SelectedEntry > entries.Count() - 1) SelectedEntry = entries.Count() - 1;
-    KeyFile->UpdateEntry(SelectedNode, SelectedEntry);
+    KeyFile->UpdateEntry(KeyNodeIndex(), SelectedEntry);
     return true;
 }
 
@@ -171,7 +210,7 @@ int TKeySession::DragEntry(TAxis axis, TDragKind kind, int dx) {
         if (axis == TAxis::Y) e.Roll = NormalizeAngle(e.Roll + dx);
         if (axis == TAxis::Z) e.Yaw = NormalizeAngle(e.Yaw + dx);
     }
-    KeyFile->UpdateEntry(SelectedNode, SelectedEntry);
+    KeyFile->UpdateEntry(KeyNodeIndex(), SelectedEntry);
     return e.Frame;
 }
 

@@ -49,11 +49,15 @@ public:
 
     // ---- selection ----
 
-    // The document's node at the selected tree row; raises "KEY Node Index is out of bounds".
+    // The place in the document of the KEY node that drives the selected model node (its
+    // NODE number is the tree row, as the game binds it); -1 when none does.
+    int KeyNodeIndex() const;
+    // That node; raises an error when no node drives the selected model node.
     TKEYNode& SelectedKeyNode() const;
     // Its selected entry; raises the node or the entry index error.
     TKEYEntry& SelectedKeyEntry() const;
-    int EntryCount() const { return SelectedKeyNode().Entries.Count(); }
+    // Its entries; 0 when no node drives the selected model node.
+    int EntryCount() const;
     void SelectNode(int row);
     void SelectEntry(int index);
     // After the entry list was refilled with count rows: a selection past the end moves to the
@@ -73,7 +77,12 @@ public:
     // The remembered entry's position and orientation go into the selected entry; false when
     // nothing is remembered.
     bool PasteEntry();
-    void AddEntry();
+    // Appends an entry to the selected node; when no node drives the selected model node, adds
+    // one (AddKeyNode).
+    void AddEntry(int frame);
+    // A KEY node for the selected model node: its number, its name, one entry at frame at the
+    // node's rest pose; JOINTS (and FRAMES) grow to hold it. The entry is selected.
+    void AddKeyNode(int frame);
     void InsertEntry();
     // Removes the selected entry; false (nothing changed) when the node has one entry or none.
     bool DeleteEntry();

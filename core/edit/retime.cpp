@@ -138,7 +138,7 @@ bool TakeRetimed(TKEYFile& doc, const TKEYFile& copy) {
     return true;
 }
 
-std::string PlayTimeText(int32_t frames, int32_t fps) {
+std::string PlayTimeText(int32_t frames, double fps) {
     const double seconds = fps != 0 ? double(frames) / fps : 0.0;
     return "Time = " + GeneralFloat(seconds).substr(0, 6) + " sec";
 }

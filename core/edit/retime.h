@@ -52,6 +52,6 @@ void DeleteEndingEntries(TKEYFile& doc);
 // entries. False (doc unchanged) when the copy's nodes are not doc's.
 bool TakeRetimed(TKEYFile& doc, const TKEYFile& copy);
 // "Time = 6.7333 sec": frames over the frame rate, in the general form cut to six characters.
-std::string PlayTimeText(int32_t frames, int32_t fps);
+std::string PlayTimeText(int32_t frames, double fps);
 
 } // namespace vorlin

@@ -34,9 +34,20 @@ double AngleDiff(double a, double b) {
     return d;
 }
 
+// How far the position and the orientation change from one entry to the next.
+double Moved(const TKEYEntry& e, const TKEYEntry& next) {
+    return std::max({std::abs(next.X - e.X), std::abs(next.Y - e.Y), std::abs(next.Z - e.Z)});
+}
+double Turned(const TKEYEntry& e, const TKEYEntry& next) {
+    return std::max({std::abs(AngleDiff(e.Pitch, next.Pitch)), std::abs(AngleDiff(e.Yaw, next.Yaw)),
+                     std::abs(AngleDiff(e.Roll, next.Roll))});
+}
+
 class Checker {
 public:
-    Checker(const TKEYFile& doc, std::vector<TFinding>& out) : doc_(doc), out_(out) {}
+    // fileRules: the rules of the file's structure are checked on the document (no text).
+    Checker(const TKEYFile& doc, std::vector<TFinding>& out, bool fileRules)
+        : doc_(doc), out_(out), fileRules_(fileRules) {}
 
     void Add(TSeverity s, std::string message, int node = -1, int entry = -1, int marker = -1) {
         out_.push_back({s, std::move(message), marker, node, entry});
@@ -44,21 +55,19 @@ public:
 
     void Header() {
         const TKEYFile& d = doc_;
-        if (d.Markers.Count() > kMaxMarkers)
+        if (fileRules_ && d.Markers.Count() > kMaxMarkers)
             Add(TSeverity::Error, "There are " + std::to_string(d.Markers.Count()) +
                                       " markers: the game refuses a file with more than " +
                                       std::to_string(kMaxMarkers));
         if (d.FPS <= 0)
-            Add(TSeverity::Error,
-                "FPS is " + std::to_string(d.FPS) + ": the animation cannot be played");
+            Add(TSeverity::Error, "FPS is " + Num(d.FPS) + ": the animation cannot be played");
         if (d.Frames <= 0)
             Add(TSeverity::Error,
                 "FRAMES is " + std::to_string(d.Frames) + ": the animation has no frames");
-        if (d.Joints < d.Nodes.Count())
+        if (fileRules_ && d.Joints < d.Nodes.Count())
             Add(TSeverity::Error, "JOINTS is " + std::to_string(d.Joints) + ", fewer than the " +
                                       std::to_string(d.Nodes.Count()) +
-                                      " nodes: the game binds each node by its number, which "
-                                      "must be a joint");
+                                      " nodes: the game's joint table has no room for them");
         for (int m = 0; m < d.Markers.Count(); ++m) {
             const double f = d.Markers[m].Frame;
             if (f < 0 || f > d.Frames)
@@ -74,21 +83,17 @@ public:
         fixed->RecalcAll();
         for (int n = 0; n < doc_.Nodes.Count(); ++n) {
             const TKEYNode& node = doc_.Nodes[n];
-            if (node.MeshName.size() > kMaxMeshName)
-                Add(TSeverity::Warning,
-                    "Its mesh name is " + std::to_string(node.MeshName.size()) +
-                        " characters long: the game keeps the first " +
-                        std::to_string(kMaxMeshName),
-                    n);
+            if (fileRules_) FileRules(n);
             const TKEYEntries& entries = node.Entries;
             if (entries.Empty()) {
-                Add(TSeverity::Error, "It has no entries: the node cannot be posed", n);
+                Add(TSeverity::Warning, "It has no entries: the game leaves its joint at rest", n);
                 continue;
             }
-            if (entries[0].Frame != 0)
-                Add(TSeverity::Error,
+            if (entries[0].Frame > 0)
+                Add(TSeverity::Warning,
                     "The first entry is at frame " + std::to_string(entries[0].Frame) +
-                        ", not 0: the node cannot be posed before it",
+                        ": the game poses frames 0 to " + std::to_string(entries[0].Frame - 1) +
+                        " from it, carried back by its rates",
                     n, 0);
             for (int i = 0; i < entries.Count(); ++i)
                 Entry(n, i, fixed->Nodes[n].Entries[i]);
@@ -96,6 +101,34 @@ public:
     }
 
 private:
+    // What the game's loader checks of a node as it reads the file: its number and its name.
+    void FileRules(int n) {
+        const TKEYNode& node = doc_.Nodes[n];
+        const int32_t number = doc_.Joint(n);
+        if (number < 0 || number >= doc_.Joints)
+            Add(TSeverity::Error,
+                "NODE " + std::to_string(number) + " is outside the " +
+                    std::to_string(std::max(doc_.Joints, 0)) +
+                    " joints of JOINTS: the game writes outside its joint table",
+                n);
+        else if (doc_.NodeOfJoint(number) != n)
+            Add(TSeverity::Error,
+                "NODE " + std::to_string(number) +
+                    " comes again later: the game drops this node for the later one",
+                n);
+        if (node.MeshName.empty())
+            Add(TSeverity::Error, "Its mesh name is empty: the game refuses the file", n);
+        else if (node.MeshName.find_first_of(" \t\r\n\v\f") != std::string::npos)
+            Add(TSeverity::Error,
+                "Its mesh name holds a blank: the game reads the name only up to it", n);
+        else if (node.MeshName.size() > kMaxMeshName)
+            Add(TSeverity::Error,
+                "Its mesh name is " + std::to_string(node.MeshName.size()) +
+                    " characters long: it overflows the game's buffer of " +
+                    std::to_string(kMaxMeshName) + " and a line end",
+                n);
+    }
+
     void Entry(int n, int i, const TKEYEntry& expected) {
         const TKEYEntries& entries = doc_.Nodes[n].Entries;
         const TKEYEntry& e = entries[i];
@@ -149,13 +182,23 @@ private:
                     " (recalculate the rates)",
                 n, i);
         }
+        // Rates the flags do not mark: the game does not apply them.
+        const bool movedByRates = e.DX != 0 || e.DY != 0 || e.DZ != 0;
+        const bool turnedByRates = e.DPitch != 0 || e.DYaw != 0 || e.DRoll != 0;
+        if (!(e.Flags & 1) && movedByRates && !(next && Moved(e, *next) > 1e-8))
+            Add(TSeverity::Warning,
+                "Its flags " + Hex(uint32_t(e.Flags)) +
+                    " do not mark its position rates: the game ignores these rates",
+                n, i);
+        if (!(e.Flags & 2) && turnedByRates && !(next && Turned(e, *next) > 1e-8))
+            Add(TSeverity::Warning,
+                "Its flags " + Hex(uint32_t(e.Flags)) +
+                    " do not mark its rotation rates: the game ignores these rates",
+                n, i);
         if (!next) return;
         // Flags that hide a change: the game leaves out what the flags do not mark.
-        const double moved =
-            std::max({std::abs(next->X - e.X), std::abs(next->Y - e.Y), std::abs(next->Z - e.Z)});
-        const double turned = std::max({std::abs(AngleDiff(e.Pitch, next->Pitch)),
-                                        std::abs(AngleDiff(e.Yaw, next->Yaw)),
-                                        std::abs(AngleDiff(e.Roll, next->Roll))});
+        const double moved = Moved(e, *next);
+        const double turned = Turned(e, *next);
         if (!(e.Flags & 1) && moved > 1e-8)
             Add(TSeverity::Warning,
                 "Its flags " + Hex(uint32_t(e.Flags)) +
@@ -172,38 +215,43 @@ private:
 
     const TKEYFile& doc_;
     std::vector<TFinding>& out_;
+    bool fileRules_;
 };
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return s;
+}
 
 } // namespace
 
 std::vector<TFinding> CheckKeyAgainstModel(const TKEYFile& doc, const T3DO& model) {
     std::vector<TFinding> out;
-    std::vector<char> used(size_t(model.HNodes.Count()), 0);
+    const int joints = model.HNodes.Count();
     for (int n = 0; n < doc.Nodes.Count(); ++n) {
         const std::string& name = doc.Nodes[n].MeshName;
-        const int m = TKEYFile::FindModelNode(name, model, used);
-        if (m < 0) {
+        const int32_t j = doc.Joint(n);
+        if (j < 0 || j >= joints) {
             out.push_back({TSeverity::Warning,
-                           "It matches no node of the model: the editor does not move it", -1, n,
-                           -1});
+                           "NODE " + std::to_string(j) +
+                               " drives no node of the model, which has " + std::to_string(joints) +
+                               ": nothing moves with it",
+                           -1, n, -1});
             continue;
         }
-        if (m != n) {
-            std::string bound = n < model.HNodes.Count() ? "model node " + std::to_string(n) +
-                                                               " (" + model.HNodes[n].Name + ")"
-                                                         : "no model node";
+        if (!SameText(name, model.HNodes[j].Name))
             out.push_back({TSeverity::Warning,
-                           "The editor poses model node " + std::to_string(m) + " (" +
-                               model.HNodes[m].Name + ") with it, by name; the game binds it by " +
-                               "its number to " + bound,
+                           "NODE " + std::to_string(j) + " '" + Lower(name) +
+                               "' drives model node " + std::to_string(j) + " '" +
+                               Lower(model.HNodes[j].Name) + "' in the game",
                            -1, n, -1});
-        }
     }
-    for (int m = 0; m < model.HNodes.Count(); ++m) {
+    for (int m = 0; m < joints; ++m) {
         const T3DOHNode& h = model.HNodes[m];
         const bool mesh = h.Mesh >= 0 && h.Mesh < model.Meshes.Count() &&
                           model.Meshes[h.Mesh].Faces.Vertices.Count() > 0;
-        if (mesh && !used[size_t(m)])
+        if (mesh && doc.NodeOfJoint(m) < 0)
             out.push_back({TSeverity::Warning,
                            "Model node " + std::to_string(m) + " (" + h.Name +
                                ") shows a mesh that no node of the KEY moves",
@@ -212,9 +260,10 @@ std::vector<TFinding> CheckKeyAgainstModel(const TKEYFile& doc, const T3DO& mode
     return out;
 }
 
-std::vector<TFinding> CheckKey(const TKEYFile& doc, const T3DO* model) {
+std::vector<TFinding> CheckKey(const TKEYFile& doc, const T3DO* model, const std::string* text) {
     std::vector<TFinding> out;
-    Checker c(doc, out);
+    if (text) out = CheckKeyText(*text);
+    Checker c(doc, out, text == nullptr);
     c.Header();
     c.Nodes();
     if (model) {
@@ -225,9 +274,10 @@ std::vector<TFinding> CheckKey(const TKEYFile& doc, const T3DO* model) {
 }
 
 std::string WhereText(const TFinding& f, const TKEYFile& doc) {
+    const std::string line = f.Line > 0 ? "line " + std::to_string(f.Line) : "";
     if (f.Marker >= 0) return "marker " + std::to_string(f.Marker);
-    if (f.Node < 0) return "header";
-    std::string s = "node " + std::to_string(f.Node);
+    if (f.Node < 0) return f.Line > 0 ? line : "header";
+    std::string s = (f.Line > 0 ? line + ", " : "") + "node " + std::to_string(f.Node);
     if (f.Node < doc.Nodes.Count()) s += " (" + doc.Nodes[f.Node].MeshName + ")";
     if (f.Entry >= 0) s += " entry " + std::to_string(f.Entry);
     return s;

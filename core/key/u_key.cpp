@@ -24,7 +24,8 @@ TKEYFile::TKEYFile() : FPS(Settings.DEFAULT_FRAMERATE) {}
 namespace {
 
 // Hands out the significant lines of a KEY text: cut at "#", trimmed of blanks and control
-// characters, upper-cased; empty ones skipped.
+// characters, upper-cased, tabs read as spaces (the game's sscanf does); empty ones and ";"
+// comments skipped.
 class SignificantLines {
 public:
     explicit SignificantLines(TTextFile& text) : text_(text) {}
@@ -32,7 +33,10 @@ public:
     bool Next(std::string& line) {
         while (!text_.Eof()) {
             text_.ReadLn(raw_);
-            if (SignificantLine(raw_, line)) return true;
+            if (!SignificantLine(raw_, line) || line[0] == ';') continue;
+            for (char& c : line)
+                if (c == '\t') c = ' ';
+            return true;
         }
         return false;
     }
@@ -42,12 +46,12 @@ private:
     std::string raw_;
 };
 
-// The name a "SECTION:" line gives, or false when the line is not one.
+// The name a "SECTION:" line gives ("SECTION: HEADER", or "SECTION:HEADER" as the game reads
+// it too), or false when the line is not one.
 bool SectionLine(const std::string& line, std::string& name) {
-    std::string first;
-    int next = GetWord(line, 1, first);
-    if (first != "SECTION:") return false;
-    GetWord(line, next, name);
+    constexpr std::string_view kSection = "SECTION:";
+    if (line.compare(0, kSection.size(), kSection) != 0) return false;
+    GetWord(line, int(kSection.size()) + 1, name);
     return true;
 }
 
@@ -101,11 +105,24 @@ private:
             else if (key == "FRAMES")
                 ValInt(value, doc_.Frames);
             else if (key == "FPS")
-                ValInt(value, doc_.FPS);
+                ReadFPS(value);
             else if (key == "JOINTS")
                 ValInt(value, doc_.Joints);
         }
         return false;
+    }
+
+    // The game reads a real number; a number that does not read whole keeps what its integer
+    // part gives, as before.
+    void ReadFPS(const std::string& value) {
+        double fps = 0;
+        if (ValDouble(value, fps) && std::isfinite(fps)) {
+            doc_.FPS = fps;
+            return;
+        }
+        int32_t whole = int32_t(doc_.FPS);
+        ValInt(value, whole);
+        doc_.FPS = whole;
     }
 
     bool SkipSection(std::string& next) {
@@ -132,8 +149,11 @@ private:
         if (!lines_.Next(line_)) return false;
         int32_t n = ReadCount(line_, "NODES %d");
         for (int32_t k = 0; k < n; ++k) {
-            if (!lines_.Next(line_)) return false; // the NODE line, not examined
+            if (!lines_.Next(line_)) return false;
             TKEYNode& node = doc_.Nodes.Add();
+            // The NODE number binds the node to its joint in the game: kept as read.
+            int32_t number = 0;
+            if (SScanf(line_, "NODE %d", {&number})) node.NodeNumber = number;
             if (!lines_.Next(line_)) return false;
             SScanf(line_, "MESH NAME %s", {&node.MeshName});
             // A name is one word: a zero byte or a line break inside the line ends it, so
@@ -148,8 +168,10 @@ private:
             for (int32_t j = 0; j < m; ++j) {
                 if (!lines_.Next(line_)) return false;
                 TKEYEntry& e = node.Entries.Add();
-                SScanf(line_, "%s %d %x %f %f %f %f %f %f",
-                       {&column_, &e.Frame, &e.Flags, &e.X, &e.Y, &e.Z, &e.Pitch, &e.Yaw, &e.Roll});
+                frame_.clear();
+                SScanf(line_, "%s %s %x %f %f %f %f %f %f",
+                       {&column_, &frame_, &e.Flags, &e.X, &e.Y, &e.Z, &e.Pitch, &e.Yaw, &e.Roll});
+                e.Frame = EntryFrame(frame_);
                 if (!lines_.Next(line_)) return false;
                 SScanf(line_, "%f %f %f %f %f %f",
                        {&e.DX, &e.DY, &e.DZ, &e.DPitch, &e.DYaw, &e.DRoll});
@@ -158,10 +180,23 @@ private:
         return true;
     }
 
+    // The game reads an entry's frame as a real number: one that is whole (10.0, 1e1) is
+    // kept exactly; otherwise the integer its digits begin with, which Check KEY reports.
+    static int32_t EntryFrame(const std::string& text) {
+        double real = 0;
+        if (text.find_first_of(".E") != std::string::npos && ValDouble(text, real) &&
+            real == std::trunc(real) && real >= INT32_MIN && real <= INT32_MAX)
+            return int32_t(real);
+        int32_t frame = 0;
+        SScanf(text, "%d", {&frame});
+        return frame;
+    }
+
     TKEYFile& doc_;
     SignificantLines lines_;
     std::string line_;
     std::string column_;
+    std::string frame_;
 };
 
 } // namespace
@@ -194,6 +229,7 @@ std::unique_ptr<TKEYFile> TKEYFile::Clone() const {
     for (const auto& n : Nodes) {
         TKEYNode& node = copy->Nodes.Add();
         node.MeshName = n->MeshName;
+        node.NodeNumber = n->NodeNumber;
         for (const auto& e : n->Entries)
             node.Entries.Add(std::make_shared<TKEYEntry>(*e));
     }
@@ -257,40 +293,89 @@ public:
 
 } // namespace
 
-std::string TKEYFile::ToText() const {
+namespace {
+
+std::string ValueText(double v) {
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+const char* const kValueNames[12] = {"X",  "Y",  "Z",  "Pitch",  "Yaw",  "Roll",
+                                     "DX", "DY", "DZ", "DPitch", "DYaw", "DRoll"};
+
+// Whether a value's fixed-point text reads back: finite, and no longer than the reader's word.
+bool Readable(double v, std::string_view text) {
+    return std::isfinite(v) && !text.empty() && text.size() <= size_t(kScanWordBuffer);
+}
+
+// The game reads a mesh name as one word: an empty one fails its load, a blank inside ends
+// the name early (and the rest of the line fails the next read).
+void CheckMeshName(const TKEYNode& node, int n) {
+    if (node.MeshName.empty())
+        throw Error("Cannot save node " + std::to_string(n) +
+                    ": its mesh name is empty, and the game refuses a node without one");
+    if (node.MeshName.find_first_of(std::string_view(" \t\n\v\f\r\0", 7)) != std::string::npos)
+        throw Error("Cannot save node " + std::to_string(n) + " (" + node.MeshName +
+                    "): its mesh name holds a blank, where the game's reading of the name ends");
+}
+
+// The FPS as written: a whole number as an integer (the text every stock file has), another
+// in its shortest form that reads back.
+std::string FPSText(double fps) {
+    char buf[64];
+    std::to_chars_result r;
+    if (fps == std::trunc(fps) && std::abs(fps) < 9.2e18)
+        r = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(fps));
+    else
+        r = std::to_chars(buf, buf + sizeof buf, fps);
+    return std::string(buf, r.ptr);
+}
+
+// The KEY text of a document. With check, the first value or name that would not read back
+// raises the error that names it, as each is written (one pass: a save formats each value
+// once).
+std::string WriteKey(const TKEYFile& doc, bool check) {
     KeyWriter w;
-    w.out.reserve(1024 + size_t(Nodes.Count()) * 256);
-    w.Line("# KEYFRAME " + Name + " created by Vorlin 0.6");
+    w.out.reserve(1024 + size_t(doc.Nodes.Count()) * 256);
+    w.Line("# KEYFRAME " + doc.Name + " created by Vorlin 0.6");
     w.Line();
     w.Line("###############");
     w.Line("SECTION: HEADER");
     w.Line();
-    w.Line("FLAGS  " + KeyWriter::Hex(Flags));
-    w.Line("TYPE   " + KeyWriter::Hex(KeyType));
+    w.Line("FLAGS  " + KeyWriter::Hex(doc.Flags));
+    w.Line("TYPE   " + KeyWriter::Hex(doc.KeyType));
     w.Text("FRAMES ");
-    w.Int(Frames);
+    w.Int(doc.Frames);
     w.Line();
-    w.Text("FPS    ");
-    w.Int(FPS);
-    w.Line();
+    if (check && !std::isfinite(doc.FPS))
+        throw Error("Cannot save: its FPS " + ValueText(doc.FPS) + " is not a number");
+    w.Line("FPS    " + FPSText(doc.FPS));
     w.Text("JOINTS ");
-    w.Int(Joints);
+    w.Int(doc.Joints);
     w.Line();
     w.Line();
     w.Line();
-    if (Markers.Count() > 0) {
+    FixedText text;
+    if (doc.Markers.Count() > 0) {
         w.Line("###############");
         w.Line("SECTION: MARKERS");
         w.Line();
         w.Text("MARKERS ");
-        w.Int(Markers.Count());
+        w.Int(doc.Markers.Count());
         w.Line();
         w.Line();
-        for (const auto& m : Markers) {
-            w.Fixed(m->Frame, 6, 9, true);
+        int m = 0;
+        for (const auto& marker : doc.Markers) {
+            const std::string_view frame = text.Of(marker->Frame, 6);
+            if (check && !Readable(marker->Frame, frame))
+                throw Error("Cannot save marker " + std::to_string(m) + ": its frame " +
+                            ValueText(marker->Frame) + " cannot be written as a number");
+            w.Field(frame, 9, true);
             w.Text(" ");
-            w.Int(m->MarkerType);
+            w.Int(marker->MarkerType);
             w.Line();
+            ++m;
         }
         w.Line();
         w.Line();
@@ -299,17 +384,18 @@ std::string TKEYFile::ToText() const {
     w.Line("SECTION: KEYFRAME NODES");
     w.Line();
     w.Text("NODES ");
-    w.Int(Nodes.Count());
+    w.Int(doc.Nodes.Count());
     w.Line();
     w.Line();
-    int i = 0;
-    for (const auto& node : Nodes) {
+    for (int n = 0; n < doc.Nodes.Count(); ++n) {
+        const TKEYNode& node = doc.Nodes[n];
+        if (check) CheckMeshName(node, n);
         w.Text("NODE ");
-        w.Int(i++);
+        w.Int(doc.Joint(n));
         w.Line();
-        w.Line("MESH NAME " + node->MeshName);
+        w.Line("MESH NAME " + node.MeshName);
         w.Text("ENTRIES ");
-        w.Int(node->Entries.Count());
+        w.Int(node.Entries.Count());
         w.Line();
         w.Line();
         w.Line("# num:   frame:   flags:           x:           y:           z:           p:  "
@@ -317,30 +403,44 @@ std::string TKEYFile::ToText() const {
         w.Line("#                                 dx:          dy:          dz:          dp:  "
                "        dy:          dr:");
         int k = 0;
-        for (const auto& e : node->Entries) {
+        for (const auto& e : node.Entries) {
             char num[16];
-            auto r = std::to_chars(num, num + sizeof num - 1, k++);
+            auto r = std::to_chars(num, num + sizeof num - 1, k);
             *r.ptr++ = ':';
             w.Field(std::string_view(num, size_t(r.ptr - num)), 5);
             w.Text(" ");
             w.Int(e->Frame, 8);
             w.Text(" ");
             w.Field(KeyWriter::Hex(static_cast<uint32_t>(e->Flags)), 8);
-            for (double v : {e->X, e->Y, e->Z, e->Pitch, e->Yaw, e->Roll}) {
-                w.Text(" ");
-                w.Fixed(v, 8, 12);
+            const double values[12] = {e->X,  e->Y,  e->Z,  e->Pitch,  e->Yaw,  e->Roll,
+                                       e->DX, e->DY, e->DZ, e->DPitch, e->DYaw, e->DRoll};
+            for (int v = 0; v < 12; ++v) {
+                const std::string_view t = text.Of(values[v], 8);
+                if (check && !Readable(values[v], t))
+                    throw Error("Cannot save entry " + std::to_string(k) + " of node " +
+                                std::to_string(n) + " (" + node.MeshName + "): its " +
+                                kValueNames[v] + " " + ValueText(values[v]) +
+                                " cannot be written as a number that reads back");
+                if (v == 6) {
+                    w.Line();
+                    w.Field(t, 36);
+                } else {
+                    w.Text(" ");
+                    w.Field(t, 12);
+                }
             }
             w.Line();
-            w.Fixed(e->DX, 8, 36);
-            for (double v : {e->DY, e->DZ, e->DPitch, e->DYaw, e->DRoll}) {
-                w.Text(" ");
-                w.Fixed(v, 8, 12);
-            }
-            w.Line();
+            ++k;
         }
         w.Line();
     }
     return std::move(w.out);
+}
+
+} // namespace
+
+std::string TKEYFile::ToText() const {
+    return WriteKey(*this, false);
 }
 
 namespace {
@@ -409,52 +509,14 @@ void ReplaceFile(const std::string& target, const std::string& bytes) {
 
 } // namespace
 
-namespace {
-
-// Whether a value's fixed-point text reads back: finite, and no longer than the reader's word.
-bool Savable(double v, int precision) {
-    if (!std::isfinite(v)) return false;
-    FixedText text;
-    const std::string_view s = text.Of(v, precision);
-    return !s.empty() && s.size() <= size_t(kScanWordBuffer);
-}
-
-std::string ValueText(double v) {
-    char buf[64];
-    auto r = std::to_chars(buf, buf + sizeof buf, v);
-    return std::string(buf, r.ptr);
-}
-
-} // namespace
-
 void TKEYFile::CheckSavable() const {
-    for (int m = 0; m < Markers.Count(); ++m)
-        if (!Savable(Markers[m].Frame, 6))
-            throw Error("Cannot save marker " + std::to_string(m) + ": its frame " +
-                        ValueText(Markers[m].Frame) + " cannot be written as a number");
-    static const char* names[12] = {"X",  "Y",  "Z",  "Pitch",  "Yaw",  "Roll",
-                                    "DX", "DY", "DZ", "DPitch", "DYaw", "DRoll"};
-    for (int n = 0; n < Nodes.Count(); ++n) {
-        const TKEYNode& node = Nodes[n];
-        for (int k = 0; k < node.Entries.Count(); ++k) {
-            const TKEYEntry& e = node.Entries[k];
-            const double values[12] = {e.X,  e.Y,  e.Z,  e.Pitch,  e.Yaw,  e.Roll,
-                                       e.DX, e.DY, e.DZ, e.DPitch, e.DYaw, e.DRoll};
-            for (int v = 0; v < 12; ++v)
-                if (!Savable(values[v], 8))
-                    throw Error("Cannot save entry " + std::to_string(k) + " of node " +
-                                std::to_string(n) + " (" + node.MeshName + "): its " + names[v] +
-                                " " + ValueText(values[v]) +
-                                " cannot be written as a number that reads back");
-        }
-    }
+    (void)WriteKey(*this, true);
 }
 
 void TKEYFile::SaveToFile(const std::string& path) const {
     if (IsContainerPath(path))
         throw Error("Cannot write file inside container: " + path.substr(path.find('>') + 1));
-    CheckSavable();
-    ReplaceFile(path, ToText());
+    ReplaceFile(path, WriteKey(*this, true));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -582,7 +644,9 @@ bool TKEYFile::IsModified() const {
     for (int n = 0; n < Nodes.Count(); ++n) {
         const TKEYNode& a = Nodes[n];
         const TKEYNode& b = f.Nodes[n];
-        if (a.MeshName != b.MeshName || a.Entries.Count() != b.Entries.Count()) return true;
+        if (a.MeshName != b.MeshName || Joint(n) != f.Joint(n) ||
+            a.Entries.Count() != b.Entries.Count())
+            return true;
         for (int i = 0; i < a.Entries.Count(); ++i) {
             const TKEYEntry& x = a.Entries[i];
             const TKEYEntry& y = b.Entries[i];
@@ -608,37 +672,46 @@ TKEYPose TKEYFile::EvaluateNode(int node, int frame) const {
         if (p->Frame > frame) break;
         e = p.get();
     }
-    if (!e) (void)entries[-1]; // raises the entry index error with -1
+    // Before the first entry the game carries entry 0 backwards by its rates.
+    if (!e) e = &entries[0];
     // In doubles: frames far apart (an entry at -2147483648, say) have no 32-bit difference.
-    double d = double(frame) - double(e->Frame);
+    const double d = double(frame) - double(e->Frame);
+    // The game moves on only what the flags mark: bit 1 the position, bit 2 the orientation.
+    const double dp = (e->Flags & 1) ? d : 0.0;
+    const double dr = (e->Flags & 2) ? d : 0.0;
     TKEYPose pose;
-    pose.X = d * e->DX + e->X;
-    pose.Y = d * e->DY + e->Y;
-    pose.Z = d * e->DZ + e->Z;
-    pose.Pitch = NormalizeAngle(d * e->DPitch + e->Pitch);
-    pose.Yaw = NormalizeAngle(d * e->DYaw + e->Yaw);
-    pose.Roll = NormalizeAngle(d * e->DRoll + e->Roll);
+    pose.X = dp * e->DX + e->X;
+    pose.Y = dp * e->DY + e->Y;
+    pose.Z = dp * e->DZ + e->Z;
+    pose.Pitch = NormalizeAngle(dr * e->DPitch + e->Pitch);
+    pose.Yaw = NormalizeAngle(dr * e->DYaw + e->Yaw);
+    pose.Roll = NormalizeAngle(dr * e->DRoll + e->Roll);
     return pose;
 }
 
-int TKEYFile::FindModelNode(const std::string& meshName, const T3DO& model,
-                            std::vector<char>& used) {
-    for (int i = 0; i < model.HNodes.Count(); ++i) {
-        if (used[size_t(i)] || !SameText(model.HNodes[i].Name, meshName)) continue;
-        used[size_t(i)] = 1;
-        return i;
-    }
+int32_t TKEYFile::Joint(int k) const {
+    return Nodes[k].NodeNumber.value_or(k);
+}
+
+int TKEYFile::NodeOfJoint(int joint) const {
+    for (int k = Nodes.Count() - 1; k >= 0; --k)
+        if (Joint(k) == joint) return k;
     return -1;
 }
 
 void TKEYFile::ApplyToModel(T3DO& model, int frame) const {
-    used_.assign(size_t(model.HNodes.Count()), 0);
-    model.ResetPose();
+    const int joints = model.HNodes.Count();
+    jointNode_.assign(size_t(joints), -1);
     for (int k = 0; k < Nodes.Count(); ++k) {
-        int i = FindModelNode(Nodes[k].MeshName, model, used_);
-        if (i < 0) continue;
+        const int32_t j = Joint(k);
+        if (j >= 0 && j < joints) jointNode_[size_t(j)] = k; // a later node replaces an earlier
+    }
+    model.ResetPose();
+    for (int j = 0; j < joints; ++j) {
+        const int k = jointNode_[size_t(j)];
+        if (k < 0 || Nodes[k].Entries.Empty()) continue; // left at rest, as the game does
         TKEYPose p = EvaluateNode(k, frame);
-        model.HNodes[i].SetCurrentPose(p.X, p.Y, p.Z, p.Pitch, p.Yaw, p.Roll);
+        model.HNodes[j].SetCurrentPose(p.X, p.Y, p.Z, p.Pitch, p.Yaw, p.Roll);
     }
     model.TransformVertices();
 }

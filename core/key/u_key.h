@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,11 +42,15 @@ public:
     TKEYMarkers() : TObjectList("KEY Marker Index is out of bounds: ") {}
 };
 
-// The animation of one node of the model's hierarchy, found by name ignoring case.
+// The animation of one node of the model's hierarchy. The game binds it by its NODE number:
+// node n drives the model's hierarchy node n; the mesh name is only a label.
 class TKEYNode {
 public:
     std::string MeshName;
     TKEYEntries Entries;
+    // The NODE number as read or given; none for a node made without one, which is numbered
+    // by its place in the document.
+    std::optional<int32_t> NodeNumber;
 };
 
 class TKEYNodes : public TObjectList<TKEYNode> {
@@ -74,14 +79,16 @@ public:
     // A copy with entries, nodes and markers of its own.
     std::unique_ptr<TKEYFile> Clone() const;
 
-    // The KEY text of the document.
+    // The KEY text of the document. Raises the error CheckSavable names for a value or name
+    // that would not read back as the same document.
     std::string ToText() const;
     // Writes the KEY text to a disk path. The old file is replaced only once everything was
     // written, so a failed save leaves it as it was.
     void SaveToFile(const std::string& path) const;
     // Raises an error naming the node and entry (or marker) of the first value whose text
-    // would not read back (not finite, or too long for the reader): a file is never written
-    // that reads back as another document.
+    // would not read back (not finite, or too long for the reader), or the node whose mesh
+    // name the game would not read as one word: a file is never written that reads back as
+    // another document.
     void CheckSavable() const;
 
     // Rates of entry i towards its successor.
@@ -98,21 +105,25 @@ public:
     // is the file's 0.33333333).
     bool IsModified() const;
 
-    // The pose of a node at a frame: the last entry at or before the frame, moved on by its
-    // rates. A frame before the first entry raises "KEY Entry Index is out of bounds: -1".
+    // The pose of a node at a frame, as the game works it out: the last entry at or before
+    // the frame (entry 0 before the first entry), moved on by its position rates when its
+    // flags have bit 1 and by its rotation rates when they have bit 2. A node without entries
+    // raises "KEY Entry Index is out of bounds: -1".
     TKEYPose EvaluateNode(int node, int frame) const;
-    // The first model node of that name (ignoring case) not yet marked in used; marks it.
-    static int FindModelNode(const std::string& meshName, const T3DO& model,
-                             std::vector<char>& used);
-    // Resets the model's pose, poses every model node a KEY node names, and places the
-    // vertices.
+    // The joint (model hierarchy node) node k drives: its NODE number, or its place.
+    int32_t Joint(int k) const;
+    // The node that drives a joint: the last with that number, as the game's later nodes
+    // replace earlier ones; -1 when none does.
+    int NodeOfJoint(int joint) const;
+    // Resets the model's pose and poses each model node from the KEY node bound to it by
+    // number (a node without entries leaves it at rest), then places the vertices.
     void ApplyToModel(T3DO& model, int frame) const;
 
     std::string Name = "Untitled.key";
     std::string FullName;
     int32_t Frames = 0;
     uint32_t Flags = 0;
-    int32_t FPS;
+    double FPS; // the game reads a real number; whole values are written as integers
     uint32_t KeyType = 0xFFFF;
     int32_t Joints = 0;
     TKEYMarkers Markers;
@@ -120,7 +131,7 @@ public:
 
 private:
     bool Loops() const { return Flags != 0; }
-    mutable std::vector<char> used_; // kept between frames so posing allocates nothing
+    mutable std::vector<int> jointNode_; // kept between frames so posing allocates nothing
 };
 
 } // namespace vorlin

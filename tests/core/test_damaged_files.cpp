@@ -55,7 +55,8 @@ template <typename F> void Survives(const std::string& sampleFile, const char* e
     test::TempDir dir;
     test::RecordingSink quiet;
     for (int i = 0; i < 150; ++i) {
-        const std::string path = dir.write("damaged" + std::to_string(i) + ext, Mangle(original, rng));
+        const std::string path =
+            dir.write("damaged" + std::to_string(i) + ext, Mangle(original, rng));
         try {
             read(path);
         } catch (const Error&) {

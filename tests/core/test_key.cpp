@@ -372,6 +372,7 @@ TEST_F(Key, FramesFarApartAreMeasuredWithoutOverflow) {
     TKEYFile doc;
     TKEYNode& node = AddNode(doc, "A", {{INT32_MIN, 0}});
     node.Entries[0].DX = 1;
+    node.Entries[0].Flags = 1;
     EXPECT_DOUBLE_EQ(doc.EvaluateNode(0, 100).X, 100.0 + 2147483648.0);
     // Appending after the last frame there is: the new entry stays on it.
     doc.Frames = INT32_MAX;

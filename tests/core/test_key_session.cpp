@@ -193,7 +193,7 @@ TEST_F(Session, CopyCutAndPasteAreByReference) {
 TEST_F(Session, AddAndInsert) {
     Settings.DEFAULT_FRAMEGAP = 10;
     Entries(s, {0, 10, 29}, 0, 30);
-    s.AddEntry();
+    s.AddEntry(0);
     EXPECT_EQ(s.EntryCount(), 4);
     EXPECT_EQ(E(s, 3).Frame, 39);
     EXPECT_EQ(s.KeyFile->Frames, 40);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -195,8 +197,10 @@ TEST(Model, PoseEvaluationAndReset) {
     TKEYFile key;
     key.Frames = 30;
     TKEYNode& node = key.Nodes.Add();
-    node.MeshName = "arm"; // matched ignoring case
+    node.MeshName = "arm";
+    node.NodeNumber = 1;
     TKEYEntry& e0 = key.Nodes[0].Entries.Add();
+    e0.Flags = 3;
     e0.X = 0;
     e0.DX = 0.5;
     e0.Yaw = 350;
@@ -220,37 +224,58 @@ TEST(Model, PoseEvaluationAndReset) {
     const TVertex& v = m->Meshes[0].Faces.Vertices[0];
     ExpectNear3(v.tx, v.ty, v.tz, 5, 1, 1);
 
+    // Before its first entry a node is posed from entry 0, carried backwards by its rates.
     TKEYFile late;
-    TKEYNode& n = late.Nodes.Add();
-    n.MeshName = "ROOT";
-    late.Nodes[0].Entries.Add().Frame = 5;
-    try {
-        late.EvaluateNode(0, 4);
-        FAIL();
-    } catch (const ListError& err) {
-        EXPECT_STREQ(err.what(), "KEY Entry Index is out of bounds: -1");
-    }
-    EXPECT_THROW(late.ApplyToModel(*m, 4), ListError);
+    TKEYEntry& first = late.Nodes.Add().Entries.Add();
+    first.Frame = 5;
+    first.Flags = 1;
+    first.X = 5;
+    first.DX = 1;
+    EXPECT_EQ(late.EvaluateNode(0, 4).X, 4);
+    EXPECT_EQ(late.EvaluateNode(0, 0).X, 0);
 }
 
-TEST(Model, NodesOfTheSameNameAreMatchedInTurn) {
+// The game binds a KEY node to the model node whose index is its NODE number (names are
+// labels), a later node of the same number replaces an earlier one, a node without entries or
+// a number outside the model moves nothing, and only the rates the flags mark are applied.
+TEST(Model, NodesBindByNumberAndFlagsGateTheRates) {
     T3DO m;
-    for (const char* name : {"ARM", "BODY", "ARM"})
+    for (const char* name : {"ARM", "BODY", "LEG", "HEAD"})
         m.HNodes.Add().Name = name;
     TKEYFile key;
-    for (double x : {1.0, 2.0, 3.0}) {
-        TKEYNode& n = key.Nodes.Add();
-        n.MeshName = x == 3.0 ? "NOBODY" : "ARM";
-        key.Nodes[key.Nodes.Count() - 1].Entries.Add().X = x;
+    struct Node {
+        std::optional<int32_t> number;
+        int flags; // of the one entry at frame 0; none without entries
+        double x, dx, pitch, dpitch;
+    };
+    const Node nodes[] = {
+        {2, 3, 1, 1, 10, 1},           // drives LEG, whatever its name
+        {std::nullopt, 1, 7, 1, 0, 0}, // no number: its place, 1 (BODY); position rates only
+        {2, 2, 3, 1, 10, 1},           // replaces the first node on LEG; rotation rates only
+        {9, 3, 5, 0, 0, 0},            // outside the model
+        {0, -1, 0, 0, 0, 0},           // ARM: no entries, left at rest
+    };
+    for (const Node& n : nodes) {
+        TKEYNode& node = key.Nodes.Add();
+        node.MeshName = "HEAD";
+        node.NodeNumber = n.number;
+        if (n.flags < 0) continue;
+        TKEYEntry& e = node.Entries.Add();
+        e.Flags = n.flags;
+        e.X = n.x;
+        e.DX = n.dx;
+        e.Pitch = n.pitch;
+        e.DPitch = n.dpitch;
     }
-    key.ApplyToModel(m, 0);
-    EXPECT_EQ(m.HNodes[0].CurX, 1);
-    EXPECT_EQ(m.HNodes[2].CurX, 2);
-    EXPECT_EQ(m.HNodes[1].CurX, 0);
-    std::vector<char> used(3, 0);
-    EXPECT_EQ(TKEYFile::FindModelNode("arm", m, used), 0);
-    EXPECT_EQ(TKEYFile::FindModelNode("arm", m, used), 2);
-    EXPECT_EQ(TKEYFile::FindModelNode("arm", m, used), -1);
+    m.HNodes[0].X = 0.5; // ARM's rest pose
+    key.ApplyToModel(m, 2);
+    EXPECT_EQ(m.HNodes[0].CurX, 0.5);
+    EXPECT_EQ(m.HNodes[1].CurX, 9);
+    EXPECT_EQ(m.HNodes[2].CurX, 3); // the position rate is not marked
+    EXPECT_EQ(m.HNodes[2].CurPitch, 12);
+    EXPECT_EQ(m.HNodes[3].CurX, 0);
+    EXPECT_EQ(key.NodeOfJoint(2), 2);
+    EXPECT_EQ(key.NodeOfJoint(3), -1);
 }
 
 TEST(Model, OpensFromContainersAndReportsOpeningErrors) {

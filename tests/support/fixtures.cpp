@@ -49,6 +49,10 @@ std::string ReadAll(const std::string& path) {
     return s.str();
 }
 
+void WriteAll(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
 namespace {
 
 void PutLE32(std::string& out, uint32_t v) {

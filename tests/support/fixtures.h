@@ -31,6 +31,8 @@ private:
 };
 
 std::string ReadAll(const std::string& path);
+// Writes bytes to a file, replacing it (for refreshing golden files on request).
+void WriteAll(const std::string& path, const std::string& bytes);
 
 // One stored file of a GOB container.
 struct GobEntry {

@@ -4,10 +4,11 @@
     extern "C" __attribute__((visibility("default"))) void name() {}
 
 STUB(glBegin)
-STUB(glBindTexture) STUB(glCallList) STUB(glClear) STUB(glClearColor) STUB(glColorMaterial)
-    STUB(glColor3f) STUB(glColor3ub) STUB(glCullFace) STUB(glDeleteLists) STUB(glDeleteTextures)
-        STUB(glDepthRange) STUB(glDisable) STUB(glEnable) STUB(glEnd) STUB(glEndList) STUB(glFlush)
-            STUB(glFinish) STUB(glFrontFace) STUB(glGenLists) STUB(glGenTextures) STUB(glGetDoublev)
+STUB(glBindTexture)
+STUB(glCallList) STUB(glClear) STUB(glClearColor) STUB(glColorMaterial) STUB(glColor3f)
+    STUB(glColor3ub) STUB(glCullFace) STUB(glDeleteLists) STUB(glDeleteTextures) STUB(glDepthRange)
+        STUB(glDisable) STUB(glEnable) STUB(glEnd) STUB(glEndList) STUB(glFlush) STUB(glFinish)
+            STUB(glFrontFace) STUB(glGenLists) STUB(glGenTextures) STUB(glGetDoublev)
                 STUB(glGetError) STUB(glGetIntegerv) STUB(glHint) STUB(glInitNames)
                     STUB(glLoadIdentity) STUB(glLoadName) STUB(glMatrixMode) STUB(glNewList)
                         STUB(glOrtho) STUB(glPixelStorei) STUB(glPointSize) STUB(glPolygonMode)

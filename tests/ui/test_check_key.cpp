@@ -18,12 +18,12 @@ using namespace vorlin::test;
 namespace {
 
 // LONE's second entry carries a stale rate; a third node matches nothing in the model.
-const char* kFlawed =
-    "SECTION: HEADER\nFRAMES 30\nJOINTS 3\nSECTION: KEYFRAME NODES\nNODES 3\nNODE 0\n"
-    "MESH NAME ROOT\nENTRIES 1\n0: 0 0x0 0 0 0 0 0 0\n0 0 0 0 0 0\nNODE 1\n"
-    "MESH NAME LONE\nENTRIES 3\n0: 0 0x1 0 0 0 0 0 0\n0.1 0 0 0 0 0\n"
-    "1: 10 0x1 1 0 0 0 0 0\n0.5 0 0 0 0 0\n2: 20 0x0 2 0 0 0 0 0\n0 0 0 0 0 0\n"
-    "NODE 2\nMESH NAME WING\nENTRIES 1\n0: 0 0x0 0 0 0 0 0 0\n0 0 0 0 0 0\n";
+const char* kFlawed = "SECTION: HEADER\nFLAGS 0\nTYPE 0xFFFF\nFRAMES 30\nFPS 15\nJOINTS "
+                      "3\nSECTION: KEYFRAME NODES\nNODES 3\nNODE 0\n"
+                      "MESH NAME ROOT\nENTRIES 1\n0: 0 0x0 0 0 0 0 0 0\n0 0 0 0 0 0\nNODE 1\n"
+                      "MESH NAME LONE\nENTRIES 3\n0: 0 0x1 0 0 0 0 0 0\n0.1 0 0 0 0 0\n"
+                      "1: 10 0x1 1 0 0 0 0 0\n0.5 0 0 0 0 0\n2: 20 0x0 2 0 0 0 0 0\n0 0 0 0 0 0\n"
+                      "NODE 2\nMESH NAME WING\nENTRIES 1\n0: 0 0x0 0 0 0 0 0 0\n0 0 0 0 0 0\n";
 
 } // namespace
 
@@ -40,10 +40,11 @@ private slots:
         form.Load3DO(Write("m.3do", kTwoNodeModel));
         form.LoadKEY(Write("flawed.key", kFlawed));
         QCOMPARE(sink.warnings(),
-                 std::vector<std::string>{"flawed.key node 2 (WING): It matches no node of the "
-                                          "model: the editor does not move it"});
+                 std::vector<std::string>{"flawed.key node 2 (WING): NODE 2 drives no node of "
+                                          "the model, which has 2: nothing moves with it"});
         // Many mismatches: twenty lines and a count.
-        std::string many = "SECTION: KEYFRAME NODES\nNODES 30\n";
+        std::string many = "SECTION: HEADER\nFLAGS 0\nTYPE 0\nFRAMES 1\nFPS 15\nJOINTS 30\n"
+                           "SECTION: KEYFRAME NODES\nNODES 30\n";
         for (int i = 0; i < 30; ++i)
             many += "NODE " + std::to_string(i) + "\nMESH NAME X" + std::to_string(i) +
                     "\nENTRIES 1\n0: 0 0x0 0 0 0 0 0 0\n0 0 0 0 0 0\n";
@@ -51,7 +52,7 @@ private slots:
         form.Command([&] { form.LoadKEY(Write("many.key", many)); });
         const auto lines = sink.warnings();
         QCOMPARE(lines.size(), size_t(21));
-        QCOMPARE(lines.back(), std::string("many.key ... and 11 more"));
+        QCOMPARE(lines.back(), std::string("many.key ... and 10 more"));
         // A model loaded under a KEY is checked as well.
         sink.messages.clear();
         form.Command([&] { form.Load3DO(Write("n.3do", kTwoNodeModel)); });

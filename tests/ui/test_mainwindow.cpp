@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
@@ -14,6 +15,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QUndoStack>
 #include <QtTest>
 #include <filesystem>
 
@@ -305,18 +307,49 @@ private slots:
         QDir::setCurrent(before);
     }
 
-    void aKEYWithoutTheSelectedNodeIsReported() {
+    // The game binds a KEY node to the model node whose index is its NODE number: the list
+    // follows that binding, and Add gives a model node without one its own node.
+    void theListShowsTheNodeBoundByNumberAndAddMakesOne() {
         TVorlinForm form;
         form.Load3DO(Write("m.3do", kModel));
-        Get<QTreeWidget>(&form, "TV3DO")
-            ->setCurrentItem(Get<QTreeWidget>(&form, "TV3DO")->topLevelItem(1));
-        SelectedNode = 1; // the second row, whatever the tree handler does today
-        const std::string oneNode = "SECTION: KEYFRAME NODES\nNODES 1\nNODE 0\nMESH NAME ROOT\n"
-                                    "ENTRIES 1\n0: 0 0x0 0 0 0 0 0 0\n0 0 0 0 0 0\n";
-        form.Command([&] { form.LoadKEY(Write("one.key", oneNode)); });
-        QCOMPARE(boxes_.size(), size_t(1));
-        QCOMPARE(boxes_[0].text, QString("KEY Node Index is out of bounds: 1"));
-        QVERIFY(Settings.RECENT_KEY[0].empty()); // the error ended the command first
+        const std::string loneOnly =
+            "SECTION: HEADER\nFLAGS 0\nTYPE 0xFFFF\nFRAMES 10\nFPS 15\nJOINTS 2\n"
+            "SECTION: KEYFRAME NODES\nNODES 1\nNODE 1\nMESH NAME LONE\nENTRIES 1\n"
+            "0: 0 0x0 0.5 0 0 0 0 0\n0 0 0 0 0 0\n";
+        form.LoadKEY(Write("one.key", loneOnly));
+        auto* tree = Get<QTreeWidget>(&form, "TV3DO");
+        auto* list = Get<QListWidget>(&form, "LBKEY");
+        auto* add = Get<QAction>(&form, "AddEntry1");
+        tree->setCurrentItem(tree->topLevelItem(1));
+        QCOMPARE(list->count(), 1);
+        QCOMPARE(form.Session.SelectedKeyEntry().X, 0.5);
+        QCOMPARE(Get<QLabel>(&form, "PLKEY")->text(), QString("KEY: one.key"));
+        tree->setCurrentItem(tree->topLevelItem(0));
+        QCOMPARE(list->count(), 0);
+        QCOMPARE(Get<QLabel>(&form, "PLKEY")->text(),
+                 QString("KEY: one.key (no node for root: Add Entry makes one)"));
+        for (const char* name : {"DeleteEntry1", "CopyEntry1", "CurrentEntry1"})
+            QVERIFY(!Get<QAction>(&form, name)->isEnabled());
+        QVERIFY(add->isEnabled());
+        Get<QScrollBar>(&form, "SBFrame")->setValue(4);
+        add->trigger();
+        QVERIFY(boxes_.empty());
+        const TKEYFile& doc = *form.Session.KeyFile;
+        QCOMPARE(doc.Nodes.Count(), 2);
+        QCOMPARE(doc.Joint(1), 0);
+        QCOMPARE(doc.Nodes[1].MeshName, std::string("ROOT"));
+        QCOMPARE(doc.Nodes[1].Entries[0].Frame, 4);
+        QCOMPARE(list->count(), 1);
+        QVERIFY(Get<QAction>(&form, "DeleteEntry1")->isEnabled());
+        QCOMPARE(form.UndoStack->undoText(), QString("Add Node"));
+        const std::string text = doc.ToText();
+        QVERIFY(text.find("NODE 1\r\nMESH NAME LONE") < text.find("NODE 0\r\nMESH NAME ROOT"));
+        form.UndoStack->undo();
+        QCOMPARE(form.Session.KeyFile->Nodes.Count(), 1);
+        QCOMPARE(list->count(), 0);
+        form.UndoStack->redo();
+        QCOMPARE(form.Session.KeyFile->Nodes.Count(), 2);
+        QCOMPARE(list->count(), 1);
     }
 
     void projectDirFromTheModelsFolder() {
@@ -354,7 +387,9 @@ private slots:
                 TKEYFile doc;
                 doc.Name = "same.key";
                 doc.FullName = path;
-                doc.Nodes.Add().Entries.Add();
+                TKEYNode& node = doc.Nodes.Add();
+                node.MeshName = "ROOT";
+                node.Entries.Add();
                 doc.SaveToFile(path);
             }
             form.LoadKEY(QString::fromStdString(path));
@@ -400,7 +435,8 @@ private slots:
         // A KEY whose file has gone asks before it is replaced, and the command goes on.
         TKEYFile doc;
         const std::string path = files_->file("gone.key");
-        doc.Nodes.Add().Entries.Add();
+        doc.Nodes.Add().MeshName = "ROOT";
+        doc.Nodes[0].Entries.Add();
         doc.SaveToFile(path);
         form.LoadKEY(QString::fromStdString(path));
         std::filesystem::remove(path);

@@ -169,7 +169,7 @@ private slots:
         F().Session.SelectNode(1);
         DragX(F().PaintBox(), {10, 20, 30, 40, 50});
         QCOMPARE(boxes_.size(), size_t(1));
-        QCOMPARE(boxes_[0].text, QString("KEY Node Index is out of bounds: 1"));
+        QCOMPARE(boxes_[0].text, QString("No node of the KEY drives model node 1"));
     }
 
     void refreshKeepsTheWorkAndCentres() {

@@ -421,10 +421,18 @@ void TVorlinForm::BuildEnablingTable() {
         {BNWireframe, model},
         {BNTextured, model},
     };
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             BNAddEntry, BNInsertEntry, BNDeleteEntry, BNCopyEntry, BNPasteEntry, BNAutoCopy,
-             BNXAxis, BNYAxis, BNZAxis, BNMove, BNRotate, BNEdit, BNPlay, SBFrame, LBFrame})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{BNAddEntry, BNAutoCopy, BNXAxis, BNYAxis, BNZAxis, BNMove,
+                                         BNRotate, BNEdit, BNPlay, SBFrame, LBFrame})
         enabling_.push_back({w, key});
+    // A model node that no KEY node drives has no entries to act on: Add makes its node.
+    auto keyNode = [this] { return Session.KeyNodeIndex() >= 0; };
+    for (QObject* c : std::initializer_list<QObject*>{
+             BNInsertEntry, BNDeleteEntry, BNCopyEntry, BNPasteEntry,
+             findChild<QAction*>("CutEntry1"), findChild<QAction*>("CopyEntry1"),
+             findChild<QAction*>("PasteEntry1"), findChild<QAction*>("InsertEntry1"),
+             findChild<QAction*>("DeleteEntry1"), findChild<QAction*>("CurrentEntry1")})
+        enabling_.push_back({c, keyNode});
     UpdateEnabling();
 }
 

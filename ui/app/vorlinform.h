@@ -197,6 +197,9 @@ private:
     void HighlightRow(int row);
     // Puts the list's highlight on the selected entry (none when it has no row).
     void ShowSelectedEntry();
+    // The document's name above the entry list, and when no KEY node drives the selected
+    // model node, that it has none.
+    void ShowKeyCaption();
     // The selected model node's pose at the current frame, in the status bar.
     void ShowNodePose();
     void TV3DOChange();

@@ -199,7 +199,7 @@ void TVorlinForm::LBKEYClick() {
     Session.SelectEntry(LBKEY->currentRow());
     SetPanel(1, QString("Entry: %1").arg(SelectedEntry));
     if (BNAutoCopy->isChecked())
-        Record("Auto Copy", {SelectedNode}, [&] { Session.AutoCopy(source); });
+        Record("Auto Copy", {Session.KeyNodeIndex()}, [&] { Session.AutoCopy(source); });
     ShowFrame(Session.SelectedKeyEntry().Frame);
 }
 
@@ -210,7 +210,7 @@ void TVorlinForm::LBKEYDblClick() {
 }
 
 void TVorlinForm::PMEntryPopup() {
-    const bool several = LBKEY->count() > 1;
+    const bool several = LBKEY->count() > 1 && Session.KeyNodeIndex() >= 0;
     for (const char* name : {"Cut1", "Copy1", "Paste1", "Insert1", "Delete1"})
         findChild<QAction*>(name)->setEnabled(several);
     findChild<QAction*>("Add1")->setEnabled(true);
@@ -226,7 +226,7 @@ void TVorlinForm::CopyEntry1Click() {
 
 void TVorlinForm::CutEntry1Click() {
     SetEditMode();
-    Record("Cut Entry", {SelectedNode}, [this] {
+    Record("Cut Entry", {Session.KeyNodeIndex()}, [this] {
         Session.CopyEntry();
         DeleteEntry1Click();
     });
@@ -235,14 +235,21 @@ void TVorlinForm::CutEntry1Click() {
 void TVorlinForm::PasteEntry1Click() {
     if (!Session.CopiedEntry) return;
     SetEditMode();
-    Record("Paste Entry", {SelectedNode}, [this] { Session.PasteEntry(); });
+    Record("Paste Entry", {Session.KeyNodeIndex()}, [this] { Session.PasteEntry(); });
     ShowFrame(SBFrame->value()); // the frame on show, not the entry's
 }
 
 void TVorlinForm::AddEntry1Click() {
     SetEditMode();
     const int rows = LBKEY->count();
-    Record("Add Entry", {SelectedNode}, [this] { Session.AddEntry(); });
+    const bool newNode = Session.KeyNodeIndex() < 0;
+    Record(newNode ? "Add Node" : "Add Entry", {Session.KeyNodeIndex()},
+           [this] { Session.AddEntry(SBFrame->value()); });
+    if (newNode) { // the model node's first entry, at the frame on show
+        SetFrameRange();
+        FillEntryList();
+        return;
+    }
     SetFrameRange();
     SetFrameLabel(SBFrame->value());
     const QSignalBlocker block(LBKEY);
@@ -251,7 +258,7 @@ void TVorlinForm::AddEntry1Click() {
 
 void TVorlinForm::InsertEntry1Click() {
     SetEditMode();
-    Record("Insert Entry", {SelectedNode}, [this] { Session.InsertEntry(); });
+    Record("Insert Entry", {Session.KeyNodeIndex()}, [this] { Session.InsertEntry(); });
     FillEntryList();
 }
 
@@ -259,7 +266,7 @@ void TVorlinForm::DeleteEntry1Click() {
     if (LBKEY->count() <= 1) return; // a node keeps at least one entry
     SetEditMode();
     // The rates are derived again before the list shows the entry's frame.
-    Record("Delete Entry", {SelectedNode}, [this] { Session.DeleteEntry(); });
+    Record("Delete Entry", {Session.KeyNodeIndex()}, [this] { Session.DeleteEntry(); });
     SetPanel(1, QString("Entry %1").arg(SelectedEntry));
     FillEntryList();
 }
@@ -274,7 +281,8 @@ void TVorlinForm::EditCurrentEntry() {
         QString("Entry %1 for %2").arg(SelectedEntry).arg(ToQ(node.MeshName).toLower()));
     dialog.ShowEntry(entry);
     bool ok = false;
-    Record("Edit Entry", {SelectedNode}, [&] { ok = dialog.exec() == QDialog::Accepted; });
+    Record("Edit Entry", {Session.KeyNodeIndex()},
+           [&] { ok = dialog.exec() == QDialog::Accepted; });
     Resume();
     // The typed values show at once (typed rates stay as typed).
     if (ok) ShowFrame(SBFrame->value());
@@ -428,9 +436,11 @@ void TVorlinForm::AfterUndo(int node, int entry) {
 void TVorlinForm::SelectNodeAndEntry(int node, int entry) {
     if (node < 0 || !Session.KeyFile) return;
     SetEditMode();
-    // A node the model has no row for is named by the document.
-    if (!ShowNodeRow(node)) SetPanel(0, ToQ(Session.KeyFile->Nodes[node].MeshName));
-    Session.SelectNode(node);
+    // The finding names the document's node; the tree shows the model node it drives (a node
+    // the model has no row for is named by the document).
+    const int joint = Session.KeyFile->Joint(node);
+    if (!ShowNodeRow(joint)) SetPanel(0, ToQ(Session.KeyFile->Nodes[node].MeshName));
+    Session.SelectNode(joint);
     FillEntryList();
     if (entry >= 0 && entry < Session.EntryCount()) {
         Session.SelectEntry(entry);

@@ -88,7 +88,7 @@ void TVorlinForm::ViewMouse(QMouseEvent* e) {
         Command([&] {
             (void)Session.SelectedKeyEntry();
             // The whole drag, press to release, is one step to undo.
-            drag_ = BeginChange({SelectedNode});
+            drag_ = BeginChange({Session.KeyNodeIndex()});
             dragDoc_ = Session.KeyFile.get();
         });
         // Undo and redo wait for the release: the step is not on the stack yet.

@@ -196,8 +196,8 @@ void TVorlinForm::SetEditMode() {
 void TVorlinForm::SetPlayMode() {
     if (!Session.KeyFile) return;
     // A frame rate of 0 or less cannot be played; one frame a second is the slowest.
-    const int fps = Session.KeyFile->FPS > 0 ? Session.KeyFile->FPS : 1;
-    KeyTimer->setInterval(1000 / fps);
+    const double fps = Session.KeyFile->FPS > 0 ? Session.KeyFile->FPS : 1;
+    KeyTimer->setInterval(int(std::min(1000.0 / fps, 1e9)));
     BNPlay->setChecked(true);
     StartTimer();
 }
@@ -307,6 +307,8 @@ bool TVorlinForm::FillEntryList() {
     const int count = Session.EntryCount();
     if (LBKEY->count() == count) {
         ShowSelectedEntry();
+        ShowKeyCaption();
+        UpdateEnabling();
         return false;
     }
     {
@@ -317,9 +319,26 @@ bool TVorlinForm::FillEntryList() {
     }
     Session.ClampSelection(count);
     ShowSelectedEntry();
+    ShowKeyCaption();
+    UpdateEnabling();
     SetPanel(1, SelectedEntry >= 0 ? LBKEY->item(SelectedEntry)->text() : QString());
+    if (count == 0) {
+        ShowFrame(SBFrame->value()); // the node stays at rest; the frame stays
+        return true;
+    }
     ShowFrame(Session.SelectedKeyEntry().Frame);
     return true;
+}
+
+void TVorlinForm::ShowKeyCaption() {
+    if (!Session.KeyFile) return;
+    QString text = "KEY: " + ToQ(Session.KeyFile->Name);
+    if (Session.KeyNodeIndex() < 0) {
+        QTreeWidgetItem* row = TV3DO->topLevelItem(SelectedNode);
+        text += QString(" (no node for %1: Add Entry makes one)")
+                    .arg(row ? row->text(0) : QString::number(SelectedNode));
+    }
+    PLKEY->setText(text);
 }
 
 void TVorlinForm::InitKEYControls() {

@@ -325,6 +325,8 @@ bool TSummaryForm::CheckLastFrameField(int32_t& last) {
 }
 
 bool TSummaryForm::CheckFrameRateField() {
+    // A rate left as shown keeps the document's own, fractional or not; a typed one is whole.
+    if (EBFrameRate->text() == QString::number(doc_->FPS)) return true;
     int32_t fps;
     if (auto problem = CheckFrameRate(FromQ(EBFrameRate->text()), fps)) {
         Warn(*problem, EBFrameRate);

@@ -380,11 +380,13 @@ void TOGLRenderer::DrawScene(const T3DO* model, const TKEYFile* key, bool textur
         }
     }
     GL.glCallList(kGridList);
-    if (Options.ShowNodePath && key && key->Nodes.Count() > 0) {
+    // The path of the node that drives the model's first node.
+    const int root = key ? key->NodeOfJoint(0) : -1;
+    if (Options.ShowNodePath && root >= 0) {
         const auto& c = LineColours[lcNodePath];
         GL.glColor3ub(c[0], c[1], c[2]);
         GL.glBegin(GL_LINE_STRIP);
-        for (const auto& e : key->Nodes[0].Entries)
+        for (const auto& e : key->Nodes[root].Entries)
             GL.glVertex3f(float(e->X), float(e->Y), float(e->Z));
         GL.glEnd();
     }
