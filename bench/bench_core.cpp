@@ -1,7 +1,11 @@
 #include <benchmark/benchmark.h>
 #include <sys/time.h>
 
+#include <cstdio>
+#include <cstring>
+
 #include "bench_inputs.h"
+#include "key/key_check.h"
 #include "model/Images.h"
 #include "model/graph_files.h"
 #include "settings/GlobalVars.h"
@@ -61,6 +65,125 @@ void BM_KeyWrite(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * bytes);
 }
 BENCHMARK(BM_KeyWrite)->Unit(benchmark::kMillisecond);
+
+// The baseline of reading: the game's own way, a line at a time into a 1024-byte buffer and
+// one sscanf per line, into plain arrays.
+void BM_KeyReadSscanfBaseline(benchmark::State& state) {
+    const std::string& path = KeyPath();
+    const int64_t bytes = int64_t(test::ReadAll(path).size());
+    struct Entry {
+        double frame, v[12];
+        unsigned flags;
+    };
+    for (auto _ : state) {
+        std::FILE* f = std::fopen(path.c_str(), "r");
+        char line[1024];
+        auto next = [&] {
+            while (std::fgets(line, sizeof line, f))
+                if (line[0] != '#' && line[0] != ';' && line[0] != '\r' && line[0] != '\n') {
+                    for (char* c = line; *c; ++c)
+                        *c = char(std::tolower(static_cast<unsigned char>(*c)));
+                    return true;
+                }
+            return false;
+        };
+        char word[64];
+        int flags = 0, frames = 0, joints = 0, markers = 0, nodes = 0, entries = 0, num = 0;
+        unsigned type = 0;
+        float fps = 0;
+        next() && std::sscanf(line, " section: %63s", word);
+        next() && std::sscanf(line, " flags %d", &flags);
+        next() && std::sscanf(line, " type %x", &type);
+        next() && std::sscanf(line, " frames %d", &frames);
+        next() && std::sscanf(line, " fps %f", &fps);
+        next() && std::sscanf(line, " joints %d", &joints);
+        next() && std::sscanf(line, " section: %63s", word);
+        if (std::strcmp(word, "markers") == 0) {
+            next() && std::sscanf(line, " markers %d", &markers);
+            for (int m = 0; m < markers; ++m) {
+                float frame;
+                int kind;
+                next() && std::sscanf(line, "%f %d", &frame, &kind);
+            }
+            next() && std::sscanf(line, " section: %63s", word);
+        }
+        next() && std::sscanf(line, " nodes %d", &nodes);
+        std::vector<std::vector<Entry>> all(size_t(std::max(nodes, 0)));
+        for (auto& node : all) {
+            next() && std::sscanf(line, " node %d", &num);
+            next() && std::sscanf(line, " mesh name %31s", word);
+            next() && std::sscanf(line, " entries %d", &entries);
+            node.resize(size_t(std::max(entries, 0)));
+            for (Entry& e : node) {
+                next() &&
+                    std::sscanf(line, " %d: %lf %x %lf %lf %lf %lf %lf %lf", &num, &e.frame,
+                                &e.flags, &e.v[0], &e.v[1], &e.v[2], &e.v[3], &e.v[4], &e.v[5]);
+                next() && std::sscanf(line, " %lf %lf %lf %lf %lf %lf", &e.v[6], &e.v[7], &e.v[8],
+                                      &e.v[9], &e.v[10], &e.v[11]);
+            }
+        }
+        std::fclose(f);
+        benchmark::DoNotOptimize(all.data());
+    }
+    state.SetBytesProcessed(state.iterations() * bytes);
+}
+BENCHMARK(BM_KeyReadSscanfBaseline)->Unit(benchmark::kMillisecond);
+
+// The baseline of writing: the same text made with snprintf and written with stdio.
+void BM_KeyWritePrintfBaseline(benchmark::State& state) {
+    auto doc = TKEYFile::CreateFromFile(KeyPath());
+    const std::string out = Dir().file("printf.key");
+    int64_t bytes = 0;
+    for (auto _ : state) {
+        std::string text;
+        char buf[512];
+        auto put = [&](const char* format, auto... args) {
+            const int n = std::snprintf(buf, sizeof buf, format, args...);
+            text.append(buf, size_t(n));
+        };
+        put("# KEYFRAME %s created by Vorlin 0.6\r\n\r\n###############\r\nSECTION: HEADER\r\n\r\n",
+            doc->Name.c_str());
+        put("FLAGS  0x%04X\r\nTYPE   0x%04X\r\nFRAMES %d\r\nFPS    %d\r\nJOINTS %d\r\n\r\n\r\n",
+            doc->Flags, doc->KeyType, doc->Frames, int(doc->FPS), doc->Joints);
+        put("###############\r\nSECTION: KEYFRAME NODES\r\n\r\nNODES %d\r\n\r\n",
+            doc->Nodes.Count());
+        for (int n = 0; n < doc->Nodes.Count(); ++n) {
+            const TKEYNode& node = doc->Nodes[n];
+            put("NODE %d\r\nMESH NAME %s\r\nENTRIES %d\r\n\r\n", doc->Joint(n),
+                node.MeshName.c_str(), node.Entries.Count());
+            put("# num:   frame:   flags:           x:           y:           z:           p:  "
+                "         y:           r:\r\n");
+            put("#                                 dx:          dy:          dz:          dp:  "
+                "        dy:          dr:\r\n");
+            int k = 0;
+            for (const auto& e : node.Entries) {
+                char num[16], flags[16];
+                std::snprintf(num, sizeof num, "%d:", k++);
+                std::snprintf(flags, sizeof flags, "0x%04X", unsigned(e->Flags));
+                put("%5s %8d %8s %12.8f %12.8f %12.8f %12.8f %12.8f %12.8f\r\n", num, e->Frame,
+                    flags, e->X, e->Y, e->Z, e->Pitch, e->Yaw, e->Roll);
+                put("%36.8f %12.8f %12.8f %12.8f %12.8f %12.8f\r\n", e->DX, e->DY, e->DZ, e->DPitch,
+                    e->DYaw, e->DRoll);
+            }
+            put("\r\n");
+        }
+        std::FILE* f = std::fopen(out.c_str(), "wb");
+        std::fwrite(text.data(), 1, text.size(), f);
+        std::fclose(f);
+        bytes = int64_t(text.size());
+    }
+    state.SetBytesProcessed(state.iterations() * bytes);
+}
+BENCHMARK(BM_KeyWritePrintfBaseline)->Unit(benchmark::kMillisecond);
+
+// Checking a large KEY's text as the game's loader reads it.
+void BM_KeyCheckText(benchmark::State& state) {
+    const std::string text = test::ReadAll(KeyPath());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(CheckKeyText(text).size());
+    state.SetBytesProcessed(state.iterations() * int64_t(text.size()));
+}
+BENCHMARK(BM_KeyCheckText)->Unit(benchmark::kMillisecond);
 
 void BM_GobOpen12000(benchmark::State& state) {
     std::vector<test::GobEntry> entries;

@@ -165,6 +165,7 @@ private:
                                  expected.DPitch, expected.DYaw, expected.DRoll};
         double worst = 0, jump = 0;
         for (int k = 0; k < 6; ++k) {
+            if (!(e.Flags & (k < 3 ? 1 : 2))) continue; // rates the game does not apply
             const double off = std::abs(stored[k] - fresh[k]);
             if (off > worst) worst = off;
             jump = std::max(jump, off * std::max(1.0, std::abs(distance)));

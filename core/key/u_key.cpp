@@ -33,9 +33,22 @@ public:
     bool Next(std::string& line) {
         while (!text_.Eof()) {
             text_.ReadLn(raw_);
-            if (!SignificantLine(raw_, line) || line[0] == ';') continue;
-            for (char& c : line)
+            std::string_view raw = raw_;
+            size_t end = raw.find('#');
+            if (end == std::string_view::npos) end = raw.size();
+            size_t begin = 0;
+            while (begin < end && static_cast<unsigned char>(raw[begin]) <= ' ')
+                ++begin;
+            while (end > begin && static_cast<unsigned char>(raw[end - 1]) <= ' ')
+                --end;
+            if (begin == end || raw[begin] == ';') continue;
+            line.resize(end - begin);
+            for (size_t i = 0; i < line.size(); ++i) {
+                char c = raw[begin + i];
+                if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
                 if (c == '\t') c = ' ';
+                line[i] = c;
+            }
             return true;
         }
         return false;
@@ -152,8 +165,10 @@ private:
             if (!lines_.Next(line_)) return false;
             TKEYNode& node = doc_.Nodes.Add();
             // The NODE number binds the node to its joint in the game: kept as read.
+            std::string word, value;
+            GetWord(line_, GetWord(line_, 1, word), value);
             int32_t number = 0;
-            if (SScanf(line_, "NODE %d", {&number})) node.NodeNumber = number;
+            if (word == "NODE" && !value.empty() && ValInt(value, number)) node.NodeNumber = number;
             if (!lines_.Next(line_)) return false;
             SScanf(line_, "MESH NAME %s", {&node.MeshName});
             // A name is one word: a zero byte or a line break inside the line ends it, so
@@ -168,12 +183,14 @@ private:
             for (int32_t j = 0; j < m; ++j) {
                 if (!lines_.Next(line_)) return false;
                 TKEYEntry& e = node.Entries.Add();
+                const bool more = lines_.Next(rates_);
+                if (more && PlainEntry(line_, rates_, e)) continue;
                 frame_.clear();
                 SScanf(line_, "%s %s %x %f %f %f %f %f %f",
                        {&column_, &frame_, &e.Flags, &e.X, &e.Y, &e.Z, &e.Pitch, &e.Yaw, &e.Roll});
                 e.Frame = EntryFrame(frame_);
-                if (!lines_.Next(line_)) return false;
-                SScanf(line_, "%f %f %f %f %f %f",
+                if (!more) return false;
+                SScanf(rates_, "%f %f %f %f %f %f",
                        {&e.DX, &e.DY, &e.DZ, &e.DPitch, &e.DYaw, &e.DRoll});
             }
         }
@@ -192,9 +209,72 @@ private:
         return frame;
     }
 
+    // An entry's two lines as the writer makes them: nine and six words, plain decimal
+    // numbers and hexadecimal flags of up to seven digits. Read without the general scanner,
+    // to the values it would give; false (e untouched) for anything else.
+    static bool PlainEntry(std::string_view first, std::string_view second, TKEYEntry& e) {
+        std::string_view w[15];
+        if (!Words(first, w, 9) || !Words(second, w + 9, 6)) return false;
+        int32_t frame = 0;
+        uint32_t flags = 0;
+        double v[12];
+        const std::string_view hex = w[2];
+        if (!PlainDecimal(w[1], false) || hex.size() < 3 || hex.size() > 9 || hex[0] != '0' ||
+            hex[1] != 'X' || w[1].size() > 10)
+            return false;
+        const auto f = std::from_chars(w[1].data(), w[1].data() + w[1].size(), frame);
+        const auto h = std::from_chars(hex.data() + 2, hex.data() + hex.size(), flags, 16);
+        if (f.ec != std::errc() || f.ptr != w[1].data() + w[1].size() || h.ec != std::errc() ||
+            h.ptr != hex.data() + hex.size())
+            return false;
+        for (int k = 0; k < 12; ++k) {
+            const std::string_view t = w[k < 6 ? 3 + k : 9 + k - 6];
+            const auto r = std::from_chars(t.data(), t.data() + t.size(), v[k]);
+            if (!PlainDecimal(t, true) || r.ec != std::errc() || r.ptr != t.data() + t.size())
+                return false;
+        }
+        e.Frame = frame;
+        e.Flags = int32_t(flags);
+        e.X = v[0], e.Y = v[1], e.Z = v[2], e.Pitch = v[3], e.Yaw = v[4], e.Roll = v[5];
+        e.DX = v[6], e.DY = v[7], e.DZ = v[8], e.DPitch = v[9], e.DYaw = v[10], e.DRoll = v[11];
+        return true;
+    }
+    // Exactly n words between blanks.
+    static bool Words(std::string_view s, std::string_view* out, int n) {
+        size_t i = 0;
+        for (int k = 0; k < n; ++k) {
+            while (i < s.size() && IsBlank(s[i]))
+                ++i;
+            const size_t start = i;
+            while (i < s.size() && !IsBlank(s[i]))
+                ++i;
+            if (i == start) return false;
+            out[k] = s.substr(start, i - start);
+        }
+        while (i < s.size() && IsBlank(s[i]))
+            ++i;
+        return i == s.size();
+    }
+    // "-12" or, with a point allowed, "-12.5" (digits on both sides).
+    static bool PlainDecimal(std::string_view t, bool point) {
+        size_t i = t.size() > 1 && t[0] == '-' ? 1 : 0;
+        const size_t digits = i;
+        while (i < t.size() && t[i] >= '0' && t[i] <= '9')
+            ++i;
+        if (i == digits) return false;
+        if (i < t.size() && point && t[i] == '.') {
+            const size_t decimals = ++i;
+            while (i < t.size() && t[i] >= '0' && t[i] <= '9')
+                ++i;
+            if (i == decimals) return false;
+        }
+        return i == t.size();
+    }
+
     TKEYFile& doc_;
     SignificantLines lines_;
     std::string line_;
+    std::string rates_;
     std::string column_;
     std::string frame_;
 };
@@ -270,15 +350,29 @@ public:
         Field(std::string_view(buf, size_t(r.ptr - buf)), width, left);
     }
     // Upper-case hexadecimal after "0x", at least four digits.
-    static std::string Hex(uint32_t v) {
+    struct HexText {
         char buf[16];
-        auto r = std::to_chars(buf, buf + sizeof buf, v, 16);
-        std::string digits(buf, r.ptr);
-        for (char& c : digits)
-            if (c >= 'a' && c <= 'f') c = static_cast<char>(c - 'a' + 'A');
-        if (digits.size() < 4) digits.insert(0, 4 - digits.size(), '0');
-        return "0x" + digits;
+        size_t size;
+        std::string_view View() const { return {buf, size}; }
+    };
+    static HexText HexOf(uint32_t v) {
+        HexText t;
+        char digits[8];
+        auto r = std::to_chars(digits, digits + sizeof digits, v, 16);
+        size_t n = size_t(r.ptr - digits);
+        t.buf[0] = '0';
+        t.buf[1] = 'x';
+        size_t k = 2;
+        for (size_t pad = n; pad < 4; ++pad)
+            t.buf[k++] = '0';
+        for (size_t i = 0; i < n; ++i) {
+            const char c = digits[i];
+            t.buf[k++] = c >= 'a' && c <= 'f' ? char(c - 'a' + 'A') : c;
+        }
+        t.size = k;
+        return t;
     }
+    static std::string Hex(uint32_t v) { return std::string(HexOf(v).View()); }
     // printf's "%W.Pf" (or "%-W.Pf") without the C locale.
     void Fixed(double v, int precision, size_t width, bool left = false) {
         FixedText text;
@@ -337,7 +431,12 @@ std::string FPSText(double fps) {
 // once).
 std::string WriteKey(const TKEYFile& doc, bool check) {
     KeyWriter w;
-    w.out.reserve(1024 + size_t(doc.Nodes.Count()) * 256);
+    size_t entries = 0;
+    for (const auto& node : doc.Nodes)
+        entries += size_t(node->Entries.Count());
+    // An entry takes two lines of about 100 characters each.
+    w.out.reserve(1024 + size_t(doc.Markers.Count()) * 32 + size_t(doc.Nodes.Count()) * 320 +
+                  entries * 208);
     w.Line("# KEYFRAME " + doc.Name + " created by Vorlin 0.6");
     w.Line();
     w.Line("###############");
@@ -411,7 +510,7 @@ std::string WriteKey(const TKEYFile& doc, bool check) {
             w.Text(" ");
             w.Int(e->Frame, 8);
             w.Text(" ");
-            w.Field(KeyWriter::Hex(static_cast<uint32_t>(e->Flags)), 8);
+            w.Field(KeyWriter::HexOf(static_cast<uint32_t>(e->Flags)).View(), 8);
             const double values[12] = {e->X,  e->Y,  e->Z,  e->Pitch,  e->Yaw,  e->Roll,
                                        e->DX, e->DY, e->DZ, e->DPitch, e->DYaw, e->DRoll};
             for (int v = 0; v < 12; ++v) {

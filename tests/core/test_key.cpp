@@ -425,6 +425,27 @@ TEST_F(Key, ValuesThatCannotBeReadBackAreNotSaved) {
     doc.Markers.Add().Frame = -1e95;
     EXPECT_THROW(doc.SaveToFile(path), Error);
     doc.Markers.Clear();
+    // Names the game would not read as one word, and a frame rate that is not a number.
+    const std::pair<std::string, std::string> names[] = {
+        {"", "Cannot save node 0: its mesh name is empty, and the game refuses a node without one"},
+        {"L ARM", "Cannot save node 0 (L ARM): its mesh name holds a blank, where the game's "
+                  "reading of the name ends"},
+        {"L\tARM", "Cannot save node 0 (L\tARM): its mesh name holds a blank, where the game's "
+                   "reading of the name ends"}};
+    for (const auto& [name, message] : names) {
+        doc.Nodes[0].MeshName = name;
+        try {
+            doc.SaveToFile(path);
+            ADD_FAILURE() << "saved the name '" << name << "'";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.what(), message);
+        }
+    }
+    doc.Nodes[0].MeshName = "A";
+    doc.FPS = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_THROW(doc.SaveToFile(path), Error);
+    EXPECT_EQ(test::ReadAll(path), "the old file");
+    doc.FPS = 15;
     doc.Name = "keep.key";
     doc.FullName = path;
     doc.SaveToFile(path);
