@@ -1,4 +1,5 @@
-// The KEY reader on any bytes, and the writer on what it read.
+// The KEY reader on any bytes, the writer on what it read, and the check of the bytes as the
+// game's loader reads them.
 #include "fuzz_common.h"
 #include "key/key_check.h"
 #include "key/u_key.h"
@@ -11,11 +12,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto doc = TKEYFile::CreateFromFile(path);
     (void)doc->ToText();
     (void)CheckKey(*doc);
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    (void)CheckKey(*doc, nullptr, &text);
     for (int n = 0; n < doc->Nodes.Count(); ++n)
         for (int frame : {0, 100, -5})
             try {
                 (void)doc->EvaluateNode(n, frame);
-            } catch (const ListError&) { // a frame before the node's first entry
+            } catch (const ListError&) { // a node without entries
             }
     return 0;
 }

@@ -25,6 +25,20 @@ void TKeySession::LoadKey(const std::string& name) {
     SetKey(LoadKeyReported(name));
 }
 
+namespace {
+
+// An entry that holds a hierarchy node at its rest pose.
+void AtRest(TKEYEntry& e, const T3DOHNode& h) {
+    e.X = h.X;
+    e.Y = h.Y;
+    e.Z = h.Z;
+    e.Pitch = h.Pitch;
+    e.Yaw = h.Yaw;
+    e.Roll = h.Roll;
+}
+
+} // namespace
+
 std::unique_ptr<TKEYFile> TKeySession::BuildNewKey() const {
     if (!Model) return nullptr;
     const TSettings& g = Settings;
@@ -48,12 +62,7 @@ std::unique_ptr<TKEYFile> TKeySession::BuildNewKey() const {
                 e.Frame = g.DEFAULT_NUMFRAMES - 1;
             else
                 e.Frame = int32_t(int64_t(j) * g.DEFAULT_FRAMEGAP);
-            e.X = h->X;
-            e.Y = h->Y;
-            e.Z = h->Z;
-            e.Pitch = h->Pitch;
-            e.Yaw = h->Yaw;
-            e.Roll = h->Roll;
+            AtRest(e, *h);
         }
     }
     return doc;
@@ -170,12 +179,7 @@ void TKeySession::AddKeyNode(int frame) {
     node.MeshName = h.Name;
     TKEYEntry& e = node.Entries.Add();
     e.Frame = frame;
-    e.X = h.X;
-    e.Y = h.Y;
-    e.Z = h.Z;
-    e.Pitch = h.Pitch;
-    e.Yaw = h.Yaw;
-    e.Roll = h.Roll;
+    AtRest(e, h);
     // The game's joint table must hold the new node's number.
     KeyFile->Joints = std::max(KeyFile->Joints, SelectedNode + 1);
     KeyFile->Joints = std::max(KeyFile->Joints, KeyFile->Nodes.Count());

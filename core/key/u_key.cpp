@@ -33,18 +33,11 @@ public:
     bool Next(std::string& line) {
         while (!text_.Eof()) {
             text_.ReadLn(raw_);
-            std::string_view raw = raw_;
-            size_t end = raw.find('#');
-            if (end == std::string_view::npos) end = raw.size();
-            size_t begin = 0;
-            while (begin < end && static_cast<unsigned char>(raw[begin]) <= ' ')
-                ++begin;
-            while (end > begin && static_cast<unsigned char>(raw[end - 1]) <= ' ')
-                --end;
-            if (begin == end || raw[begin] == ';') continue;
-            line.resize(end - begin);
+            const std::string_view span = SignificantSpan(raw_);
+            if (span.empty() || span[0] == ';') continue;
+            line.resize(span.size());
             for (size_t i = 0; i < line.size(); ++i) {
-                char c = raw[begin + i];
+                char c = span[i];
                 if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
                 if (c == '\t') c = ' ';
                 line[i] = c;

@@ -475,7 +475,7 @@ int MsgBox(const std::string& text, const std::string& caption, unsigned flags) 
     return currentSink->Ask(text, caption, flags);
 }
 
-bool SignificantLine(std::string_view raw, std::string& line) {
+std::string_view SignificantSpan(std::string_view raw) {
     size_t end = raw.find('#');
     if (end == std::string_view::npos) end = raw.size();
     size_t begin = 0;
@@ -483,7 +483,11 @@ bool SignificantLine(std::string_view raw, std::string& line) {
         ++begin;
     while (end > begin && static_cast<unsigned char>(raw[end - 1]) <= ' ')
         --end;
-    line.assign(raw.substr(begin, end - begin));
+    return raw.substr(begin, end - begin);
+}
+
+bool SignificantLine(std::string_view raw, std::string& line) {
+    line.assign(SignificantSpan(raw));
     for (char& c : line)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     return !line.empty();

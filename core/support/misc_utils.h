@@ -135,6 +135,8 @@ int MsgBox(const std::string& text, const std::string& caption, unsigned flags);
 // The significant part of a line of the game's text formats: cut at the first "#", trimmed of
 // blanks and control characters, upper-cased. False (and line empty) when nothing is left.
 bool SignificantLine(std::string_view raw, std::string& line);
+// The part of a line SignificantLine keeps, before upper-casing.
+std::string_view SignificantSpan(std::string_view raw);
 
 // ASCII upper case (only a to z change), as the readers of the game's formats use it.
 std::string UpperCase(std::string_view text);

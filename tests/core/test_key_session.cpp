@@ -293,3 +293,40 @@ TEST_F(Session, AChangeKeepsOnlyWhatItChanged) {
     none.End(*s.KeyFile);
     EXPECT_TRUE(none.Empty());
 }
+
+// The entry commands work on the KEY node whose NODE number is the selected model node, as the
+// game binds them; a model node without one gets one from Add, recorded as one change.
+TEST_F(Session, CommandsActOnTheNodeBoundByNumber) {
+    s.LoadModel(dir.write("m.3do", kModel));
+    s.LoadKey(dir.write("one.key", "SECTION: HEADER\nFLAGS 0\nTYPE 0xFFFF\nFRAMES 10\nFPS 15\n"
+                                   "JOINTS 1\nSECTION: KEYFRAME NODES\nNODES 1\nNODE 1\n"
+                                   "MESH NAME LONE\nENTRIES 1\n0: 0 0x0 5 0 0 0 0 0\n"
+                                   "0 0 0 0 0 0\n"));
+    s.SelectNode(1);
+    EXPECT_EQ(s.KeyNodeIndex(), 0);
+    EXPECT_EQ(s.SelectedKeyEntry().X, 5);
+    s.SelectNode(0);
+    EXPECT_EQ(s.KeyNodeIndex(), -1);
+    EXPECT_EQ(s.EntryCount(), 0);
+    EXPECT_THROW(s.CopyEntry(), ListError);
+    TKeyChange change;
+    change.Begin(*s.KeyFile, {s.KeyNodeIndex()});
+    s.AddEntry(12);
+    change.End(*s.KeyFile);
+    ASSERT_EQ(s.KeyNodeIndex(), 1);
+    EXPECT_EQ(s.KeyFile->Joint(1), 0);
+    EXPECT_EQ(s.SelectedKeyNode().MeshName, "ROOT");
+    EXPECT_EQ(s.SelectedKeyEntry().Frame, 12);
+    EXPECT_EQ(s.KeyFile->Joints, 2);  // two nodes need two joints
+    EXPECT_EQ(s.KeyFile->Frames, 13); // the entry's frame is inside the animation
+    change.Undo(*s.KeyFile);
+    EXPECT_EQ(s.KeyFile->Nodes.Count(), 1);
+    EXPECT_EQ(s.KeyFile->Joints, 1);
+    change.Redo(*s.KeyFile);
+    EXPECT_EQ(s.KeyNodeIndex(), 1);
+    // New KEY numbers its nodes by their hierarchy index.
+    auto fresh = s.BuildNewKey();
+    EXPECT_EQ(fresh->Joint(0), 0);
+    EXPECT_EQ(fresh->Joint(1), 1);
+    EXPECT_EQ(fresh->ToText().find("NODE 1\r\nMESH NAME LONE") != std::string::npos, true);
+}

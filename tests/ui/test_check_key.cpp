@@ -100,6 +100,28 @@ private slots:
         QVERIFY(form.Session.KeyFile->IsModified());
         QVERIFY(boxes_.empty());
     }
+
+    // A file the game refuses says so when it is loaded, and the dialog names the line.
+    void aFileTheGameRefusesIsReportedByItsLine() {
+        TVorlinForm form;
+        RecordingSink sink;
+        form.Load3DO(Write("m.3do", kTwoNodeModel));
+        std::string text = kFlawed;
+        text.insert(text.find("NODE 1"), "  # indented\n");
+        form.LoadKEY(Write("refused.key", text));
+        const std::string refusal =
+            "line 14, node 1 (LONE): This comment is indented, and the game skips only comments "
+            "that begin the line: the game refuses the file here (it expects \"NODE n\")";
+        QCOMPARE(sink.warnings().front(), "refused.key " + refusal);
+        WhenModal([&](QWidget* d) {
+            auto* table = Get<QTableWidget>(d, "Findings");
+            table->sortItems(0, Qt::AscendingOrder); // errors first
+            QCOMPARE(table->item(0, 1)->text() + ": " + table->item(0, 2)->text(),
+                     QString::fromStdString(refusal));
+            Get<QPushButton>(d, "BNClose")->click();
+        });
+        Get<QAction>(&form, "CheckKEY1")->trigger();
+    }
 };
 
 QTEST_MAIN(TestCheckKey)

@@ -215,6 +215,8 @@ private:
     void Markers1Click();
     void KEYSummary1Click();
     void CheckKEY1Click();
+    // The findings of the document on show in the check dialog.
+    void ShowCheck();
     // The model/KEY match findings, as warnings in the Messages window.
     void ReportModelMatch();
     void RecalculateRates();

@@ -18,6 +18,7 @@
 #include "dialogs/markers_form.h"
 #include "dialogs/summary_form.h"
 #include "edit/retime.h"
+#include "key/key_check.h"
 #include "support/misc_utils.h"
 #include "support/qt_strings.h"
 
@@ -356,13 +357,23 @@ void TVorlinForm::CheckKEY1Click() {
         CheckForm->onRecalculate = [this] {
             Command([this] {
                 RecalculateRates();
-                CheckForm->ShowFindings(*Session.KeyFile, Session.Model.get());
+                ShowCheck();
             });
         };
     }
-    CheckForm->ShowFindings(*Session.KeyFile, Session.Model.get());
+    ShowCheck();
     CheckForm->exec();
     Resume();
+}
+
+void TVorlinForm::ShowCheck() {
+    // A document as its file holds it is checked as the game reads that file, line by line.
+    std::optional<std::string> text;
+    if (!DocumentModified()) try {
+            text = ReadKeyText(Session.KeyFile->FullName);
+        } catch (const std::exception&) {
+        }
+    CheckForm->ShowFindings(*Session.KeyFile, Session.Model.get(), text ? &*text : nullptr);
 }
 
 void TVorlinForm::RecalculateRates() {

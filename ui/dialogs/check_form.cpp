@@ -74,8 +74,8 @@ TCheckForm::TCheckForm(QWidget* parent) : QDialog(parent) {
     });
 }
 
-void TCheckForm::ShowFindings(const TKEYFile& doc, const T3DO* model) {
-    findings_ = CheckKey(doc, model);
+void TCheckForm::ShowFindings(const TKEYFile& doc, const T3DO* model, const std::string* text) {
+    findings_ = CheckKey(doc, model, text);
     table_->setSortingEnabled(false);
     table_->clearContents();
     table_->setRowCount(int(findings_.size()));

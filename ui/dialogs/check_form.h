@@ -19,7 +19,8 @@ public:
     explicit TCheckForm(QWidget* parent = nullptr);
 
     // Lists what the checker finds in the document (against the model, when there is one).
-    void ShowFindings(const TKEYFile& doc, const T3DO* model);
+    // The findings of the document (with text, of its file as the game reads it too).
+    void ShowFindings(const TKEYFile& doc, const T3DO* model, const std::string* text = nullptr);
     const std::vector<TFinding>& Findings() const { return findings_; }
 
     // A finding was double-clicked: its node and entry (-1 when it has none).
