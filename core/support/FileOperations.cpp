@@ -335,9 +335,11 @@ std::string LowerCase(std::string_view text) {
 std::vector<TListedName> MaskedListing(TContainerFile& container, const std::string& mask) {
     const std::string lowMask = LowerCase(mask);
     std::vector<TListedName> out;
-    if (!container.CurDir.empty() && MaskMatches(lowMask, "..")) out.push_back({"[..]", nullptr});
+    // The way up and the folders stay under any mask: the mask picks files, and a folder
+    // hidden by it could not be entered to look for them.
+    if (!container.CurDir.empty()) out.push_back({"[..]", nullptr});
     for (const std::string& dir : container.ListDirs())
-        if (MaskMatches(lowMask, LowerCase(dir))) out.push_back({"[" + dir + "]", nullptr});
+        out.push_back({"[" + dir + "]", nullptr});
     for (const TFileItem& file : container.ListFiles())
         if (MaskMatches(lowMask, LowerCase(file.name))) out.push_back({file.name, file.info});
     return out;

@@ -71,9 +71,9 @@ struct TListedName {
     std::shared_ptr<TFileInfo> info; // none for a folder
     bool IsFolder() const { return info == nullptr; }
 };
-// The container's current folder: "[..]" first when it is not the top level, then its folders
-// and its files in listing order; those whose lower-cased names (".." for the parent) match the
-// lower-cased mask.
+// The container's current folder: "[..]" first when it is not the top level, then its folders,
+// then those of its files, in listing order, whose lower-cased names match the lower-cased
+// mask (the mask picks files; the way up and the folders are always listed).
 std::vector<TListedName> MaskedListing(TContainerFile& container, const std::string& mask);
 // The folder above a container folder ("3do\key" gives "3do", "3do" gives the top level "").
 std::string ParentFolder(const std::string& folder);

@@ -274,8 +274,11 @@ void TContainerFile::ClearFiles() {
 void TContainerFile::AddFile(std::string name, uint32_t size, uint32_t offset) {
     int index = static_cast<int>(FileList.size());
     fileIndex_.emplace(UpperCase(name), index); // keeps the first of equal names
-    size_t slash = name.rfind('\\');
-    if (slash != std::string::npos && slash > 0) {
+    // Every folder on the name's path exists, also one that holds only folders (misc for
+    // misc\cmp\x.cmp): otherwise it could be neither listed nor entered.
+    for (size_t slash = name.find('\\'); slash != std::string::npos;
+         slash = name.find('\\', slash + 1)) {
+        if (slash == 0) continue;
         std::string folder = name.substr(0, slash);
         if (dirIndex_.emplace(UpperCase(folder), static_cast<int>(DirList.size())).second)
             DirList.push_back(std::move(folder));

@@ -50,14 +50,18 @@ TEST(Gob2, ListsFoldersAndFilesPerLevel) {
     EXPECT_EQ(gob.FileList[1].info->GetColumn(0), "");
 }
 
-TEST(Gob2, OnlyFoldersHoldingFilesAreListed) {
+// A folder that holds only folders exists as well: it is listed and can be entered.
+TEST(Gob2, EveryFolderOnAStoredPathIsListed) {
     TempDir dir;
-    TGOB2Directory gob(
-        dir.write("m.gob", BuildGob({{"3do\\mat\\x.mat", "1"}, {"3do\\mat\\y.mat", "2"}})));
-    EXPECT_TRUE(gob.ListDirs().empty());
-    EXPECT_FALSE(gob.ChDir("3do"));
-    EXPECT_TRUE(gob.ChDir("3do\\mat"));
-    EXPECT_EQ(gob.DirList, std::vector<std::string>{"3do\\mat"});
+    TGOB2Directory gob(dir.write(
+        "m.gob", BuildGob({{"3do\\mat\\x.mat", "1"}, {"3do\\mat\\y.mat", "2"}, {"z.key", "3"}})));
+    EXPECT_EQ(gob.ListDirs(), std::vector<std::string>{"3do"});
+    EXPECT_TRUE(gob.ChDir("3do"));
+    EXPECT_EQ(gob.ListDirs(), std::vector<std::string>{"mat"});
+    EXPECT_TRUE(gob.ListFiles().empty());
+    EXPECT_TRUE(gob.ChDir("3DO\\MAT"));
+    EXPECT_FALSE(gob.ChDir("mat"));
+    EXPECT_EQ(gob.DirList, (std::vector<std::string>{"3do", "3do\\mat"}));
 }
 
 TEST(Gob2, OpensStoredFilesIgnoringCaseAndKeepsTheAskedName) {

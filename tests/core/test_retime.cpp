@@ -215,8 +215,10 @@ TEST(FileMask, ListingOfAContainerFolder) {
     };
     EXPECT_EQ(texts(MaskedListing(c, "")),
               (std::vector<std::string>{"[..]", "[old]", "Walk.KEY", "run.key", "note.txt"}));
-    EXPECT_EQ(texts(MaskedListing(c, "*.KEY")), (std::vector<std::string>{"Walk.KEY", "run.key"}));
-    EXPECT_TRUE(MaskedListing(c, "zzz").empty());
+    // The mask picks files; the way up and the folders stay.
+    EXPECT_EQ(texts(MaskedListing(c, "*.KEY")),
+              (std::vector<std::string>{"[..]", "[old]", "Walk.KEY", "run.key"}));
+    EXPECT_EQ(texts(MaskedListing(c, "zzz")), (std::vector<std::string>{"[..]", "[old]"}));
     EXPECT_TRUE(MaskedListing(c, "").front().IsFolder());
     EXPECT_FALSE(MaskedListing(c, "").back().IsFolder());
     EXPECT_EQ(ParentFolder("3do\\key"), "3do");

@@ -94,17 +94,19 @@ private slots:
         WhenModal([](QWidget* d) {
             auto* list = Get<QListWidget>(d, "DirList");
             auto* mask = Get<QLineEdit>(d, "EBFilter");
-            QTest::keyClicks(mask, "*.KEY"); // compared in lower case, in listing order
-            QCOMPARE(Texts(list), (QStringList{"walk.key", "jump.key", "Kyhit.key"}));
+            QCOMPARE(Get<QLabel>(d, "LBFolder")->text(), QString("Folder: 3do\\key"));
+            // Compared in lower case, always sorted; the way up stays.
+            QTest::keyClicks(mask, "*.KEY");
+            QCOMPARE(Texts(list), (QStringList{"[..]", "jump.key", "Kyhit.key", "walk.key"}));
             mask->setText("k");
-            QCOMPARE(Texts(list), (QStringList{"Kyhit.key"}));
+            QCOMPARE(Texts(list), (QStringList{"[..]", "Kyhit.key"}));
             mask->setText("zzz");
-            QCOMPARE(list->count(), 0);
+            QCOMPARE(list->count(), 1);
             Get<QPushButton>(d, "BNOpen")->click(); // nothing to open
             QVERIFY(d->isVisible());
             Get<QPushButton>(d, "BNClear")->click();
             QCOMPARE(mask->text(), QString());
-            QCOMPARE(list->count(), 4);
+            QCOMPARE(Texts(list), (QStringList{"[..]", "jump.key", "Kyhit.key", "walk.key"}));
             // Up one folder and into another; a folder click changes no name.
             DoubleClick(list, "[..]");
             QCOMPARE(Texts(list), (QStringList{"[..]", "[key]", "b.3do", "ky.3do"}));
@@ -120,8 +122,36 @@ private slots:
         dialog.SetFileKind("CMP");
         WhenModal([](QWidget* d) {
             auto* list = Get<QListWidget>(d, "DirList");
-            DoubleClick(list, "[..]"); // misc holds no file: straight to the top level
-            QCOMPARE(Texts(list), QStringList{"[3do]"});
+            DoubleClick(list, "[..]"); // misc holds only a folder, and is a folder all the same
+            QCOMPARE(Texts(list), (QStringList{"[..]", "[cmp]"}));
+            QCOMPARE(Get<QLabel>(d, "LBFolder")->text(), QString("Folder: misc"));
+            DoubleClick(list, "[..]");
+            QCOMPARE(Texts(list), (QStringList{"[3do]", "[misc]"}));
+            QCOMPARE(Get<QLabel>(d, "LBFolder")->text(), QString("Folder: (top)"));
+            Get<QPushButton>(d, "BNCancel")->click();
+        });
+        QVERIFY(!dialog.ExecuteOpen(""));
+    }
+
+    // The highlighted row is the choice, however it was reached: keys in the file list and in
+    // the container list.
+    void theKeyboardChooses() {
+        TGetFileOpen dialog;
+        dialog.SetFileKind("KEY");
+        WhenModal([](QWidget* d) {
+            auto* list = Get<QListWidget>(d, "DirList");
+            list->setFocus();
+            QTest::keyClick(list, Qt::Key_Up); // from walk.key, chosen at the start
+            QCOMPARE(Get<QLabel>(d, "PFname")->text(), QString("Kyhit.key"));
+            QTest::keyClick(list, Qt::Key_Return);
+        });
+        QVERIFY(dialog.ExecuteOpen("walk.key"));
+        QCOMPARE(dialog.ChosenPath(), QString::fromStdString(gob_ + ">3do\\key\\Kyhit.key"));
+        WhenModal([](QWidget* d) {
+            auto* res = Get<QListWidget>(d, "ResList");
+            res->setFocus();
+            QTest::keyClick(res, Qt::Key_Down);
+            QCOMPARE(Texts(Get<QListWidget>(d, "DirList")), (QStringList{"[..]", "mots.key"}));
             Get<QPushButton>(d, "BNCancel")->click();
         });
         QVERIFY(!dialog.ExecuteOpen(""));

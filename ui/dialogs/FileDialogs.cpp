@@ -1,5 +1,6 @@
 #include "dialogs/FileDialogs.h"
 
+#include <QBoxLayout>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -134,18 +135,28 @@ TGetFileOpen::TGetFileOpen(QWidget* parent)
     side->addWidget(bnOpen, 7, 0, 1, 2);
     side->addWidget(BNCancel, 8, 0, 1, 2);
     side->addWidget(BNGet, 9, 0, 1, 2);
+    // Where the list is: the container's folder, above it.
+    LBFolder = new QLabel(this);
+    LBFolder->setObjectName("LBFolder");
+    LBFolder->setTextFormat(Qt::PlainText);
+    auto* browse = new QVBoxLayout;
+    browse->addWidget(LBFolder);
+    browse->addWidget(DirList, 1);
     auto* layout = new QHBoxLayout(this);
-    layout->addWidget(DirList, 1);
+    layout->addLayout(browse, 1);
     layout->addLayout(side);
 
-    connect(EBFilter, &QLineEdit::textChanged, this, [this] { Refresh(); });
+    // Always sorted: the list keeps its order however the mask changes.
+    connect(EBFilter, &QLineEdit::textChanged, this, [this] { Refresh(true); });
     connect(bnClear, &QPushButton::clicked, this, [this] {
         if (!EBFilter->text().isEmpty()) EBFilter->clear();
     });
-    connect(DirList, &QListWidget::itemClicked, this, &TGetFileOpen::ItemClicked);
+    // The highlighted row is the choice, reached by the mouse or the keys.
+    connect(DirList, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
+        if (item) ItemClicked(item);
+    });
     connect(DirList, &QListWidget::itemDoubleClicked, this, [this] { OpenClick(); });
-    connect(ResList, &QListWidget::itemClicked, this,
-            [this](QListWidgetItem* item) { ResListClick(ResList->row(item)); });
+    connect(ResList, &QListWidget::currentRowChanged, this, [this](int row) { ResListClick(row); });
     connect(bnOpen, &QPushButton::clicked, this, &TGetFileOpen::OpenClick);
     connect(BNCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(BNGet, &QPushButton::clicked, this, &TGetFileOpen::GetClick);
@@ -217,6 +228,9 @@ void TGetFileOpen::ShowChosenName() {
 void TGetFileOpen::SortAndSelectFirst() {
     Refresh(true);
     if (DirList->count() > 0) DirList->setCurrentRow(0);
+    LBFolder->setText(containerPath_.empty()
+                          ? QString()
+                          : "Folder: " + (folder_.empty() ? QString("(top)") : ToQ(folder_)));
 }
 
 bool TGetFileOpen::ExecuteOpen(const QString& initialName) {
@@ -299,6 +313,7 @@ void TGetFileOpen::OpenClick() {
             ChangeFolder(folder);
             return;
         }
+        PFname->setText(item->text()); // the highlighted file, however it was reached
         const std::string name = FromQ(PFname->text());
         TContainerFile& container = OpenCachedContainer(containerPath_);
         const auto& files = container.ListFiles();

@@ -80,6 +80,7 @@ private:
     QListWidget* ResList;
     QLineEdit* EBFilter;
     QLabel* PFname;
+    QLabel* LBFolder; // the folder on show
     QPushButton* BNGet;
     QPushButton* BNCancel;
     TMaskedDirectoryControl directory_;
