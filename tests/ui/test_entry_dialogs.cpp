@@ -62,6 +62,24 @@ private slots:
         form.exec();
         QCOMPARE(entry->Z, -4.25);
         QCOMPARE(entry->DPitch, 0.0);
+        // Enter presses the focused button: Cancel where the dialog starts, OK from a field.
+        form.ShowEntry(entry);
+        WhenModal([](QWidget* d) {
+            Get<QLineEdit>(d, "EVZ")->setText("7");
+            QTest::keyClick(d->focusWidget(), Qt::Key_Return);
+        });
+        QCOMPARE(form.exec(), int(QDialog::Rejected));
+        QCOMPARE(entry->Z, -4.25);
+        form.ShowEntry(entry);
+        WhenModal([](QWidget* d) {
+            auto* z = Get<QLineEdit>(d, "EVZ");
+            z->setText("7");
+            QVERIFY(QTest::qWaitForWindowActive(d));
+            z->setFocus();
+            QTest::keyClick(z, Qt::Key_Return);
+        });
+        QCOMPARE(form.exec(), int(QDialog::Accepted));
+        QCOMPARE(entry->Z, 7.0);
     }
 
     void eachFieldIsCheckedInOrderAndARefusalChangesNothing() {
@@ -145,15 +163,24 @@ private slots:
         QCOMPARE(grid->item(1, 0)->text(), QString("Unknown (20)"));
         QCOMPARE(grid->item(1, 1)->text(), QString("Value = 2.25"));
         QCOMPARE(type->currentIndex(), -1);
-        // Leaving the value field checks it.
+        // Every leave of the value field checks it, and so does every OK.
+        QVERIFY(QTest::qWaitForWindowActive(&form));
         auto* value = Get<QLineEdit>(&form, "EBValue");
+        value->setFocus();
         value->setText("abc");
-        emit value->editingFinished();
+        grid->setFocus();
         QCOMPARE(TakeMessages(), QStringList{"Marker value is not a real number"});
+        QVERIFY(value->hasFocus());
+        for (int twice = 0; twice < 2; ++twice) {
+            Get<QPushButton>(&form, "BNOk")->click();
+            QCOMPARE(TakeMessages(), QStringList{"Marker value is not a real number"});
+            QVERIFY(form.isVisible());
+        }
         QCOMPARE(form.EditedMarkers()[1].Frame, 2.25);
         value->setText("-1.5");
-        emit value->editingFinished();
+        QTest::keyClick(value, Qt::Key_Return);
         QCOMPARE(grid->item(1, 1)->text(), QString("Value = -1.5"));
+        QVERIFY(form.isVisible());
         // The document's own markers are untouched: the dialog works on copies.
         QCOMPARE(markers[0].MarkerType, 1);
         QCOMPARE(markers[0].Frame, 7.5);

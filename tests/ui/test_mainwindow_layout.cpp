@@ -4,6 +4,9 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QRegularExpression>
 #include <QListWidget>
 #include <QPushButton>
 #include <QStatusBar>
@@ -40,6 +43,37 @@ class TestMainWindowLayout : public QObject, public UiTestBase {
 private slots:
     void init() { InitBase(); }
     void cleanup() { CleanupBase(); }
+
+    // In every menu of every window (the menu bars too), no two items share a letter, and the
+    // standard shortcuts are there.
+    void menuLettersAreUniqueAndShortcutsStandard() {
+        TVorlinForm form;
+        TMsgForm messages;
+        for (QWidget* window : std::initializer_list<QWidget*>{&form, &messages}) {
+            QList<QWidget*> menus = window->findChildren<QWidget*>();
+            for (QWidget* menu : menus) {
+                if (!qobject_cast<QMenu*>(menu) && !qobject_cast<QMenuBar*>(menu)) continue;
+                QMap<QChar, QString> letters;
+                for (QAction* a : menu->actions()) {
+                    const QString text = a->text();
+                    const qsizetype amp = text.indexOf(QRegularExpression("&[^&]"));
+                    if (a->isSeparator() || amp < 0) continue;
+                    const QChar letter = text[amp + 1].toLower();
+                    QVERIFY2(!letters.contains(letter),
+                             qPrintable(menu->objectName() + ": " + letters[letter] + " and " +
+                                        text + " share " + letter));
+                    letters[letter] = text;
+                }
+            }
+        }
+        const std::pair<const char*, const char*> shortcuts[] = {
+            {"SaveKEY1", "Ctrl+S"}, {"SaveAsKEY1", "Ctrl+Shift+S"}, {"OpenKEY1", "Ctrl+O"},
+            {"Open3DO1", "Ctrl+Shift+O"}, {"NewKEY1", "Ctrl+N"}, {"Contents1", "F1"},
+            {"Undo1", "Ctrl+Z"}, {"CheckKEY1", "Ctrl+K"}};
+        for (auto [name, keys] : shortcuts)
+            QCOMPARE(Get<QAction>(&form, name)->shortcut(), QKeySequence(keys));
+        QCOMPARE(Get<QAction>(&messages, "Close1")->shortcut(), QKeySequence(Qt::Key_Escape));
+    }
 
     void theNodePanelComesBackAsSaved() {
         MakeStore();

@@ -19,7 +19,7 @@ private slots:
         QVERIFY(msgs);
         QVERIFY(msgs->isReadOnly());
         QVERIFY(form.findChild<QAction*>("Clear1"));
-        QCOMPARE(form.findChild<QAction*>("Clear1")->text(), QString("&Clear"));
+        QCOMPARE(form.findChild<QAction*>("Clear1")->text(), QString("Cl&ear"));
         QCOMPARE(form.findChild<QAction*>("Close1")->text(), QString("&Close"));
     }
 

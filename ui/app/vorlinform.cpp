@@ -103,7 +103,8 @@ void TVorlinForm::BuildMenus() {
     EditKey1 = bar->addMenu("&Edit ");
     EditKey1->setObjectName("EditKey1");
     // Undo and Redo name the change they take back or make again ("Undo Move Entry").
-    QAction* undo = UndoStack->createUndoAction(this, "&Undo");
+    // "U" belongs to Current Entry.
+    QAction* undo = UndoStack->createUndoAction(this, "U&ndo");
     undo->setObjectName("Undo1");
     undo->setShortcuts({QKeySequence("Ctrl+Z")});
     QAction* redo = UndoStack->createRedoAction(this, "&Redo");
@@ -168,6 +169,13 @@ void TVorlinForm::BuildMenus() {
     Item(PMEntry, "Add1", "&Add");
     Item(PMEntry, "Insert1", "&Insert");
     Item(PMEntry, "Delete1", "&Delete");
+
+    // The shortcuts of every desktop editor.
+    const std::pair<const char*, const char*> shortcuts[] = {
+        {"SaveKEY1", "Ctrl+S"}, {"SaveAsKEY1", "Ctrl+Shift+S"}, {"OpenKEY1", "Ctrl+O"},
+        {"Open3DO1", "Ctrl+Shift+O"}, {"NewKEY1", "Ctrl+N"}, {"Contents1", "F1"}};
+    for (auto [name, keys] : shortcuts)
+        findChild<QAction*>(name)->setShortcut(QKeySequence(keys));
 }
 
 QToolButton* TVorlinForm::Button(const char* name, int image, bool checkable) {

@@ -67,7 +67,8 @@ TEntryForm::TEntryForm(QWidget* parent)
     ok->setDefault(true);
     BNCancel = new QPushButton("Cancel", this);
     BNCancel->setObjectName("BNCancel");
-    BNCancel->setAutoDefault(false);
+    // Enter presses the focused button (Cancel, where the dialog starts); in a field, OK.
+    BNCancel->setAutoDefault(true);
     connect(ok, &QPushButton::clicked, this, &TEntryForm::OkClick);
     connect(BNCancel, &QPushButton::clicked, this, &QDialog::reject);
     auto* grid = new QGridLayout(this);

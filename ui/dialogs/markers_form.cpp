@@ -1,5 +1,6 @@
 #include "dialogs/markers_form.h"
 
+#include <QEvent>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -113,13 +114,17 @@ TMarkersForm::TMarkersForm(QWidget* parent)
     connect(CBType, &QComboBox::activated, this, &TMarkersForm::TypeChosen);
     connect(FrameScroll, &QScrollBar::valueChanged, this, &TMarkersForm::ScrollMoved);
     connect(BNSet, &QPushButton::clicked, this, &TMarkersForm::SetClick);
-    connect(EBValue, &QLineEdit::editingFinished, this, &TMarkersForm::ValueLeft);
+    // The value is checked on every leave of the field (not only after a change) and on OK.
+    connect(EBValue, &QLineEdit::returnPressed, this, [this] { TakeValue(); });
+    EBValue->installEventFilter(this);
     connect(bnNew, &QPushButton::clicked, this, [this] { Add(false); });
     connect(bnInsert, &QPushButton::clicked, this, [this] { Add(true); });
     connect(bnDelete, &QPushButton::clicked, this, &TMarkersForm::DeleteClick);
     connect(bnSingle, &QPushButton::clicked, this, [this] { Saber(false); });
     connect(bnDouble, &QPushButton::clicked, this, [this] { Saber(true); });
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ok, &QPushButton::clicked, this, [this] {
+        if (TakeValue()) accept();
+    });
     connect(BNCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -214,9 +219,15 @@ void TMarkersForm::SetClick() {
     ShowMarkerRows();
 }
 
-void TMarkersForm::ValueLeft() {
+bool TMarkersForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == EBValue && event->type() == QEvent::FocusOut) TakeValue();
+    return QDialog::eventFilter(watched, event);
+}
+
+bool TMarkersForm::TakeValue() {
     TKEYMarker* m = SelectedMarker();
-    if (!m || checking_ || !EBValue->isVisible()) return;
+    if (!m || EBValue->isHidden()) return true;
+    if (checking_) return false;
     double value;
     if (!ValDouble(FromQ(EBValue->text()), value)) {
         checking_ = true;
@@ -224,10 +235,13 @@ void TMarkersForm::ValueLeft() {
                        MB_OK | MB_ICONWARNING);
         EBValue->setFocus();
         checking_ = false;
-        return;
+        return false;
     }
-    m->Frame = value;
-    ShowMarkerRows();
+    if (m->Frame != value) {
+        m->Frame = value;
+        ShowMarkerRows();
+    }
+    return true;
 }
 
 void TMarkersForm::Add(bool insert) {

@@ -37,7 +37,10 @@ private:
     void TypeChosen(int index);
     void ScrollMoved(int position);
     void SetClick();
-    void ValueLeft();
+    // Stores the typed value of a marker that has one; false (after a warning, the field
+    // focused) when it is not a number.
+    bool TakeValue();
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void Add(bool insert);
     void DeleteClick();
     void Saber(bool twice);

@@ -20,18 +20,20 @@ TMsgForm::TMsgForm(QWidget* parent) : QMainWindow(parent) {
     msgs_ = new QPlainTextEdit(this);
     msgs_->setObjectName("msgs");
     msgs_->setReadOnly(true);
-    msgs_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    msgs_->setLineWrapMode(QPlainTextEdit::WidgetWidth); // a long message stays readable
     msgs_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(msgs_);
 
     QMenu* menu = menuBar()->addMenu("&Messages");
     menu->setObjectName("Messages1");
-    QAction* clear = menu->addAction("&Clear");
+    // Clear and Close both begin with C: each menu letter is used once.
+    QAction* clear = menu->addAction("Cl&ear");
     clear->setObjectName("Clear1");
     connect(clear, &QAction::triggered, this, &TMsgForm::Clear);
     QAction* close = menu->addAction("&Close");
     close->setObjectName("Close1");
     connect(close, &QAction::triggered, this, &QWidget::hide);
+    close->setShortcut(QKeySequence(Qt::Key_Escape));
 }
 
 void TMsgForm::AddMessage(const QString& text) {
