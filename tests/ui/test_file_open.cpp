@@ -200,7 +200,7 @@ private slots:
         QVERIFY(dialog.ExecuteOpen("walk.key"));
         QCOMPARE(dialog.ChosenPath(), disk); // a disk path, though a container was current
         QCOMPARE(asked.size(), size_t(2));
-        QCOMPARE(asked[0].filter, QString("KEY Files (*.key)"));
+        QCOMPARE(asked[0].filter, QString("KEY animations (*.key)"));
         QCOMPARE(asked[0].caption, QString("Open File"));
     }
 

@@ -352,6 +352,39 @@ private slots:
         QCOMPARE(list->count(), 1);
     }
 
+    // A KEY read from a container is saved first where the user keeps KEY files on disk; the
+    // name it is saved under is offered again in Reopen KEY.
+    void saveAsStartsWhereKeysLiveAndIsRemembered() {
+        TVorlinForm form;
+        const std::string gob = files_->write(
+            "game/res2.gob",
+            BuildGob({{"3do\\key\\walk.key",
+                       test::ReadAll(std::string(VORLIN_SAMPLE_DIR) + "/3do/key/walk.key")}}));
+        form.Load3DO(Write("work/m.3do", kModel));
+        std::vector<FileDialogRequest> asked;
+        const std::string saved = files_->file("keys/mine.key");
+        QDir().mkpath(QString::fromStdString(files_->file("keys")));
+        form.LoadKEY(QString::fromStdString(gob + ">3do\\key\\walk.key"));
+        SetFileDialogHandler([&](const FileDialogRequest& r) {
+            asked.push_back(r);
+            return std::optional<QString>(QString::fromStdString(saved));
+        });
+        Settings.RECENT_KEY[0] = files_->file("keys/old.key");
+        Settings.RECENT_KEY[1] = gob + ">3do\\key\\walk.key";
+        Get<QAction>(&form, "SaveAsKEY1")->trigger();
+        QCOMPARE(asked.size(), size_t(1));
+        QCOMPARE(asked[0].initialPath, QString::fromStdString(files_->file("keys/walk.key")));
+        QCOMPARE(asked[0].filter, QString("KEY animations (*.key)"));
+        QCOMPARE(Settings.RECENT_KEY[0], saved);
+        QCOMPARE(Get<QMenu>(&form, "ReopenKEY1")->actions()[0]->text().contains("mine.key"), true);
+        // Without a disk KEY among the recent ones: the model's folder.
+        Settings.RECENT_KEY = {};
+        form.Session.KeyFile->FullName = gob + ">3do\\key\\walk.key";
+        asked.clear();
+        Get<QAction>(&form, "SaveAsKEY1")->trigger();
+        QCOMPARE(asked[0].initialPath, QString::fromStdString(files_->file("work/mine.key")));
+    }
+
     void projectDirFromTheModelsFolder() {
         TVorlinForm form;
         form.Load3DO(Write("Game/3DO/ky.3do", kModel));

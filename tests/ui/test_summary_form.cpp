@@ -95,6 +95,15 @@ private slots:
         flags->setCurrentIndex(4);
         emit flags->activated(4);
         QCOMPARE(form_->Document().Flags, 0xBu);
+        // The current cell stays from one opening to the next, within the grid.
+        grid_->setCurrentCell(1, 2);
+        form_->ShowSummary(doc);
+        QCOMPARE(grid_->currentRow(), 1);
+        QCOMPARE(grid_->currentColumn(), 2);
+        grid_->setCurrentCell(1, 3);
+        form_->ShowSummary(Doc({{0}}));
+        QCOMPARE(grid_->currentRow(), 0);
+        QVERIFY(grid_->currentColumn() <= 1);
     }
 
     void cellChecksShowEachMessageAndKeepTheEntry() {

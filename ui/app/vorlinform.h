@@ -240,6 +240,8 @@ private:
     // Whether the document differs from its file; a file that cannot be read counts as
     // different.
     bool DocumentModified() const;
+    // The folder Save As starts in for a document that has no disk file yet (with "/").
+    std::string SaveFolder() const;
     void AfterModel();
     TGetFileOpen& FileOpenDialog();
     TSummaryForm& SummaryDialog();

@@ -194,13 +194,13 @@ void TVorlinForm::SaveAsKEY() {
     FileDialogRequest request;
     request.kind = FileDialogRequest::Save;
     request.caption = "Save As KEY File";
-    request.filter = "KEY Files (*.key)";
+    request.filter = "KEY animations (*.key)";
     request.defaultSuffix = "key";
     const std::string& full = doc->FullName;
     if (!full.empty() && !IsContainerPath(full))
         request.initialPath = ToQ(full);
     else
-        request.initialPath = QCoreApplication::applicationDirPath() + "/" + ToQ(doc->Name);
+        request.initialPath = ToQ(SaveFolder() + doc->Name);
     std::optional<QString> chosen = AskFileName(this, request);
     if (chosen) {
         std::string path = FromQ(*chosen);
@@ -215,8 +215,24 @@ void TVorlinForm::SaveAsKEY() {
         }
         UndoStack->setClean();
         UpdateTitle();
+        TKeySession::AddRecent(Settings.RECENT_KEY, TKeySession::AbsolutePath(path));
+        BuildReopenKEYMenu();
     }
     Resume();
+}
+
+std::string TVorlinForm::SaveFolder() const {
+    // Where the user keeps KEY files on disk: the last one opened or saved there, else the
+    // model's folder (a model inside a container: the container's), else home.
+    for (const std::string& recent : Settings.RECENT_KEY)
+        if (!recent.empty() && !IsContainerPath(recent) && QFileInfo(ToQ(PathDir(recent))).isDir())
+            return PathDir(recent);
+    if (Session.Model) {
+        std::string model = Session.Model->FileName;
+        if (IsContainerPath(model)) model = model.substr(0, model.find('>'));
+        if (!PathDir(model).empty()) return PathDir(model);
+    }
+    return FromQ(QDir::homePath()) + "/";
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -336,7 +336,7 @@ void TGetFileOpen::GetClick() {
     if (kind_ == "3DO")
         request.filter = "3DO Files (*.3do)";
     else if (kind_ == "KEY")
-        request.filter = "KEY Files (*.key)";
+        request.filter = "KEY animations (*.key)";
     else if (kind_ == "CMP")
         request.filter = "CMP Files (*.cmp)";
     std::optional<QString> chosen = AskFileName(this, request);

@@ -202,7 +202,8 @@ TSummaryForm::~TSummaryForm() = default;
 void TSummaryForm::ShowSummary(const TKEYFile& doc) {
     doc_ = doc.Clone();
     setWindowTitle("KEY Summary - " + ToQ(doc_->Name));
-    SGFrame->setCurrentCell(0, 0);
+    // The current cell stays from one opening to the next (kept inside the new grid).
+    if (SGFrame->currentRow() < 0) SGFrame->setCurrentCell(0, 0);
     FillGrid();
     for (size_t i = 0; i < std::size(kFlags); ++i)
         if (kFlags[i].value == doc_->Flags) CBFlags->setCurrentIndex(int(i));
