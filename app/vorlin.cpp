@@ -18,7 +18,7 @@ using namespace vorlin;
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Vorlin");
-    QApplication::setApplicationVersion("0.7 beta");
+    QApplication::setApplicationVersion(VORLIN_VERSION);
     // The desktop finds the program's entry (vorlin.desktop) and icon by this name.
     QGuiApplication::setDesktopFileName("vorlin");
     QApplication::setWindowIcon(ApplicationIcon());

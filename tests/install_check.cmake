@@ -30,7 +30,7 @@ endforeach()
 set(ENV{QT_QPA_PLATFORM} offscreen)
 execute_process(COMMAND "${PREFIX}/bin/vorlin" --version WORKING_DIRECTORY "${PREFIX}"
                 RESULT_VARIABLE rc OUTPUT_VARIABLE out)
-if(NOT rc EQUAL 0 OR NOT out MATCHES "Vorlin 0.7 beta")
+if(NOT rc EQUAL 0 OR NOT out MATCHES "Vorlin 0.6")
     message(FATAL_ERROR "vorlin --version: ${rc} ${out}")
 endif()
 execute_process(COMMAND "${PREFIX}/bin/vorlin" --paths WORKING_DIRECTORY "${PREFIX}"

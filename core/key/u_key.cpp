@@ -430,7 +430,7 @@ std::string WriteKey(const TKEYFile& doc, bool check) {
     // An entry takes two lines of about 100 characters each.
     w.out.reserve(1024 + size_t(doc.Markers.Count()) * 32 + size_t(doc.Nodes.Count()) * 320 +
                   entries * 208);
-    w.Line("# KEYFRAME " + doc.Name + " created by Vorlin 0.6");
+    w.Line("# KEYFRAME " + doc.Name + " created by Vorlin " VORLIN_VERSION);
     w.Line();
     w.Line("###############");
     w.Line("SECTION: HEADER");

@@ -16,7 +16,7 @@ private slots:
         TAboutForm about;
         QCOMPARE(about.windowTitle(), QString("About Vorlin"));
         QCOMPARE(about.findChild<QLabel*>("NameLabel")->text(), QString("VORLIN"));
-        QCOMPARE(about.findChild<QLabel*>("VersionLabel")->text(), QString("Version 0.7 beta"));
+        QCOMPARE(about.findChild<QLabel*>("VersionLabel")->text(), QString("Version 0.6"));
         QVERIFY(!about.findChild<QLabel*>("IMVORLIN")->pixmap().isNull());
         QVERIFY(about.findChild<QLabel*>("Credits")->text().contains("A keyframe editor for"));
         QCOMPARE(about.findChild<QPushButton*>("AboutOKButton")->text(), QString("&OK"));

@@ -66,7 +66,7 @@ class TestUndo : public QObject, public UiTestBase {
         const std::string after = Text();
         QVERIFY2(after != before, what);
         QVERIFY2(F().UndoStack->index() == steps + 1, what);
-        QCOMPARE(Undo()->text(), QString("&Undo ") + undoText);
+        QCOMPARE(Undo()->text(), QString("U&ndo ") + undoText);
         QVERIFY(Undo()->isEnabled());
         Undo()->trigger();
         QVERIFY2(Text() == before, what);

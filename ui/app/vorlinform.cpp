@@ -172,8 +172,8 @@ void TVorlinForm::BuildMenus() {
 
     // The shortcuts of every desktop editor.
     const std::pair<const char*, const char*> shortcuts[] = {
-        {"SaveKEY1", "Ctrl+S"}, {"SaveAsKEY1", "Ctrl+Shift+S"}, {"OpenKEY1", "Ctrl+O"},
-        {"Open3DO1", "Ctrl+Shift+O"}, {"NewKEY1", "Ctrl+N"}, {"Contents1", "F1"}};
+        {"SaveKEY1", "Ctrl+S"},       {"SaveAsKEY1", "Ctrl+Shift+S"}, {"OpenKEY1", "Ctrl+O"},
+        {"Open3DO1", "Ctrl+Shift+O"}, {"NewKEY1", "Ctrl+N"},          {"Contents1", "F1"}};
     for (auto [name, keys] : shortcuts)
         findChild<QAction*>(name)->setShortcut(QKeySequence(keys));
 }

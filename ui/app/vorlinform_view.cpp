@@ -28,6 +28,7 @@ void TVorlinForm::CenterGridClick() {
 
 void TVorlinForm::RebuildRenderer() {
     SetEditMode();
+    if (!Pbox) return; // no 3D view on this display: nothing to rebuild, nothing to report
     Renderer.reset();
     Renderer = std::make_unique<TOGLRenderer>(Pbox);
     Renderer->Progress = Progress;

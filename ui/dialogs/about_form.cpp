@@ -17,7 +17,7 @@ namespace vorlin {
 namespace {
 
 const char* kCredits = "VORLIN\n"
-                       "Version 0.7 beta\n"
+                       "Version " VORLIN_VERSION "\n"
                        "\n"
                        "A keyframe editor for\n"
                        "Jedi Knight and Mysteries of the Sith\n"
@@ -85,7 +85,7 @@ TAboutForm::TAboutForm(QWidget* parent)
     big.setBold(true);
     name->setFont(big);
     name->setStyleSheet("color: blue;");
-    auto* version = new QLabel("Version 0.7 beta", this);
+    auto* version = new QLabel("Version " VORLIN_VERSION, this);
     version->setObjectName("VersionLabel");
     version->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     version->setStyleSheet("color: red;");

@@ -1,7 +1,7 @@
 #include "dialogs/markers_form.h"
 
-#include <QEvent>
 #include <QComboBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
