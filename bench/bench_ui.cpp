@@ -12,6 +12,7 @@
 #include "app/vorlinform.h"
 #include "bench_inputs.h"
 #include "dialogs/FileDialogs.h"
+#include "dialogs/summary_form.h"
 #include "render/ogl_PRender.h"
 #include "support/FileOperations.h"
 #include "support/fixtures.h"
@@ -177,6 +178,25 @@ void BM_UndoStackOf1000Drags(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_UndoStackOf1000Drags)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The KEY summary opened on a document at the entry limit: 11 nodes of 100,000 entries.
+void BM_SummaryAtTheEntryLimit(benchmark::State& state) {
+    TKEYFile doc;
+    for (int n = 0; n < 11; ++n) {
+        TKEYNode& node = doc.Nodes.Add();
+        node.MeshName = "NODE" + std::to_string(n);
+        for (int e = 0; e < 100000; ++e)
+            node.Entries.Add().Frame = e;
+    }
+    doc.Frames = 100000;
+    TSummaryForm form;
+    form.show();
+    for (auto _ : state) {
+        form.ShowSummary(doc);
+        QApplication::processEvents();
+    }
+}
+BENCHMARK(BM_SummaryAtTheEntryLimit)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 

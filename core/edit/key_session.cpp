@@ -1,5 +1,6 @@
 #include "edit/key_session.h"
 
+#include <cmath>
 #include <filesystem>
 
 #include "key/key_check.h"
@@ -48,8 +49,15 @@ std::unique_ptr<TKEYFile> TKeySession::BuildNewKey() const {
     doc->Flags = g.FLAGS_ONCE ? 0 : 3;
     doc->Joints = Model->HNodes.Count();
     // A gap of 0 (or less) cannot space entries: each node then gets one entry.
-    const int n =
-        g.DEFAULT_FRAMEGAP > 0 ? int(double(g.DEFAULT_NUMFRAMES) / g.DEFAULT_FRAMEGAP) : 0;
+    const double n0 =
+        g.DEFAULT_FRAMEGAP > 0 ? std::floor(double(g.DEFAULT_NUMFRAMES) / g.DEFAULT_FRAMEGAP) : 0;
+    // Refused before anything is built: two billion frames at a gap of 1 would take every
+    // byte of memory there is.
+    if (n0 + 1 > kMaxEntriesPerNode)
+        throw Error("New KEY would give more than " + std::to_string(kMaxEntriesPerNode) +
+                    " entries per node: raise the Entry Frame Gap or lower the Highest Frame "
+                    "in the Options.");
+    const int n = int(n0);
     for (const auto& h : Model->HNodes) {
         TKEYNode& node = doc->Nodes.Add();
         node.NodeNumber = doc->Nodes.Count() - 1; // the game binds it to this hierarchy node

@@ -17,6 +17,9 @@
 
 namespace vorlin {
 
+// The most entries a node may get from New KEY or the KEY summary's re-spacing.
+constexpr int kMaxEntriesPerNode = 100000;
+
 // What mouse editing changes: the axis buttons x, y, z and the move/rotate pair.
 enum class TAxis { None, X, Y, Z };
 enum class TDragKind { Move, Rotate };

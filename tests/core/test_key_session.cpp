@@ -84,6 +84,14 @@ TEST_F(Session, NewKeyLayout) {
     EXPECT_EQ(s.BuildNewKey()->Nodes[0].Entries.Count(), 1);
     Settings.DEFAULT_FRAMEGAP = 0; // no division: one entry per node
     EXPECT_EQ(s.BuildNewKey()->Nodes[0].Entries.Count(), 1);
+    // At most 100,000 entries a node, refused before anything is built.
+    Settings.DEFAULT_FRAMEGAP = 1;
+    Settings.DEFAULT_NUMFRAMES = 99999;
+    EXPECT_EQ(s.BuildNewKey()->Nodes[0].Entries.Count(), 100000);
+    for (int32_t frames : {100000, 2000000000}) {
+        Settings.DEFAULT_NUMFRAMES = frames;
+        EXPECT_THROW(s.BuildNewKey(), Error);
+    }
     TKeySession empty;
     EXPECT_EQ(empty.BuildNewKey(), nullptr);
 }

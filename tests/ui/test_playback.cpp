@@ -1,4 +1,6 @@
 // Playback: the timer, the frame slider and label, and the edit and play modes.
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QScrollBar>
 #include <QToolButton>
@@ -65,11 +67,42 @@ private slots:
         QTest::keyClick(slider, Qt::Key_Right);
         QVERIFY(!form->Timer()->isActive());
         QTRY_VERIFY(form->Timer()->isActive());
+        // A right-click opens the slider's menu, which takes the release: once the menu
+        // closes, playback goes on.
+        const QPoint middle(slider->width() / 2, y);
+        SendMouse(slider, QEvent::MouseButtonPress, middle, Qt::RightButton, Qt::RightButton);
+        QVERIFY(!form->Timer()->isActive());
+        QTimer::singleShot(50, [] {
+            if (QWidget* menu = QApplication::activePopupWidget()) menu->close();
+        });
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, middle, slider->mapToGlobal(middle));
+        QApplication::sendEvent(slider, &menu);
+        QVERIFY(form->Timer()->isActive());
+        QVERIFY(Get<QToolButton>(form.get(), "BNPlay")->isChecked());
         // In edit mode letting go starts nothing.
         form->SetEditMode();
         SendMouse(slider, QEvent::MouseButtonPress, QPoint(3, y), Qt::LeftButton, Qt::LeftButton);
         SendMouse(slider, QEvent::MouseButtonRelease, QPoint(3, y), Qt::LeftButton, Qt::NoButton);
         QVERIFY(!form->Timer()->isActive());
+    }
+
+    // A node whose first entry comes late plays from the start, posed as the game poses it,
+    // without a message.
+    void aLateFirstEntryPlays() {
+        TVorlinForm form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.Load3DO(Write("m.3do", kTwoNodeModel));
+        form.LoadKEY(Write("late.key", "SECTION: HEADER\nFLAGS 0x3\nTYPE 0xFFFF\nFRAMES 10\n"
+                                       "FPS 100\nJOINTS 2\nSECTION: KEYFRAME NODES\nNODES 1\n"
+                                       "NODE 0\nMESH NAME ROOT\nENTRIES 1\n"
+                                       "0: 5 0x1 1 0 0 0 0 0\n0.5 0 0 0 0 0\n"));
+        form.SetPlayMode();
+        QTRY_VERIFY(Get<QScrollBar>(&form, "SBFrame")->value() >= 6);
+        form.SetEditMode();
+        QVERIFY(boxes_.empty());
+        form.ShowFrame(1);
+        QCOMPARE(form.Session.Model->HNodes[0].CurX, -1.0); // 1 + (1 - 5) * 0.5
     }
 };
 

@@ -213,6 +213,30 @@ private slots:
         QCOMPARE(test::EntryFrames(form_->Document(), 1), (std::vector<int>{0, 20, 22}));
     }
 
+    // Cells are made as their columns come into view; a cell not made yet reads as the
+    // document's frame, so every operation sees the same numbers.
+    void aLongDocumentFillsAsItScrolls() {
+        std::vector<int> frames(300);
+        for (int i = 0; i < 300; ++i)
+            frames[size_t(i)] = 2 * i;
+        TKEYFile doc = Doc({frames, {0}});
+        doc.Frames = 600;
+        Bind(doc);
+        QCOMPARE(grid_->columnCount(), 300);
+        QVERIFY(grid_->item(0, 299) == nullptr);
+        QCOMPARE(form_->CellText(300, 1), QString("598"));
+        QCOMPARE(form_->CellText(300, 2), QString(""));
+        grid_->setCurrentCell(0, 299);
+        QCOMPARE(grid_->item(0, 299)->text(), QString("598"));
+        QCOMPARE(grid_->horizontalHeaderItem(299)->text(), QString("299"));
+        Field("EBShift", "1");
+        grid_->setCurrentCell(0, 100);
+        Press("BNNodeShift"); // entries 100 on move a frame, read from cells made or not
+        QCOMPARE(form_->Document().Nodes[0].Entries[299].Frame, 599);
+        QCOMPARE(form_->Document().Nodes[0].Entries[99].Frame, 198);
+        QVERIFY(boxes_.empty());
+    }
+
     void gridCommands() {
         Bind(Doc({{0, 10, 20}, {0, 12, 25}, {0, 7, 30}}));
         auto action = [&](const char* name) { Get<QAction>(form_, name)->trigger(); };

@@ -203,10 +203,15 @@ void TVorlinForm::SetPlayMode() {
 }
 
 void TVorlinForm::KeyTimerTick() {
-    Command([this] {
+    try {
         ShowFrame(SBFrame->value());
         SBFrame->setValue(SBFrame->value() == SBFrame->maximum() ? 0 : SBFrame->value() + 1);
-    });
+    } catch (const std::exception& e) {
+        // Playback stops before it says so: the timer would raise the message again on every
+        // tick behind the box.
+        SetEditMode();
+        ShowMessageBox(this, QString::fromLocal8Bit(e.what()), "Vorlin", MB_OK | MB_ICONERROR);
+    }
 }
 
 void TVorlinForm::SliderAction() {
@@ -242,6 +247,14 @@ bool TVorlinForm::SliderEvent(QEvent* event) {
             Resume();
         }
         break;
+    case QEvent::ContextMenu: {
+        // The slider's menu ("Scroll here") takes the release of the press that opened it:
+        // once it closes, whatever it did, playback goes on.
+        static_cast<QObject*>(SBFrame)->event(event);
+        scrolling_ = false;
+        if (!(QGuiApplication::mouseButtons() & Qt::LeftButton)) Resume();
+        return true;
+    }
     default:
         break;
     }

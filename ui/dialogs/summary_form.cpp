@@ -10,8 +10,10 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 
+#include "edit/key_session.h"
 #include "edit/retime.h"
 #include "key/u_key.h"
 #include "settings/GlobalVars.h"
@@ -191,6 +193,9 @@ TSummaryForm::TSummaryForm(QWidget* parent)
     connect(BNCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(SGFrame, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& p) { PMGrid->popup(SGFrame->viewport()->mapToGlobal(p)); });
+    connect(SGFrame->horizontalScrollBar(), &QScrollBar::valueChanged, this,
+            [this] { FillVisibleColumns(); });
+    connect(SGFrame, &QTableWidget::currentCellChanged, this, [this] { FillVisibleColumns(); });
     doc_ = std::make_unique<TKEYFile>();
 }
 
@@ -224,16 +229,42 @@ std::unique_ptr<TKEYFile> TSummaryForm::SummaryDocument() {
 
 QString TSummaryForm::CellText(int column, int row) const {
     if (column == 0 && row == 0) return "Nodes \\ Entries";
-    if (row == 0) {
-        auto* h = SGFrame->horizontalHeaderItem(column - 1);
-        return h ? h->text() : QString();
-    }
+    if (row == 0) return column - 1 < SGFrame->columnCount() ? QString::number(column - 1) : "";
     if (column == 0) {
         auto* h = SGFrame->verticalHeaderItem(row - 1);
         return h ? h->text() : QString();
     }
-    auto* item = SGFrame->item(row - 1, column - 1);
-    return item ? item->text() : QString();
+    if (auto* item = SGFrame->item(row - 1, column - 1)) return item->text();
+    // A column not filled yet shows the document's frame once it comes into view.
+    const int node = row - 1, entry = column - 1;
+    if (column - 1 < filledColumns_ || node >= doc_->Nodes.Count() ||
+        entry >= doc_->Nodes[node].Entries.Count())
+        return QString();
+    return QString::number(doc_->Nodes[node].Entries[entry].Frame);
+}
+
+void TSummaryForm::FillColumns(int upTo) {
+    upTo = std::min(upTo, SGFrame->columnCount());
+    if (upTo <= filledColumns_) return;
+    const QSignalBlocker block(SGFrame);
+    for (int c = filledColumns_; c < upTo; ++c) {
+        SGFrame->setHorizontalHeaderItem(c, new QTableWidgetItem(QString::number(c)));
+        for (int n = 0; n < doc_->Nodes.Count(); ++n) {
+            const TKEYEntries& entries = doc_->Nodes[n].Entries;
+            SGFrame->setItem(
+                n, c,
+                new QTableWidgetItem(c < entries.Count() ? QString::number(entries[c].Frame) : ""));
+        }
+    }
+    filledColumns_ = upTo;
+}
+
+void TSummaryForm::FillVisibleColumns() {
+    // The columns on screen and a screenful beyond, so that scrolling finds them filled.
+    const int last = SGFrame->columnAt(SGFrame->viewport()->width() - 1);
+    const int first = std::max(0, SGFrame->columnAt(0));
+    const int shown = last < 0 ? SGFrame->columnCount() : last;
+    FillColumns(std::max({shown + (shown - first) + 2, SGFrame->currentColumn() + 1, 64}));
 }
 
 void TSummaryForm::FillGrid() {
@@ -245,20 +276,14 @@ void TSummaryForm::FillGrid() {
         columns = std::max(columns, node->Entries.Count());
     SGFrame->setRowCount(doc_->Nodes.Count());
     SGFrame->setColumnCount(columns);
-    QStringList names, indexes;
+    QStringList names;
     for (const auto& node : doc_->Nodes)
         names << ToQ(node->MeshName).toLower();
-    for (int c = 0; c < columns; ++c)
-        indexes << QString::number(c);
     SGFrame->setVerticalHeaderLabels(names);
-    SGFrame->setHorizontalHeaderLabels(indexes);
-    for (int n = 0; n < doc_->Nodes.Count(); ++n) {
-        const TKEYEntries& entries = doc_->Nodes[n].Entries;
-        for (int c = 0; c < columns; ++c)
-            SGFrame->setItem(
-                n, c,
-                new QTableWidgetItem(c < entries.Count() ? QString::number(entries[c].Frame) : ""));
-    }
+    // Cells are made as their columns come into view: a document of 100,000 entries a node
+    // opens at once.
+    filledColumns_ = 0;
+    FillColumns(std::clamp(column + 1, 64, 64 + std::max(column, 0)));
     // The remembered cell again, or the nearest one that still exists.
     if (SGFrame->rowCount() > 0)
         SGFrame->setCurrentCell(std::clamp(row, 0, SGFrame->rowCount() - 1),

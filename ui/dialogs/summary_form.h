@@ -27,7 +27,6 @@ class TSummaryForm : public QDialog {
 public:
     // More entries than this per node is refused by the gap operations (a typing slip such as
     // a last frame of 2000000000 at gap 1 would otherwise build billions).
-    static constexpr int kMaxEntriesPerNode = 100000;
 
     explicit TSummaryForm(QWidget* parent = nullptr);
     ~TSummaryForm() override;
@@ -43,6 +42,11 @@ public:
 
 private:
     void FillGrid();
+    // Makes the cells of the columns before upTo (the earlier ones are made already).
+    void FillColumns(int upTo);
+    // Makes the cells of the columns on screen and of the next screenful.
+    void FillVisibleColumns();
+    int filledColumns_ = 0;
     void ShowTime();
     // The frame typed for an entry, checked and taken into the document.
     bool CommitCell(int node, int entry);
