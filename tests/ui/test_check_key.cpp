@@ -101,6 +101,33 @@ private slots:
         QVERIFY(boxes_.empty());
     }
 
+    // A double-click on a marker's finding opens the markers editor on that marker.
+    void aMarkerFindingOpensTheMarkers() {
+        TVorlinForm form;
+        RecordingSink quiet;
+        form.Load3DO(Write("m.3do", kTwoNodeModel));
+        std::string text = kFlawed;
+        text.insert(text.find("SECTION: KEYFRAME"),
+                    "SECTION: MARKERS\nMARKERS 2\n1 1\n99 2\n");
+        form.LoadKEY(Write("markers.key", text));
+        int shown = -1;
+        WhenModal([&](QWidget* d) {
+            auto* table = Get<QTableWidget>(d, "Findings");
+            int row = 0;
+            while (row < table->rowCount() && table->item(row, 1)->text() != "marker 1")
+                ++row;
+            QVERIFY(row < table->rowCount());
+            WhenModal([&](QWidget* markers) {
+                shown = Get<QTableWidget>(markers, "MarkersGrid")->currentRow();
+                Get<QPushButton>(markers, "BNCancel")->click();
+            });
+            emit table->cellDoubleClicked(row, 1);
+            Get<QPushButton>(d, "BNClose")->click();
+        });
+        Get<QAction>(&form, "CheckKEY1")->trigger();
+        QCOMPARE(shown, 1);
+    }
+
     // A file the game refuses says so when it is loaded, and the dialog names the line.
     void aFileTheGameRefusesIsReportedByItsLine() {
         TVorlinForm form;

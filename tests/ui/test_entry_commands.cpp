@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -173,10 +174,11 @@ private slots:
         QCOMPARE(SelectedEntry, 5);
         QCOMPARE(F().PanelText(1), QString("Entry 5"));
         QCOMPARE(F().Session.KeyFile->Frames, 50); // frames are not moved back
-        // A node keeps its last entry.
+        // A node keeps its last entry, and the status bar says why nothing happened.
         Node(0);
         Menu("DeleteEntry1");
         QCOMPARE(Rows(), 1);
+        QVERIFY(F().statusBar()->currentMessage().contains("keeps at least one entry"));
     }
 
     void copyMoveAndPaste() {

@@ -213,6 +213,8 @@ private:
     void InsertEntry1Click();
     void DeleteEntry1Click();
     void Markers1Click();
+    // The markers editor with a marker selected.
+    void EditMarkers(int marker);
     void KEYSummary1Click();
     void CheckKEY1Click();
     // The findings of the document on show in the check dialog.

@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -264,7 +265,11 @@ void TVorlinForm::InsertEntry1Click() {
 }
 
 void TVorlinForm::DeleteEntry1Click() {
-    if (LBKEY->count() <= 1) return; // a node keeps at least one entry
+    if (LBKEY->count() <= 1) { // a node keeps at least one entry: say so rather than do nothing
+        statusBar()->showMessage("A node keeps at least one entry: its last one is not deleted",
+                                 5000);
+        return;
+    }
     SetEditMode();
     // The rates are derived again before the list shows the entry's frame.
     Record("Delete Entry", {Session.KeyNodeIndex()}, [this] { Session.DeleteEntry(); });
@@ -291,11 +296,16 @@ void TVorlinForm::EditCurrentEntry() {
 }
 
 void TVorlinForm::Markers1Click() {
+    EditMarkers(0);
+}
+
+void TVorlinForm::EditMarkers(int marker) {
     if (drag_) return;
     KeyTimer->stop();
     if (!Session.KeyFile) return;
     TMarkersForm& dialog = MarkersDialog();
     dialog.ShowMarkers(Session.KeyFile->Markers, Session.KeyFile->Frames, SBFrame->value());
+    dialog.SelectMarker(marker);
     if (dialog.exec() == QDialog::Accepted)
         Record("Edit Markers", {}, [&] {
             TKEYMarkers& markers = Session.KeyFile->Markers;
@@ -353,6 +363,12 @@ void TVorlinForm::CheckKEY1Click() {
         CheckForm = new TCheckForm(this);
         CheckForm->onSelect = [this](int node, int entry) {
             Command([&] { SelectNodeAndEntry(node, entry); });
+        };
+        CheckForm->onMarker = [this](int marker) {
+            Command([&] {
+                EditMarkers(marker);
+                ShowCheck();
+            });
         };
         CheckForm->onRecalculate = [this] {
             Command([this] {

@@ -70,7 +70,12 @@ TCheckForm::TCheckForm(QWidget* parent) : QDialog(parent) {
     });
     connect(table_, &QTableWidget::cellDoubleClicked, this, [this](int row) {
         const size_t i = size_t(table_->item(row, 0)->data(Qt::UserRole).toInt());
-        if (i < findings_.size() && onSelect) onSelect(findings_[i].Node, findings_[i].Entry);
+        if (i >= findings_.size()) return;
+        if (findings_[i].Marker >= 0) {
+            if (onMarker) onMarker(findings_[i].Marker);
+        } else if (onSelect) {
+            onSelect(findings_[i].Node, findings_[i].Entry);
+        }
     });
 }
 

@@ -25,6 +25,8 @@ public:
 
     // A finding was double-clicked: its node and entry (-1 when it has none).
     std::function<void(int node, int entry)> onSelect;
+    // A double-click on a marker's finding.
+    std::function<void(int marker)> onMarker;
     // "Recalculate rates" was pressed; the caller recalculates and shows the findings again.
     std::function<void()> onRecalculate;
 

@@ -138,6 +138,12 @@ void TMarkersForm::ShowMarkers(const TKEYMarkers& markers, int frames, int curre
     ShowMarkerRows();
 }
 
+void TMarkersForm::SelectMarker(int marker) {
+    if (marker < 0 || marker >= markers_.Count()) return;
+    MarkersGrid->setCurrentCell(marker, 0);
+    ShowMarkerRows();
+}
+
 void TMarkersForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     ShowMarkerRows();

@@ -22,6 +22,8 @@ public:
 
     // Copies the markers; frames is the document's frame count, current the frame on show.
     void ShowMarkers(const TKEYMarkers& markers, int frames, int current);
+    // Makes a marker the selected one (after ShowMarkers).
+    void SelectMarker(int marker);
     const TKEYMarkers& EditedMarkers() const { return markers_; }
 
 protected:
