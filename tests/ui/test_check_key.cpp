@@ -107,8 +107,7 @@ private slots:
         RecordingSink quiet;
         form.Load3DO(Write("m.3do", kTwoNodeModel));
         std::string text = kFlawed;
-        text.insert(text.find("SECTION: KEYFRAME"),
-                    "SECTION: MARKERS\nMARKERS 2\n1 1\n99 2\n");
+        text.insert(text.find("SECTION: KEYFRAME"), "SECTION: MARKERS\nMARKERS 2\n1 1\n99 2\n");
         form.LoadKEY(Write("markers.key", text));
         int shown = -1;
         WhenModal([&](QWidget* d) {

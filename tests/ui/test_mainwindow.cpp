@@ -257,8 +257,7 @@ private slots:
         form.ShowFrame(4);
         QCOMPARE(form.Session.Model->HNodes[1].CurX, 1.5);
         QCOMPARE(form.PanelText(3),
-                 QString("X: 0.00      Y: 0.00      Z: 0.00      Pitch: 0.00      "
-                         "Roll: 0.00      Yaw: 0.00    "));
+                 QString("X: 0.00  Y: 0.00  Z: 0.00  Pitch: 0.00  Roll: 0.00  Yaw: 0.00"));
         QCOMPARE(Get<QLabel>(&form, "LBFrame")->text(), QString("4/29"));
     }
 

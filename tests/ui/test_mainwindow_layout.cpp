@@ -4,11 +4,11 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
-#include <QRegularExpression>
-#include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -67,12 +67,34 @@ private slots:
             }
         }
         const std::pair<const char*, const char*> shortcuts[] = {
-            {"SaveKEY1", "Ctrl+S"}, {"SaveAsKEY1", "Ctrl+Shift+S"}, {"OpenKEY1", "Ctrl+O"},
-            {"Open3DO1", "Ctrl+Shift+O"}, {"NewKEY1", "Ctrl+N"}, {"Contents1", "F1"},
-            {"Undo1", "Ctrl+Z"}, {"CheckKEY1", "Ctrl+K"}};
+            {"SaveKEY1", "Ctrl+S"},       {"SaveAsKEY1", "Ctrl+Shift+S"}, {"OpenKEY1", "Ctrl+O"},
+            {"Open3DO1", "Ctrl+Shift+O"}, {"NewKEY1", "Ctrl+N"},          {"Contents1", "F1"},
+            {"Undo1", "Ctrl+Z"},          {"CheckKEY1", "Ctrl+K"}};
         for (auto [name, keys] : shortcuts)
             QCOMPARE(Get<QAction>(&form, name)->shortcut(), QKeySequence(keys));
         QCOMPARE(Get<QAction>(&messages, "Close1")->shortcut(), QKeySequence(Qt::Key_Escape));
+    }
+
+    // At the default size every text shows whole: the captions (descenders too) and the
+    // pose of a node in the status bar, at its longest.
+    void textsFitAtTheDefaultSize() {
+        TVorlinForm form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(form.size(), QSize(660, 450));
+        form.Load3DO(QString(VORLIN_SAMPLE_DIR) + "/3do/sample.3do");
+        form.LoadKEY(QString(VORLIN_SAMPLE_DIR) + "/3do/key/walk.key");
+        for (const char* name : {"PL3DO", "PLKEY"}) {
+            auto* caption = Get<QLabel>(&form, name);
+            QVERIFY(caption->fontMetrics().height() <= caption->contentsRect().height());
+        }
+        auto* pose = Get<QLabel>(&form, "SBarPanel3");
+        auto* tree = Get<QTreeWidget>(&form, "TV3DO");
+        tree->setCurrentItem(tree->topLevelItem(5)); // r_upper_arm: long angles at frame 12
+        form.ShowFrame(12);
+        QVERIFY2(pose->fontMetrics().horizontalAdvance(pose->text()) <=
+                     pose->contentsRect().width(),
+                 qPrintable(pose->text()));
     }
 
     void theNodePanelComesBackAsSaved() {

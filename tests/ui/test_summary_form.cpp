@@ -2,6 +2,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -86,6 +87,9 @@ private slots:
         QCOMPARE(form_->CellText(3, 1), QString("20"));
         QCOMPARE(form_->CellText(2, 2), QString("50"));
         QCOMPARE(form_->CellText(3, 2), QString("")); // past the node's last entry
+        QFont bold = grid_->verticalHeader()->font(); // the current row's name shows whole
+        bold.setBold(true);
+        QVERIFY(grid_->verticalHeader()->width() > QFontMetrics(bold).horizontalAdvance("node1"));
         // A header value not in the list selects nothing new; picking an item sets it.
         doc.Flags = 2;
         Bind(doc);

@@ -329,6 +329,13 @@ void TVorlinForm::BuildPanels() {
         bar->setObjectName(name);
         bar->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         bar->setTextFormat(Qt::PlainText);
+        // The bars are 15 pixels high, as the stored layout has them: a font that fits in
+        // them whole (descenders too: the underscores of walk_mod.key).
+        QFont font = bar->font();
+        font.setPixelSize(std::min(font.pixelSize() > 0 ? font.pixelSize() : 99, 15 - 2 - 2));
+        for (int px = font.pixelSize(); px > 6 && QFontMetrics(font).height() > 15 - 2; --px)
+            font.setPixelSize(px - 1);
+        bar->setFont(font);
         return bar;
     };
     auto* pl3do = captionBar("PL3DO", "3DO: <click to load>");
@@ -391,7 +398,7 @@ void TVorlinForm::BuildStatusBar() {
     bar->setSizeGripEnabled(false);
     // Each panel is as wide as its longest usual text: a node name, an entry indicator, a
     // colour map's file name; the pose text takes the rest.
-    const char* longest[3] = {"k_lshoulder0", "Entry: 00000", "mmmmmmmm.cmp"};
+    const char* longest[3] = {"k_lshoulder0", "Entry: 00000", "00000000.cmp"};
     for (int i = 0; i < 4; ++i) {
         auto* l = new QLabel(this);
         l->setObjectName(QString("SBarPanel%1").arg(i));

@@ -309,9 +309,17 @@ void TVorlinForm::ShowNodePose() {
     const T3DO* model = Session.Model.get();
     if (!model || SelectedNode < 0 || SelectedNode >= model->HNodes.Count()) return;
     const T3DOHNode& n = model->HNodes[SelectedNode];
-    SetPanel(3, ToQ("X: " + Left82(n.CurX) + "  Y: " + Left82(n.CurY) + "  Z: " + Left82(n.CurZ) +
-                    "  Pitch: " + Left82(n.CurPitch) + "  Roll: " + Left82(n.CurRoll) +
-                    "  Yaw: " + Left82(n.CurYaw)));
+    // The numbers without the padding that lined them up in a fixed-pitch font: in the
+    // desktop's font it only pushed Yaw out of the window.
+    auto value = [](double v) {
+        std::string s = Left82(v);
+        while (!s.empty() && s.back() == ' ')
+            s.pop_back();
+        return s;
+    };
+    SetPanel(3, ToQ("X: " + value(n.CurX) + "  Y: " + value(n.CurY) + "  Z: " + value(n.CurZ) +
+                    "  Pitch: " + value(n.CurPitch) + "  Roll: " + value(n.CurRoll) +
+                    "  Yaw: " + value(n.CurYaw)));
 }
 
 bool TVorlinForm::FillEntryList() {

@@ -118,7 +118,7 @@ TSummaryForm::TSummaryForm(QWidget* parent)
     fl->addWidget(bnGet, 0, 2);
     fl->addWidget(new QLabel("Rate :", frames), 1, 0);
     fl->addWidget(EBFrameRate, 1, 1);
-    fl->addWidget(new QLabel("sec", frames), 1, 2);
+    fl->addWidget(new QLabel("fps", frames), 1, 2);
 
     auto* gap = new QGroupBox("Change Entry Frame Gap", this);
     auto* gl = new QGridLayout(gap);
@@ -280,6 +280,13 @@ void TSummaryForm::FillGrid() {
     for (const auto& node : doc_->Nodes)
         names << ToQ(node->MeshName).toLower();
     SGFrame->setVerticalHeaderLabels(names);
+    // Wide enough for the longest name in bold, as the current row shows it.
+    QFont bold = SGFrame->verticalHeader()->font();
+    bold.setBold(true);
+    int wide = 0;
+    for (const QString& name : names)
+        wide = std::max(wide, QFontMetrics(bold).horizontalAdvance(name));
+    SGFrame->verticalHeader()->setMinimumWidth(wide + 16);
     // Cells are made as their columns come into view: a document of 100,000 entries a node
     // opens at once.
     filledColumns_ = 0;

@@ -349,7 +349,7 @@ TOptions::TOptions(QWidget* parent)
     dl->addWidget(EBNOF, 0, 1);
     dl->addWidget(new QLabel("Frame Rate :", defaults), 1, 0);
     dl->addWidget(EBFPS, 1, 1);
-    dl->addWidget(new QLabel("sec", defaults), 1, 2);
+    dl->addWidget(new QLabel("fps", defaults), 1, 2);
     dl->addWidget(new QLabel("Entry Frame Gap :", defaults), 2, 0);
     dl->addWidget(EBFBE, 2, 1);
     dl->addWidget(new QLabel("Node Move Step :", defaults), 3, 0);
