@@ -621,13 +621,18 @@ int32_t ClampFrame(int64_t frame) {
 }
 
 void TKEYFile::ComputeRates(int node, int i) {
-    TKEYEntries& entries = Nodes[node].Entries;
-    TKEYEntry& e = entries[i];
+    TKEYEntry& e = Nodes[node].Entries[i];
+    e = RecalculatedEntry(node, i);
+}
+
+TKEYEntry TKEYFile::RecalculatedEntry(int node, int i) const {
+    const TKEYEntries& entries = Nodes[node].Entries;
+    TKEYEntry e = entries[i];
     e.DX = e.DY = e.DZ = 0;
     e.DPitch = e.DYaw = e.DRoll = 0;
     int n = entries.Count();
     bool last = i == n - 1;
-    if (last && !Loops()) return;
+    if (last && !Loops()) return e;
     const TKEYEntry& s = last ? entries[0] : entries[i + 1];
     double d = last ? double(Frames) - e.Frame + s.Frame : double(s.Frame) - e.Frame;
 
@@ -657,6 +662,7 @@ void TKEYFile::ComputeRates(int node, int i) {
         e.Flags = 3;
     if (e.DX == 0 && e.DY == 0 && e.DZ == 0 && e.DPitch == 0 && e.DYaw == 0 && e.DRoll == 0)
         e.Flags = 0;
+    return e;
 }
 
 void TKEYFile::UpdateEntry(int node, int i) {

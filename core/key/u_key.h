@@ -93,6 +93,8 @@ public:
 
     // Rates of entry i towards its successor.
     void ComputeRates(int node, int i);
+    // Entry i as ComputeRates would leave it (the document unchanged).
+    TKEYEntry RecalculatedEntry(int node, int i) const;
     // ComputeRates of entry i and of its predecessor.
     void UpdateEntry(int node, int i);
     void RecalcAll();

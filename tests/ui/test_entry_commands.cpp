@@ -219,6 +219,14 @@ private slots:
         Menu("CurrentEntry1");
         QCOMPARE(E(1).Y, 2.5);
         QCOMPARE(E(1).DY, 9.0); // typed rates stay as typed
+        // Opened again, the dialog hints the rate the next key implies beside the typed one.
+        WhenModal([](QWidget* d) {
+            QCOMPARE(Get<QLabel>(d, "HintEDY")->text(), QString("next key: -0.25"));
+            QCOMPARE(Get<QLabel>(d, "HintEDX")->text(), QString("next key: 0.1")); // stale file
+            QCOMPARE(Get<QLabel>(d, "HintEDZ")->text(), QString());
+            Get<QPushButton>(d, "BNCancel")->click();
+        });
+        Menu("CurrentEntry1");
         // A double-click edits the entry clicked.
         WhenModal([](QWidget* d) {
             QCOMPARE(d->windowTitle(), QString("Entry 3 for lone"));

@@ -285,7 +285,9 @@ void TVorlinForm::EditCurrentEntry() {
     TEntryForm& dialog = EntryDialog();
     dialog.setWindowTitle(
         QString("Entry %1 for %2").arg(SelectedEntry).arg(ToQ(node.MeshName).toLower()));
-    dialog.ShowEntry(entry);
+    const TKEYEntry implied =
+        Session.KeyFile->RecalculatedEntry(Session.KeyNodeIndex(), SelectedEntry);
+    dialog.ShowEntry(entry, &implied);
     bool ok = false;
     Record("Edit Entry", {Session.KeyNodeIndex()},
            [&] { ok = dialog.exec() == QDialog::Accepted; });

@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <cmath>
+
 #include "key/u_key.h"
 #include "support/DialogSeams.h"
 #include "support/misc_utils.h"
@@ -60,6 +62,13 @@ TEntryForm::TEntryForm(QWidget* parent)
             layout->addWidget(new QLabel(info.label, groups[g]), i, 0);
             layout->addWidget(field, i, 1);
             fields_[size_t(g * 6 + i)] = field;
+            if (g == 1) {
+                auto* hint = new QLabel(groups[g]);
+                hint->setObjectName(QString("Hint") + info.name);
+                hint->setTextFormat(Qt::PlainText);
+                layout->addWidget(hint, i, 2);
+                hints_[size_t(i)] = hint;
+            }
         }
     }
     auto* ok = new QPushButton("OK", this);
@@ -82,11 +91,18 @@ TEntryForm::TEntryForm(QWidget* parent)
     grid->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-void TEntryForm::ShowEntry(std::shared_ptr<TKEYEntry> entry) {
+void TEntryForm::ShowEntry(std::shared_ptr<TKEYEntry> entry, const TKEYEntry* implied) {
     entry_ = std::move(entry);
     const auto values = Values(*entry_);
     for (size_t i = 0; i < 12; ++i)
         fields_[i]->setText(ToQ(GeneralFloat(*values[i])));
+    TKEYEntry next = implied ? *implied : *entry_;
+    const auto wanted = Values(next);
+    for (size_t i = 0; i < 6; ++i) {
+        // More than the file's eight decimals apart: the next key implies another rate.
+        const bool differs = std::abs(*values[6 + i] - *wanted[6 + i]) > 1e-8;
+        hints_[i]->setText(differs ? "next key: " + ToQ(GeneralFloat(*wanted[6 + i])) : "");
+    }
     BNCancel->setFocus();
 }
 

@@ -7,6 +7,7 @@
 #include <array>
 #include <memory>
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -20,7 +21,9 @@ public:
     explicit TEntryForm(QWidget* parent = nullptr);
 
     // Fills the fields from the entry and remembers it; the caller then shows the dialog.
-    void ShowEntry(std::shared_ptr<TKEYEntry> entry);
+    // With the rates the next key implies, a rate that differs from them is hinted beside its
+    // field (typed rates are kept as typed: the hint changes nothing).
+    void ShowEntry(std::shared_ptr<TKEYEntry> entry, const TKEYEntry* implied = nullptr);
     const std::shared_ptr<TKEYEntry>& EditedEntry() const { return entry_; }
 
 private:
@@ -28,6 +31,7 @@ private:
 
     // X, Y, Z, pitch, yaw, roll, then their differentials in the same order.
     std::array<QLineEdit*, 12> fields_{};
+    std::array<QLabel*, 6> hints_{}; // beside the differentials
     QPushButton* BNCancel;
     std::shared_ptr<TKEYEntry> entry_;
 };
