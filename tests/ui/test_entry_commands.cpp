@@ -183,6 +183,7 @@ private slots:
 
     void copyMoveAndPaste() {
         Open();
+        if (!F().PaintBox()) QSKIP("no 3D view to drag in on this display");
         Node(1);
         Entry(2);
         Get<QToolButton>(form_.get(), "BNCopyEntry")->click();

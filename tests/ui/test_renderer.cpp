@@ -78,6 +78,9 @@ class TestRenderer : public QObject {
     }
 
 private slots:
+    void initTestCase() {
+        if (!OpenGLAvailable()) QSKIP("the 3D view needs OpenGL, which this display lacks");
+    }
     void init() {
         AssignDefaults();
         Settings.COLOR_BACKGROUND = kBackground;

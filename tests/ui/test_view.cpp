@@ -44,6 +44,9 @@ class TestView : public QObject, public UiTestBase {
     }
 
 private slots:
+    void initTestCase() {
+        if (!OpenGLAvailable()) QSKIP("the 3D view needs OpenGL, which this display lacks");
+    }
     void init() { InitBase(); }
     void cleanup() {
         form_.reset();
