@@ -539,6 +539,21 @@ private slots:
         }
     }
 
+    // On a display without OpenGL (the offscreen run) the view commands do nothing and say
+    // nothing: the missing view was reported once, at start.
+    void viewCommandsWithoutAViewDoNothing() {
+        if (OpenGLAvailable()) QSKIP("this display has a 3D view");
+        TVorlinForm form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.Load3DO(Write("m.3do", kModel));
+        for (const char* name : {"FixDisplay1", "TopView1", "CenterGrid1", "FixDisplay1"})
+            Get<QAction>(&form, name)->trigger();
+        QVERIFY(boxes_.empty());
+        QCOMPARE(noViewBoxes_, 1); // the one at start
+        QVERIFY(form.Renderer == nullptr);
+    }
+
     void withoutOpenGLTheEditorStillRuns() {
         MakeStore();
         const QString png = QString::fromStdString(files_->file("off.png"));
