@@ -18,6 +18,7 @@ private slots:
         auto* msgs = form.findChild<QPlainTextEdit*>("msgs");
         QVERIFY(msgs);
         QVERIFY(msgs->isReadOnly());
+        QCOMPARE(msgs->lineWrapMode(), QPlainTextEdit::WidgetWidth); // a long line stays readable
         QVERIFY(form.findChild<QAction*>("Clear1"));
         QCOMPARE(form.findChild<QAction*>("Clear1")->text(), QString("Cl&ear"));
         QCOMPARE(form.findChild<QAction*>("Close1")->text(), QString("&Close"));
