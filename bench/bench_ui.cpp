@@ -1,10 +1,12 @@
 // The editor's interactive paths, measured with their widgets on screen (run under xvfb-run):
 // listing and filtering a folder of a game-sized container in the file-open dialog.
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QToolButton>
 #include <QUndoStack>
+#include <QWheelEvent>
 #include <QWindow>
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -13,6 +15,7 @@
 #include "bench_inputs.h"
 #include "dialogs/FileDialogs.h"
 #include "dialogs/summary_form.h"
+#include "edit/view_pick.h"
 #include "render/ogl_PRender.h"
 #include "support/FileOperations.h"
 #include "support/fixtures.h"
@@ -123,7 +126,11 @@ void BM_DragStep(benchmark::State& state) {
         QApplication::sendEvent(view, &e);
     };
     send(QEvent::MouseButtonPress, 100, Qt::LeftButton);
-    int x = 100;
+    // Past the click distance first: from then on every move edits.
+    int x = 110;
+    send(QEvent::MouseMove, x, Qt::LeftButton);
+    while (frames == 0)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     for (auto _ : state) {
         x += (state.iterations() % 2) ? 1 : -1;
         const int before = frames;
@@ -197,6 +204,57 @@ void BM_SummaryAtTheEntryLimit(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_SummaryAtTheEntryLimit)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// A click's pick on the 20,000-vertex model: the ray through the pixel against every posed
+// triangle.
+void BM_PickNode20000(benchmark::State& state) {
+    auto model = bench::LargeModel(60, 20000, 4);
+    TViewCamera camera;
+    camera.Pos = {0, -2, 0.3};
+    camera.Aspect = 800.0 / 600;
+    int x = 0;
+    for (auto _ : state) {
+        x = (x + 37) % 800;
+        benchmark::DoNotOptimize(PickNode(*model, camera.RayAt(x, 300, 800, 600)));
+    }
+}
+BENCHMARK(BM_PickNode20000)->Unit(benchmark::kMillisecond);
+
+// A wheel step in the view to the repainted frame (textured, 60 meshes, 20,000 vertices).
+void BM_WheelStep(benchmark::State& state) {
+    TVorlinForm form;
+    form.resize(800, 600);
+    form.show();
+    while (!form.Renderer)
+        QApplication::processEvents();
+    form.Session.Model = bench::LargeModel(60, 20000, 4);
+    form.ViewZoom = 20;
+    form.findChild<QToolButton*>("BNTextured")->click();
+    TPaintBox* view = form.PaintBox();
+    int frames = 0;
+    auto paint = view->onPaint;
+    view->onPaint = [&] {
+        paint();
+        ++frames;
+    };
+    int notch = 120;
+    for (auto _ : state) {
+        notch = -notch; // in and out again
+        const int before = frames;
+        QWheelEvent e(QPointF(100, 100), view->mapToGlobal(QPointF(100, 100)), QPoint(),
+                      QPoint(0, notch), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view, &e);
+        while (frames == before)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    // Frames drawn per step, the last one settled: 1 when nothing is drawn twice.
+    for (QElapsedTimer t; !t.isValid() || t.elapsed() < 50;) {
+        if (!t.isValid()) t.start();
+        QApplication::processEvents();
+    }
+    state.counters["frames_per_step"] = double(frames) / double(state.iterations());
+}
+BENCHMARK(BM_WheelStep)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 

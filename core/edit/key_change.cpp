@@ -67,7 +67,7 @@ void TKeyChange::End(const TKEYFile& doc) {
     if (nodesChanged_)
         nodesAfter_ = doc.Nodes.Items();
     else
-        nodesBefore_.clear();
+        nodesBefore_ = {}; // released: most changes keep no node list
     std::vector<TKEYMarker> markers = MarkersOf(doc);
     markersChanged_ = markers.size() != markersBefore_.size();
     for (size_t i = 0; !markersChanged_ && i < markers.size(); ++i)

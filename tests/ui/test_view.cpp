@@ -2,10 +2,16 @@
 // frame keys, and playback's modes, with real mouse events and real OpenGL.
 #include <QAction>
 #include <QLabel>
+#include <QListWidget>
 #include <QScrollBar>
 #include <QToolButton>
+#include <QTreeWidget>
+#include <QUndoStack>
+#include <QWheelEvent>
+#include <cmath>
 
 #include "app/vorlinform.h"
+#include "edit/view_pick.h"
 #include "key/u_key.h"
 #include "render/ogl_PRender.h"
 #include "ui_helpers.h"
@@ -297,6 +303,86 @@ private slots:
             QVERIFY2(Get<QToolButton>(form_.get(), "BNPlay")->isChecked() == row.play, row.what);
             QVERIFY2(Get<QToolButton>(form_.get(), "BNEdit")->isChecked() == !row.play, row.what);
             QVERIFY2(F().Timer()->isActive() == row.running, row.what);
+        }
+    }
+
+    // On the sample: a click on the head selects head; the wheel and the right and middle
+    // drags steer the camera and leave the document alone; F fits the model in a maximised
+    // window.
+    void pickingAndTheCameraWithTheMouse() {
+        form_ = std::make_unique<TVorlinForm>();
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+        QTRY_VERIFY(form_->Renderer != nullptr);
+        form_->Load3DO(QString(VORLIN_SAMPLE_DIR) + "/3do/sample.3do");
+        form_->LoadKEY(QString(VORLIN_SAMPLE_DIR) + "/3do/key/walk.key");
+        Trigger("FrontView1");
+        QWidget* view = F().PaintBox();
+        // Where the head shows: its vertices' middle, projected as the renderer projects.
+        const T3DO& model = *F().Session.Model;
+        constexpr int kHead = 2;
+        const T3DOMesh& head = model.Meshes[model.HNodes[kHead].Mesh];
+        TVec3 middle{};
+        for (int i = 0; i < head.Faces.Vertices.Count(); ++i) {
+            middle[0] += head.Faces.Vertices[i].tx / head.Faces.Vertices.Count();
+            middle[1] += head.Faces.Vertices[i].ty / head.Faces.Vertices.Count();
+            middle[2] += head.Faces.Vertices[i].tz / head.Faces.Vertices.Count();
+        }
+        auto onScreen = [&](const TVec3& world) {
+            TViewCamera c;
+            c.Pitch = F().Renderer->CameraPitch;
+            c.Yaw = F().Renderer->CameraYaw;
+            c.Pos = F().Renderer->CameraPos;
+            c.Pan = F().Renderer->PanOffset;
+            c.Aspect = F().Renderer->Aspect;
+            const TVec3 e = c.ToEye(world);
+            const double t = std::tan(85.0 / 2 * 3.14159265358979323846 / 180);
+            return QPoint(int((e[0] / -e[2] / (t * c.Aspect) + 1) * view->width() / 2),
+                          int((1 - e[1] / -e[2] / t) * view->height() / 2));
+        };
+        const QPoint at = onScreen(middle);
+        QVERIFY(view->rect().contains(at));
+        SendMouse(view, QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton);
+        QCOMPARE(F().PanelText(0), QString("head")); // hovering names it
+        Drag(view, at, {at + QPoint(1, 1)});         // a click that barely moves
+        QCOMPARE(SelectedNode, kHead);
+        QCOMPARE(Get<QListWidget>(form_.get(), "LBKEY")->count(), 1);
+        Drag(view, QPoint(2, 2), {}); // empty space changes nothing
+        QCOMPARE(SelectedNode, kHead);
+
+        // The camera: every way changes the picture, none the document.
+        const QImage before = Picture();
+        const double zoom = F().ViewZoom;
+        QWheelEvent wheel(QPointF(at), view->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, 120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view, &wheel);
+        QVERIFY(F().ViewZoom < zoom);
+        const int yaw = F().ViewYaw;
+        Drag(view, at, {at + QPoint(20, 0)}, Qt::RightButton);
+        QCOMPARE(F().ViewYaw, yaw + 20);
+        const auto pan = F().Renderer->PanOffset;
+        Drag(view, at, {at + QPoint(0, 30)}, Qt::MiddleButton);
+        QVERIFY(F().Renderer->PanOffset != pan);
+        QVERIFY(Picture() != before);
+        QCOMPARE(F().UndoStack->count(), 0);
+        QVERIFY(!F().isWindowModified());
+        QCOMPARE(SelectedNode, kHead);
+
+        // F, maximised: every posed vertex inside the view.
+        F().showMaximized();
+        QTRY_VERIFY(F().isMaximized());
+        QTest::qWait(100);
+        F().ViewZoom = 1; // far too close: the model is cut
+        F().Renderer->PanOffset = {0.5, 0, 0};
+        F().UpdateView();
+        QTest::keyClick(&F(), Qt::Key_F);
+        for (int m = 0; m < model.HNodes.Count(); ++m) {
+            const int mesh = model.HNodes[m].Mesh;
+            if (mesh < 0) continue;
+            for (int i = 0; i < model.Meshes[mesh].Faces.Vertices.Count(); ++i) {
+                const TVertex& v = model.Meshes[mesh].Faces.Vertices[i];
+                QVERIFY(view->rect().contains(onScreen({v.tx, v.ty, v.tz})));
+            }
         }
     }
 };

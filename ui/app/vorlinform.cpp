@@ -142,6 +142,9 @@ void TVorlinForm::BuildMenus() {
     View1->addSeparator()->setObjectName("N6");
     connect(Item(View1, "CenterGrid1", "&Center Grid"), &QAction::triggered, this,
             &TVorlinForm::CenterGridClick);
+    QAction* frame = Item(View1, "FrameModel1", "Fra&me Model");
+    frame->setShortcut(QKeySequence(Qt::Key_F));
+    connect(frame, &QAction::triggered, this, [this] { FrameModel(); });
     View1->addSeparator()->setObjectName("N3");
     connect(Item(View1, "FixDisplay1", "&Refresh"), &QAction::triggered, this,
             [this] { Command([this] { RebuildRenderer(); }); });
@@ -369,6 +372,8 @@ void TVorlinForm::BuildPanels() {
     if (OpenGLAvailable()) {
         Pbox = new TPaintBox(central);
         Pbox->onMouse = [this](QMouseEvent* e) { ViewMouse(e); };
+        Pbox->onWheel = [this](QWheelEvent* e) { ViewWheel(e); };
+        Pbox->onLeave = [this] { ShowHoveredNode(-1); };
         Pbox->onPaint = [this] {
             if (!Renderer) return;
             SceneToRenderer();

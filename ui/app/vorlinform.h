@@ -20,6 +20,7 @@ class QIcon;
 class QImage;
 class QLabel;
 class QMouseEvent;
+class QWheelEvent;
 class QListWidget;
 class QMenu;
 class QScrollBar;
@@ -180,8 +181,20 @@ private:
     void PanStep(QPoint at);
     void RotateStep(QPoint at);
     void ZoomStep(QPoint at);
-    // Mouse editing in the view: a drag moves or rotates the selected entry.
+    // The mouse in the view: a left drag moves or rotates the selected entry (in edit mode),
+    // a left click picks the node under the pointer, a right drag orbits, a middle drag pans;
+    // without a button, the node under the pointer is named in the status bar.
     void ViewMouse(QMouseEvent* e);
+    // The wheel zooms, in the Z drag's steps and limits.
+    void ViewWheel(QWheelEvent* e);
+    // The model node whose mesh is front-most at a point of the view; -1 for none.
+    int NodeAt(QPointF at) const;
+    // Names a node in the status bar's first panel (-1: the selected node again).
+    void ShowHoveredNode(int node);
+    // View > Frame Model: pan and zoom so that the posed model fits the view.
+    void FrameModel();
+    // Whether the posed model shows whole with the camera as it is.
+    bool ModelFits() const;
     // Left/Right, Home/End step the frame in edit mode; Space switches play and edit mode.
     void BuildFrameKeys();
     void StepFrame(int to);
@@ -292,6 +305,8 @@ private:
     // no such drag is under way. Meanwhile the selection, undo and redo and every other change
     // of the document wait, so the step covers exactly what the drag did.
     std::unique_ptr<TKeyChange> drag_;
+    QPointF pressAt_;        // where the button that is held went down in the view
+    bool dragMoved_ = false; // the held button has moved past the click distance
     const TKEYFile* dragDoc_ = nullptr;
     // Ends a drag: its change becomes one step (unless the document was replaced meanwhile).
     void EndDrag();

@@ -102,6 +102,8 @@ void TVorlinForm::AfterModel() {
     UpdateTitle();
     // The first model is shown textured.
     if (!BNWireframe->isChecked()) BNTextured->setChecked(true);
+    // A zoom that would cut the model is replaced by one that shows it whole.
+    if (!ModelFits()) FrameModel();
     Redraw();
 }
 

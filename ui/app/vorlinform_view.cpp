@@ -6,10 +6,13 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <QUndoStack>
+#include <QWheelEvent>
 #include <cmath>
 
 #include "app/vorlinform.h"
+#include "edit/view_pick.h"
 #include "render/ogl_PRender.h"
 #include "support/misc_utils.h"
 
@@ -76,13 +79,28 @@ void TVorlinForm::ZoomStep(QPoint at) {
 // ---------------------------------------------------------------------------------------------
 // Mouse editing in the view
 
+namespace {
+
+// A press and release this close together are a click, not a drag.
+constexpr double kClickDistance = 3;
+
+bool Near(QPointF a, QPointF b) {
+    return std::abs(a.x() - b.x()) <= kClickDistance && std::abs(a.y() - b.y()) <= kClickDistance;
+}
+
+} // namespace
+
 void TVorlinForm::ViewMouse(QMouseEvent* e) {
-    const int x = int(e->position().x());
+    const QPointF at = e->position();
+    const int x = int(at.x());
     switch (e->type()) {
     case QEvent::MouseButtonPress:
-        if (!BNEdit->isChecked()) return;
+        pressAt_ = at;
+        dragMoved_ = false;
         LastX = x;
-        if (e->button() != Qt::LeftButton || !Session.Model || !Session.KeyFile) return;
+        LastY = int(at.y());
+        if (e->button() != Qt::LeftButton) return; // the right and middle buttons steer
+        if (!BNEdit->isChecked() || !Session.Model || !Session.KeyFile) return;
         // An entry that is not there (a document with fewer nodes than the model, a node
         // without entries) is reported once, and the drag is refused: not once per move.
         EndDrag();
@@ -98,11 +116,25 @@ void TVorlinForm::ViewMouse(QMouseEvent* e) {
                 findChild<QAction*>(name)->setEnabled(false);
         return;
     case QEvent::MouseMove: {
-        if (!drag_) return;
-        if (!(e->buttons() & Qt::LeftButton)) { // the release went elsewhere
-            EndDrag();
+        // The camera, in edit and play mode alike; it changes nothing in the document.
+        if (e->buttons() & Qt::RightButton) {
+            RotateStep(at.toPoint());
             return;
         }
+        if (e->buttons() & Qt::MiddleButton) {
+            PanStep(at.toPoint());
+            return;
+        }
+        if (!(e->buttons() & Qt::LeftButton)) {
+            EndDrag(); // the release went elsewhere
+            ShowHoveredNode(NodeAt(at));
+            return;
+        }
+        if (!drag_) return;
+        // Editing starts once the pointer has left the click distance; the steps then count
+        // from the press, so the drag moves the entry as far as it ever did.
+        if (!dragMoved_ && Near(at, pressAt_)) return;
+        dragMoved_ = true;
         if (!BNEdit->isChecked() || Session.KeyFile.get() != dragDoc_) return;
         const int dx = x - LastX;
         LastX = x;
@@ -114,12 +146,82 @@ void TVorlinForm::ViewMouse(QMouseEvent* e) {
         Command([&] { ShowFrame(Session.DragEntry(axis, kind, dx)); });
         return;
     }
-    case QEvent::MouseButtonRelease:
-        if (e->button() == Qt::LeftButton) EndDrag();
+    case QEvent::MouseButtonRelease: {
+        if (e->button() != Qt::LeftButton) return;
+        const bool click = !dragMoved_ && Near(at, pressAt_);
+        EndDrag();
+        // A click picks the node whose mesh is front-most under the pointer, as a click on
+        // its row in the tree does; a click on empty space changes nothing.
+        if (click && BNEdit->isChecked()) {
+            const int node = NodeAt(at);
+            if (node >= 0 && node < TV3DO->topLevelItemCount())
+                TV3DO->setCurrentItem(TV3DO->topLevelItem(node));
+        }
         return;
+    }
     default:
         return;
     }
+}
+
+void TVorlinForm::ViewWheel(QWheelEvent* e) {
+    // A notch is five pixels of the Z drag: forward comes closer.
+    const double notches = e->angleDelta().y() / 120.0;
+    ViewZoom = std::clamp(ViewZoom - notches * 5 * ViewZoom * 0.02, 1.0, 500.0);
+    // Only the camera moves: the posed vertices stay as they are.
+    if (Renderer) Renderer->SetCamera(ViewPitch, ViewYaw, ViewZoom * 0.1);
+    Redraw();
+}
+
+namespace {
+
+TViewCamera CameraOf(const TOGLRenderer& r) {
+    TViewCamera c;
+    c.Pitch = r.CameraPitch;
+    c.Yaw = r.CameraYaw;
+    c.Pos = r.CameraPos;
+    c.Pan = r.PanOffset;
+    c.Aspect = r.Aspect;
+    return c;
+}
+
+} // namespace
+
+int TVorlinForm::NodeAt(QPointF at) const {
+    if (!Renderer || !Session.Model || !Pbox) return -1;
+    return PickNode(*Session.Model,
+                    CameraOf(*Renderer).RayAt(at.x(), at.y(), Pbox->width(), Pbox->height()));
+}
+
+void TVorlinForm::ShowHoveredNode(int node) {
+    QTreeWidgetItem* row = TV3DO->topLevelItem(node >= 0 ? node : SelectedNode);
+    SetPanel(0, row ? row->text(0) : QString());
+}
+
+void TVorlinForm::FrameModel() {
+    if (!Session.Model || !Renderer) return;
+    TVec3 centre;
+    double radius = 0;
+    if (!PosedBounds(*Session.Model, centre, radius)) return;
+    const TFraming f = FrameSphere(CameraOf(*Renderer), centre, radius);
+    ViewZoom = std::clamp(f.Distance * 10, 1.0, 500.0);
+    // A distance beyond the zoom's limits is made up by moving the picture along the axis.
+    const double shortBy = f.Distance - ViewZoom * 0.1;
+    Renderer->PanOffset = {f.Pan[0], f.Pan[1], f.Pan[2] - shortBy};
+    UpdateView();
+}
+
+bool TVorlinForm::ModelFits() const {
+    if (!Session.Model || !Renderer) return true;
+    TVec3 centre;
+    double radius = 0;
+    if (!PosedBounds(*Session.Model, centre, radius)) return true;
+    const TViewCamera camera = CameraOf(*Renderer);
+    const TVec3 e = camera.ToEye(centre);
+    const double depth = -e[2] - radius; // the sphere's nearest point
+    const double t = std::tan(camera.FovY / 2 * 3.14159265358979323846 / 180);
+    return depth > 0 && std::abs(e[1]) + radius <= t * depth &&
+           std::abs(e[0]) + radius <= t * camera.Aspect * depth;
 }
 
 void TVorlinForm::EndDrag() {

@@ -54,6 +54,7 @@ protected:
         if (owner_->onReady) owner_->onReady();
     }
     void paintGL() override {
+        owner_->repaintPosted_ = false;
         if (owner_->onPaint) owner_->onPaint();
     }
     void resizeGL(int, int) override {
@@ -68,6 +69,13 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override {
         if (owner_->onMouse) owner_->onMouse(e);
     }
+    void wheelEvent(QWheelEvent* e) override {
+        if (owner_->onWheel) owner_->onWheel(e);
+    }
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::Leave && owner_->onLeave) owner_->onLeave();
+        return QOpenGLWindow::event(e);
+    }
 
 private:
     TPaintBox* owner_;
@@ -75,6 +83,7 @@ private:
 
 TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent), surface_(new Surface(this)) {
     setObjectName("Pbox");
+    setMouseTracking(true); // moves without a button name the node under the pointer
     QSurfaceFormat format;
     format.setRenderableType(QSurfaceFormat::OpenGL);
     format.setProfile(QSurfaceFormat::CompatibilityProfile);
@@ -110,7 +119,13 @@ QWindow* TPaintBox::Window() const {
 }
 
 void TPaintBox::Repaint() {
-    surface_->update();
+    // The window system would hand the frame over a frame-time later (16 ms on X); a view
+    // that follows the mouse draws at the next turn of the event loop instead. One request
+    // stands for every change until then.
+    if (!repaintPosted_) {
+        repaintPosted_ = true;
+        QCoreApplication::postEvent(surface_, new QEvent(QEvent::UpdateRequest));
+    }
 }
 
 QImage TPaintBox::grabFramebuffer() {
@@ -135,6 +150,15 @@ void TPaintBox::mouseMoveEvent(QMouseEvent* e) {
 
 void TPaintBox::mouseReleaseEvent(QMouseEvent* e) {
     if (onMouse) onMouse(e);
+}
+
+void TPaintBox::wheelEvent(QWheelEvent* e) {
+    if (onWheel) onWheel(e);
+}
+
+void TPaintBox::leaveEvent(QEvent* e) {
+    QWidget::leaveEvent(e);
+    if (onLeave) onLeave();
 }
 
 // ---- TOGLTexture ----

@@ -37,8 +37,12 @@ public:
     ~TPaintBox() override;
     std::function<void()> onPaint;
     std::function<void()> onResize;
-    // Presses, moves and releases of the mouse in the view.
+    // Presses, moves (with a button held or not) and releases of the mouse in the view.
     std::function<void(QMouseEvent*)> onMouse;
+    // The wheel turned over the view.
+    std::function<void(QWheelEvent*)> onWheel;
+    // The pointer left the view.
+    std::function<void()> onLeave;
     // Once, when the view's OpenGL context has been made.
     std::function<void()> onReady;
 
@@ -58,10 +62,13 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
+    void leaveEvent(QEvent* e) override;
 
 private:
     class Surface;
     Surface* surface_;
+    bool repaintPosted_ = false; // a frame is asked for and not drawn yet
 };
 
 // The texture of one material.
@@ -81,7 +88,7 @@ public:
 
 // What the owner hands the renderer to draw besides the model and the document.
 struct TSceneOptions {
-    int SelectedNode = 0;     // drawn, with the nodes below it, in the selected colour
+    int SelectedNode = 0;      // drawn, with the nodes below it, in the selected colour
     bool ShowNodePath = false; // the path of the document's first node
     bool ShowFloor = false;    // the grid at the floor height rather than at 0
     double FloorHeight = 0;

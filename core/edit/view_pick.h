@@ -1,0 +1,50 @@
+// The 3D view's camera as the renderer draws with it, without OpenGL: a point of the window
+// as a ray into the scene, the model node a ray meets first, and the camera that fits the
+// posed model into the view. Picking and framing work on the posed vertices the renderer
+// draws, so they do not depend on the graphics driver.
+#pragma once
+
+#include <array>
+
+namespace vorlin {
+
+class T3DO;
+
+using TVec3 = std::array<double, 3>;
+
+struct TRay {
+    TVec3 Origin{};
+    TVec3 Dir{}; // not normalised
+};
+
+struct TViewCamera {
+    // As the renderer holds them: eye = Pan + Rx(-90 - Pitch) Rz(-Yaw) (world - Pos).
+    double Pitch = 0, Yaw = 0;
+    TVec3 Pos{}, Pan{};
+    double FovY = 85; // degrees, vertical
+    double Aspect = 1;
+
+    TVec3 ToEye(const TVec3& world) const;
+    // The ray from the eye through pixel (x, y) of a width x height view (y downwards).
+    TRay RayAt(double x, double y, double width, double height) const;
+};
+
+// The hierarchy node whose mesh the ray meets first (its posed faces, each a fan of
+// triangles, either side facing); -1 when it meets none.
+int PickNode(const T3DO& model, const TRay& ray);
+
+// The centre and radius of a sphere around the posed vertices of every shown mesh; false for a
+// model without vertices.
+bool PosedBounds(const T3DO& model, TVec3& centre, double& radius);
+
+// The pan and camera distance that show a sphere whole, with a margin, from the camera's
+// direction (its position's, or its Pitch and Yaw's at the origin), the sphere's centre in the
+// middle of the view.
+struct TFraming {
+    TVec3 Pan{};
+    double Distance = 0;
+};
+TFraming FrameSphere(const TViewCamera& camera, const TVec3& centre, double radius,
+                     double margin = 1.1);
+
+} // namespace vorlin
