@@ -89,6 +89,23 @@ void BM_FileOpenFilterPerKeystroke(benchmark::State& state) {
 }
 BENCHMARK(BM_FileOpenFilterPerKeystroke)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// Counts the frames the view draws, to wait until a step is on screen.
+struct FrameCounter {
+    explicit FrameCounter(TPaintBox* view) {
+        view->onPaint = [this, paint = view->onPaint] {
+            paint();
+            ++frames;
+        };
+    }
+    // Until a frame after the one counted as before is drawn: the window system asks for it a
+    // moment after the change (several changes within that moment make one frame).
+    void WaitPast(int before) const {
+        while (frames == before)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    int frames = 0;
+};
+
 // One step of dragging an entry in the view: the entry and its rates change, the model is
 // posed at the entry's frame, and the view is drawn again (textured, 60 meshes, 20,000
 // vertices).
@@ -114,12 +131,7 @@ void BM_DragStep(benchmark::State& state) {
     for (const char* name : {"BNMove", "BNXAxis", "BNTextured"})
         form.findChild<QToolButton*>(name)->click();
     TPaintBox* view = form.PaintBox();
-    int frames = 0;
-    auto paint = view->onPaint;
-    view->onPaint = [&] {
-        paint();
-        ++frames;
-    };
+    FrameCounter drawn(view);
     auto send = [&](QEvent::Type type, int x, Qt::MouseButtons held) {
         QMouseEvent e(type, QPointF(x, 100), view->mapToGlobal(QPointF(x, 100)), Qt::LeftButton,
                       held, Qt::NoModifier);
@@ -129,19 +141,16 @@ void BM_DragStep(benchmark::State& state) {
     // Past the click distance first: from then on every move edits.
     int x = 110;
     send(QEvent::MouseMove, x, Qt::LeftButton);
-    while (frames == 0)
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    drawn.WaitPast(0);
     for (auto _ : state) {
         x += (state.iterations() % 2) ? 1 : -1;
-        const int before = frames;
+        const int before = drawn.frames;
         send(QEvent::MouseMove, x, Qt::LeftButton);
-        // Until the frame is on screen: the window system asks for it a moment after the
-        // move (several moves within that moment make one frame).
-        while (frames == before)
-            QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        drawn.WaitPast(before);
         QApplication::processEvents(); // the frame label and the status bar
     }
-    if (frames < int(state.iterations())) state.SkipWithError("the view was not drawn each step");
+    if (drawn.frames < int(state.iterations()))
+        state.SkipWithError("the view was not drawn each step");
     send(QEvent::MouseButtonRelease, x, Qt::NoButton);
     ProjectDir.clear();
 }
@@ -231,28 +240,22 @@ void BM_WheelStep(benchmark::State& state) {
     form.ViewZoom = 20;
     form.findChild<QToolButton*>("BNTextured")->click();
     TPaintBox* view = form.PaintBox();
-    int frames = 0;
-    auto paint = view->onPaint;
-    view->onPaint = [&] {
-        paint();
-        ++frames;
-    };
+    FrameCounter drawn(view);
     int notch = 120;
     for (auto _ : state) {
         notch = -notch; // in and out again
-        const int before = frames;
+        const int before = drawn.frames;
         QWheelEvent e(QPointF(100, 100), view->mapToGlobal(QPointF(100, 100)), QPoint(),
                       QPoint(0, notch), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(view, &e);
-        while (frames == before)
-            QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        drawn.WaitPast(before);
     }
     // Frames drawn per step, the last one settled: 1 when nothing is drawn twice.
     for (QElapsedTimer t; !t.isValid() || t.elapsed() < 50;) {
         if (!t.isValid()) t.start();
         QApplication::processEvents();
     }
-    state.counters["frames_per_step"] = double(frames) / double(state.iterations());
+    state.counters["frames_per_step"] = double(drawn.frames) / double(state.iterations());
 }
 BENCHMARK(BM_WheelStep)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -28,14 +28,15 @@ void TKeySession::LoadKey(const std::string& name) {
 
 namespace {
 
-// An entry that holds a hierarchy node at its rest pose.
-void AtRest(TKEYEntry& e, const T3DOHNode& h) {
-    e.X = h.X;
-    e.Y = h.Y;
-    e.Z = h.Z;
-    e.Pitch = h.Pitch;
-    e.Yaw = h.Yaw;
-    e.Roll = h.Roll;
+// The position and orientation of an entry or a hierarchy node (its rest pose) into an
+// entry; its frame, flags and rates stay.
+template <typename Pose> void TakePose(TKEYEntry& e, const Pose& p) {
+    e.X = p.X;
+    e.Y = p.Y;
+    e.Z = p.Z;
+    e.Pitch = p.Pitch;
+    e.Yaw = p.Yaw;
+    e.Roll = p.Roll;
 }
 
 } // namespace
@@ -70,7 +71,7 @@ std::unique_ptr<TKEYFile> TKeySession::BuildNewKey() const {
                 e.Frame = g.DEFAULT_NUMFRAMES - 1;
             else
                 e.Frame = int32_t(int64_t(j) * g.DEFAULT_FRAMEGAP);
-            AtRest(e, *h);
+            TakePose(e, *h);
         }
     }
     return doc;
@@ -159,12 +160,7 @@ bool TKeySession::PasteEntry() {
     if (!CopiedEntry) return false;
     TKEYEntry& to = SelectedKeyEntry();
     const TKEYEntry from = *CopiedEntry; // may be the same entry
-    to.X = from.X;
-    to.Y = from.Y;
-    to.Z = from.Z;
-    to.Pitch = from.Pitch;
-    to.Yaw = from.Yaw;
-    to.Roll = from.Roll;
+    TakePose(to, from);
     KeyFile->UpdateEntry(KeyNodeIndex(), SelectedEntry);
     return true;
 }
@@ -187,7 +183,7 @@ void TKeySession::AddKeyNode(int frame) {
     node.MeshName = h.Name;
     TKEYEntry& e = node.Entries.Add();
     e.Frame = frame;
-    AtRest(e, h);
+    TakePose(e, h);
     // The game's joint table must hold the new node's number.
     KeyFile->Joints = std::max(KeyFile->Joints, SelectedNode + 1);
     KeyFile->Joints = std::max(KeyFile->Joints, KeyFile->Nodes.Count());

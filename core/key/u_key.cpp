@@ -1,12 +1,7 @@
 #include "key/u_key.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "model/u_3dos.h"
 #include "settings/GlobalVars.h"
@@ -535,72 +530,6 @@ std::string TKEYFile::ToText() const {
     return WriteKey(*this, false);
 }
 
-namespace {
-
-// Writes bytes to a temporary file beside the target and renames it over the target once all
-// was written; the target's permissions carry over.
-void ReplaceFile(const std::string& target, const std::string& bytes) {
-    std::string path = target;
-    struct stat st;
-    bool exists = ::lstat(path.c_str(), &st) == 0;
-    if (exists && S_ISLNK(st.st_mode)) {
-        // Replace the file the link points to, not the link.
-        if (char* real = ::realpath(target.c_str(), nullptr)) {
-            path = real;
-            std::free(real);
-        }
-        exists = ::stat(path.c_str(), &st) == 0;
-    }
-    if (exists) {
-        if (S_ISDIR(st.st_mode)) RaiseIOError(EISDIR);
-        // Renaming over a file needs only the folder's permission; refuse what the user could
-        // not have written in place.
-        if (::access(path.c_str(), W_OK) != 0) RaiseIOError(errno);
-    }
-    std::string dir = PathDir(path);
-    std::string tmpl = dir + "." + PathName(path) + ".XXXXXX";
-    int fd = ::mkstemp(tmpl.data());
-    if (fd < 0) RaiseIOError(errno);
-    auto fail = [&](int e) {
-        ::close(fd);
-        ::unlink(tmpl.c_str());
-        RaiseIOError(e);
-    };
-    mode_t mode;
-    if (exists) {
-        mode = st.st_mode & 07777;
-        if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
-            // Another owner cannot be kept by an ordinary user; the file becomes theirs.
-        }
-    } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    if (::fchmod(fd, mode) != 0) fail(errno);
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            fail(errno);
-        }
-        done += size_t(n);
-    }
-    if (::close(fd) != 0) {
-        int e = errno;
-        ::unlink(tmpl.c_str());
-        RaiseIOError(e);
-    }
-    if (::rename(tmpl.c_str(), path.c_str()) != 0) {
-        int e = errno;
-        ::unlink(tmpl.c_str());
-        RaiseIOError(e);
-    }
-}
-
-} // namespace
-
 void TKEYFile::CheckSavable() const {
     (void)WriteKey(*this, true);
 }
@@ -608,7 +537,7 @@ void TKEYFile::CheckSavable() const {
 void TKEYFile::SaveToFile(const std::string& path) const {
     if (IsContainerPath(path))
         throw Error("Cannot write file inside container: " + path.substr(path.find('>') + 1));
-    ReplaceFile(path, WriteKey(*this, true));
+    ReplaceFileContents(path, WriteKey(*this, true));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -58,6 +58,10 @@ std::unique_ptr<TFile> FindResource(const std::string& name);
 // Empty when there is none.
 std::string FindDiskPath(const std::string& path);
 bool DiskFileExists(const std::string& path);
+// Writes bytes to a temporary file beside the target and renames it over the target once all
+// was written, so a failed write never damages the file that was there; the target's
+// permissions carry over, and a link is followed to the file it points to.
+void ReplaceFileContents(const std::string& target, const std::string& bytes);
 
 // Whether a file name matches a mask, both in lower case: the text before the mask's first "*"
 // must begin the name and the text after it must occur somewhere in it (an empty part always

@@ -165,8 +165,7 @@ void TVorlinForm::PickEntry(int row) {
         const QSignalBlocker block(LBKEY);
         LBKEY->setCurrentRow(row);
     }
-    Command([this] { LBKEYClick(); });
-    ShowSelectedEntry();
+    Command([this] { LBKEYClick(); }); // which puts the highlight on the selection
 }
 
 void TVorlinForm::ShowSelectedEntry() {

@@ -326,28 +326,21 @@ bool TVorlinForm::FillEntryList() {
     if (!Session.KeyFile) return false;
     // A tree row without a node in the document is reported by the document.
     const int count = Session.EntryCount();
-    if (LBKEY->count() == count) {
-        ShowSelectedEntry();
-        ShowKeyCaption();
-        UpdateEnabling();
-        return false;
-    }
-    {
+    const bool refill = LBKEY->count() != count;
+    if (refill) {
         const QSignalBlocker block(LBKEY);
         LBKEY->clear();
         for (int i = 0; i < count; ++i)
             LBKEY->addItem(QString("Entry %1").arg(i));
+        Session.ClampSelection(count);
     }
-    Session.ClampSelection(count);
     ShowSelectedEntry();
     ShowKeyCaption();
     UpdateEnabling();
+    if (!refill) return false;
     SetPanel(1, SelectedEntry >= 0 ? LBKEY->item(SelectedEntry)->text() : QString());
-    if (count == 0) {
-        ShowFrame(SBFrame->value()); // the node stays at rest; the frame stays
-        return true;
-    }
-    ShowFrame(Session.SelectedKeyEntry().Frame);
+    // Without entries the node stays at rest and the frame stays.
+    ShowFrame(count == 0 ? SBFrame->value() : Session.SelectedKeyEntry().Frame);
     return true;
 }
 
