@@ -1,0 +1,183 @@
+#include "edit/timeline.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace vorlin {
+
+int TTimelineLayout::NearestFrame(double x) const {
+    const double f = std::round(FrameAt(x));
+    return int(std::clamp(f, -1e9, 1e9));
+}
+
+TTimelineArea TTimelineLayout::AreaAt(double y, int rows) const {
+    if (y < RulerHeight) return TTimelineArea::Ruler;
+    if (y < RowsTop()) return TTimelineArea::Markers;
+    return RowAt(y, rows) >= 0 ? TTimelineArea::Row : TTimelineArea::Below;
+}
+
+int TTimelineLayout::RowAt(double y, int rows) const {
+    if (y < RowsTop()) return -1;
+    const int row = FirstRow + int(std::floor((y - RowsTop()) / RowHeight));
+    return row < rows ? row : -1;
+}
+
+void TTimelineLayout::Fit(int frames, double width) {
+    const double room = std::max(1.0, width - Left);
+    const int n = std::max(frames, 1);
+    // n frames and a frame's width of margin on each side.
+    PixelsPerFrame = std::clamp(room / (n + 1), 1.0 / 64, 256.0);
+    FirstFrame = -1;
+}
+
+void TTimelineLayout::ZoomAround(double x, double factor) {
+    const double frame = FrameAt(x);
+    PixelsPerFrame = std::clamp(PixelsPerFrame * factor, 1.0 / 64, 256.0);
+    FirstFrame = frame - (x - Left) / PixelsPerFrame;
+}
+
+void TTimelineLayout::ClampRows(int rows, double height) {
+    const int shown = std::max(1, int((height - RowsTop()) / RowHeight));
+    FirstRow = std::clamp(FirstRow, 0, std::max(0, rows - shown));
+}
+
+std::vector<int> RowNodes(const TKEYFile& doc, int rows) {
+    std::vector<int> nodes(size_t(std::max(rows, 0)), -1);
+    for (int k = 0; k < doc.Nodes.Count(); ++k) {
+        const int32_t j = doc.Joint(k);
+        if (j >= 0 && j < rows) nodes[size_t(j)] = k; // a later node replaces an earlier
+    }
+    return nodes;
+}
+
+std::optional<TKeyRef> KeyAt(const TKEYFile& doc, const std::vector<int>& rowNodes,
+                             const TTimelineLayout& layout, double x, double y, double radius) {
+    const int row = layout.RowAt(y, int(rowNodes.size()));
+    if (row < 0 || rowNodes[size_t(row)] < 0) return std::nullopt;
+    const int node = rowNodes[size_t(row)];
+    const TKEYEntries& entries = doc.Nodes[node].Entries;
+    std::optional<TKeyRef> best;
+    double nearest = radius;
+    // The later of two keys at one place wins: it is drawn on top.
+    for (int i = 0; i < entries.Count(); ++i) {
+        const double d = std::abs(layout.X(entries[i].Frame) - x);
+        if (d <= nearest) {
+            nearest = d;
+            best = TKeyRef{node, i};
+        }
+    }
+    return best;
+}
+
+std::vector<TKeyRef> KeysIn(const TKEYFile& doc, const std::vector<int>& rowNodes,
+                            const TTimelineLayout& layout, double x0, double y0, double x1,
+                            double y1) {
+    if (x0 > x1) std::swap(x0, x1);
+    if (y0 > y1) std::swap(y0, y1);
+    std::vector<TKeyRef> keys;
+    const int rows = int(rowNodes.size());
+    for (int row = std::max(layout.FirstRow, 0); row < rows; ++row) {
+        const double mid = layout.RowTop(row) + layout.RowHeight / 2;
+        if (mid < y0) continue;
+        if (mid > y1) break;
+        const int node = rowNodes[size_t(row)];
+        if (node < 0) continue;
+        const TKEYEntries& entries = doc.Nodes[node].Entries;
+        for (int i = 0; i < entries.Count(); ++i) {
+            const double x = layout.X(entries[i].Frame);
+            if (x >= x0 && x <= x1) keys.push_back({node, i});
+        }
+    }
+    return keys;
+}
+
+int NeighbourKey(const TKEYNode& node, int frame, int dir) {
+    int best = -1;
+    for (int i = 0; i < node.Entries.Count(); ++i) {
+        const int32_t f = node.Entries[i].Frame;
+        if (dir > 0 ? f <= frame : f >= frame) continue;
+        if (best < 0 || (dir > 0 ? f < node.Entries[best].Frame : f > node.Entries[best].Frame))
+            best = i;
+    }
+    return best;
+}
+
+std::vector<TKeyRef> ValidKeys(const TKEYFile& doc, std::vector<TKeyRef> keys) {
+    std::erase_if(keys, [&](const TKeyRef& k) {
+        return k.node < 0 || k.node >= doc.Nodes.Count() || k.entry < 0 ||
+               k.entry >= doc.Nodes[k.node].Entries.Count();
+    });
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    return keys;
+}
+
+TKeyMove::TKeyMove(const TKEYFile& doc, std::vector<TKeyRef> keys) {
+    keys_ = ValidKeys(doc, std::move(keys));
+    std::erase_if(keys_, [](const TKeyRef& k) { return k.entry == 0; });
+    int64_t lo = std::numeric_limits<int32_t>::min(), hi = std::numeric_limits<int32_t>::max();
+    const int64_t last = int64_t(doc.Frames) - 1;
+    for (size_t k = 0; k < keys_.size(); ++k) {
+        const auto [node, i] = keys_[k];
+        const TKEYEntries& entries = doc.Nodes[node].Entries;
+        const int64_t f = entries[i].Frame;
+        from_.push_back(entries[i].Frame);
+        auto moving = [&](int j) {
+            return std::binary_search(keys_.begin(), keys_.end(), TKeyRef{node, j});
+        };
+        // The nearest keys of the node that stay where they are bound this one.
+        int before = i - 1;
+        while (moving(before)) // entry 0 never moves, so this ends
+            --before;
+        int after = i + 1;
+        while (after < entries.Count() && moving(after))
+            ++after;
+        lo = std::max(lo, int64_t(entries[before].Frame) + 1 - f);
+        lo = std::max(lo, -f);
+        hi = std::min(hi, (after < entries.Count() ? int64_t(entries[after].Frame) - 1 : last) - f);
+    }
+    // Keys already out of order, or outside the animation, do not move at all.
+    if (keys_.empty() || lo > 0 || hi < 0) {
+        lo_ = hi_ = 0;
+        return;
+    }
+    lo_ = int(lo);
+    hi_ = int(hi);
+}
+
+int TKeyMove::Clamp(int delta) const {
+    return std::clamp(delta, lo_, hi_);
+}
+
+int TKeyMove::Apply(TKEYFile& doc, int delta) const {
+    delta = Clamp(delta);
+    for (size_t k = 0; k < keys_.size(); ++k)
+        doc.Nodes[keys_[k].node].Entries[keys_[k].entry].Frame = from_[k] + delta;
+    for (const TKeyRef& k : keys_)
+        doc.UpdateEntry(k.node, k.entry);
+    return delta;
+}
+
+std::vector<int> TKeyMove::Nodes() const {
+    std::vector<int> nodes;
+    for (const TKeyRef& k : keys_)
+        if (nodes.empty() || nodes.back() != k.node) nodes.push_back(k.node);
+    return nodes;
+}
+
+int DeleteKeys(TKEYFile& doc, std::vector<TKeyRef> keys) {
+    keys = ValidKeys(doc, std::move(keys));
+    int deleted = 0;
+    // From the last, so the places of the keys still to go stay as they are.
+    for (auto k = keys.rbegin(); k != keys.rend(); ++k) {
+        TKEYEntries& entries = doc.Nodes[k->node].Entries;
+        if (entries.Count() <= 1) continue;
+        entries.Delete(k->entry);
+        doc.UpdateEntry(k->node, std::min(k->entry, entries.Count() - 1));
+        ++deleted;
+    }
+    return deleted;
+}
+
+} // namespace vorlin
