@@ -111,10 +111,20 @@ TKEYEntry& TKeySession::SelectedKeyEntry() const {
 
 void TKeySession::SelectNode(int row) {
     SelectedNode = row;
+    MarkedKeys.clear();
 }
 
 void TKeySession::SelectEntry(int index) {
     SelectedEntry = index;
+    MarkedKeys.clear();
+}
+
+std::vector<TKeyRef> TKeySession::SelectedKeys() const {
+    if (!KeyFile) return {};
+    std::vector<TKeyRef> keys = ValidKeys(*KeyFile, MarkedKeys);
+    if (keys.empty() && KeyNodeIndex() >= 0 && SelectedEntry >= 0 && SelectedEntry < EntryCount())
+        keys.push_back({KeyNodeIndex(), SelectedEntry});
+    return keys;
 }
 
 void TKeySession::ClampSelection(int count) {

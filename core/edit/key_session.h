@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "edit/timeline.h"
 #include "key/u_key.h"
 #include "model/u_3dos.h"
 #include "settings/GlobalVars.h"
@@ -63,6 +64,11 @@ public:
     int EntryCount() const;
     void SelectNode(int row);
     void SelectEntry(int index);
+    // Keys picked on the timeline besides the selected entry (Shift+click, a band); emptied
+    // when another node or entry is selected.
+    std::vector<TKeyRef> MarkedKeys;
+    // What a move or a delete of keys acts on: the marked keys, or else the selected entry.
+    std::vector<TKeyRef> SelectedKeys() const;
     // After the entry list was refilled with count rows: a selection past the end moves to the
     // last row (-1 when there is none).
     void ClampSelection(int count);

@@ -47,6 +47,8 @@ struct TSettings {
     int32_t TV3DO_HEIGHT = 162;
     int32_t SPLITTER_TOP = 177;
     int32_t PLKEY_TOP = 182;
+    bool TIMELINE_VISIBLE = true; // the timeline under the 3D view
+    int32_t TIMELINE_HEIGHT = 110;
     std::array<std::string, kRecentCount> RECENT_3DO; // RECENT_3DO_1 .. _5, most recent first
     std::array<std::string, kRecentCount> RECENT_KEY; // RECENT_KEY_1 .. _5
 };

@@ -155,7 +155,7 @@ private slots:
         Entry(2);
         Get<QToolButton>(form_.get(), "BNAddEntry")->click();
         QCOMPARE(Rows(), 6);
-        QCOMPARE(Get<QListWidget>(form_.get(), "LBKEY")->item(5)->text(), QString("Entry 5"));
+        QCOMPARE(Get<QListWidget>(form_.get(), "LBKEY")->item(5)->text(), QString("Entry 5 (39)"));
         QCOMPARE(E(5).Frame, 39);
         QCOMPARE(F().Session.KeyFile->Frames, 40);
         QCOMPARE(Get<QScrollBar>(form_.get(), "SBFrame")->maximum(), 39);

@@ -20,6 +20,7 @@
 
 #include "app/controls.h"
 #include "app/node_panel.h"
+#include "app/timeline_panel.h"
 #include "render/ogl_PRender.h"
 #include "support/DialogSeams.h"
 #include "support/FileOperations.h"
@@ -145,6 +146,9 @@ void TVorlinForm::BuildMenus() {
     QAction* frame = Item(View1, "FrameModel1", "Fra&me Model");
     frame->setShortcut(QKeySequence(Qt::Key_F));
     connect(frame, &QAction::triggered, this, [this] { FrameModel(); });
+    Timeline1 = Item(View1, "Timeline1", "T&imeline");
+    Timeline1->setCheckable(true);
+    Timeline1->setShortcut(QKeySequence("Ctrl+T"));
     View1->addSeparator()->setObjectName("N3");
     connect(Item(View1, "FixDisplay1", "&Refresh"), &QAction::triggered, this,
             [this] { Command([this] { RebuildRenderer(); }); });
@@ -393,7 +397,7 @@ void TVorlinForm::BuildPanels() {
     }
     row->addWidget(Panel2);
     row->addWidget(separator);
-    row->addWidget(view, 1);
+    row->addWidget(BuildTimeline(view), 1);
     setCentralWidget(central);
 }
 
@@ -502,6 +506,7 @@ void TVorlinForm::UpdateTitle() {
 
 void TVorlinForm::Redraw() {
     if (Pbox) Pbox->Repaint();
+    Timeline->update();
 }
 
 void TVorlinForm::SetPanel(int panel, const QString& text) {

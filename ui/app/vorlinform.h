@@ -1,7 +1,9 @@
 // The editor's main window: it holds the editing session (model, KEY document, copied entry),
 // the renderer, the current frame, the mode and the camera, and runs every command. Its
 // handlers are grouped by concern: layout and enabling (vorlinform.cpp), window events and the
-// display operations (vorlinform_window.cpp), the File menu (vorlinform_file.cpp).
+// display operations (vorlinform_window.cpp), the File menu (vorlinform_file.cpp), selection
+// and the Edit menu (vorlinform_edit.cpp), the view (vorlinform_view.cpp), the timeline
+// (vorlinform_timeline.cpp).
 #pragma once
 
 #include <QMainWindow>
@@ -24,6 +26,7 @@ class QWheelEvent;
 class QListWidget;
 class QMenu;
 class QScrollBar;
+class QSplitter;
 class QTimer;
 class QToolButton;
 class QTreeWidget;
@@ -38,6 +41,7 @@ class TGetFileOpen;
 class TMarkersForm;
 class TSummaryForm;
 class TNodePanel;
+class TTimelinePanel;
 class TOGLRenderer;
 class TOptions;
 class TPaintBox;
@@ -123,6 +127,7 @@ public:
     // A picture of the whole window, the 3D view included.
     QImage Screenshot();
     TPaintBox* PaintBox() const { return Pbox; }
+    TTimelinePanel* TimelinePanel() const { return Timeline; }
     QTimer* Timer() const { return KeyTimer; }
     int CurrentFrame() const;
 
@@ -249,6 +254,28 @@ private:
     // Empties the entry list without it taking that for a click.
     void ClearEntryList();
 
+    // ---- the timeline (vorlinform_timeline.cpp) ----
+    // The view and, under it, the timeline (View > Timeline shows and hides it).
+    QWidget* BuildTimeline(QWidget* view);
+    // Puts the timeline at its stored height and visibility.
+    void RestoreTimeline();
+    // A key pressed on the timeline: picked as a click in the entry list picks an entry, or
+    // with Shift added to (or taken from) the marked keys.
+    void TimelineKey(TKeyRef key, bool shift);
+    void TimelineBand(const std::vector<TKeyRef>& keys, bool shift);
+    // A drag of the picked keys, one step on the undo stack ("Move Keys").
+    void BeginKeyMove();
+    void KeyMoveStep(int delta);
+    // Deletes the picked keys (a node keeps one entry), one step.
+    void DeleteKeysClick();
+    // Ctrl+Right / Ctrl+Left: the selected node's next or previous key.
+    void StepKey(int dir);
+    // Alt+Right / Alt+Left: the picked keys a frame later or earlier, one step each.
+    void NudgeKeys(int dir);
+    // The entry list's texts ("Entry 2 (16)") after frames changed.
+    void UpdateEntryTexts();
+    QString EntryText(int entry) const;
+
     // ---- File menu (vorlinform_file.cpp) ----
     // True when the document may be replaced: asks to save a modified one.
     bool SaveQuestion();
@@ -287,6 +314,9 @@ private:
     QTreeWidget* TV3DO;
     QListWidget* LBKEY;
     TPaintBox* Pbox;
+    TTimelinePanel* Timeline;
+    QSplitter* ViewSplit;
+    QAction* Timeline1;
     QTimer* KeyTimer;
     QMenu *File1, *EditKey1, *View1, *Help1, *Reopen3DO1, *ReopenKEY1, *PMEntry;
     QAction *SetCMP1, *NewKEY1, *OpenKEY1, *SaveKEY1, *SaveAsKEY1, *Options1;
@@ -308,6 +338,8 @@ private:
     QPointF pressAt_;        // where the button that is held went down in the view
     bool dragMoved_ = false; // the held button has moved past the click distance
     const TKEYFile* dragDoc_ = nullptr;
+    QString dragText_; // the step's name when it is not the view's Move or Rotate Entry
+    std::unique_ptr<TKeyMove> move_; // the keys a drag on the timeline moves
     // Ends a drag: its change becomes one step (unless the document was replaced meanwhile).
     void EndDrag();
 };

@@ -254,7 +254,7 @@ void TVorlinForm::AddEntry1Click() {
     SetFrameRange();
     SetFrameLabel(SBFrame->value());
     const QSignalBlocker block(LBKEY);
-    LBKEY->addItem(QString("Entry %1").arg(rows));
+    LBKEY->addItem(EntryText(rows));
 }
 
 void TVorlinForm::InsertEntry1Click() {

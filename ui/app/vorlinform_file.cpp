@@ -13,6 +13,7 @@
 #include <QUndoStack>
 
 #include "app/data_paths.h"
+#include "app/timeline_panel.h"
 #include "app/vorlinform.h"
 #include "dialogs/FileDialogs.h"
 #include "dialogs/about_form.h"
@@ -74,6 +75,7 @@ void TVorlinForm::Load3DO(const QString& qname) {
     {
         const QSignalBlocker block(TV3DO);
         TV3DO->clear();
+        Timeline->RowNames.clear();
         for (int i = 0; i < model.HNodes.Count(); ++i) {
             const T3DOHNode& n = model.HNodes[i];
             int image = 1;
@@ -84,6 +86,7 @@ void TVorlinForm::Load3DO(const QString& qname) {
                         : 0;
             auto* item = new QTreeWidgetItem(TV3DO, QStringList{ToQ(n.Name).toLower()});
             item->setIcon(0, TreeIcon(image));
+            Timeline->RowNames.push_back(item->text(0));
         }
     }
     if (Session.KeyFile)

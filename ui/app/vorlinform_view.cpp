@@ -228,8 +228,11 @@ void TVorlinForm::EndDrag() {
     if (!drag_) return;
     std::unique_ptr<TKeyChange> change = std::move(drag_);
     if (Session.KeyFile && Session.KeyFile.get() == dragDoc_)
-        EndChange(std::move(change), BNMove->isChecked() ? "Move Entry" : "Rotate Entry");
+        EndChange(std::move(change), !dragText_.isEmpty()  ? dragText_
+                                     : BNMove->isChecked() ? "Move Entry"
+                                                           : "Rotate Entry");
     dragDoc_ = nullptr;
+    dragText_.clear();
     findChild<QAction*>("Undo1")->setEnabled(UndoStack->canUndo());
     findChild<QAction*>("Redo1")->setEnabled(UndoStack->canRedo());
 }

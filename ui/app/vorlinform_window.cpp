@@ -15,6 +15,7 @@
 #include <charconv>
 
 #include "app/node_panel.h"
+#include "app/timeline_panel.h"
 #include "app/vorlinform.h"
 #include "render/ogl_PRender.h"
 #include "support/DialogSeams.h"
@@ -63,6 +64,7 @@ void TVorlinForm::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (shown_) return;
     shown_ = true;
+    RestoreTimeline();
     // The view's OpenGL context exists once its window is on screen: the renderer and the files
     // of the command line wait for it (or, should it never come, for a while).
     QTimer::singleShot(0, this, [this] {
@@ -159,6 +161,7 @@ void TVorlinForm::FormClose() {
     g.TV3DO_HEIGHT = Panel2->TreeHeight();
     g.SPLITTER_TOP = Panel2->SplitterTop();
     g.PLKEY_TOP = Panel2->KeyPanelTop();
+    if (Timeline->isVisible()) g.TIMELINE_HEIGHT = Timeline->height();
     KeyTimer->stop();
 }
 
@@ -228,7 +231,10 @@ bool TVorlinForm::SliderEvent(QEvent* event) {
     switch (event->type()) {
     case QEvent::ShortcutOverride: {
         // The focused slider takes its own keys (in play mode too), before the frame keys.
-        const int key = static_cast<QKeyEvent*>(event)->key();
+        // Not with Ctrl or Alt: those step and nudge keys.
+        const auto* k = static_cast<QKeyEvent*>(event);
+        const int key = k->key();
+        if (k->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) break;
         if (key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Home ||
             key == Qt::Key_End || key == Qt::Key_PageUp || key == Qt::Key_PageDown) {
             event->accept();
@@ -331,14 +337,15 @@ bool TVorlinForm::FillEntryList() {
         const QSignalBlocker block(LBKEY);
         LBKEY->clear();
         for (int i = 0; i < count; ++i)
-            LBKEY->addItem(QString("Entry %1").arg(i));
+            LBKEY->addItem(EntryText(i));
         Session.ClampSelection(count);
-    }
+    } else
+        UpdateEntryTexts(); // the same entries; their frames may have moved
     ShowSelectedEntry();
     ShowKeyCaption();
     UpdateEnabling();
     if (!refill) return false;
-    SetPanel(1, SelectedEntry >= 0 ? LBKEY->item(SelectedEntry)->text() : QString());
+    SetPanel(1, SelectedEntry >= 0 ? QString("Entry %1").arg(SelectedEntry) : QString());
     // Without entries the node stays at rest and the frame stays.
     ShowFrame(count == 0 ? SBFrame->value() : Session.SelectedKeyEntry().Frame);
     return true;
@@ -366,6 +373,7 @@ void TVorlinForm::InitKEYControls() {
         SBFrame->setValue(0);
     }
     SetFrameLabel(0);
+    Timeline->Fit();
     UpdateEnabling();
     UpdateTitle();
     if (!BNYAxis->isChecked() && !BNZAxis->isChecked()) BNXAxis->setChecked(true);

@@ -181,6 +181,8 @@ void LoadSettings() {
     ReadInt(s, "TV3DO_HEIGHT", g.TV3DO_HEIGHT);
     ReadInt(s, "SPLITTER_TOP", g.SPLITTER_TOP);
     ReadInt(s, "PLKEY_TOP", g.PLKEY_TOP);
+    ReadBool(s, "TIMELINE_VISIBLE", g.TIMELINE_VISIBLE);
+    ReadInt(s, "TIMELINE_HEIGHT", g.TIMELINE_HEIGHT);
     ReadInt(s, "DEFAULT_NUMFRAMES", g.DEFAULT_NUMFRAMES);
     ReadInt(s, "DEFAULT_FRAMERATE", g.DEFAULT_FRAMERATE);
     ReadInt(s, "DEFAULT_FRAMEGAP", g.DEFAULT_FRAMEGAP);
@@ -250,6 +252,8 @@ void SaveExitSettings() {
     WriteInt(s, "TV3DO_HEIGHT", g.TV3DO_HEIGHT);
     WriteInt(s, "SPLITTER_TOP", g.SPLITTER_TOP);
     WriteInt(s, "PLKEY_TOP", g.PLKEY_TOP);
+    WriteBool(s, "TIMELINE_VISIBLE", g.TIMELINE_VISIBLE);
+    WriteInt(s, "TIMELINE_HEIGHT", g.TIMELINE_HEIGHT);
     for (int i = 0; i < kRecentCount; ++i)
         WriteString(s, RecentName("3DO", i).c_str(), g.RECENT_3DO[i]);
     for (int i = 0; i < kRecentCount; ++i)

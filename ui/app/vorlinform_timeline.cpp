@@ -1,0 +1,214 @@
+// The timeline under the 3D view: showing and hiding it, picking keys on it, moving and
+// deleting keys, and the keys that step through and nudge keys from anywhere in the window.
+#include <QAction>
+#include <QListWidget>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QUndoStack>
+
+#include "app/timeline_panel.h"
+#include "app/vorlinform.h"
+
+namespace vorlin {
+
+QWidget* TVorlinForm::BuildTimeline(QWidget* view) {
+    ViewSplit = new QSplitter(Qt::Vertical, view->parentWidget());
+    ViewSplit->setObjectName("ViewSplit");
+    ViewSplit->setChildrenCollapsible(false);
+    ViewSplit->addWidget(view);
+    Timeline = new TTimelinePanel(Session, ViewSplit);
+    ViewSplit->addWidget(Timeline);
+    // The window's height goes to the view; the timeline keeps its own.
+    ViewSplit->setStretchFactor(0, 1);
+    ViewSplit->setStretchFactor(1, 0);
+
+    Timeline->frame = [this] { return SBFrame->value(); };
+    Timeline->onScrub = [this](int frame) {
+        // As the slider does: playback waits while the button is held.
+        scrolling_ = true;
+        Pause();
+        StepFrame(frame);
+    };
+    Timeline->onScrubEnd = [this] {
+        scrolling_ = false;
+        Resume();
+    };
+    Timeline->onRow = [this](int row) {
+        if (row < TV3DO->topLevelItemCount()) TV3DO->setCurrentItem(TV3DO->topLevelItem(row));
+    };
+    Timeline->onKey = [this](TKeyRef key, bool shift) { TimelineKey(key, shift); };
+    Timeline->onBand = [this](const std::vector<TKeyRef>& keys, bool shift) {
+        TimelineBand(keys, shift);
+    };
+    Timeline->onMoveBegin = [this] { BeginKeyMove(); };
+    Timeline->onMove = [this](int delta) { KeyMoveStep(delta); };
+    Timeline->onMoveEnd = [this] {
+        EndDrag();
+        move_.reset();
+    };
+    Timeline->onDelete = [this] { Command([this] { DeleteKeysClick(); }); };
+    Timeline->setToolTip("");
+
+    connect(Timeline1, &QAction::toggled, this, [this](bool on) {
+        Timeline->setVisible(on);
+        Settings.TIMELINE_VISIBLE = on;
+    });
+    // Window shortcuts, as the frame keys are: they work wherever the focus is in the window.
+    auto key = [this](const char* name, const char* text, const char* keys,
+                      std::function<void()> run) {
+        auto* a = new QAction(text, this);
+        a->setObjectName(name);
+        a->setShortcut(QKeySequence(keys));
+        a->setShortcutContext(Qt::WindowShortcut);
+        connect(a, &QAction::triggered, this, [this, run] { Command(run); });
+        addAction(a);
+    };
+    key("NextKey1", "Next Key", "Ctrl+Right", [this] { StepKey(+1); });
+    key("PreviousKey1", "Previous Key", "Ctrl+Left", [this] { StepKey(-1); });
+    key("NudgeKeysLater1", "Move Keys a Frame Later", "Alt+Right", [this] { NudgeKeys(+1); });
+    key("NudgeKeysEarlier1", "Move Keys a Frame Earlier", "Alt+Left", [this] { NudgeKeys(-1); });
+    return ViewSplit;
+}
+
+void TVorlinForm::RestoreTimeline() {
+    const int height = std::max(Settings.TIMELINE_HEIGHT, Timeline->minimumHeight());
+    ViewSplit->setSizes(
+        {std::max(ViewSplit->height() - height - ViewSplit->handleWidth(), 1), height});
+    Timeline1->setChecked(Settings.TIMELINE_VISIBLE);
+    Timeline->setVisible(Settings.TIMELINE_VISIBLE);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Picking keys
+
+void TVorlinForm::TimelineKey(TKeyRef key, bool shift) {
+    if (drag_ || !Session.KeyFile) return;
+    if (shift) {
+        // The selected entry is where a Shift+click starts from.
+        std::vector<TKeyRef> keys = Session.SelectedKeys();
+        if (auto at = std::find(keys.begin(), keys.end(), key); at != keys.end())
+            keys.erase(at);
+        else
+            keys.push_back(key);
+        Session.MarkedKeys = ValidKeys(*Session.KeyFile, keys);
+        Redraw();
+        return;
+    }
+    // The node's row, then the entry, as clicks on the tree and the list would.
+    const int joint = Session.KeyFile->Joint(key.node);
+    if (joint != SelectedNode && joint >= 0 && joint < TV3DO->topLevelItemCount())
+        TV3DO->setCurrentItem(TV3DO->topLevelItem(joint));
+    if (Session.KeyNodeIndex() != key.node || key.entry >= LBKEY->count()) return;
+    PickEntry(key.entry);
+    Redraw();
+}
+
+void TVorlinForm::TimelineBand(const std::vector<TKeyRef>& keys, bool shift) {
+    if (drag_ || !Session.KeyFile) return;
+    std::vector<TKeyRef> marked = keys;
+    if (shift) {
+        const std::vector<TKeyRef> before = Session.SelectedKeys();
+        marked.insert(marked.end(), before.begin(), before.end());
+    }
+    Session.MarkedKeys = ValidKeys(*Session.KeyFile, marked);
+    Redraw();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Moving and deleting keys
+
+void TVorlinForm::BeginKeyMove() {
+    EndDrag();
+    move_.reset();
+    if (!Session.KeyFile || !BNEdit->isChecked()) return;
+    auto move = std::make_unique<TKeyMove>(*Session.KeyFile, Session.SelectedKeys());
+    if (move->Empty()) return;
+    drag_ = BeginChange(move->Nodes());
+    dragDoc_ = Session.KeyFile.get();
+    dragText_ = "Move Keys";
+    move_ = std::move(move);
+    for (const char* name : {"Undo1", "Redo1"})
+        findChild<QAction*>(name)->setEnabled(false);
+}
+
+void TVorlinForm::KeyMoveStep(int delta) {
+    if (!drag_ || !move_ || Session.KeyFile.get() != dragDoc_) return;
+    Command([&] {
+        move_->Apply(*Session.KeyFile, delta);
+        UpdateEntryTexts();
+        // The frame follows the selected entry, as a click on it would show it.
+        if (Session.KeyNodeIndex() >= 0 && SelectedEntry >= 0 &&
+            SelectedEntry < Session.EntryCount())
+            StepFrame(Session.SelectedKeyEntry().Frame);
+        else
+            ShowFrame(SBFrame->value());
+    });
+}
+
+void TVorlinForm::DeleteKeysClick() {
+    if (drag_ || !Session.KeyFile || !BNEdit->isChecked()) return;
+    const std::vector<TKeyRef> keys = Session.SelectedKeys();
+    if (keys.empty()) return;
+    std::vector<int> nodes;
+    for (const TKeyRef& k : keys)
+        if (nodes.empty() || nodes.back() != k.node) nodes.push_back(k.node);
+    int deleted = 0;
+    Record("Delete Keys", nodes, [&] { deleted = DeleteKeys(*Session.KeyFile, keys); });
+    if (deleted == 0) {
+        statusBar()->showMessage("A node keeps at least one entry: its last one is not deleted",
+                                 5000);
+        return;
+    }
+    Session.MarkedKeys.clear();
+    FillEntryList();
+    ShowFrame(SBFrame->value());
+}
+
+void TVorlinForm::StepKey(int dir) {
+    if (!Session.KeyFile || !BNEdit->isChecked() || drag_) return;
+    const int node = Session.KeyNodeIndex();
+    if (node < 0) return;
+    const int entry = NeighbourKey(Session.KeyFile->Nodes[node], SBFrame->value(), dir);
+    if (entry >= 0 && entry < LBKEY->count()) PickEntry(entry);
+}
+
+void TVorlinForm::NudgeKeys(int dir) {
+    if (!Session.KeyFile || !BNEdit->isChecked() || drag_) return;
+    const TKeyMove move(*Session.KeyFile, Session.SelectedKeys());
+    if (move.Clamp(dir) == 0) {
+        statusBar()->showMessage(
+            "The keys cannot move: a first entry stays at its frame, and a key does not pass "
+            "another key of its node or leave the animation",
+            5000);
+        return;
+    }
+    Record("Move Keys", move.Nodes(), [&] { move.Apply(*Session.KeyFile, dir); });
+    UpdateEntryTexts();
+    if (Session.KeyNodeIndex() >= 0 && SelectedEntry >= 0 && SelectedEntry < Session.EntryCount())
+        StepFrame(Session.SelectedKeyEntry().Frame);
+    Redraw();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The entry list's texts
+
+QString TVorlinForm::EntryText(int entry) const {
+    const int node = Session.KeyNodeIndex();
+    if (node < 0 || entry >= Session.EntryCount()) return QString("Entry %1").arg(entry);
+    return QString("Entry %1 (%2)")
+        .arg(entry)
+        .arg(Session.KeyFile->Nodes[node].Entries[entry].Frame);
+}
+
+void TVorlinForm::UpdateEntryTexts() {
+    const int rows = std::min(LBKEY->count(), Session.EntryCount());
+    for (int i = 0; i < rows; ++i) {
+        const QString text = EntryText(i);
+        if (LBKEY->item(i)->text() != text) LBKEY->item(i)->setText(text);
+    }
+}
+
+} // namespace vorlin
