@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QSplitter>
 #include <QToolButton>
 #include <QUndoStack>
 #include <QWheelEvent>
@@ -11,6 +12,7 @@
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
+#include "app/timeline_panel.h"
 #include "app/vorlinform.h"
 #include "bench_inputs.h"
 #include "dialogs/FileDialogs.h"
@@ -258,6 +260,81 @@ void BM_WheelStep(benchmark::State& state) {
     state.counters["frames_per_step"] = double(drawn.frames) / double(state.iterations());
 }
 BENCHMARK(BM_WheelStep)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The editor on the 100-node, 2,000-entry KEY, maximised, with a tall timeline.
+struct LargeTimeline {
+    LargeTimeline() {
+        form.resize(1280, 960);
+        form.show();
+        while (!form.Renderer)
+            QApplication::processEvents();
+        form.Session.Model = bench::LargeModel(100, 20000, 4);
+        form.Session.SetKey(bench::LargeKey(*form.Session.Model, 100, 2000));
+        for (int i = 0; i < 100; ++i)
+            strip()->RowNames.push_back(QString("node%1").arg(i));
+        form.ViewZoom = 20;
+        form.InitKEYControls();
+        auto* split = form.findChild<QSplitter*>("ViewSplit");
+        split->setSizes({split->height() - 400, 400});
+        QApplication::processEvents();
+        strip()->Fit();
+    }
+    TTimelinePanel* strip() { return form.TimelinePanel(); }
+    TVorlinForm form;
+};
+
+// Painting the timeline: the whole animation fitted (thousands of keys a pixel), and zoomed to
+// 8 pixels a frame (a mark per key). heap_MB: what the process holds more after the paints.
+void BM_TimelinePaint(benchmark::State& state) {
+    LargeTimeline t;
+    if (state.range(0) == 1) {
+        t.strip()->Layout.PixelsPerFrame = 8;
+        t.strip()->Layout.FirstFrame = 9000;
+    }
+    QApplication::processEvents();
+    malloc_trim(0);
+    const size_t before = mallinfo2().uordblks;
+    for (auto _ : state)
+        t.strip()->repaint();
+    state.counters["heap_MB"] = (double(mallinfo2().uordblks) - double(before)) / (1024.0 * 1024);
+}
+BENCHMARK(BM_TimelinePaint)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// One step of dragging 200 picked keys (two on each node) on the timeline, to the view's
+// frame on screen: the keys and the rates around them change, the list, the model's pose and
+// the view follow.
+void BM_KeyDragStep(benchmark::State& state) {
+    LargeTimeline t;
+    TTimelineLayout& l = t.strip()->Layout;
+    l.PixelsPerFrame = 8;
+    l.FirstFrame = 9950;
+    t.form.Session.SelectNode(0);
+    t.form.Session.SelectEntry(1000); // frame 10,000
+    for (int n = 0; n < 100; ++n)
+        for (int e : {1000, 1001})
+            t.form.Session.MarkedKeys.push_back({n, e});
+    FrameCounter drawn(t.form.PaintBox());
+    const QPointF at(l.X(10000), l.RowTop(0) + l.RowHeight / 2);
+    auto send = [&](QEvent::Type type, double dx, Qt::MouseButtons held) {
+        const QPointF p = at + QPointF(dx, 0);
+        QMouseEvent e(type, p, t.strip()->mapToGlobal(p), Qt::LeftButton, held, Qt::NoModifier);
+        QApplication::sendEvent(t.strip(), &e);
+    };
+    send(QEvent::MouseButtonPress, 0, Qt::LeftButton);
+    send(QEvent::MouseMove, 8, Qt::LeftButton);
+    drawn.WaitPast(0);
+    int step = 0;
+    for (auto _ : state) {
+        const int before = drawn.frames;
+        send(QEvent::MouseMove, 8.0 * (1 + (++step % 2)), Qt::LeftButton);
+        drawn.WaitPast(before);
+        QApplication::processEvents(); // the timeline, the list and the status bar
+    }
+    send(QEvent::MouseButtonRelease, 8, Qt::NoButton);
+    if (t.form.UndoStack->count() != 1 || t.form.Session.SelectedKeys().size() != 200)
+        state.SkipWithError("the drag did not move the 200 keys as one step");
+}
+BENCHMARK(BM_KeyDragStep)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QFileInfo>
 #include <QLabel>
+#include <QSplitter>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -16,6 +17,7 @@
 
 #include "app/node_panel.h"
 #include "app/vorlin_app.h"
+#include "app/timeline_panel.h"
 #include "app/vorlinform.h"
 #include "dialogs/about_form.h"
 #include "settings/u_options.h"
@@ -127,6 +129,29 @@ private slots:
             form.resize(form.width(), form.height() + 100);
             QTRY_COMPARE(list->height(), listBefore + 100);
             QCOMPARE(tree->height(), 192);
+        });
+    }
+
+    // The timeline takes its height from the view only, and comes back hidden or at the
+    // height it was left at.
+    void theTimelineComesBackAsSaved() {
+        MakeStore();
+        int listHeight = 0;
+        Round([&](TVorlinForm& form) {
+            auto* split = Get<QSplitter>(&form, "ViewSplit");
+            QCOMPARE(split->sizes().at(1), 110);
+            listHeight = Get<QListWidget>(&form, "LBKEY")->height();
+            split->setSizes({split->sizes().at(0) - 40, 150});
+            QTest::keySequence(&form, QKeySequence("Ctrl+T"));
+        });
+        LoadSettings();
+        QCOMPARE(Settings.TIMELINE_VISIBLE, false);
+        QCOMPARE(Settings.TIMELINE_HEIGHT, 150);
+        Round([&](TVorlinForm& form) {
+            QVERIFY(!form.TimelinePanel()->isVisible());
+            QCOMPARE(Get<QListWidget>(&form, "LBKEY")->height(), listHeight);
+            Get<QAction>(&form, "Timeline1")->trigger();
+            QCOMPARE(form.TimelinePanel()->height(), 150);
         });
     }
 

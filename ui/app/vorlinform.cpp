@@ -362,6 +362,8 @@ void TVorlinForm::BuildPanels() {
     PLKEY = plkey;
     LBKEY = new QListWidget(Panel2);
     LBKEY->setObjectName("LBKEY");
+    // Rows of one height: a change of an entry's text (its frame) does not lay out them all.
+    LBKEY->setUniformItemSizes(true);
     LBKEY->setContextMenuPolicy(Qt::NoContextMenu); // until a KEY is set
     connect(LBKEY, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& p) { PMEntry->popup(LBKEY->viewport()->mapToGlobal(p)); });

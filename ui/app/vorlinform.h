@@ -259,6 +259,8 @@ private:
     QWidget* BuildTimeline(QWidget* view);
     // Puts the timeline at its stored height and visibility.
     void RestoreTimeline();
+    // Gives the timeline its stored height, the view the rest.
+    void PlaceTimeline();
     // A key pressed on the timeline: picked as a click in the entry list picks an entry, or
     // with Shift added to (or taken from) the marked keys.
     void TimelineKey(TKeyRef key, bool shift);

@@ -52,9 +52,13 @@ QWidget* TVorlinForm::BuildTimeline(QWidget* view) {
     Timeline->onDelete = [this] { Command([this] { DeleteKeysClick(); }); };
     Timeline->setToolTip("");
 
+    // Its key works without a model too, while the View menu is disabled.
+    addAction(Timeline1);
     connect(Timeline1, &QAction::toggled, this, [this](bool on) {
+        if (!on && Timeline->isVisible()) Settings.TIMELINE_HEIGHT = Timeline->height();
         Timeline->setVisible(on);
         Settings.TIMELINE_VISIBLE = on;
+        if (on) PlaceTimeline();
     });
     // Window shortcuts, as the frame keys are: they work wherever the focus is in the window.
     auto key = [this](const char* name, const char* text, const char* keys,
@@ -74,11 +78,15 @@ QWidget* TVorlinForm::BuildTimeline(QWidget* view) {
 }
 
 void TVorlinForm::RestoreTimeline() {
+    Timeline1->setChecked(Settings.TIMELINE_VISIBLE);
+    Timeline->setVisible(Settings.TIMELINE_VISIBLE);
+    if (Settings.TIMELINE_VISIBLE) PlaceTimeline();
+}
+
+void TVorlinForm::PlaceTimeline() {
     const int height = std::max(Settings.TIMELINE_HEIGHT, Timeline->minimumHeight());
     ViewSplit->setSizes(
         {std::max(ViewSplit->height() - height - ViewSplit->handleWidth(), 1), height});
-    Timeline1->setChecked(Settings.TIMELINE_VISIBLE);
-    Timeline->setVisible(Settings.TIMELINE_VISIBLE);
 }
 
 // ---------------------------------------------------------------------------------------------
