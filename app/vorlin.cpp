@@ -32,8 +32,12 @@ int main(int argc, char* argv[]) {
                                   "window to FILE and exit.",
                                   "FILE");
     QCommandLineOption wireframe("wireframe", "With --screenshot: draw the model as wireframe.");
+    QCommandLineOption part("part",
+                            "With --screenshot: save only the control of that name "
+                            "(TimelinePanel).",
+                            "NAME");
     QCommandLineOption paths("paths", "Print where the help page and the sample are, and exit.");
-    parser.addOptions({screenshot, wireframe, paths});
+    parser.addOptions({screenshot, wireframe, part, paths});
     parser.addPositionalArgument("model", "A 3DO model to open (disk or container path).",
                                  "[MODEL]");
     parser.addPositionalArgument("keys", "KEY animations to open, in order.", "[KEY...]");
@@ -69,6 +73,12 @@ int main(int argc, char* argv[]) {
                     b->click();
             }
             QImage image = windows.MainForm->Screenshot();
+            if (parser.isSet(part)) {
+                const auto* w = windows.MainForm->findChild<QWidget*>(parser.value(part));
+                if (w)
+                    image = image.copy(
+                        QRect(w->mapTo(windows.MainForm.get(), QPoint(0, 0)), w->size()));
+            }
             if (!image.save(parser.value(screenshot), "PNG")) {
                 std::fprintf(stderr, "Error: cannot write %s\n",
                              qPrintable(parser.value(screenshot)));

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Makes the help page's picture of the main window afresh from the bundled sample, so that it
-# shows the program as it is.
+# Makes the help page's pictures of the main window and of the timeline afresh from the
+# bundled sample, so that they show the program as it is.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -10,4 +10,7 @@ trap 'rm -rf "$settings"' EXIT
 XDG_CONFIG_HOME="$settings" LIBGL_ALWAYS_SOFTWARE=1 \
     xvfb-run -a -s "-screen 0 1280x1024x24" build/app/vorlin --screenshot docs/main_window.png \
     data/sample/3do/sample.3do data/sample/3do/key/walk.key
-echo "docs/main_window.png"
+XDG_CONFIG_HOME="$settings" LIBGL_ALWAYS_SOFTWARE=1 \
+    xvfb-run -a -s "-screen 0 1280x1024x24" build/app/vorlin --screenshot docs/timeline.png \
+    --part TimelinePanel data/sample/3do/sample.3do data/sample/3do/key/walk.key
+echo "docs/main_window.png docs/timeline.png"
