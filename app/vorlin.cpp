@@ -87,6 +87,7 @@ int main(int argc, char* argv[]) {
             QTimer::singleShot(0, &app, [] { QApplication::exit(); });
         };
     }
+    windows.MainForm->RecoverAtStart = !shooting;
     windows.Show(parser.positionalArguments());
     int loop = QApplication::exec();
     if (!shooting) {

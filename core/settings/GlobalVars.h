@@ -28,6 +28,7 @@ struct TSettings {
     int32_t DEFAULT_FRAMEGAP = 10;
     int32_t DEFAULT_FRAMERATE = 15;
     double MOVE_STEP = 0.01;
+    int32_t AUTOSAVE_SECONDS = 30; // after the last change; 0: no autosave
     bool SHOW_NODEPATH = false;
     bool FOLLOW_NODEPATH = false;
     bool SHOW_FLOOR = false;

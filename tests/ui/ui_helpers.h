@@ -60,6 +60,7 @@ protected:
         config_ = std::make_unique<QTemporaryDir>();
         files_ = std::make_unique<TempDir>();
         qputenv("XDG_CONFIG_HOME", config_->path().toLocal8Bit());
+        qputenv("XDG_DATA_HOME", (config_->path() + "/data").toLocal8Bit()); // recovery files
         AssignDefaults();
         ProjectDir.clear();
         SelectedNode = 0;

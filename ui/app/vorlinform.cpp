@@ -54,6 +54,7 @@ TVorlinForm::TVorlinForm(QWidget* parent) : QMainWindow(parent) {
     connect(KeyTimer, &QTimer::timeout, this, &TVorlinForm::KeyTimerTick);
     UndoStack = new QUndoStack(this);
     connect(UndoStack, &QUndoStack::cleanChanged, this, &TVorlinForm::UpdateTitle);
+    BuildAutosave();
     BuildMenus();
     BuildToolBar();
     BuildPanels();
@@ -503,7 +504,7 @@ void TVorlinForm::UpdateTitle() {
     if (Session.KeyFile) title = ToQ(Session.KeyFile->Name) + "[*] - " + title;
     setWindowTitle(title);
     setWindowModified(Session.KeyFile &&
-                      (Session.KeyFile->FullName.empty() || !UndoStack->isClean()));
+                      (Session.KeyFile->FullName.empty() || !UndoStack->isClean() || recovered_));
 }
 
 void TVorlinForm::Redraw() {

@@ -6,6 +6,7 @@
 // (vorlinform_timeline.cpp).
 #pragma once
 
+#include <QDateTime>
 #include <QMainWindow>
 #include <QPoint>
 #include <QStringList>
@@ -35,6 +36,7 @@ class QUndoStack;
 namespace vorlin {
 
 class TAboutForm;
+class TAutosaver;
 class TCheckForm;
 class TEntryForm;
 class TGetFileOpen;
@@ -75,6 +77,9 @@ public:
     QStringList CommandLine;
     // Runs once the window has been shown and the files of the command line are loaded.
     std::function<void()> AfterShow;
+    // The program's window offers, once shown, to recover what sessions that did not end
+    // cleanly left (OfferRecovery).
+    bool RecoverAtStart = false;
 
     // ---- state ----
     TKeySession Session;
@@ -82,6 +87,7 @@ public:
     // clean where the document was saved.
     QUndoStack* UndoStack;
     std::unique_ptr<TOGLRenderer> Renderer;
+    TAutosaver* Autosave;
     int ViewPitch = 0;
     int ViewYaw = 0;
     double ViewZoom = 0;
@@ -123,6 +129,9 @@ public:
     // state the command had reached.
     void Command(const std::function<void()>& body);
 
+    // Recovery files left by sessions that are no longer running: "Recover Unsaved Changes".
+    void OfferRecovery();
+
     QString PanelText(int panel) const;
     // A picture of the whole window, the 3D view included.
     QImage Screenshot();
@@ -137,6 +146,7 @@ signals:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -278,6 +288,14 @@ private:
     void UpdateEntryTexts();
     QString EntryText(int entry) const;
 
+    // ---- unsaved work (vorlinform_recovery.cpp) ----
+    void BuildAutosave();
+    // The size and time of the open KEY's file, to notice another program changing it.
+    void RememberDiskStamp();
+    // When the file changed since: on activation asks whether to reload it; before saving,
+    // whether to replace it (false: do not save).
+    bool CheckDiskChange(bool saving);
+
     // ---- File menu (vorlinform_file.cpp) ----
     // True when the document may be replaced: asks to save a modified one.
     bool SaveQuestion();
@@ -287,6 +305,8 @@ private:
     // The folder Save As starts in for a document that has no disk file yet (with "/").
     std::string SaveFolder() const;
     void AfterModel();
+    // A save went through: clean, no recovery file, the file's stamp remembered.
+    void AfterSave();
     TGetFileOpen& FileOpenDialog();
     TSummaryForm& SummaryDialog();
     // The file-open dialog over containers, as the three open commands run it.
@@ -342,6 +362,15 @@ private:
     const TKEYFile* dragDoc_ = nullptr;
     QString dragText_; // the step's name when it is not the view's Move or Rotate Entry
     std::unique_ptr<TKeyMove> move_; // the keys a drag on the timeline moves
+    // The document came from a recovery file: changed, with nothing to undo.
+    bool recovered_ = false;
+    struct DiskStamp {
+        qint64 size;
+        QDateTime time;
+        bool operator==(const DiskStamp&) const = default;
+    };
+    std::optional<DiskStamp> diskStamp_;
+    bool askingDisk_ = false;
     // Ends a drag: its change becomes one step (unless the document was replaced meanwhile).
     void EndDrag();
 };

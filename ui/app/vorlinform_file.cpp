@@ -12,6 +12,7 @@
 #include <QTreeWidget>
 #include <QUndoStack>
 
+#include "app/autosave.h"
 #include "app/data_paths.h"
 #include "app/timeline_panel.h"
 #include "app/vorlinform.h"
@@ -117,6 +118,9 @@ void TVorlinForm::LoadKEY(const QString& qname) {
     // A document that cannot be opened leaves the one on show in place.
     Session.LoadKey(name);
     UndoStack->clear();
+    recovered_ = false;
+    RememberDiskStamp();
+    Autosave->Drop(); // the document it held is gone (its changes were saved or given up)
     ClearEntryList(); // another document: the list is filled afresh
     InitKEYControls();
     ReportModelMatch();
@@ -152,6 +156,9 @@ void TVorlinForm::TakeSummary() {
     SetEditMode();
     Session.SetKey(SummaryDialog().SummaryDocument());
     UndoStack->clear();
+    recovered_ = false;
+    diskStamp_.reset();
+    Autosave->Drop();
     Session.KeyFile->RecalcAll();
     ClearEntryList(); // the entries may have changed in number and frames
     InitKEYControls();
@@ -187,8 +194,16 @@ void TVorlinForm::SaveKEY() {
         SaveAsKEY();
         return;
     }
+    if (!CheckDiskChange(true)) return; // never over a newer file without asking
     doc->SaveToFile(full);
+    AfterSave();
+}
+
+void TVorlinForm::AfterSave() {
     UndoStack->setClean();
+    recovered_ = false;
+    RememberDiskStamp();
+    Autosave->Drop(); // the file holds the work now
     UpdateTitle();
 }
 
@@ -218,8 +233,7 @@ void TVorlinForm::SaveAsKEY() {
             Resume();
             throw;
         }
-        UndoStack->setClean();
-        UpdateTitle();
+        AfterSave();
         TKeySession::AddRecent(Settings.RECENT_KEY, TKeySession::AbsolutePath(path));
         BuildReopenKEYMenu();
     }

@@ -14,6 +14,7 @@
 #include <QTreeWidget>
 #include <charconv>
 
+#include "app/autosave.h"
 #include "app/node_panel.h"
 #include "app/timeline_panel.h"
 #include "app/vorlinform.h"
@@ -107,6 +108,7 @@ void TVorlinForm::FormShow() {
         for (int i = 1; i < CommandLine.size(); ++i)
             LoadKEY(CommandLine[i]);
     });
+    if (RecoverAtStart) OfferRecovery();
     if (AfterShow) AfterShow();
 }
 
@@ -161,6 +163,7 @@ void TVorlinForm::FormClose() {
     g.TV3DO_HEIGHT = Panel2->TreeHeight();
     g.SPLITTER_TOP = Panel2->SplitterTop();
     g.PLKEY_TOP = Panel2->KeyPanelTop();
+    Autosave->Drop(); // saved, or given up after the question
     if (Timeline->isVisible()) g.TIMELINE_HEIGHT = Timeline->height();
     KeyTimer->stop();
 }

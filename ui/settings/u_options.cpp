@@ -187,6 +187,7 @@ void LoadSettings() {
     ReadInt(s, "DEFAULT_FRAMERATE", g.DEFAULT_FRAMERATE);
     ReadInt(s, "DEFAULT_FRAMEGAP", g.DEFAULT_FRAMEGAP);
     ReadBinaryDouble(s, "MOVE_STEP", g.MOVE_STEP);
+    ReadInt(s, "AUTOSAVE_SECONDS", g.AUTOSAVE_SECONDS);
     ReadInt(s, "VORLIN_LEFT", g.VORLIN_LEFT);
     ReadInt(s, "VORLIN_TOP", g.VORLIN_TOP);
     ReadInt(s, "VORLIN_WIDTH", g.VORLIN_WIDTH);
@@ -226,6 +227,7 @@ void SavePreferences() {
     WriteInt(s, "DEFAULT_FRAMEGAP", g.DEFAULT_FRAMEGAP);
     WriteInt(s, "DEFAULT_FRAMERATE", g.DEFAULT_FRAMERATE);
     WriteBinaryDouble(s, "MOVE_STEP", g.MOVE_STEP);
+    WriteInt(s, "AUTOSAVE_SECONDS", g.AUTOSAVE_SECONDS);
     WriteBool(s, "SHOW_NODEPATH", g.SHOW_NODEPATH);
     WriteBool(s, "FOLLOW_NODEPATH", g.FOLLOW_NODEPATH);
     WriteBool(s, "SHOW_FLOOR", g.SHOW_FLOOR);
@@ -349,6 +351,7 @@ TOptions::TOptions(QWidget* parent)
     EBFPS = Field(defaults, "EBFPS");
     EBFBE = Field(defaults, "EBFBE");
     EBSTEP = Field(defaults, "EBSTEP");
+    EBAUTOSAVE = Field(defaults, "EBAUTOSAVE");
     dl->addWidget(new QLabel("Highest Frame :", defaults), 0, 0);
     dl->addWidget(EBNOF, 0, 1);
     dl->addWidget(new QLabel("Frame Rate :", defaults), 1, 0);
@@ -359,6 +362,11 @@ TOptions::TOptions(QWidget* parent)
     dl->addWidget(new QLabel("Node Move Step :", defaults), 3, 0);
     dl->addWidget(EBSTEP, 3, 1);
     dl->addWidget(new QLabel("units", defaults), 3, 2);
+    dl->addWidget(new QLabel("Autosave After :", defaults), 4, 0);
+    dl->addWidget(EBAUTOSAVE, 4, 1);
+    dl->addWidget(new QLabel("s (0: off)", defaults), 4, 2);
+    EBAUTOSAVE->setToolTip("Seconds without a change before unsaved work is copied to a "
+                           "recovery file; 0 turns autosave off");
 
     auto* flags = new QGroupBox("New Key Flags", this);
     flags->setObjectName("RGFlags");
@@ -417,6 +425,7 @@ void TOptions::Fill() {
     EBFPS->setText(QString::number(g.DEFAULT_FRAMERATE));
     EBFBE->setText(QString::number(g.DEFAULT_FRAMEGAP));
     EBSTEP->setText(General(g.MOVE_STEP));
+    EBAUTOSAVE->setText(QString::number(g.AUTOSAVE_SECONDS));
     for (size_t i = 0; i < colours_.size(); ++i)
         colours_[i] = *ColourSettings()[i];
     LBColor->setCurrentRow(0);
@@ -491,7 +500,8 @@ void TOptions::OkClick() {
     if (!CheckNumber(EBNOF, false, "Number of frames is not a valid number") ||
         !CheckNumber(EBFPS, false, "Frames per second is not a valid number") ||
         !CheckNumber(EBFBE, false, "Frames between entries is not a valid number") ||
-        !CheckNumber(EBSTEP, true, "Move step is not a valid number"))
+        !CheckNumber(EBSTEP, true, "Move step is not a valid number") ||
+        !CheckNumber(EBAUTOSAVE, false, "Autosave seconds is not a valid number"))
         return;
     TSettings& g = Settings;
     g.JKGOB = FromQ(EBJKGOB->text());
@@ -500,6 +510,8 @@ void TOptions::OkClick() {
     ValInt(FromQ(EBFPS->text()), g.DEFAULT_FRAMERATE);
     ValInt(FromQ(EBFBE->text()), g.DEFAULT_FRAMEGAP);
     ValDouble(FromQ(EBSTEP->text()), g.MOVE_STEP);
+    ValInt(FromQ(EBAUTOSAVE->text()), g.AUTOSAVE_SECONDS);
+    g.AUTOSAVE_SECONDS = std::max(g.AUTOSAVE_SECONDS, 0);
     for (size_t i = 0; i < colours_.size(); ++i)
         *ColourSettings()[i] = colours_[i];
     g.SHOW_NODEPATH = CBShowPath->isChecked();

@@ -64,6 +64,7 @@ private:
     QLineEdit* EBFPS;
     QLineEdit* EBFBE;
     QLineEdit* EBSTEP;
+    QLineEdit* EBAUTOSAVE;
     QRadioButton* runOnce_;
     QRadioButton* looping_;
     std::array<QCheckBox*, 7> autoCopy_{};

@@ -1,0 +1,61 @@
+// Autosave: after a change, once AUTOSAVE_SECONDS pass without another, the document is
+// written to a recovery file of this session (never to the user's own file). The document is
+// copied as plain values on the editing thread and written on a worker thread, so editing
+// waits for the copy only. The session's lock file tells other instances it is running.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "edit/recovery.h"
+
+class QLockFile;
+
+namespace vorlin {
+
+// Where recovery files are kept: the user's data folder for the program.
+QString RecoveryFolder();
+
+class TAutosaver : public QObject {
+    Q_OBJECT
+public:
+    explicit TAutosaver(QObject* parent);
+    ~TAutosaver() override;
+
+    // The document to save and whether it has unsaved changes; the model it is edited on.
+    std::function<const TKEYFile*()> document;
+    std::function<bool()> modified;
+    std::function<QString()> model;
+    // Runs on the window's thread after each write (tests wait for it).
+    std::function<void()> onWritten;
+
+    // A change was made: the wait starts again (nothing happens when autosave is off).
+    void Changed();
+    // Writes the document now, on the worker thread.
+    void SaveNow();
+    // Removes this session's recovery files; a write under way is dropped.
+    void Drop();
+    // Until a write under way is on disk.
+    void Wait();
+    const std::string& Session() const { return session_; }
+
+private:
+    // Takes the session's lock the first time it writes.
+    bool Lock();
+    struct Shared {
+        std::mutex m;
+        uint64_t generation = 0; // a write of an older generation is dropped
+    };
+    QTimer timer_;
+    std::string session_;
+    TRecoveryFolder folder_;
+    std::unique_ptr<QLockFile> lock_;
+    std::shared_ptr<Shared> shared_ = std::make_shared<Shared>();
+};
+
+} // namespace vorlin

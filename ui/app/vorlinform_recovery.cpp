@@ -1,0 +1,163 @@
+// Unsaved work kept safe: autosave to a recovery file, recovering at start what a session that
+// did not end cleanly left, and noticing when another program changes the open KEY's file.
+#include <QDateTime>
+#include <QEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QListWidget>
+#include <QLockFile>
+#include <QTimer>
+#include <QUndoStack>
+
+#include "app/autosave.h"
+#include "app/vorlinform.h"
+#include "dialogs/recover_form.h"
+#include "support/DialogSeams.h"
+#include "support/FileOperations.h"
+#include "support/misc_utils.h"
+#include "support/qt_strings.h"
+
+namespace vorlin {
+
+void TVorlinForm::BuildAutosave() {
+    Autosave = new TAutosaver(this);
+    Autosave->document = [this] { return Session.KeyFile.get(); };
+    Autosave->modified = [this] { return isWindowModified(); };
+    Autosave->model = [this] { return Session.Model ? ToQ(Session.Model->FileName) : QString(); };
+    connect(UndoStack, &QUndoStack::indexChanged, this, [this] { Autosave->Changed(); });
+}
+
+void TVorlinForm::OfferRecovery() {
+    const TRecoveryFolder folder(FromQ(RecoveryFolder()));
+    // Sessions still running hold their lock: their files are theirs. The others' locks are
+    // held while the question is open, so that a second instance starting does not offer them.
+    std::vector<std::unique_ptr<QLockFile>> locks;
+    std::vector<TRecoveryItem> items;
+    for (const std::string& session : folder.Sessions()) {
+        if (session == Autosave->Session()) continue;
+        auto lock = std::make_unique<QLockFile>(ToQ(folder.LockPath(session)));
+        lock->setStaleLockTime(0); // a live owner's lock is never taken, however old
+        if (!lock->tryLock(0)) continue;
+        locks.push_back(std::move(lock));
+        TRecoveryItem item;
+        item.Session = ToQ(session);
+        QFile record(ToQ(folder.RecordPath(session)));
+        if (record.open(QIODevice::ReadOnly)) {
+            const QJsonObject o = QJsonDocument::fromJson(record.readAll()).object();
+            item.Document = o.value("document").toString();
+            item.Name = o.value("name").toString();
+            item.Model = o.value("model").toString();
+            item.Time = QDateTime::fromString(o.value("time").toString(), Qt::ISODate)
+                            .toString("yyyy-MM-dd HH:mm:ss");
+        }
+        if (item.Name.isEmpty()) item.Name = "Untitled.key";
+        // What does not read as a KEY is not offered: it is set aside and said so.
+        try {
+            (void)TKEYFile::CreateFromFile(folder.KeyPath(session));
+        } catch (const std::exception& e) {
+            std::string where;
+            try {
+                where = folder.SetAside(session);
+            } catch (const std::exception& moved) {
+                where = moved.what();
+            }
+            LogMessage(mtWarning, "The recovery file of " + FromQ(item.Name) +
+                                      " does not read as a KEY (" + e.what() +
+                                      "); it was kept as " + where);
+            continue;
+        }
+        items.push_back(item);
+    }
+    if (items.empty()) return;
+    // The newest first.
+    std::stable_sort(
+        items.begin(), items.end(),
+        [](const TRecoveryItem& a, const TRecoveryItem& b) { return a.Time > b.Time; });
+    TRecoverForm dialog(this);
+    dialog.ShowItems(items);
+    dialog.exec();
+    const std::vector<int> chosen = dialog.Selected();
+    if (dialog.Chosen() == TRecoverForm::Discard) {
+        for (int i : chosen)
+            folder.Remove(FromQ(items[size_t(i)].Session));
+        return;
+    }
+    if (dialog.Chosen() != TRecoverForm::Recover || chosen.size() != 1) return;
+    const TRecoveryItem& item = items[size_t(chosen[0])];
+    Command([&] {
+        if (!item.Model.isEmpty()) Load3DO(item.Model);
+        if (!Session.Model)
+            throw Error("The model of " + FromQ(item.Name) +
+                        " cannot be opened; its recovery file is kept");
+        std::unique_ptr<TKEYFile> doc =
+            TKEYFile::CreateFromFile(folder.KeyPath(FromQ(item.Session)));
+        // Saved where it belongs: its own path, not the recovery file's.
+        doc->FullName = FromQ(item.Document);
+        doc->Name = item.Document.isEmpty() ? FromQ(item.Name) : PathName(doc->FullName);
+        SetEditMode();
+        Session.SetKey(std::move(doc));
+        UndoStack->clear();
+        recovered_ = true;
+        RememberDiskStamp();
+        ClearEntryList();
+        InitKEYControls();
+        FillEntryList();
+        UpdateTitle();
+        // Kept under this session before the old files go, so a crash now loses nothing.
+        Autosave->SaveNow();
+        Autosave->Wait();
+        folder.Remove(FromQ(item.Session));
+    });
+}
+
+// ---------------------------------------------------------------------------------------------
+// The file on disk
+
+void TVorlinForm::RememberDiskStamp() {
+    diskStamp_.reset();
+    if (!Session.KeyFile) return;
+    const std::string& full = Session.KeyFile->FullName;
+    if (full.empty() || IsContainerPath(full)) return;
+    const QFileInfo info(ToQ(full));
+    if (info.exists()) diskStamp_ = DiskStamp{info.size(), info.lastModified()};
+}
+
+bool TVorlinForm::CheckDiskChange(bool saving) {
+    if (!diskStamp_ || !Session.KeyFile || askingDisk_) return true;
+    const QFileInfo info(ToQ(Session.KeyFile->FullName));
+    if (!info.exists()) return true; // gone: saving writes it again
+    const DiskStamp now{info.size(), info.lastModified()};
+    if (now == *diskStamp_) return true;
+    askingDisk_ = true;
+    const QString name = ToQ(Session.KeyFile->Name);
+    int answer;
+    if (saving) {
+        answer = ShowMessageBox(this,
+                                name + " was changed by another program since Vorlin read it.\n"
+                                       "Replace it with the version edited here?",
+                                "File Changed", MB_YESNO | MB_ICONWARNING);
+    } else {
+        answer = ShowMessageBox(this,
+                                name + " was changed by another program.\nReload it? "
+                                       "(No keeps the version edited here.)",
+                                "File Changed", MB_YESNO | MB_ICONQUESTION);
+    }
+    askingDisk_ = false;
+    if (saving) return answer == IDYES;
+    if (answer == IDYES) {
+        Command([this] { LoadKEY(ToQ(Session.KeyFile->FullName)); });
+        return true;
+    }
+    diskStamp_ = now; // the user knows: the next save replaces it without asking again
+    return true;
+}
+
+void TVorlinForm::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        QTimer::singleShot(0, this, [this] { CheckDiskChange(false); });
+}
+
+} // namespace vorlin
