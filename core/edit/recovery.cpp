@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 #include "support/FileOperations.h"
 #include "support/errors.h"
+#include "support/misc_utils.h"
 
 namespace fs = std::filesystem;
 
@@ -93,6 +95,41 @@ void TRecoveryFolder::Write(const std::string& session, const std::string& keyTe
     fs::create_directories(dir_, ec);
     ReplaceFileContents(KeyPath(session), keyText);
     ReplaceFileContents(RecordPath(session), record);
+}
+
+namespace {
+
+// Keeps the first warning given while it is installed.
+class FirstWarning : public MessageSink {
+public:
+    FirstWarning() : before_(SetMessageSink(this)) {}
+    ~FirstWarning() override { SetMessageSink(before_); }
+    void Log(TMsgType kind, const std::string& text) override {
+        if (kind != mtInfo && first.empty()) first = text;
+    }
+    int Ask(const std::string& text, const std::string& caption, unsigned flags) override {
+        return before_ ? before_->Ask(text, caption, flags) : 0;
+    }
+    std::string first;
+
+private:
+    MessageSink* before_;
+};
+
+} // namespace
+
+std::unique_ptr<TKEYFile> TRecoveryFolder::ReadKey(const std::string& session) const {
+    // The writer's first line: anything else was not written by autosave.
+    {
+        std::ifstream in(KeyPath(session), std::ios::binary);
+        std::string start(11, '\0');
+        if (!in.read(start.data(), std::streamsize(start.size())) || start != "# KEYFRAME ")
+            throw Error("it does not begin as the KEY writer begins a file");
+    }
+    FirstWarning warning;
+    std::unique_ptr<TKEYFile> doc = TKEYFile::CreateFromFile(KeyPath(session));
+    if (!warning.first.empty()) throw Error(warning.first);
+    return doc;
 }
 
 void TRecoveryFolder::Remove(const std::string& session) const {

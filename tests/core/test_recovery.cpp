@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "edit/recovery.h"
+#include "support/errors.h"
 #include "support/fixtures.h"
 
 using namespace vorlin;
@@ -31,13 +32,21 @@ TEST(Recovery, TheFolderListsRemovesAndSetsAsideSessions) {
     const std::string a = TRecoveryFolder::NewSession(41, 1000);
     const std::string b = TRecoveryFolder::NewSession(42, 1000);
     EXPECT_NE(a, b);
-    folder.Write(a, "SECTION: HEADER\n", "{}");
+    const std::string good =
+        test::ReadAll(std::string(VORLIN_TEST_DATA) + "/key/roundtrip/expected.key");
+    folder.Write(a, good, "{}");
     folder.Write(b, "broken", "{}");
     folder.Write(b, "still broken", "{\"document\": \"\"}"); // replaced whole
     dir.write("state/recovery/" + b + ".lock", "42");
     dir.write("state/recovery/orphan.key", "x"); // a document whose record never came
     EXPECT_EQ(folder.Sessions(), (std::vector<std::string>{"orphan", a, b}));
     EXPECT_EQ(test::ReadAll(folder.KeyPath(b)), "still broken");
+
+    EXPECT_EQ(
+        folder.ReadKey(a)->Nodes.Count(),
+        TKEYFile::CreateFromFile(std::string(VORLIN_TEST_DATA) + "/key/roundtrip/expected.key")
+            ->Nodes.Count());
+    EXPECT_THROW(folder.ReadKey(b), Error); // damaged: it reads with a warning
 
     const std::string moved = folder.SetAside(b);
     EXPECT_EQ(moved, dir.file("state/recovery/unreadable/" + b + ".key"));

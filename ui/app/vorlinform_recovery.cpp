@@ -55,7 +55,7 @@ void TVorlinForm::OfferRecovery() {
         if (item.Name.isEmpty()) item.Name = "Untitled.key";
         // What does not read as a KEY is not offered: it is set aside and said so.
         try {
-            (void)TKEYFile::CreateFromFile(folder.KeyPath(session));
+            (void)folder.ReadKey(session);
         } catch (const std::exception& e) {
             std::string where;
             try {
@@ -91,8 +91,7 @@ void TVorlinForm::OfferRecovery() {
         if (!Session.Model)
             throw Error("The model of " + FromQ(item.Name) +
                         " cannot be opened; its recovery file is kept");
-        std::unique_ptr<TKEYFile> doc =
-            TKEYFile::CreateFromFile(folder.KeyPath(FromQ(item.Session)));
+        std::unique_ptr<TKEYFile> doc = folder.ReadKey(FromQ(item.Session));
         // Saved where it belongs: its own path, not the recovery file's.
         doc->FullName = FromQ(item.Document);
         doc->Name = item.Document.isEmpty() ? FromQ(item.Name) : PathName(doc->FullName);
