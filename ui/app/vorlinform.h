@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QKeySequence>
 #include <QMainWindow>
 #include <QPoint>
 #include <QStringList>
@@ -212,6 +213,9 @@ private:
     bool ModelFits() const;
     // Left/Right, Home/End step the frame in edit mode; Space switches play and edit mode.
     void BuildFrameKeys();
+    // An action whose keys work wherever the focus is in the window.
+    void WindowKey(const char* name, const char* text, const QKeySequence& keys,
+                   std::function<void()> run);
     void StepFrame(int to);
 
     // ---- selection and entry commands (vorlinform_edit.cpp) ----
@@ -278,6 +282,8 @@ private:
     // A drag of the picked keys, one step on the undo stack ("Move Keys").
     void BeginKeyMove();
     void KeyMoveStep(int delta);
+    // The list's texts and the frame (the selected entry's) after keys moved.
+    void AfterKeysMoved();
     // Deletes the picked keys (a node keeps one entry), one step.
     void DeleteKeysClick();
     // Ctrl+Right / Ctrl+Left: the selected node's next or previous key.

@@ -61,19 +61,12 @@ QWidget* TVorlinForm::BuildTimeline(QWidget* view) {
         if (on) PlaceTimeline();
     });
     // Window shortcuts, as the frame keys are: they work wherever the focus is in the window.
-    auto key = [this](const char* name, const char* text, const char* keys,
-                      std::function<void()> run) {
-        auto* a = new QAction(text, this);
-        a->setObjectName(name);
-        a->setShortcut(QKeySequence(keys));
-        a->setShortcutContext(Qt::WindowShortcut);
-        connect(a, &QAction::triggered, this, [this, run] { Command(run); });
-        addAction(a);
-    };
-    key("NextKey1", "Next Key", "Ctrl+Right", [this] { StepKey(+1); });
-    key("PreviousKey1", "Previous Key", "Ctrl+Left", [this] { StepKey(-1); });
-    key("NudgeKeysLater1", "Move Keys a Frame Later", "Alt+Right", [this] { NudgeKeys(+1); });
-    key("NudgeKeysEarlier1", "Move Keys a Frame Earlier", "Alt+Left", [this] { NudgeKeys(-1); });
+    WindowKey("NextKey1", "Next Key", QKeySequence("Ctrl+Right"), [this] { StepKey(+1); });
+    WindowKey("PreviousKey1", "Previous Key", QKeySequence("Ctrl+Left"), [this] { StepKey(-1); });
+    WindowKey("NudgeKeysLater1", "Move Keys a Frame Later", QKeySequence("Alt+Right"),
+              [this] { NudgeKeys(+1); });
+    WindowKey("NudgeKeysEarlier1", "Move Keys a Frame Earlier", QKeySequence("Alt+Left"),
+              [this] { NudgeKeys(-1); });
     return ViewSplit;
 }
 
@@ -146,14 +139,17 @@ void TVorlinForm::KeyMoveStep(int delta) {
     if (!drag_ || !move_ || Session.KeyFile.get() != dragDoc_) return;
     Command([&] {
         move_->Apply(*Session.KeyFile, delta);
-        UpdateEntryTexts();
-        // The frame follows the selected entry, as a click on it would show it.
-        if (Session.KeyNodeIndex() >= 0 && SelectedEntry >= 0 &&
-            SelectedEntry < Session.EntryCount())
-            StepFrame(Session.SelectedKeyEntry().Frame);
-        else
-            ShowFrame(SBFrame->value());
+        AfterKeysMoved();
     });
+}
+
+void TVorlinForm::AfterKeysMoved() {
+    UpdateEntryTexts();
+    // The frame follows the selected entry, as a click on it would show it.
+    if (Session.KeyNodeIndex() >= 0 && SelectedEntry >= 0 && SelectedEntry < Session.EntryCount())
+        StepFrame(Session.SelectedKeyEntry().Frame);
+    else
+        ShowFrame(SBFrame->value());
 }
 
 void TVorlinForm::DeleteKeysClick() {
@@ -194,10 +190,7 @@ void TVorlinForm::NudgeKeys(int dir) {
         return;
     }
     Record("Move Keys", move.Nodes(), [&] { move.Apply(*Session.KeyFile, dir); });
-    UpdateEntryTexts();
-    if (Session.KeyNodeIndex() >= 0 && SelectedEntry >= 0 && SelectedEntry < Session.EntryCount())
-        StepFrame(Session.SelectedKeyEntry().Frame);
-    Redraw();
+    AfterKeysMoved();
 }
 
 // ---------------------------------------------------------------------------------------------

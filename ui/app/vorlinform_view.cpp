@@ -240,16 +240,19 @@ void TVorlinForm::EndDrag() {
 // ---------------------------------------------------------------------------------------------
 // Frame keys
 
+void TVorlinForm::WindowKey(const char* name, const char* text, const QKeySequence& keys,
+                            std::function<void()> run) {
+    auto* a = new QAction(text, this);
+    a->setObjectName(name);
+    a->setShortcut(keys);
+    a->setShortcutContext(Qt::WindowShortcut);
+    connect(a, &QAction::triggered, this, [this, run] { Command(run); });
+    addAction(a);
+}
+
 void TVorlinForm::BuildFrameKeys() {
-    auto key = [this](const char* name, const char* text, QKeySequence shortcut,
-                      std::function<void()> run) {
-        auto* a = new QAction(text, this);
-        a->setObjectName(name);
-        a->setShortcut(shortcut);
-        a->setShortcutContext(Qt::WindowShortcut);
-        connect(a, &QAction::triggered, this, [this, run] { Command(run); });
-        addAction(a);
-    };
+    auto key = [this](const char* name, const char* text, QKeySequence keys,
+                      std::function<void()> run) { WindowKey(name, text, keys, std::move(run)); };
     // Stepping is for edit mode; during playback the frame is the timer's.
     auto editing = [this] { return Session.KeyFile && !BNPlay->isChecked(); };
     key("PreviousFrame1", "Previous Frame", Qt::Key_Left, [this, editing] {
