@@ -5,12 +5,14 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QImage>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
 
 #include "cli_json.h"
+#include "edit/curves.h"
 #include "key/key_check.h"
 #include "key/u_key.h"
 #include "model/graph_files.h"
@@ -29,6 +31,8 @@ const char* kUsage = "usage: vorlin-cli <command>\n"
                      "  key dump PATH\n"
                      "  key save IN OUT [--recalc]\n"
                      "  key check KEY [--model 3DO]\n"
+                     "  key curves KEY (--node NAME | --index N) [--model 3DO] [--from F]\n"
+                     "             [--to T] [--csv]\n"
                      "  container list CONTAINER [FOLDER]\n"
                      "  cat PATH\n"
                      "  find NAME [--project DIR] [--jk GOB] [--mots GOO]\n"
@@ -62,10 +66,12 @@ CliSink* theSink = nullptr;
 QStringList Parse(QCommandLineParser& parser, const QStringList& args, int minPositional,
                   int maxPositional) {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    // A negative number (a frame before zero) is an argument, not an option.
+    // A negative number (a frame before zero) is an argument or an option's value, not an
+    // option.
     QStringList list = args;
     for (int i = 0; i < list.size(); ++i)
         if (list[i].size() > 1 && list[i][0] == '-' && list[i][1].isDigit()) {
+            if (i > 0 && list[i - 1].startsWith("--") && !list[i - 1].contains('=')) continue;
             list.insert(i, "--");
             break;
         }
@@ -299,6 +305,110 @@ int ToInt(const QString& text, const char* what) {
     return v;
 }
 
+// The node a curves command names: by its place, by its mesh name, or (with a model) by the
+// model node it drives, as the game binds it.
+int CurvesNode(const TKEYFile& doc, const T3DO* model, QCommandLineParser& parser,
+               const QCommandLineOption& node, const QCommandLineOption& index, std::string& name) {
+    if (parser.isSet(node) == parser.isSet(index))
+        throw UsageError{"give one of --node and --index"};
+    if (parser.isSet(index)) {
+        const int k = ToInt(parser.value(index), "--index");
+        if (k < 0 || k >= doc.Nodes.Count())
+            throw Error("The KEY has no node " + std::to_string(k) + " (it has " +
+                        std::to_string(doc.Nodes.Count()) + ")");
+        const int32_t joint = doc.Joint(k);
+        name = model && joint >= 0 && joint < model->HNodes.Count() ? model->HNodes[joint].Name
+                                                                    : doc.Nodes[k].MeshName;
+        return k;
+    }
+    const std::string wanted = Bytes(parser.value(node));
+    if (model) {
+        for (int j = 0; j < model->HNodes.Count(); ++j)
+            if (SameText(model->HNodes[j].Name, wanted)) {
+                const int k = doc.NodeOfJoint(j);
+                if (k < 0) throw Error("No KEY node drives model node " + wanted);
+                name = model->HNodes[j].Name;
+                return k;
+            }
+        throw Error("The model has no node " + wanted);
+    }
+    for (int k = 0; k < doc.Nodes.Count(); ++k)
+        if (SameText(doc.Nodes[k].MeshName, wanted)) {
+            name = doc.Nodes[k].MeshName;
+            return k;
+        }
+    throw Error("The KEY has no node named " + wanted);
+}
+
+std::string CsvNumber(double v) {
+    char buf[32];
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+int KeyCurves(const QStringList& args) {
+    QCommandLineParser parser;
+    QCommandLineOption node("node", "the node by name", "NAME");
+    QCommandLineOption index("index", "the node by its place in the KEY", "N");
+    QCommandLineOption modelPath("model", "the model whose node names --node takes", "3DO");
+    QCommandLineOption from("from", "first frame", "F");
+    QCommandLineOption to("to", "last frame", "T");
+    QCommandLineOption csv("csv", "comma-separated values instead of JSON");
+    parser.addOptions({node, index, modelPath, from, to, csv});
+    QStringList pos = Parse(parser, args, 1, 1);
+    std::unique_ptr<TKEYFile> doc = LoadKeyReported(Bytes(pos[0]));
+    std::unique_ptr<T3DO> model;
+    if (parser.isSet(modelPath)) model = std::make_unique<T3DO>(Bytes(parser.value(modelPath)));
+    std::string name;
+    const int k = CurvesNode(*doc, model.get(), parser, node, index, name);
+    if (doc->Nodes[k].Entries.Empty()) throw Error("Node " + name + " has no entries");
+    const int first = parser.isSet(from) ? ToInt(parser.value(from), "--from") : 0;
+    const int last = parser.isSet(to) ? ToInt(parser.value(to), "--to") : doc->Frames - 1;
+    if (last < first) throw UsageError{"--to comes before --from"};
+    if (int64_t(last) - first >= 1000000) throw UsageError{"at most a million frames"};
+    TCurveSamples samples;
+    SampleCurves(*doc, k, first, last, samples);
+    const TKEYEntries& entries = doc->Nodes[k].Entries;
+
+    if (parser.isSet(csv)) {
+        std::string text = "frame,x,y,z,pitch,yaw,roll,key\n";
+        size_t e = 0;
+        for (int i = 0; i < samples.Count(); ++i) {
+            const int frame = first + i;
+            text += std::to_string(frame);
+            for (int c = 0; c < kChannels; ++c)
+                text += "," + CsvNumber(samples.Values[c][i]);
+            while (e < size_t(entries.Count()) && entries[int(e)].Frame < frame)
+                ++e;
+            const bool key = e < size_t(entries.Count()) && entries[int(e)].Frame == frame;
+            text += key ? ",1\n" : ",0\n";
+        }
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        return 0;
+    }
+    QJsonObject out;
+    out["node"] = Str(name);
+    out["index"] = Int(k);
+    out["joint"] = Int(doc->Joint(k));
+    QJsonArray frames;
+    for (int i = 0; i < samples.Count(); ++i)
+        frames.append(Int(first + i));
+    out["frames"] = frames;
+    for (int c = 0; c < kChannels; ++c) {
+        QJsonArray values;
+        for (double v : samples.Values[c])
+            values.append(Num(v));
+        out[ChannelName(c)] = values;
+    }
+    QJsonArray keys;
+    for (const auto& e : entries)
+        keys.append(Int(e->Frame));
+    out["keys"] = keys;
+    out["warnings"] = StrArray(theSink->warnings);
+    Print(out);
+    return 0;
+}
+
 int ModelDump(const QStringList& args) {
     QCommandLineParser parser;
     QCommandLineOption geoset("geoset", "geometry set to read", "N", "0");
@@ -375,6 +485,7 @@ int Run(const QStringList& argv) {
         {"key dump", {2, KeyDump}},
         {"key save", {2, KeySave}},
         {"key check", {2, KeyCheck}},
+        {"key curves", {2, KeyCurves}},
         {"container list", {2, ContainerList}},
         {"model dump", {2, ModelDump}},
         {"pose", {1, Pose}},

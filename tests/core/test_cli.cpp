@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include "support/fixtures.h"
 
@@ -169,4 +172,52 @@ TEST(Cli, TextureOfAnEmptyPictureIsAnError) {
     auto r = Cli("texture " + ShellQuote(mat) + " --out " + ShellQuote(dir.file("e.png")));
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Error: MAT picture has no pixels\n");
+}
+
+// The curves are the pose: every node of the sample's model, at frames across both animations
+// (before the first key, between keys, on keys, the last frame), as `pose` shows the model.
+TEST(Cli, KeyCurvesAgreeWithThePoseFrameByFrame) {
+    const std::string model = ShellQuote(VORLIN_SAMPLE_DIR "/3do/sample.3do");
+    auto json = [](const test::RunResult& r) {
+        EXPECT_EQ(r.status, 0) << r.err;
+        return QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+    };
+    for (const char* anim : {"walk", "jump"}) {
+        const std::string key =
+            ShellQuote(std::string(VORLIN_SAMPLE_DIR "/3do/key/") + anim + ".key");
+        for (int frame : {-3, 0, 5, 13, 31}) {
+            const QJsonArray nodes =
+                json(Cli("pose " + model + " " + key + " " + std::to_string(frame)))["nodes"]
+                    .toArray();
+            ASSERT_FALSE(nodes.isEmpty());
+            int driven = 0;
+            for (const QJsonValue& n : nodes) {
+                const std::string name = n["name"].toString().toStdString();
+                auto r =
+                    Cli("key curves " + key + " --model " + model + " --node " + ShellQuote(name) +
+                        " --from " + std::to_string(frame) + " --to " + std::to_string(frame + 1));
+                if (r.status != 0) {
+                    EXPECT_EQ(r.err, "Error: No KEY node drives model node " + name + "\n");
+                    continue;
+                }
+                ++driven;
+                const QJsonObject curves = json(r);
+                EXPECT_EQ(curves["frames"].toArray().first().toInt(), frame);
+                for (const char* c : {"x", "y", "z", "pitch", "yaw", "roll"})
+                    EXPECT_EQ(curves[c].toArray().first().toDouble(), n[c].toDouble())
+                        << anim << " frame " << frame << " " << name << " " << c;
+            }
+            EXPECT_EQ(driven, nodes.size());
+        }
+    }
+
+    // CSV: a header, a line a frame with the keys marked; the node by its place.
+    const std::string walk = ShellQuote(VORLIN_SAMPLE_DIR "/3do/key/walk.key");
+    auto r = Cli("key curves " + walk + " --index 1 --to 1 --csv");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "frame,x,y,z,pitch,yaw,roll,key\n0,0,0,0,0,4,0,1\n1,0,0,0,0,3.5,0,0\n");
+    for (const char* bad : {" --index 1 --node TORSO", "", " --index 1 --from 4 --to 2"})
+        EXPECT_EQ(Cli("key curves " + walk + bad).status, 2) << bad;
+    r = Cli("key curves " + walk + " --index 99");
+    EXPECT_EQ(r.err, "Error: The KEY has no node 99 (it has 11)\n");
 }

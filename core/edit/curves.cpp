@@ -1,0 +1,164 @@
+#include "edit/curves.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "support/misc_utils.h"
+
+namespace vorlin {
+
+const char* ChannelName(int channel) {
+    static const char* const names[kChannels] = {"x", "y", "z", "pitch", "yaw", "roll"};
+    return names[channel];
+}
+
+double Channel(const TKEYPose& p, int channel) {
+    const double values[kChannels] = {p.X, p.Y, p.Z, p.Pitch, p.Yaw, p.Roll};
+    return values[channel];
+}
+
+double Channel(const TKEYEntry& e, int channel) {
+    const double values[kChannels] = {e.X, e.Y, e.Z, e.Pitch, e.Yaw, e.Roll};
+    return values[channel];
+}
+
+void SetChannel(TKEYEntry& e, int channel, double value) {
+    double* values[kChannels] = {&e.X, &e.Y, &e.Z, &e.Pitch, &e.Yaw, &e.Roll};
+    *values[channel] = value;
+}
+
+double ShownValue(const TKEYEntry& e, int channel) {
+    const double v = Channel(e, channel);
+    // As the pose at the key's frame turns it, so that the point sits on its curve.
+    return IsAngle(channel) ? NormalizeAngle(v) : v;
+}
+
+void SampleCurves(const TKEYFile& doc, int node, int32_t from, int32_t to, TCurveSamples& out) {
+    out.From = from;
+    const int64_t count = to >= from ? int64_t(to) - from + 1 : 0;
+    for (auto& v : out.Values)
+        v.resize(size_t(count));
+    if (count == 0 || doc.Nodes[node].Entries.Empty()) {
+        for (auto& v : out.Values)
+            v.clear();
+        return;
+    }
+    for (int64_t i = 0; i < count; ++i) {
+        const TKEYPose p = doc.EvaluateNode(node, int(from + i));
+        for (int c = 0; c < kChannels; ++c)
+            out.Values[size_t(c)][size_t(i)] = Channel(p, c);
+    }
+}
+
+bool RatesStale(const TKEYFile& doc, int node, int entry) {
+    const TKEYEntry& e = doc.Nodes[node].Entries[entry];
+    const TKEYEntry fresh = doc.RecalculatedEntry(node, entry);
+    const double stored[kChannels] = {e.DX, e.DY, e.DZ, e.DPitch, e.DYaw, e.DRoll};
+    const double wanted[kChannels] = {fresh.DX,     fresh.DY,   fresh.DZ,
+                                      fresh.DPitch, fresh.DYaw, fresh.DRoll};
+    for (int c = 0; c < kChannels; ++c) {
+        if (!(e.Flags & (IsAngle(c) ? 2 : 1))) continue;         // rates the game does not apply
+        if (std::abs(stored[c] - wanted[c]) > 1e-8) return true; // past the file's 8 decimals
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Layout
+
+double TCurveLayout::PlotHeight() const {
+    return std::max(1.0, (Height - Top - Gap) / 2);
+}
+
+double TCurveLayout::PlotTop(int plot) const {
+    return Top + plot * (PlotHeight() + Gap);
+}
+
+double TCurveLayout::Y(int plot, double value) const {
+    const double span = High[plot] - Low[plot];
+    return PlotTop(plot) + (High[plot] - value) / span * PlotHeight();
+}
+
+double TCurveLayout::ValueAt(int plot, double y) const {
+    const double span = High[plot] - Low[plot];
+    return High[plot] - (y - PlotTop(plot)) / PlotHeight() * span;
+}
+
+int TCurveLayout::PlotAt(double y) const {
+    if (y < Top) return -1;
+    return y < PlotTop(1) - Gap / 2 ? 0 : 1;
+}
+
+void TCurveLayout::FitValues(const TCurveSamples& samples, const TKEYNode* node) {
+    for (int plot = 0; plot < 2; ++plot) {
+        double lo = INFINITY, hi = -INFINITY;
+        for (int c = plot * 3; c < plot * 3 + 3; ++c) {
+            if (!(Visible & (1u << c))) continue;
+            for (double v : samples.Values[size_t(c)]) {
+                lo = std::min(lo, v);
+                hi = std::max(hi, v);
+            }
+            if (node)
+                for (const auto& e : node->Entries) {
+                    lo = std::min(lo, ShownValue(*e, c));
+                    hi = std::max(hi, ShownValue(*e, c));
+                }
+        }
+        if (!std::isfinite(lo) || !std::isfinite(hi)) {
+            Low[plot] = plot ? 0 : -1;
+            High[plot] = plot ? 360 : 1;
+            continue;
+        }
+        // A flat channel still needs room to be seen and dragged.
+        const double least = plot ? 10.0 : 0.1;
+        if (hi - lo < least) {
+            const double mid = (lo + hi) / 2;
+            lo = mid - least / 2;
+            hi = mid + least / 2;
+        }
+        const double margin = (hi - lo) * 0.08;
+        Low[plot] = lo - margin;
+        High[plot] = hi + margin;
+    }
+}
+
+void TCurveLayout::ZoomValues(int plot, double y, double factor) {
+    const double at = ValueAt(plot, y);
+    double span = (High[plot] - Low[plot]) / factor;
+    span = std::clamp(span, 1e-6, 1e9);
+    const double part = (y - PlotTop(plot)) / PlotHeight(); // of the span above y
+    High[plot] = at + part * span;
+    Low[plot] = High[plot] - span;
+}
+
+void TCurveLayout::ScrollValues(int plot, double dy) {
+    const double by = dy / PlotHeight() * (High[plot] - Low[plot]);
+    High[plot] += by;
+    Low[plot] += by;
+}
+
+std::optional<TCurveKey> CurveKeyAt(const TKEYFile& doc, int node, const TCurveLayout& layout,
+                                    double x, double y, double radius) {
+    if (node < 0 || node >= doc.Nodes.Count()) return std::nullopt;
+    const int plot = layout.PlotAt(y);
+    if (plot < 0) return std::nullopt;
+    std::optional<TCurveKey> best;
+    double bestDistance = radius * radius;
+    const TKEYEntries& entries = doc.Nodes[node].Entries;
+    for (int i = 0; i < entries.Count(); ++i) {
+        const double dx = layout.Frames.X(entries[i].Frame) - x;
+        if (std::abs(dx) > radius) continue;
+        for (int c = plot * 3; c < plot * 3 + 3; ++c) {
+            if (!(layout.Visible & (1u << c))) continue;
+            const double dy = layout.Y(plot, ShownValue(entries[i], c)) - y;
+            const double d = dx * dx + dy * dy;
+            if (d <= bestDistance) { // the later key wins a tie, as it is drawn on top
+                bestDistance = d;
+                best = TCurveKey{i, c};
+            }
+        }
+    }
+    return best;
+}
+
+} // namespace vorlin

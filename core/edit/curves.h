@@ -1,0 +1,77 @@
+// The curve view's rules: a node's six channels sampled at every frame by the same evaluation
+// that poses the model, where frames and values lie on the two plots (positions above, angles
+// below), which key point is under the pointer, and which entries' rates miss the next key.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "edit/timeline.h"
+#include "key/u_key.h"
+
+namespace vorlin {
+
+// X Y Z (units), then Pitch Yaw Roll (degrees).
+constexpr int kChannels = 6;
+inline bool IsAngle(int channel) {
+    return channel >= 3;
+}
+// "x", "y", "z", "pitch", "yaw", "roll".
+const char* ChannelName(int channel);
+double Channel(const TKEYPose& pose, int channel);
+double Channel(const TKEYEntry& entry, int channel);
+void SetChannel(TKEYEntry& entry, int channel, double value);
+// Where a key's value shows on its curve: an angle as the pose at its frame turns it.
+double ShownValue(const TKEYEntry& entry, int channel);
+
+// A node's channels at frames From .. From+Count()-1.
+struct TCurveSamples {
+    int32_t From = 0;
+    std::array<std::vector<double>, kChannels> Values;
+    int Count() const { return int(Values[0].size()); }
+};
+// Samples node at every frame from..to (none when to < from), reusing out's memory.
+void SampleCurves(const TKEYFile& doc, int node, int32_t from, int32_t to, TCurveSamples& out);
+
+// True when the entry's stored rates, on the channels its flags let the game apply, differ
+// from the rates that carry it to the next key (as Check KEY reports stale rates).
+bool RatesStale(const TKEYFile& doc, int node, int entry);
+
+// A key point: an entry's value on one channel.
+struct TCurveKey {
+    int entry = 0;
+    int channel = 0;
+    auto operator<=>(const TCurveKey&) const = default;
+};
+
+struct TCurveLayout {
+    TTimelineLayout Frames{.Left = 56};
+    double Top = 14;                             // the marker strip is above
+    double Height = 200;                         // the whole panel
+    double Gap = 6;                              // between the two plots
+    double Low[2] = {-1, 0}, High[2] = {1, 360}; // value range of each plot
+    unsigned Visible = 0x3F;                     // bit c: channel c is shown
+
+    static int PlotOf(int channel) { return IsAngle(channel) ? 1 : 0; }
+    double PlotTop(int plot) const;
+    double PlotHeight() const;
+    double Y(int plot, double value) const;
+    double ValueAt(int plot, double y) const;
+    // The plot at a height (-1 on the marker strip).
+    int PlotAt(double y) const;
+    // Each plot's range to hold its shown channels' samples and keys with a margin; a flat
+    // range grows to a small span around its value.
+    void FitValues(const TCurveSamples& samples, const TKEYNode* node);
+    // Zooms a plot's values by factor keeping the value at y where it is.
+    void ZoomValues(int plot, double y, double factor);
+    // Moves a plot's values by dy pixels.
+    void ScrollValues(int plot, double dy);
+};
+
+// The shown key point nearest to (x, y) within radius pixels.
+std::optional<TCurveKey> CurveKeyAt(const TKEYFile& doc, int node, const TCurveLayout& layout,
+                                    double x, double y, double radius = 6);
+
+} // namespace vorlin
