@@ -2,7 +2,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QTabWidget>
 #include <QTimer>
+#include <QTreeWidget>
 #include <cstdio>
 
 #include "app/data_paths.h"
@@ -34,10 +36,12 @@ int main(int argc, char* argv[]) {
     QCommandLineOption wireframe("wireframe", "With --screenshot: draw the model as wireframe.");
     QCommandLineOption part("part",
                             "With --screenshot: save only the control of that name "
-                            "(TimelinePanel).",
+                            "(TimelinePanel, CurvesPanel).",
+                            "NAME");
+    QCommandLineOption node("node", "With --screenshot: select the model node of that name.",
                             "NAME");
     QCommandLineOption paths("paths", "Print where the help page and the sample are, and exit.");
-    parser.addOptions({screenshot, wireframe, part, paths});
+    parser.addOptions({screenshot, wireframe, part, node, paths});
     parser.addPositionalArgument("model", "A 3DO model to open (disk or container path).",
                                  "[MODEL]");
     parser.addPositionalArgument("keys", "KEY animations to open, in order.", "[KEY...]");
@@ -72,9 +76,19 @@ int main(int argc, char* argv[]) {
                 if (auto* b = windows.MainForm->findChild<QAbstractButton*>("BNWireframe"))
                     b->click();
             }
+            TVorlinForm& form = *windows.MainForm;
+            if (parser.isSet(node)) {
+                auto* tree = form.findChild<QTreeWidget*>("TV3DO");
+                const auto items = tree->findItems(parser.value(node), Qt::MatchFixedString);
+                if (!items.isEmpty()) tree->setCurrentItem(items.first());
+            }
+            auto* w = parser.isSet(part) ? form.findChild<QWidget*>(parser.value(part)) : nullptr;
+            // A panel in a tab is shown first.
+            for (auto* tabs : form.findChildren<QTabWidget*>())
+                if (w && tabs->indexOf(w) >= 0) tabs->setCurrentWidget(w);
+            QApplication::processEvents();
             QImage image = windows.MainForm->Screenshot();
             if (parser.isSet(part)) {
-                const auto* w = windows.MainForm->findChild<QWidget*>(parser.value(part));
                 if (w)
                     image = image.copy(
                         QRect(w->mapTo(windows.MainForm.get(), QPoint(0, 0)), w->size()));

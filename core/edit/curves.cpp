@@ -29,8 +29,7 @@ void SetChannel(TKEYEntry& e, int channel, double value) {
 
 double ShownValue(const TKEYEntry& e, int channel) {
     const double v = Channel(e, channel);
-    // As the pose at the key's frame turns it, so that the point sits on its curve.
-    return IsAngle(channel) ? NormalizeAngle(v) : v;
+    return ShownValue(channel, IsAngle(channel) ? NormalizeAngle(v) : v);
 }
 
 void SampleCurves(const TKEYFile& doc, int node, int32_t from, int32_t to, TCurveSamples& out) {
@@ -95,8 +94,8 @@ void TCurveLayout::FitValues(const TCurveSamples& samples, const TKEYNode* node)
         for (int c = plot * 3; c < plot * 3 + 3; ++c) {
             if (!(Visible & (1u << c))) continue;
             for (double v : samples.Values[size_t(c)]) {
-                lo = std::min(lo, v);
-                hi = std::max(hi, v);
+                lo = std::min(lo, ShownValue(c, v));
+                hi = std::max(hi, ShownValue(c, v));
             }
             if (node)
                 for (const auto& e : node->Entries) {
@@ -105,8 +104,8 @@ void TCurveLayout::FitValues(const TCurveSamples& samples, const TKEYNode* node)
                 }
         }
         if (!std::isfinite(lo) || !std::isfinite(hi)) {
-            Low[plot] = plot ? 0 : -1;
-            High[plot] = plot ? 360 : 1;
+            Low[plot] = plot ? -180 : -1;
+            High[plot] = plot ? 180 : 1;
             continue;
         }
         // A flat channel still needs room to be seen and dragged.

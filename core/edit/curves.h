@@ -23,7 +23,12 @@ const char* ChannelName(int channel);
 double Channel(const TKEYPose& pose, int channel);
 double Channel(const TKEYEntry& entry, int channel);
 void SetChannel(TKEYEntry& entry, int channel, double value);
-// Where a key's value shows on its curve: an angle as the pose at its frame turns it.
+// Where a value of the pose shows on its plot: an angle (0 .. 360 as the game turns it) in
+// -180 .. 180, so that a swing either side of 0 is one line.
+inline double ShownValue(int channel, double value) {
+    return IsAngle(channel) && value > 180 ? value - 360 : value;
+}
+// Where a key's value shows: as the pose at its frame has it, so that the point is on its curve.
 double ShownValue(const TKEYEntry& entry, int channel);
 
 // A node's channels at frames From .. From+Count()-1.
@@ -48,11 +53,11 @@ struct TCurveKey {
 
 struct TCurveLayout {
     TTimelineLayout Frames{.Left = 56};
-    double Top = 14;                             // the marker strip is above
-    double Height = 200;                         // the whole panel
-    double Gap = 6;                              // between the two plots
-    double Low[2] = {-1, 0}, High[2] = {1, 360}; // value range of each plot
-    unsigned Visible = 0x3F;                     // bit c: channel c is shown
+    double Top = 14;                                // the marker strip is above
+    double Height = 200;                            // the whole panel
+    double Gap = 6;                                 // between the two plots
+    double Low[2] = {-1, -180}, High[2] = {1, 180}; // value range of each plot
+    unsigned Visible = 0x3F;                        // bit c: channel c is shown
 
     static int PlotOf(int channel) { return IsAngle(channel) ? 1 : 0; }
     double PlotTop(int plot) const;

@@ -49,7 +49,9 @@ struct TSettings {
     int32_t SPLITTER_TOP = 177;
     int32_t PLKEY_TOP = 182;
     bool TIMELINE_VISIBLE = true; // the timeline under the 3D view
-    int32_t TIMELINE_HEIGHT = 110;
+    int32_t TIMELINE_HEIGHT = 110;  // of the timeline and the curves alike
+    bool CURVES_VISIBLE = false;    // the curves' tab is the one under the view
+    int32_t CURVES_CHANNELS = 0x3F; // bit c: channel c (X Y Z Pitch Yaw Roll) is drawn
     std::array<std::string, kRecentCount> RECENT_3DO; // RECENT_3DO_1 .. _5, most recent first
     std::array<std::string, kRecentCount> RECENT_KEY; // RECENT_KEY_1 .. _5
 };

@@ -76,9 +76,11 @@ TEST(Curves, PlotsFitTheirShownChannelsAndZoomAroundThePointer) {
     EXPECT_LT(l.Low[0], 0);
     EXPECT_GT(l.High[0], 5);
     EXPECT_LT(l.High[0], 5.5);
-    // Angles: Yaw goes through 0 to 350 and back: the whole 0..360 band.
-    EXPECT_LT(l.Low[1], 0);
-    EXPECT_GT(l.High[1], 350);
+    // Angles: Yaw swings from 350 (shown as -10) through 0 to 30: one line, not two bands.
+    EXPECT_LT(l.Low[1], -10);
+    EXPECT_GT(l.Low[1], -15);
+    EXPECT_GT(l.High[1], 30);
+    EXPECT_LT(l.High[1], 35);
     // Without Yaw, only flat Pitch and Roll remain: a small span around 0.
     l.Visible = 0x3F & ~(1u << 4);
     l.FitValues(s, &doc->Nodes[0]);
@@ -125,7 +127,7 @@ TEST(Curves, KeyPointsAreHitOnTheirShownChannelNearestFirst) {
         {1, 0, 0, 0, 0x3E, std::nullopt},    // X hidden
         {1, 1, 0, 0, 0x3F, TCurveKey{1, 2}}, // Y and Z at one point: Z, drawn on top
         {1, 1, 0, 0, 0x3B, TCurveKey{1, 1}}, {2, 4, 0, 0, 0x3F, TCurveKey{2, 4}},
-        {2, 5, 0, 0, 0x1F, TCurveKey{2, 3}}, // Roll hidden: Pitch's point, 10 degrees below
+        {2, 5, 0, 0, 0x1F, std::nullopt}, // Roll hidden
         {2, 5, 0, 0, 0x2F, TCurveKey{2, 5}},
     };
     for (const Case& c : cases) {

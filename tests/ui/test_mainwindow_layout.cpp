@@ -3,21 +3,23 @@
 #include <QAction>
 #include <QFileInfo>
 #include <QLabel>
-#include <QSplitter>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSplitter>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include "app/curves_panel.h"
 #include "app/node_panel.h"
-#include "app/vorlin_app.h"
 #include "app/timeline_panel.h"
+#include "app/vorlin_app.h"
 #include "app/vorlinform.h"
 #include "dialogs/about_form.h"
 #include "settings/u_options.h"
@@ -132,8 +134,8 @@ private slots:
         });
     }
 
-    // The timeline takes its height from the view only, and comes back hidden or at the
-    // height it was left at.
+    // The timeline (with the curves, in tabs) takes its height from the view only, and comes
+    // back hidden or at the height it was left at.
     void theTimelineComesBackAsSaved() {
         MakeStore();
         int listHeight = 0;
@@ -151,7 +153,15 @@ private slots:
             QVERIFY(!form.TimelinePanel()->isVisible());
             QCOMPARE(Get<QListWidget>(&form, "LBKEY")->height(), listHeight);
             Get<QAction>(&form, "Timeline1")->trigger();
-            QCOMPARE(form.TimelinePanel()->height(), 150);
+            QCOMPARE(Get<QTabWidget>(&form, "ViewTabs")->height(), 150);
+            QVERIFY(form.TimelinePanel()->isVisible());
+            QTest::keySequence(&form, QKeySequence("Ctrl+G"));
+        });
+        // The curves were on show last: they come back in the timeline's place.
+        Round([&](TVorlinForm& form) {
+            QVERIFY(form.CurvesPanel()->isVisible());
+            QVERIFY(Get<QAction>(&form, "Curves1")->isChecked());
+            QCOMPARE(Get<QTabWidget>(&form, "ViewTabs")->height(), 150);
         });
     }
 

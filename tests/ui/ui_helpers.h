@@ -136,8 +136,8 @@ protected:
 
 // Mouse events with the buttons really held, as a person makes them.
 inline void SendMouse(QWidget* w, QEvent::Type type, QPoint at, Qt::MouseButton button,
-                      Qt::MouseButtons held) {
-    QMouseEvent e(type, QPointF(at), w->mapToGlobal(QPointF(at)), button, held, Qt::NoModifier);
+                      Qt::MouseButtons held, Qt::KeyboardModifiers keys = {}) {
+    QMouseEvent e(type, QPointF(at), w->mapToGlobal(QPointF(at)), button, held, keys);
     QApplication::sendEvent(w, &e);
 }
 

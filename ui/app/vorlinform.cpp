@@ -20,6 +20,7 @@
 
 #include "app/controls.h"
 #include "app/node_panel.h"
+#include "app/curves_panel.h"
 #include "app/timeline_panel.h"
 #include "render/ogl_PRender.h"
 #include "support/DialogSeams.h"
@@ -150,6 +151,9 @@ void TVorlinForm::BuildMenus() {
     Timeline1 = Item(View1, "Timeline1", "T&imeline");
     Timeline1->setCheckable(true);
     Timeline1->setShortcut(QKeySequence("Ctrl+T"));
+    Curves1 = Item(View1, "Curves1", "C&urves");
+    Curves1->setCheckable(true);
+    Curves1->setShortcut(QKeySequence("Ctrl+G"));
     View1->addSeparator()->setObjectName("N3");
     connect(Item(View1, "FixDisplay1", "&Refresh"), &QAction::triggered, this,
             [this] { Command([this] { RebuildRenderer(); }); });
@@ -510,6 +514,7 @@ void TVorlinForm::UpdateTitle() {
 void TVorlinForm::Redraw() {
     if (Pbox) Pbox->Repaint();
     Timeline->update();
+    Curves->update();
 }
 
 void TVorlinForm::SetPanel(int panel, const QString& text) {

@@ -45,6 +45,8 @@ class TMarkersForm;
 class TSummaryForm;
 class TNodePanel;
 class TTimelinePanel;
+class TCurvesPanel;
+struct TCurveKey;
 class TOGLRenderer;
 class TOptions;
 class TPaintBox;
@@ -138,6 +140,7 @@ public:
     QImage Screenshot();
     TPaintBox* PaintBox() const { return Pbox; }
     TTimelinePanel* TimelinePanel() const { return Timeline; }
+    TCurvesPanel* CurvesPanel() const { return Curves; }
     QTimer* Timer() const { return KeyTimer; }
     int CurrentFrame() const;
 
@@ -271,8 +274,13 @@ private:
     // ---- the timeline (vorlinform_timeline.cpp) ----
     // The view and, under it, the timeline (View > Timeline shows and hides it).
     QWidget* BuildTimeline(QWidget* view);
-    // Puts the timeline at its stored height and visibility.
+    // Puts the timeline and curves at their stored height, with the one shown last on show.
     void RestoreTimeline();
+    // View > Timeline and View > Curves checked as the tabs under the view are.
+    void SyncPanelActions();
+    // The frame from a press on the timeline's ruler or the curves, and its release.
+    void Scrub(int frame);
+    void ScrubEnd();
     // Gives the timeline its stored height, the view the rest.
     void PlaceTimeline();
     // A key pressed on the timeline: picked as a click in the entry list picks an entry, or
@@ -293,6 +301,13 @@ private:
     // The entry list's texts ("Entry 2 (16)") after frames changed.
     void UpdateEntryTexts();
     QString EntryText(int entry) const;
+
+    // ---- the curves (vorlinform_curves.cpp) ----
+    void BuildCurves();
+    // A drag of a key point, one step on the undo stack ("Edit Value"): its start, and each
+    // new value of the key's channel (the rates around the entry derived again).
+    void BeginValueEdit();
+    void ValueEditStep(TCurveKey key, double value);
 
     // ---- unsaved work (vorlinform_recovery.cpp) ----
     void BuildAutosave();
@@ -343,8 +358,10 @@ private:
     QListWidget* LBKEY;
     TPaintBox* Pbox;
     TTimelinePanel* Timeline;
+    TCurvesPanel* Curves;
     QSplitter* ViewSplit;
-    QAction* Timeline1;
+    QTabWidget* ViewTabs;
+    QAction *Timeline1, *Curves1;
     QTimer* KeyTimer;
     QMenu *File1, *EditKey1, *View1, *Help1, *Reopen3DO1, *ReopenKEY1, *PMEntry;
     QAction *SetCMP1, *NewKEY1, *OpenKEY1, *SaveKEY1, *SaveAsKEY1, *Options1;

@@ -3,12 +3,15 @@
 #include <QAction>
 #include <QListWidget>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QUndoStack>
 
+#include "app/curves_panel.h"
 #include "app/timeline_panel.h"
 #include "app/vorlinform.h"
 
@@ -19,23 +22,20 @@ QWidget* TVorlinForm::BuildTimeline(QWidget* view) {
     ViewSplit->setObjectName("ViewSplit");
     ViewSplit->setChildrenCollapsible(false);
     ViewSplit->addWidget(view);
-    Timeline = new TTimelinePanel(Session, ViewSplit);
-    ViewSplit->addWidget(Timeline);
-    // The window's height goes to the view; the timeline keeps its own.
+    // The timeline and the curves share the place under the view, as tabs.
+    ViewTabs = new QTabWidget(ViewSplit);
+    ViewTabs->setObjectName("ViewTabs");
+    ViewTabs->setDocumentMode(true);
+    Timeline = new TTimelinePanel(Session, ViewTabs);
+    ViewTabs->addTab(Timeline, "Timeline");
+    ViewSplit->addWidget(ViewTabs);
+    // The window's height goes to the view; the panels keep their own.
     ViewSplit->setStretchFactor(0, 1);
     ViewSplit->setStretchFactor(1, 0);
 
     Timeline->frame = [this] { return SBFrame->value(); };
-    Timeline->onScrub = [this](int frame) {
-        // As the slider does: playback waits while the button is held.
-        scrolling_ = true;
-        Pause();
-        StepFrame(frame);
-    };
-    Timeline->onScrubEnd = [this] {
-        scrolling_ = false;
-        Resume();
-    };
+    Timeline->onScrub = [this](int frame) { Scrub(frame); };
+    Timeline->onScrubEnd = [this] { ScrubEnd(); };
     Timeline->onRow = [this](int row) {
         if (row < TV3DO->topLevelItemCount()) TV3DO->setCurrentItem(TV3DO->topLevelItem(row));
     };
@@ -51,15 +51,28 @@ QWidget* TVorlinForm::BuildTimeline(QWidget* view) {
     };
     Timeline->onDelete = [this] { Command([this] { DeleteKeysClick(); }); };
     Timeline->setToolTip("");
+    BuildCurves();
 
-    // Its key works without a model too, while the View menu is disabled.
+    // Their keys work without a model too, while the View menu is disabled.
     addAction(Timeline1);
-    connect(Timeline1, &QAction::toggled, this, [this](bool on) {
-        if (!on && Timeline->isVisible()) Settings.TIMELINE_HEIGHT = Timeline->height();
-        Timeline->setVisible(on);
-        Settings.TIMELINE_VISIBLE = on;
-        if (on) PlaceTimeline();
-    });
+    addAction(Curves1);
+    auto toggle = [this](QAction* action, QWidget* panel) {
+        connect(action, &QAction::toggled, this, [this, panel](bool on) {
+            if (on) {
+                const bool placed = ViewTabs->isVisible();
+                ViewTabs->setCurrentWidget(panel);
+                ViewTabs->setVisible(true);
+                if (!placed) PlaceTimeline();
+            } else if (ViewTabs->currentWidget() == panel) {
+                Settings.TIMELINE_HEIGHT = ViewTabs->height();
+                ViewTabs->setVisible(false);
+            }
+            SyncPanelActions();
+        });
+    };
+    toggle(Timeline1, Timeline);
+    toggle(Curves1, Curves);
+    connect(ViewTabs, &QTabWidget::currentChanged, this, [this] { SyncPanelActions(); });
     // Window shortcuts, as the frame keys are: they work wherever the focus is in the window.
     WindowKey("NextKey1", "Next Key", QKeySequence("Ctrl+Right"), [this] { StepKey(+1); });
     WindowKey("PreviousKey1", "Previous Key", QKeySequence("Ctrl+Left"), [this] { StepKey(-1); });
@@ -70,10 +83,34 @@ QWidget* TVorlinForm::BuildTimeline(QWidget* view) {
     return ViewSplit;
 }
 
+void TVorlinForm::SyncPanelActions() {
+    const bool shown = !ViewTabs->isHidden();
+    const QSignalBlocker a(Timeline1), b(Curves1);
+    Timeline1->setChecked(shown && ViewTabs->currentWidget() == Timeline);
+    Curves1->setChecked(shown && ViewTabs->currentWidget() == Curves);
+    Settings.TIMELINE_VISIBLE = Timeline1->isChecked();
+    Settings.CURVES_VISIBLE = Curves1->isChecked();
+}
+
+void TVorlinForm::Scrub(int frame) {
+    // As the slider does: playback waits while the button is held.
+    scrolling_ = true;
+    Pause();
+    StepFrame(frame);
+}
+
+void TVorlinForm::ScrubEnd() {
+    scrolling_ = false;
+    Resume();
+}
+
 void TVorlinForm::RestoreTimeline() {
-    Timeline1->setChecked(Settings.TIMELINE_VISIBLE);
-    Timeline->setVisible(Settings.TIMELINE_VISIBLE);
-    if (Settings.TIMELINE_VISIBLE) PlaceTimeline();
+    const bool curves = Settings.CURVES_VISIBLE;
+    const bool shown = curves || Settings.TIMELINE_VISIBLE;
+    ViewTabs->setCurrentWidget(curves ? static_cast<QWidget*>(Curves) : Timeline);
+    ViewTabs->setVisible(shown);
+    SyncPanelActions();
+    if (shown) PlaceTimeline();
 }
 
 void TVorlinForm::PlaceTimeline() {

@@ -16,6 +16,7 @@
 
 #include "app/autosave.h"
 #include "app/node_panel.h"
+#include "app/curves_panel.h"
 #include "app/timeline_panel.h"
 #include "app/vorlinform.h"
 #include "render/ogl_PRender.h"
@@ -164,7 +165,7 @@ void TVorlinForm::FormClose() {
     g.SPLITTER_TOP = Panel2->SplitterTop();
     g.PLKEY_TOP = Panel2->KeyPanelTop();
     Autosave->Drop(); // saved, or given up after the question
-    if (Timeline->isVisible()) g.TIMELINE_HEIGHT = Timeline->height();
+    if (ViewTabs->isVisible()) g.TIMELINE_HEIGHT = ViewTabs->height();
     KeyTimer->stop();
 }
 
@@ -377,6 +378,7 @@ void TVorlinForm::InitKEYControls() {
     }
     SetFrameLabel(0);
     Timeline->Fit();
+    Curves->Fit();
     UpdateEnabling();
     UpdateTitle();
     if (!BNYAxis->isChecked() && !BNZAxis->isChecked()) BNXAxis->setChecked(true);

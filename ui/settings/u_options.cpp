@@ -183,6 +183,8 @@ void LoadSettings() {
     ReadInt(s, "PLKEY_TOP", g.PLKEY_TOP);
     ReadBool(s, "TIMELINE_VISIBLE", g.TIMELINE_VISIBLE);
     ReadInt(s, "TIMELINE_HEIGHT", g.TIMELINE_HEIGHT);
+    ReadBool(s, "CURVES_VISIBLE", g.CURVES_VISIBLE);
+    ReadInt(s, "CURVES_CHANNELS", g.CURVES_CHANNELS);
     ReadInt(s, "DEFAULT_NUMFRAMES", g.DEFAULT_NUMFRAMES);
     ReadInt(s, "DEFAULT_FRAMERATE", g.DEFAULT_FRAMERATE);
     ReadInt(s, "DEFAULT_FRAMEGAP", g.DEFAULT_FRAMEGAP);
@@ -256,6 +258,8 @@ void SaveExitSettings() {
     WriteInt(s, "PLKEY_TOP", g.PLKEY_TOP);
     WriteBool(s, "TIMELINE_VISIBLE", g.TIMELINE_VISIBLE);
     WriteInt(s, "TIMELINE_HEIGHT", g.TIMELINE_HEIGHT);
+    WriteBool(s, "CURVES_VISIBLE", g.CURVES_VISIBLE);
+    WriteInt(s, "CURVES_CHANNELS", g.CURVES_CHANNELS);
     for (int i = 0; i < kRecentCount; ++i)
         WriteString(s, RecentName("3DO", i).c_str(), g.RECENT_3DO[i]);
     for (int i = 0; i < kRecentCount; ++i)

@@ -1,0 +1,160 @@
+// The curves under the 3D view, driven on a copy of the bundled sample: a key point picks its
+// entry, a drag changes exactly that value (the rates around it derived again) as one step,
+// and the panel's keys and toggles do what they say without reaching the rest of the window.
+#include <QAction>
+#include <QListWidget>
+#include <QSignalSpy>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QUndoStack>
+
+#include "app/curves_panel.h"
+#include "app/timeline_panel.h"
+#include "app/vorlinform.h"
+#include "key/u_key.h"
+#include "model/u_3dos.h"
+#include "ui_helpers.h"
+
+using namespace vorlin;
+using namespace vorlin::test;
+
+namespace {
+
+const std::string kSample = VORLIN_SAMPLE_DIR;
+constexpr int kTorso = 1; // entries at frames 0 and 16, yaw 4 turning to 356
+constexpr int kYaw = 4;
+
+} // namespace
+
+class TestCurves : public QObject, public UiTestBase {
+    Q_OBJECT
+
+    std::unique_ptr<TVorlinForm> form_;
+    std::string keyPath_;
+
+    TVorlinForm& F() { return *form_; }
+    TKEYFile& Doc() { return *F().Session.KeyFile; }
+    TCurvesPanel* Curves() { return F().CurvesPanel(); }
+    // The middle of a key point.
+    QPoint Point(int entry, int channel) {
+        const TCurveLayout& l = Curves()->Layout;
+        const TKEYEntry& e = Doc().Nodes[kTorso].Entries[entry];
+        return QPointF(l.Frames.X(e.Frame),
+                       l.Y(TCurveLayout::PlotOf(channel), ShownValue(e, channel)))
+            .toPoint();
+    }
+    // The value a drag of a point from y0 to y1 gives (a tenth of it with Shift).
+    double Moved(int channel, double from, int y0, int y1, double fine = 1) {
+        const TCurveLayout& l = Curves()->Layout;
+        const int plot = TCurveLayout::PlotOf(channel);
+        return from + (l.ValueAt(plot, y1) - l.ValueAt(plot, y0)) * fine;
+    }
+    void Keys(const char* keys) {
+        QTest::keySequence(form_.get(), QKeySequence(keys));
+        QApplication::processEvents();
+    }
+
+private slots:
+    void init() { InitBase(); }
+    void cleanup() {
+        form_.reset();
+        CleanupBase();
+    }
+
+    void aDraggedKeyValueIsOneStepAndSavesExactlyThatValue() {
+        keyPath_ = files_->write("walk.key", ReadAll(kSample + "/3do/key/walk.key"));
+        const std::string original = ReadAll(keyPath_);
+        form_ = std::make_unique<TVorlinForm>();
+        form_->resize(1100, 800);
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        F().Load3DO(QString::fromStdString(kSample + "/3do/sample.3do"));
+        F().LoadKEY(QString::fromStdString(keyPath_));
+        auto* tree = Get<QTreeWidget>(form_.get(), "TV3DO");
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                          tree->visualItemRect(tree->topLevelItem(kTorso)).center());
+
+        // Ctrl+G puts the curves where the timeline was; View > Curves says so.
+        Keys("Ctrl+G");
+        QVERIFY(Curves()->isVisible());
+        QVERIFY(!F().TimelinePanel()->isVisible());
+        QVERIFY(Get<QAction>(form_.get(), "Curves1")->isChecked());
+        QVERIFY(!Get<QAction>(form_.get(), "Timeline1")->isChecked());
+
+        // A click on a key point picks its entry: the list and the frame follow.
+        QTest::mouseClick(Curves(), Qt::LeftButton, {}, Point(1, kYaw));
+        QCOMPARE(SelectedEntry, 1);
+        QCOMPARE(Get<QListWidget>(form_.get(), "LBKEY")->currentRow(), 1);
+        QCOMPARE(F().CurrentFrame(), 16);
+
+        // A drag: the value and the posed model follow at each step; one step at the end.
+        const TKEYEntry before = Doc().Nodes[kTorso].Entries[1];
+        const QPoint from = Point(1, kYaw);
+        const double wanted = Moved(kYaw, before.Yaw, from.y(), from.y() - 30);
+        SendMouse(Curves(), QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+        SendMouse(Curves(), QEvent::MouseMove, from - QPoint(0, 15), Qt::NoButton, Qt::LeftButton);
+        SendMouse(Curves(), QEvent::MouseMove, from - QPoint(0, 30), Qt::NoButton, Qt::LeftButton);
+        QVERIFY(!Get<QAction>(form_.get(), "Undo1")->isEnabled());
+        QVERIFY(std::abs(Doc().Nodes[kTorso].Entries[1].Yaw - wanted) < 1e-6);
+        QCOMPARE(F().Session.Model->HNodes[kTorso].CurYaw, Doc().EvaluateNode(kTorso, 16).Yaw);
+        SendMouse(Curves(), QEvent::MouseButtonRelease, from - QPoint(0, 30), Qt::LeftButton,
+                  Qt::NoButton);
+        QCOMPARE(F().UndoStack->count(), 1);
+        QCOMPARE(F().UndoStack->undoText(), QString("Edit Value"));
+
+        // Saved: that value, the rates into and out of it derived again, nothing else.
+        Keys("Ctrl+S");
+        auto expected = TKEYFile::CreateFromFile(kSample + "/3do/key/walk.key");
+        expected->Nodes[kTorso].Entries[1].Yaw = Doc().Nodes[kTorso].Entries[1].Yaw;
+        expected->UpdateEntry(kTorso, 1);
+        QCOMPARE(ReadAll(keyPath_), expected->ToText());
+        QVERIFY(ReadAll(keyPath_) != original);
+        Keys("Ctrl+Z");
+        QCOMPARE(Doc().Nodes[kTorso].Entries[1].Yaw, before.Yaw);
+        Keys("Ctrl+S");
+        QCOMPARE(ReadAll(keyPath_), original);
+
+        // Shift: a tenth as far (Z's point is on top of X's and Y's, all at 0).
+        const QPoint x = Point(1, 2);
+        const double fine = Moved(2, 0, x.y(), x.y() + 20, 0.1);
+        SendMouse(Curves(), QEvent::MouseButtonPress, x, Qt::LeftButton, Qt::LeftButton);
+        SendMouse(Curves(), QEvent::MouseMove, x + QPoint(0, 20), Qt::NoButton, Qt::LeftButton,
+                  Qt::ShiftModifier);
+        SendMouse(Curves(), QEvent::MouseButtonRelease, x + QPoint(0, 20), Qt::LeftButton,
+                  Qt::NoButton, Qt::ShiftModifier);
+        QVERIFY(std::abs(Doc().Nodes[kTorso].Entries[1].Z - fine) < 1e-6);
+        QVERIFY(fine < 0);
+        Keys("Ctrl+Z");
+
+        // The wheel zooms the values; F fits them again with the panel focused, and frames
+        // the model elsewhere.
+        QSignalSpy frameModel(Get<QAction>(form_.get(), "FrameModel1"), &QAction::triggered);
+        const double high = Curves()->Layout.High[1];
+        QWheelEvent wheel(QPointF(Point(1, kYaw)), Curves()->mapToGlobal(QPointF(Point(1, kYaw))),
+                          {}, {0, 240}, Qt::NoButton, {}, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(Curves(), &wheel);
+        QVERIFY(Curves()->Layout.High[1] < high);
+        Curves()->setFocus();
+        QTest::keyClick(form_.get()->focusWidget(), Qt::Key_F);
+        QCOMPARE(Curves()->Layout.High[1], high);
+        QCOMPARE(frameModel.count(), 0);
+        Get<QListWidget>(form_.get(), "LBKEY")->setFocus();
+        QTest::keyClick(form_.get()->focusWidget(), Qt::Key_F);
+        QCOMPARE(frameModel.count(), 1);
+
+        // A hidden channel's points are not there to pick; the choice is kept.
+        Get<QToolButton>(form_.get(), "BNCurveYaw")->click();
+        QCOMPARE(Settings.CURVES_CHANNELS, 0x2F);
+        QTest::mouseClick(Curves(), Qt::LeftButton, {}, Point(0, kYaw));
+        QCOMPARE(SelectedEntry, 1);
+        QCOMPARE(F().CurrentFrame(), 0); // a press off the keys sets the frame
+
+        Keys("Ctrl+T");
+        QVERIFY(F().TimelinePanel()->isVisible());
+        QVERIFY(!Curves()->isVisible());
+        QVERIFY(!Settings.CURVES_VISIBLE);
+    }
+};
+
+QTEST_MAIN(TestCurves)
+#include "test_curves.moc"

@@ -1,0 +1,378 @@
+#include "app/curves_panel.h"
+
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QToolButton>
+#include <QToolTip>
+#include <QWheelEvent>
+#include <cmath>
+
+#include "settings/GlobalVars.h"
+
+namespace vorlin {
+
+namespace {
+
+const QColor kColours[kChannels] = {{210, 40, 40}, {40, 150, 40},  {40, 80, 220},
+                                    {200, 110, 0}, {150, 40, 170}, {0, 150, 160}};
+const char* const kToggleNames[kChannels] = {"BNCurveX",     "BNCurveY",   "BNCurveZ",
+                                             "BNCurvePitch", "BNCurveYaw", "BNCurveRoll"};
+const char* const kCaptions[kChannels] = {"X", "Y", "Z", "Pitch", "Yaw", "Roll"};
+const QColor kCursor(220, 0, 0);
+const QColor kMarker(40, 110, 200);
+const QColor kStale(255, 140, 0);
+constexpr double kClickDistance = 3;
+
+// Values at least this many pixels apart on a plot's grid: 1, 2 or 5 times a power of ten.
+double GridStep(double span, double pixels, double room) {
+    const double rough = span * room / std::max(pixels, 1.0);
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    for (double m : {1.0, 2.0, 5.0, 10.0})
+        if (m * power >= rough) return m * power;
+    return 10 * power;
+}
+
+QString ValueText(double v) {
+    return QString::number(std::abs(v) < 1e-12 ? 0.0 : v, 'g', 6);
+}
+
+} // namespace
+
+TCurvesPanel::TCurvesPanel(const TKeySession& session, QWidget* parent)
+    : QWidget(parent), session_(session) {
+    setObjectName("CurvesPanel");
+    setFocusPolicy(Qt::ClickFocus);
+    setAutoFillBackground(true);
+    setMinimumHeight(64);
+    for (int c = 0; c < kChannels; ++c) {
+        auto* b = new QToolButton(this);
+        b->setObjectName(kToggleNames[c]);
+        b->setText(kCaptions[c]);
+        b->setCheckable(true);
+        b->setChecked(true);
+        b->setFocusPolicy(Qt::NoFocus);
+        b->setAutoRaise(true);
+        b->setToolTip(QString("Show %1").arg(kCaptions[c]));
+        QPalette pal = b->palette();
+        pal.setColor(QPalette::ButtonText, kColours[c]);
+        b->setPalette(pal);
+        connect(b, &QToolButton::toggled, this, [this, c](bool on) {
+            Layout.Visible = on ? Layout.Visible | (1u << c) : Layout.Visible & ~(1u << c);
+            if (onChannels) onChannels(Layout.Visible);
+            update();
+        });
+        toggles_[c] = b;
+    }
+    setToolTip(""); // the keys' tooltips come from event()
+}
+
+void TCurvesPanel::SetChannels(unsigned mask) {
+    for (int c = 0; c < kChannels; ++c)
+        toggles_[c]->setChecked(mask & (1u << c));
+}
+
+int TCurvesPanel::Node() const {
+    if (!session_.KeyFile) return -1;
+    const int node = session_.KeyNodeIndex();
+    return node >= 0 && !session_.KeyFile->Nodes[node].Entries.Empty() ? node : -1;
+}
+
+void TCurvesPanel::Fit() {
+    Refit();
+    update();
+}
+
+void TCurvesPanel::Refit() {
+    Layout.Height = height();
+    const TKEYFile* doc = session_.KeyFile.get();
+    Layout.Frames.Fit(doc ? doc->Frames : 0, width());
+    framesFitted_ = true;
+    const int node = Node();
+    fittedNode_ = node;
+    Sample();
+    Layout.FitValues(samples_, node >= 0 ? &doc->Nodes[node] : nullptr);
+}
+
+int TCurvesPanel::ClampedFrame(double x) const {
+    const int last = session_.KeyFile ? std::max(session_.KeyFile->Frames - 1, 0) : 0;
+    return std::clamp(Layout.Frames.NearestFrame(x), 0, last);
+}
+
+void TCurvesPanel::Sample() {
+    const int node = Node();
+    if (node < 0) {
+        for (auto& v : samples_.Values)
+            v.clear();
+        return;
+    }
+    // The frames the game plays that are on show, with one more each side for the lines out.
+    const TKEYFile& doc = *session_.KeyFile;
+    const double from = std::max(0.0, std::floor(Layout.Frames.FrameAt(Layout.Frames.Left)) - 1);
+    const double to =
+        std::min(double(doc.Frames) - 1, std::ceil(Layout.Frames.FrameAt(width())) + 1);
+    SampleCurves(doc, node, int32_t(from), to >= from ? int32_t(to) : int32_t(from) - 1, samples_);
+}
+
+void TCurvesPanel::PlaceToggles() {
+    const int h = int(std::clamp(Layout.PlotHeight() / 3, 12.0, 18.0));
+    const int w = int(Layout.Frames.Left) - 4;
+    for (int c = 0; c < kChannels; ++c) {
+        const int plot = TCurveLayout::PlotOf(c);
+        toggles_[c]->setGeometry(2, int(Layout.PlotTop(plot)) + (c % 3) * h, w, h);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Painting
+
+void TCurvesPanel::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), palette().base());
+    const int node = Node();
+    if (node != fittedNode_) Refit(); // another node: its own values in view
+    Sample();
+    for (int plot = 0; plot < 2; ++plot)
+        PaintPlot(p, plot);
+    PaintMarkers(p);
+    if (node >= 0) {
+        p.save();
+        p.setClipRect(QRectF(Layout.Frames.Left, 0, width(), height()));
+        for (int plot = 0; plot < 2; ++plot) {
+            PaintCurves(p, plot);
+            PaintKeys(p, plot);
+        }
+        p.restore();
+    }
+    if (session_.KeyFile && frame) {
+        const double x = std::round(Layout.Frames.X(frame())) + 0.5;
+        if (x >= Layout.Frames.Left) {
+            p.setPen(QPen(kCursor, 1));
+            p.drawLine(QPointF(x, 0), QPointF(x, height()));
+        }
+    }
+    p.setPen(palette().windowText().color());
+    const QString name = node >= 0 && nodeName ? nodeName() : QString("No node");
+    p.drawText(QRectF(4, 0, Layout.Frames.Left - 6, Layout.Top), Qt::AlignVCenter,
+               p.fontMetrics().elidedText(name, Qt::ElideRight, int(Layout.Frames.Left) - 6));
+}
+
+void TCurvesPanel::PaintPlot(QPainter& p, int plot) {
+    const double top = Layout.PlotTop(plot), h = Layout.PlotHeight();
+    const QRectF area(Layout.Frames.Left, top, width() - Layout.Frames.Left, h);
+    // Frames outside the animation are shaded.
+    const int frames = session_.KeyFile ? session_.KeyFile->Frames : 0;
+    p.fillRect(area, palette().alternateBase());
+    const double x0 = std::max(area.left(), Layout.Frames.X(-0.5));
+    const double x1 = std::min(area.right(), Layout.Frames.X(frames - 0.5));
+    if (x1 > x0) p.fillRect(QRectF(x0, top, x1 - x0, h), palette().base());
+    // The value grid, labelled inside the plot's left edge.
+    const double span = Layout.High[plot] - Layout.Low[plot];
+    const double step = GridStep(span, h, 24);
+    if (!(step > 0) || !std::isfinite(step) || span / step > 100) return;
+    p.setFont(font());
+    const QColor grid = palette().mid().color();
+    for (double v = std::ceil(Layout.Low[plot] / step) * step; v <= Layout.High[plot]; v += step) {
+        const double y = std::round(Layout.Y(plot, v)) + 0.5;
+        p.setPen(QPen(grid, 1, std::abs(v) < step / 2 ? Qt::SolidLine : Qt::DotLine));
+        p.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
+        p.setPen(palette().placeholderText().color());
+        p.drawText(QPointF(area.left() + 3, y - 2), ValueText(v) + (plot ? "\u00b0" : ""));
+    }
+    p.setPen(grid);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(area.adjusted(0, 0, -1, -1));
+}
+
+void TCurvesPanel::PaintCurves(QPainter& p, int plot) {
+    const int n = samples_.Count();
+    if (n == 0) return;
+    std::vector<QPointF> line;
+    line.reserve(size_t(n));
+    p.setRenderHint(QPainter::Antialiasing);
+    for (int c = plot * 3; c < plot * 3 + 3; ++c) {
+        if (!(Layout.Visible & (1u << c))) continue;
+        p.setPen(QPen(kColours[c], 1.5));
+        const std::vector<double>& v = samples_.Values[size_t(c)];
+        line.clear();
+        for (int i = 0; i < n; ++i) {
+            // An angle that turns past -180 or 180 wraps round: the line breaks there.
+            const double shown = ShownValue(c, v[size_t(i)]);
+            if (i > 0 && IsAngle(c) && std::abs(shown - ShownValue(c, v[size_t(i) - 1])) > 180) {
+                p.drawPolyline(line.data(), int(line.size()));
+                line.clear();
+            }
+            line.emplace_back(Layout.Frames.X(samples_.From + i), Layout.Y(plot, shown));
+        }
+        p.drawPolyline(line.data(), int(line.size()));
+    }
+    p.setRenderHint(QPainter::Antialiasing, false);
+}
+
+void TCurvesPanel::PaintKeys(QPainter& p, int plot) {
+    const TKEYFile& doc = *session_.KeyFile;
+    const int node = Node();
+    const TKEYEntries& entries = doc.Nodes[node].Entries;
+    const double left = Layout.Frames.Left - 6, right = width() + 6;
+    for (int i = 0; i < entries.Count(); ++i) {
+        const double x = Layout.Frames.X(entries[i].Frame);
+        if (x < left || x > right) continue;
+        const bool selected = i == SelectedEntry;
+        // Rates that miss the next key: the curve jumps there, and the key says so.
+        const bool stale = RatesStale(doc, node, i);
+        for (int c = plot * 3; c < plot * 3 + 3; ++c) {
+            if (!(Layout.Visible & (1u << c))) continue;
+            const double y = Layout.Y(plot, ShownValue(entries[i], c));
+            const double r = selected ? 4.5 : 3.5;
+            p.setPen(QPen(stale ? kStale : palette().text().color(), stale ? 2 : 1));
+            p.setBrush(selected ? palette().highlight().color() : kColours[c]);
+            if (stale) {
+                const QPointF diamond[4] = {
+                    {x, y - r - 1}, {x + r + 1, y}, {x, y + r + 1}, {x - r - 1, y}};
+                p.drawPolygon(diamond, 4);
+            } else {
+                p.drawRect(QRectF(x - r, y - r, 2 * r, 2 * r));
+            }
+        }
+    }
+}
+
+void TCurvesPanel::PaintMarkers(QPainter& p) {
+    const double h = Layout.Top;
+    p.fillRect(QRectF(0, 0, width(), h), palette().window());
+    if (!session_.KeyFile) return;
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kMarker);
+    const TKEYMarkers& markers = session_.KeyFile->Markers;
+    for (int i = 0; i < markers.Count(); ++i) {
+        const double x = Layout.Frames.X(markers[i].Frame);
+        if (x < Layout.Frames.Left - 4 || x > width() + 4) continue;
+        const QPointF tri[3] = {{x - 4, 2}, {x + 4, 2}, {x, h - 2}};
+        p.drawPolygon(tri, 3);
+    }
+    p.setRenderHint(QPainter::Antialiasing, false);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Mouse and keys
+
+void TCurvesPanel::mousePressEvent(QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton || !session_.KeyFile) return;
+    const QPointF at = e->position();
+    pressAt_ = at;
+    editing_ = false;
+    if (at.x() < Layout.Frames.Left || Layout.PlotAt(at.y()) < 0) return;
+    const int node = Node();
+    const std::optional<TCurveKey> key =
+        node >= 0 ? CurveKeyAt(*session_.KeyFile, node, Layout, at.x(), at.y()) : std::nullopt;
+    if (!key) {
+        press_ = Press::Scrub;
+        if (onScrub) onScrub(ClampedFrame(at.x()));
+        return;
+    }
+    press_ = Press::Key;
+    key_ = *key;
+    keyValue_ = Channel(session_.KeyFile->Nodes[node].Entries[key->entry], key->channel);
+    if (onKey) onKey(key->entry);
+}
+
+void TCurvesPanel::mouseMoveEvent(QMouseEvent* e) {
+    const QPointF at = e->position();
+    if (!(e->buttons() & Qt::LeftButton)) {
+        if (press_ != Press::None) mouseReleaseEvent(e); // the release went elsewhere
+        return;
+    }
+    if (press_ == Press::Scrub) {
+        if (onScrub) onScrub(ClampedFrame(at.x()));
+        return;
+    }
+    if (press_ != Press::Key) return;
+    if (!editing_ && std::abs(at.y() - pressAt_.y()) < kClickDistance) return;
+    if (!editing_) {
+        editing_ = true;
+        if (onEditBegin) onEditBegin(key_);
+    }
+    // The value follows the pointer on the plot's scale; Shift moves it a tenth as far.
+    const int plot = TCurveLayout::PlotOf(key_.channel);
+    const double by = Layout.ValueAt(plot, at.y()) - Layout.ValueAt(plot, pressAt_.y());
+    const double fine = (e->modifiers() & Qt::ShiftModifier) ? 0.1 : 1.0;
+    if (onEdit) onEdit(key_, keyValue_ + by * fine);
+}
+
+void TCurvesPanel::mouseReleaseEvent(QMouseEvent*) {
+    const Press press = std::exchange(press_, Press::None);
+    if (press == Press::Scrub && onScrubEnd) onScrubEnd();
+    if (press == Press::Key && editing_ && onEditEnd) onEditEnd();
+    editing_ = false;
+}
+
+void TCurvesPanel::wheelEvent(QWheelEvent* e) {
+    const QPoint d = e->angleDelta();
+    const double notches = (d.y() != 0 ? d.y() : d.x()) / 120.0;
+    const QPointF at = e->position();
+    if (e->modifiers() & Qt::ControlModifier) {
+        Layout.Frames.ZoomAround(at.x(), std::pow(1.25, notches));
+        framesFitted_ = false;
+    } else if (d.x() != 0 || (e->modifiers() & Qt::ShiftModifier)) {
+        // Sideways: a tenth of the plot per notch.
+        Layout.Frames.FirstFrame -=
+            notches * (width() - Layout.Frames.Left) / 10 / Layout.Frames.PixelsPerFrame;
+        framesFitted_ = false;
+    } else if (const int plot = Layout.PlotAt(at.y()); plot >= 0) {
+        Layout.ZoomValues(plot, at.y(), std::pow(1.25, notches));
+    }
+    e->accept();
+    update();
+}
+
+void TCurvesPanel::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_F && e->modifiers() == Qt::NoModifier) {
+        Fit();
+        return;
+    }
+    QWidget::keyPressEvent(e);
+}
+
+void TCurvesPanel::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    Layout.Height = height();
+    if (framesFitted_) Layout.Frames.Fit(session_.KeyFile ? session_.KeyFile->Frames : 0, width());
+    PlaceToggles();
+}
+
+bool TCurvesPanel::event(QEvent* e) {
+    // F fits the curves while the panel has the focus; elsewhere it frames the model.
+    if (e->type() == QEvent::ShortcutOverride) {
+        auto* k = static_cast<QKeyEvent*>(e);
+        if (k->key() == Qt::Key_F && k->modifiers() == Qt::NoModifier) {
+            e->accept();
+            return true;
+        }
+    }
+    if (e->type() != QEvent::ToolTip) return QWidget::event(e);
+    auto* help = static_cast<QHelpEvent*>(e);
+    QString tip;
+    const int node = Node();
+    if (node >= 0)
+        if (auto key =
+                CurveKeyAt(*session_.KeyFile, node, Layout, help->pos().x(), help->pos().y())) {
+            const TKEYEntry& entry = session_.KeyFile->Nodes[node].Entries[key->entry];
+            tip = QString("Entry %1 (%2): %3 %4")
+                      .arg(key->entry)
+                      .arg(entry.Frame)
+                      .arg(kCaptions[key->channel])
+                      .arg(ValueText(Channel(entry, key->channel)));
+            if (RatesStale(*session_.KeyFile, node, key->entry))
+                tip += "\nIts rates do not reach the next key: the pose jumps there "
+                       "(recalculate the rates)";
+        }
+    if (tip.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(help->globalPos(), tip, this);
+    return true;
+}
+
+} // namespace vorlin
