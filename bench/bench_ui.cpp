@@ -1,5 +1,6 @@
 // The editor's interactive paths, measured with their widgets on screen (run under xvfb-run):
 // listing and filtering a folder of a game-sized container in the file-open dialog.
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QListWidget>
@@ -12,6 +13,7 @@
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
+#include "app/curves_panel.h"
 #include "app/timeline_panel.h"
 #include "app/vorlinform.h"
 #include "bench_inputs.h"
@@ -335,6 +337,62 @@ void BM_KeyDragStep(benchmark::State& state) {
         state.SkipWithError("the drag did not move the 200 keys as one step");
 }
 BENCHMARK(BM_KeyDragStep)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The curves of node 0 of the same document in the same 400-pixel place, selected at entry
+// 1,000 (frame 10,000), with 2,000 frames on show (Arg 0) or all 20,000 (Arg 1).
+struct LargeCurves : LargeTimeline {
+    LargeCurves(bool all) {
+        form.findChild<QAction*>("Curves1")->trigger();
+        form.Session.SelectNode(0);
+        form.Session.SelectEntry(1000);
+        QApplication::processEvents();
+        curves()->Fit();
+        if (!all) {
+            TTimelineLayout& l = curves()->Layout.Frames;
+            l.PixelsPerFrame = (curves()->width() - l.Left) / 2000.0;
+            l.FirstFrame = 9000;
+        }
+    }
+    TCurvesPanel* curves() { return form.CurvesPanel(); }
+};
+
+// Sampling and painting the six curves.
+void BM_CurvesPaint(benchmark::State& state) {
+    LargeCurves c(state.range(0) == 1);
+    QApplication::processEvents();
+    for (auto _ : state)
+        c.curves()->repaint();
+}
+BENCHMARK(BM_CurvesPaint)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// One step of dragging a key's Yaw up and down on the curves, to the view's frame on screen:
+// the value and the rates around it change, the pose, the view and the curves follow.
+void BM_CurveDragStep(benchmark::State& state) {
+    LargeCurves c(false);
+    const TCurveLayout& l = c.curves()->Layout;
+    const TKEYEntry& e = c.form.Session.KeyFile->Nodes[0].Entries[1000];
+    const QPointF at(l.Frames.X(e.Frame), l.Y(1, ShownValue(e, 4)));
+    FrameCounter drawn(c.form.PaintBox());
+    auto send = [&](QEvent::Type type, double dy, Qt::MouseButtons held) {
+        const QPointF p = at + QPointF(0, dy);
+        QMouseEvent m(type, p, c.curves()->mapToGlobal(p), Qt::LeftButton, held, Qt::NoModifier);
+        QApplication::sendEvent(c.curves(), &m);
+    };
+    send(QEvent::MouseButtonPress, 0, Qt::LeftButton);
+    send(QEvent::MouseMove, 6, Qt::LeftButton);
+    drawn.WaitPast(0);
+    int step = 0;
+    for (auto _ : state) {
+        const int before = drawn.frames;
+        send(QEvent::MouseMove, 6.0 * (1 + (++step % 2)), Qt::LeftButton);
+        drawn.WaitPast(before);
+        QApplication::processEvents(); // the curves, the list and the status bar
+    }
+    send(QEvent::MouseButtonRelease, 6, Qt::NoButton);
+    if (c.form.UndoStack->count() != 1)
+        state.SkipWithError("the drag did not change the value as one step");
+}
+BENCHMARK(BM_CurveDragStep)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 

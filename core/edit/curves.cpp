@@ -35,15 +35,17 @@ double ShownValue(const TKEYEntry& e, int channel) {
 void SampleCurves(const TKEYFile& doc, int node, int32_t from, int32_t to, TCurveSamples& out) {
     out.From = from;
     const int64_t count = to >= from ? int64_t(to) - from + 1 : 0;
+    const bool none = count == 0 || doc.Nodes[node].Entries.Empty();
     for (auto& v : out.Values)
-        v.resize(size_t(count));
-    if (count == 0 || doc.Nodes[node].Entries.Empty()) {
-        for (auto& v : out.Values)
-            v.clear();
-        return;
-    }
+        v.resize(none ? 0 : size_t(count));
+    if (none) return;
+    // The pose function's own steps, its search walked on from frame to frame.
+    const TKEYEntries& entries = doc.Nodes[node].Entries;
+    int entry = 0;
     for (int64_t i = 0; i < count; ++i) {
-        const TKEYPose p = doc.EvaluateNode(node, int(from + i));
+        const int frame = int(from + i);
+        entry = doc.EntryForFrame(node, frame, entry);
+        const TKEYPose p = TKEYFile::PoseFromEntry(entries[entry], frame);
         for (int c = 0; c < kChannels; ++c)
             out.Values[size_t(c)][size_t(i)] = Channel(p, c);
     }
@@ -51,7 +53,7 @@ void SampleCurves(const TKEYFile& doc, int node, int32_t from, int32_t to, TCurv
 
 bool RatesStale(const TKEYFile& doc, int node, int entry) {
     const TKEYEntry& e = doc.Nodes[node].Entries[entry];
-    const TKEYEntry fresh = doc.RecalculatedEntry(node, entry);
+    const TKEYEntry fresh = doc.RecalculatedRates(node, entry);
     const double stored[kChannels] = {e.DX, e.DY, e.DZ, e.DPitch, e.DYaw, e.DRoll};
     const double wanted[kChannels] = {fresh.DX,     fresh.DY,   fresh.DZ,
                                       fresh.DPitch, fresh.DYaw, fresh.DRoll};

@@ -554,7 +554,7 @@ void TKEYFile::ComputeRates(int node, int i) {
     e = RecalculatedEntry(node, i);
 }
 
-TKEYEntry TKEYFile::RecalculatedEntry(int node, int i) const {
+TKEYEntry TKEYFile::RecalculatedRates(int node, int i) const {
     const TKEYEntries& entries = Nodes[node].Entries;
     TKEYEntry e = entries[i];
     e.DX = e.DY = e.DZ = 0;
@@ -575,7 +575,13 @@ TKEYEntry TKEYFile::RecalculatedEntry(int node, int i) const {
     e.DPitch = AngleRate(d, s.Pitch, e.Pitch);
     e.DYaw = AngleRate(d, s.Yaw, e.Yaw);
     e.DRoll = AngleRate(d, s.Roll, e.Roll);
+    return e;
+}
 
+TKEYEntry TKEYFile::RecalculatedEntry(int node, int i) const {
+    TKEYEntry e = RecalculatedRates(node, i);
+    // The last entry of an animation that does not loop has no next: rates 0, nothing else.
+    if (i == Nodes[node].Entries.Count() - 1 && !Loops()) return e;
     e.X = Round8(e.X);
     e.Y = Round8(e.Y);
     e.Z = Round8(e.Z);
@@ -693,26 +699,32 @@ bool TKEYFile::IsModified() const {
 // Posing a model
 
 TKEYPose TKEYFile::EvaluateNode(int node, int frame) const {
+    return PoseFromEntry(Nodes[node].Entries[EntryForFrame(node, frame)], frame);
+}
+
+int TKEYFile::EntryForFrame(int node, int frame, int hint) const {
     const TKEYEntries& entries = Nodes[node].Entries;
-    const TKEYEntry* e = nullptr;
-    for (const auto& p : entries) {
-        if (p->Frame > frame) break;
-        e = p.get();
-    }
+    // The first entry after the frame ends the search; the one before it poses the frame.
+    int after = std::max(hint, 0);
+    while (after < entries.Count() && entries[after].Frame <= frame)
+        ++after;
     // Before the first entry the game carries entry 0 backwards by its rates.
-    if (!e) e = &entries[0];
+    return after > 0 ? after - 1 : 0;
+}
+
+TKEYPose TKEYFile::PoseFromEntry(const TKEYEntry& e, int frame) {
     // In doubles: frames far apart (an entry at -2147483648, say) have no 32-bit difference.
-    const double d = double(frame) - double(e->Frame);
+    const double d = double(frame) - double(e.Frame);
     // The game moves on only what the flags mark: bit 1 the position, bit 2 the orientation.
-    const double dp = (e->Flags & 1) ? d : 0.0;
-    const double dr = (e->Flags & 2) ? d : 0.0;
+    const double dp = (e.Flags & 1) ? d : 0.0;
+    const double dr = (e.Flags & 2) ? d : 0.0;
     TKEYPose pose;
-    pose.X = dp * e->DX + e->X;
-    pose.Y = dp * e->DY + e->Y;
-    pose.Z = dp * e->DZ + e->Z;
-    pose.Pitch = NormalizeAngle(dr * e->DPitch + e->Pitch);
-    pose.Yaw = NormalizeAngle(dr * e->DYaw + e->Yaw);
-    pose.Roll = NormalizeAngle(dr * e->DRoll + e->Roll);
+    pose.X = dp * e.DX + e.X;
+    pose.Y = dp * e.DY + e.Y;
+    pose.Z = dp * e.DZ + e.Z;
+    pose.Pitch = NormalizeAngle(dr * e.DPitch + e.Pitch);
+    pose.Yaw = NormalizeAngle(dr * e.DYaw + e.Yaw);
+    pose.Roll = NormalizeAngle(dr * e.DRoll + e.Roll);
     return pose;
 }
 

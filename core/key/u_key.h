@@ -95,6 +95,8 @@ public:
     void ComputeRates(int node, int i);
     // Entry i as ComputeRates would leave it (the document unchanged).
     TKEYEntry RecalculatedEntry(int node, int i) const;
+    // Only the rates of that entry (its values and flags as they are).
+    TKEYEntry RecalculatedRates(int node, int i) const;
     // ComputeRates of entry i and of its predecessor.
     void UpdateEntry(int node, int i);
     void RecalcAll();
@@ -112,6 +114,12 @@ public:
     // flags have bit 1 and by its rotation rates when they have bit 2. A node without entries
     // raises "KEY Entry Index is out of bounds: -1".
     TKEYPose EvaluateNode(int node, int frame) const;
+    // The entry EvaluateNode poses a frame from: the last at or before it, stopping at the
+    // first entry after it (0 when none is at or before it). From a hint at or below the
+    // answer for an earlier frame, it walks on from there, so frames in order cost one pass.
+    int EntryForFrame(int node, int frame, int hint = 0) const;
+    // The pose entry e gives at a frame, its rates applied as its flags say.
+    static TKEYPose PoseFromEntry(const TKEYEntry& e, int frame);
     // The joint (model hierarchy node) node k drives: its NODE number, or its place.
     int32_t Joint(int k) const;
     // The node that drives a joint: the last with that number, as the game's later nodes

@@ -38,6 +38,13 @@ TEST(Curves, SamplesAreThePoseAndStaleRatesShowAsAJump) {
         for (int c = 0; c < kChannels; ++c)
             EXPECT_EQ(s.Values[c][i], Channel(p, c)) << i;
     }
+    // Entries out of frame order are searched as the pose function searches them.
+    auto unordered = doc->Clone();
+    unordered->Nodes[0].Entries[2].Frame = 5;
+    TCurveSamples u;
+    SampleCurves(*unordered, 0, -2, 25, u);
+    for (int i = 0; i < u.Count(); ++i)
+        EXPECT_EQ(u.Values[0][i], unordered->EvaluateNode(0, u.From + i).X) << i;
     // Continuous into the key at 10: one rate step short of it at 9, turning through 0.
     EXPECT_DOUBLE_EQ(s.Values[0][2 + 9], 4.5);
     EXPECT_DOUBLE_EQ(s.Values[4][2 + 9], 8);

@@ -188,24 +188,54 @@ void TCurvesPanel::PaintPlot(QPainter& p, int plot) {
 void TCurvesPanel::PaintCurves(QPainter& p, int plot) {
     const int n = samples_.Count();
     if (n == 0) return;
-    std::vector<QPointF> line;
-    line.reserve(size_t(n));
-    p.setRenderHint(QPainter::Antialiasing);
+    // Several frames to a pixel column are drawn as the column's lowest and highest points, in
+    // the order they come: the same picture, a bounded number of points.
+    const bool dense = Layout.Frames.PixelsPerFrame < 1;
     for (int c = plot * 3; c < plot * 3 + 3; ++c) {
         if (!(Layout.Visible & (1u << c))) continue;
-        p.setPen(QPen(kColours[c], 1.5));
         const std::vector<double>& v = samples_.Values[size_t(c)];
-        line.clear();
+        line_.clear();
+        auto flush = [&] {
+            if (line_.size() > 1) p.drawPolyline(line_.data(), int(line_.size()));
+            line_.clear();
+        };
+        // The current pixel column: its x, and the first, lowest, highest and last y in it.
+        double column = NAN, first = 0, low = 0, high = 0, last = 0;
+        auto close = [&] {
+            if (std::isnan(column)) return;
+            line_.emplace_back(column, first);
+            if (low != first && low != last) line_.emplace_back(column, low);
+            if (high != first && high != last) line_.emplace_back(column, high);
+            if (last != first) line_.emplace_back(column, last);
+            column = NAN;
+        };
+        p.setPen(QPen(kColours[c], dense ? 1.0 : 1.5));
+        p.setRenderHint(QPainter::Antialiasing, !dense);
         for (int i = 0; i < n; ++i) {
             // An angle that turns past -180 or 180 wraps round: the line breaks there.
             const double shown = ShownValue(c, v[size_t(i)]);
             if (i > 0 && IsAngle(c) && std::abs(shown - ShownValue(c, v[size_t(i) - 1])) > 180) {
-                p.drawPolyline(line.data(), int(line.size()));
-                line.clear();
+                close();
+                flush();
             }
-            line.emplace_back(Layout.Frames.X(samples_.From + i), Layout.Y(plot, shown));
+            const double x = Layout.Frames.X(samples_.From + i), y = Layout.Y(plot, shown);
+            if (!dense) {
+                line_.emplace_back(x, y);
+                continue;
+            }
+            const double col = std::floor(x) + 0.5;
+            if (col != column) {
+                close();
+                column = col;
+                first = low = high = last = y;
+            } else {
+                low = std::min(low, y);
+                high = std::max(high, y);
+                last = y;
+            }
         }
-        p.drawPolyline(line.data(), int(line.size()));
+        close();
+        flush();
     }
     p.setRenderHint(QPainter::Antialiasing, false);
 }
@@ -215,12 +245,18 @@ void TCurvesPanel::PaintKeys(QPainter& p, int plot) {
     const int node = Node();
     const TKEYEntries& entries = doc.Nodes[node].Entries;
     const double left = Layout.Frames.Left - 6, right = width() + 6;
+    double drawn = -INFINITY; // where the last plain key was drawn
     for (int i = 0; i < entries.Count(); ++i) {
         const double x = Layout.Frames.X(entries[i].Frame);
         if (x < left || x > right) continue;
         const bool selected = i == SelectedEntry;
         // Rates that miss the next key: the curve jumps there, and the key says so.
         const bool stale = RatesStale(doc, node, i);
+        // Keys closer than a pixel cover each other: one of them stands for the rest.
+        if (!selected && !stale) {
+            if (x - drawn < 1) continue;
+            drawn = x;
+        }
         for (int c = plot * 3; c < plot * 3 + 3; ++c) {
             if (!(Layout.Visible & (1u << c))) continue;
             const double y = Layout.Y(plot, ShownValue(entries[i], c));

@@ -66,6 +66,7 @@ private:
     const TKeySession& session_;
     QToolButton* toggles_[kChannels];
     TCurveSamples samples_;
+    std::vector<QPointF> line_; // kept between paints
     Press press_ = Press::None;
     QPointF pressAt_;
     TCurveKey key_;        // the key a press went down on
