@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Makes the help page's pictures of the main window and of the timeline afresh from the
-# bundled sample, so that they show the program as it is.
+# Makes the help page's pictures of the main window, the timeline and the curves afresh from
+# the bundled sample, so that they show the program as it is.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -13,4 +13,10 @@ XDG_CONFIG_HOME="$settings" LIBGL_ALWAYS_SOFTWARE=1 \
 XDG_CONFIG_HOME="$settings" LIBGL_ALWAYS_SOFTWARE=1 \
     xvfb-run -a -s "-screen 0 1280x1024x24" build/app/vorlin --screenshot docs/timeline.png \
     --part TimelinePanel data/sample/3do/sample.3do data/sample/3do/key/walk.key
-echo "docs/main_window.png docs/timeline.png"
+# The curves at a height that shows them, for a node that moves.
+mkdir -p "$settings/Brennick"
+printf '[General]\nTIMELINE_HEIGHT=230\n' >"$settings/Brennick/Vorlin06.conf"
+XDG_CONFIG_HOME="$settings" LIBGL_ALWAYS_SOFTWARE=1 \
+    xvfb-run -a -s "-screen 0 1280x1024x24" build/app/vorlin --screenshot docs/curves.png \
+    --part CurvesPanel --node L_THIGH data/sample/3do/sample.3do data/sample/3do/key/walk.key
+echo "docs/main_window.png docs/timeline.png docs/curves.png"
