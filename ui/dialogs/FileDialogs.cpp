@@ -334,7 +334,7 @@ void TGetFileOpen::GetClick() {
     FileDialogRequest request;
     request.caption = "Open File";
     if (kind_ == "3DO")
-        request.filter = "3DO Files (*.3do)";
+        request.filter = "3DO models (*.3do)";
     else if (kind_ == "KEY")
         request.filter = "KEY animations (*.key)";
     else if (kind_ == "CMP")
