@@ -11,6 +11,8 @@ packages=(
     xvfb xauth openbox x11-utils fonts-dejavu-core
     clang-format locales python3
     clang libclang-rt-14-dev
+    dpkg-dev file desktop-file-utils appstream shared-mime-info xdg-utils libfile-mimeinfo-perl
+    man-db groff-base bsdextrautils bash-completion
 )
 
 missing=()

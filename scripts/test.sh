@@ -4,7 +4,8 @@
 # a window manager (focus and shortcuts behave as on a user's desktop).
 # Then the core, the command-line tool and their tests (the fuzzing corpus replays included)
 # are built again with AddressSanitizer and UndefinedBehaviorSanitizer and run: any report
-# fails the run. Extra arguments go to both runs of ctest.
+# fails the run. Extra arguments go to both runs of ctest. With VORLIN_PACKAGE=1 the Debian
+# package is built and checked as well (scripts/package.sh; slower, so not by default).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -19,3 +20,7 @@ cmake --build build-asan
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd build-asan && ctest --output-on-failure -j2 "$@")
+
+if [ "${VORLIN_PACKAGE:-0}" = 1 ]; then
+    scripts/package.sh
+fi

@@ -1,0 +1,59 @@
+# bash completion for vorlin-cli: its commands, each command's options, and file names.
+_vorlin_cli() {
+    local cur prev words cword
+    _init_completion || return
+
+    # The command: one word, or two for key, container and model.
+    local command="${words[1]}"
+    case "$command" in
+        key | container | model) command+=" ${words[2]}" ;;
+    esac
+    local first=2
+    [[ "$command" == *" "* ]] && first=3
+
+    if ((cword == 1)); then
+        COMPREPLY=($(compgen -W "key container model cat find pose texture" -- "$cur"))
+        return
+    fi
+    if ((cword == 2)); then
+        case "${words[1]}" in
+            key) COMPREPLY=($(compgen -W "dump save check curves" -- "$cur")); return ;;
+            container) COMPREPLY=($(compgen -W "list" -- "$cur")); return ;;
+            model) COMPREPLY=($(compgen -W "dump" -- "$cur")); return ;;
+        esac
+    fi
+    ((cword < first)) && return
+
+    # An option's value.
+    case "$prev" in
+        --model) _filedir 3do; return ;;
+        --cmp) _filedir cmp; return ;;
+        --out) _filedir png; return ;;
+        --project) _filedir -d; return ;;
+        --jk) _filedir gob; return ;;
+        --mots) _filedir goo; return ;;
+        --node | --index | --from | --to | --geoset) return ;;
+    esac
+
+    local options=""
+    case "$command" in
+        "key save") options="--recalc" ;;
+        "key check") options="--model" ;;
+        "key curves") options="--node --index --model --from --to --csv" ;;
+        "model dump") options="--geoset" ;;
+        find) options="--project --jk --mots" ;;
+        texture) options="--cmp --out" ;;
+    esac
+    if [[ "$cur" == -* ]]; then
+        COMPREPLY=($(compgen -W "$options" -- "$cur"))
+        return
+    fi
+    case "$command" in
+        "key "*) _filedir key ;;
+        "model dump") _filedir 3do ;;
+        "container list") _filedir '@(gob|goo)' ;;
+        texture) _filedir mat ;;
+        *) _filedir ;;
+    esac
+} &&
+    complete -F _vorlin_cli vorlin-cli

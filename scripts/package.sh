@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Builds the Debian package, build-package/vorlin_<version>_<arch>.deb, with CPack from a
+# release build installed under /usr; its dependencies come from dpkg-shlibdeps. Then checks
+# what the package holds.
+#   --install-check  also installs it with apt, checks the installed program and the desktop's
+#                    file types, and removes it again (needs root or sudo).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+    -DVORLIN_BUILD_TESTS=OFF -DVORLIN_BUILD_BENCH=OFF >/dev/null
+cmake --build build-package
+rm -f build-package/vorlin_*.deb
+(cd build-package && cpack -G DEB >/dev/null)
+deb=$(ls build-package/vorlin_*_*.deb)
+fail() { echo "package: FAIL: $*" >&2; exit 1; }
+
+version=$(dpkg-deb -f "$deb" Version)
+depends=$(dpkg-deb -f "$deb" Depends)
+[[ "$deb" == "build-package/vorlin_${version}_$(dpkg --print-architecture).deb" ]] ||
+    fail "named $deb"
+for lib in libqt6widgets6 libqt6opengl6 libc6 libstdc++6 qt6-qpa-plugins; do
+    grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
+done
+files=$(dpkg-deb -c "$deb")
+for f in usr/bin/vorlin usr/bin/vorlin-cli usr/share/applications/vorlin.desktop \
+    usr/share/metainfo/org.brennick.vorlin.metainfo.xml usr/share/mime/packages/vorlin.xml \
+    usr/share/man/man1/vorlin.1.gz usr/share/man/man1/vorlin-cli.1.gz \
+    usr/share/bash-completion/completions/vorlin-cli usr/share/vorlin/vorlin_help.html \
+    usr/share/icons/hicolor/scalable/apps/vorlin.svg usr/share/vorlin/sample/sample.gob; do
+    grep -q " \./$f\$" <<<"$files" || fail "the package lacks /$f"
+done
+echo "package: $deb ($version), Depends: $depends"
+
+if [ "${1:-}" = --install-check ]; then
+    sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "./$deb" >/dev/null
+    [ "$(QT_QPA_PLATFORM=offscreen vorlin --version)" = "Vorlin $version" ] ||
+        fail "vorlin --version: $(QT_QPA_PLATFORM=offscreen vorlin --version)"
+    home=$(mktemp -d)
+    kind=$(XDG_DATA_HOME=$home XDG_CONFIG_HOME=$home xdg-mime query filetype \
+        /usr/share/vorlin/sample/3do/key/walk.key)
+    app=$(XDG_DATA_HOME=$home XDG_CONFIG_HOME=$home xdg-mime query default "$kind")
+    rm -rf "$home"
+    [ "$kind" = application/x-jk-key ] || fail "walk.key is $kind"
+    [ "$app" = vorlin.desktop ] || fail "the default for KEY files is '$app'"
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get remove -y -qq vorlin >/dev/null
+    [ ! -e /usr/bin/vorlin ] && [ ! -e /usr/share/vorlin ] || fail "apt remove left files"
+    echo "package: installed, checked and removed"
+fi
