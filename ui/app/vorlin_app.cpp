@@ -23,6 +23,10 @@ static void InitIconResources() {
 
 namespace vorlin {
 
+void RegisterIcons() {
+    InitIconResources();
+}
+
 QIcon ApplicationIcon() {
     InitIconResources();
     return QIcon(":/icons/vorlin.svg");

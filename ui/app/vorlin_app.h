@@ -19,6 +19,8 @@ class TProgressForm;
 class TVorlinForm;
 
 // The program's icon (the desktop entry's as well).
+// Makes the compiled-in icons available (once is enough; again is harmless).
+void RegisterIcons();
 QIcon ApplicationIcon();
 
 class TVorlinApp {

@@ -19,9 +19,10 @@
 #include <QUndoStack>
 
 #include "app/controls.h"
-#include "app/node_panel.h"
 #include "app/curves_panel.h"
+#include "app/node_panel.h"
 #include "app/timeline_panel.h"
+#include "app/vorlin_app.h"
 #include "render/ogl_PRender.h"
 #include "support/DialogSeams.h"
 #include "support/FileOperations.h"
@@ -50,6 +51,7 @@ QIcon TreeIcon(int image) {
 TVorlinForm::TVorlinForm(QWidget* parent) : QMainWindow(parent) {
     setObjectName("VorlinForm");
     setWindowTitle("Vorlin");
+    RegisterIcons(); // the toolbar's, also for a window made without the application object
     KeyTimer = new QTimer(this);
     KeyTimer->setObjectName("KeyTimer");
     connect(KeyTimer, &QTimer::timeout, this, &TVorlinForm::KeyTimerTick);
