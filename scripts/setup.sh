@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev libqt6opengl6-dev libqt6svg6
     libgl-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth openbox x11-utils fonts-dejavu-core
+    xvfb xauth openbox x11-utils xdotool fonts-dejavu-core
     clang-format locales python3
     clang libclang-rt-14-dev
     dpkg-dev file desktop-file-utils appstream shared-mime-info xdg-utils libfile-mimeinfo-perl
