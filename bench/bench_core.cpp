@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "bench_inputs.h"
+#include "edit/recovery.h"
 #include "key/key_check.h"
 #include "model/Images.h"
 #include "model/graph_files.h"
@@ -253,6 +254,23 @@ void BM_MatToRGB256(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * int64_t(pixels.size()));
 }
 BENCHMARK(BM_MatToRGB256)->Unit(benchmark::kMicrosecond);
+
+// The editing thread's part of an autosave: the document copied as plain values (the worker
+// thread writes it). Arg 1: a whole clone of the document, what a copy would cost otherwise.
+void BM_AutosaveSnapshot(benchmark::State& state) {
+    auto model = bench::LargeModel(100, 1000, 1);
+    auto key = bench::LargeKey(*model, 100, 2000);
+    for (auto _ : state) {
+        if (state.range(0) == 0) {
+            TKeySnapshot snapshot = TKeySnapshot::Of(*key);
+            benchmark::DoNotOptimize(snapshot.Nodes.data());
+        } else {
+            auto copy = key->Clone();
+            benchmark::DoNotOptimize(copy.get());
+        }
+    }
+}
+BENCHMARK(BM_AutosaveSnapshot)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
