@@ -7,6 +7,7 @@
 set -euo pipefail
 build=$1 prefix=$2 sample=$3
 fail() { echo "FAIL: $*" >&2; exit 1; }
+export LC_ALL=C.UTF-8 # a locale that exists, whatever the caller's (man warns of a missing one)
 
 rm -rf "$prefix"
 cmake --install "$build" --prefix "$prefix" >/dev/null

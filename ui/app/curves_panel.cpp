@@ -5,10 +5,10 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolButton>
-#include <QToolTip>
 #include <QWheelEvent>
 #include <cmath>
 
+#include "app/panel_common.h"
 #include "settings/GlobalVars.h"
 
 namespace vorlin {
@@ -21,7 +21,6 @@ const char* const kToggleNames[kChannels] = {"BNCurveX",     "BNCurveY",   "BNCu
                                              "BNCurvePitch", "BNCurveYaw", "BNCurveRoll"};
 const char* const kCaptions[kChannels] = {"X", "Y", "Z", "Pitch", "Yaw", "Roll"};
 const QColor kCursor(220, 0, 0);
-const QColor kMarker(40, 110, 200);
 const QColor kStale(255, 140, 0);
 constexpr double kClickDistance = 3;
 
@@ -275,20 +274,9 @@ void TCurvesPanel::PaintKeys(QPainter& p, int plot) {
 }
 
 void TCurvesPanel::PaintMarkers(QPainter& p) {
-    const double h = Layout.Top;
-    p.fillRect(QRectF(0, 0, width(), h), palette().window());
-    if (!session_.KeyFile) return;
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(kMarker);
-    const TKEYMarkers& markers = session_.KeyFile->Markers;
-    for (int i = 0; i < markers.Count(); ++i) {
-        const double x = Layout.Frames.X(markers[i].Frame);
-        if (x < Layout.Frames.Left - 4 || x > width() + 4) continue;
-        const QPointF tri[3] = {{x - 4, 2}, {x + 4, 2}, {x, h - 2}};
-        p.drawPolygon(tri, 3);
-    }
-    p.setRenderHint(QPainter::Antialiasing, false);
+    p.fillRect(QRectF(0, 0, width(), Layout.Top), palette().window());
+    if (session_.KeyFile)
+        vorlin::PaintMarkers(p, session_.KeyFile->Markers, Layout.Frames, 0, Layout.Top, width());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -391,7 +379,9 @@ bool TCurvesPanel::event(QEvent* e) {
     auto* help = static_cast<QHelpEvent*>(e);
     QString tip;
     const int node = Node();
-    if (node >= 0)
+    if (session_.KeyFile && help->pos().y() < Layout.Top)
+        tip = MarkerTip(session_.KeyFile->Markers, Layout.Frames, help->pos().x());
+    else if (node >= 0)
         if (auto key =
                 CurveKeyAt(*session_.KeyFile, node, Layout, help->pos().x(), help->pos().y())) {
             const TKEYEntry& entry = session_.KeyFile->Nodes[node].Entries[key->entry];
@@ -404,10 +394,7 @@ bool TCurvesPanel::event(QEvent* e) {
                 tip += "\nIts rates do not reach the next key: the pose jumps there "
                        "(recalculate the rates)";
         }
-    if (tip.isEmpty())
-        QToolTip::hideText();
-    else
-        QToolTip::showText(help->globalPos(), tip, this);
+    ShowTip(help, tip, this);
     return true;
 }
 

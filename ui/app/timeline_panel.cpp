@@ -4,12 +4,10 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QToolTip>
 #include <QWheelEvent>
 #include <cmath>
 
-#include "edit/markers.h"
-#include "support/qt_strings.h"
+#include "app/panel_common.h"
 
 namespace vorlin {
 
@@ -18,7 +16,6 @@ namespace {
 const QColor kKey(70, 70, 70);
 const QColor kPicked(230, 120, 0);
 const QColor kCursor(220, 0, 0);
-const QColor kMarker(40, 110, 200);
 constexpr double kClickDistance = 3;
 
 // Frame numbers on the ruler at least this many pixels apart: 1, 2, 5, 10, 20, 50 ... frames.
@@ -112,18 +109,8 @@ void TTimelinePanel::PaintMarkers(QPainter& p) {
     p.fillRect(QRectF(0, top, width(), h), palette().window());
     p.setPen(palette().windowText().color());
     p.drawText(QRectF(4, top, Layout.Left - 8, h), Qt::AlignVCenter, "markers");
-    if (!session_.KeyFile) return;
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(kMarker);
-    const TKEYMarkers& markers = session_.KeyFile->Markers;
-    for (int i = 0; i < markers.Count(); ++i) {
-        const double x = Layout.X(markers[i].Frame);
-        if (x < Layout.Left - 4 || x > width() + 4) continue;
-        const QPointF tri[3] = {{x - 4, top + 2}, {x + 4, top + 2}, {x, top + h - 2}};
-        p.drawPolygon(tri, 3);
-    }
-    p.setRenderHint(QPainter::Antialiasing, false);
+    if (session_.KeyFile)
+        vorlin::PaintMarkers(p, session_.KeyFile->Markers, Layout, top, h, width());
 }
 
 void TTimelinePanel::PaintRows(QPainter& p, const std::vector<int>& rowNodes) {
@@ -360,24 +347,16 @@ bool TTimelinePanel::event(QEvent* e) {
     const QPointF at = help->pos();
     QString tip;
     if (const TKEYFile* doc = session_.KeyFile.get()) {
-        if (Layout.AreaAt(at.y(), Rows()) == TTimelineArea::Markers) {
-            for (int i = 0; i < doc->Markers.Count(); ++i)
-                if (std::abs(Layout.X(doc->Markers[i].Frame) - at.x()) <= 4) {
-                    tip = ToQ(MarkerGridName(doc->Markers[i].MarkerType) + ", " +
-                              MarkerNumberText(doc->Markers[i]));
-                    break;
-                }
-        } else if (auto key = KeyAt(*doc, RowNodes(*doc, Rows()), Layout, at.x(), at.y())) {
+        if (Layout.AreaAt(at.y(), Rows()) == TTimelineArea::Markers)
+            tip = MarkerTip(doc->Markers, Layout, at.x());
+        else if (auto key = KeyAt(*doc, RowNodes(*doc, Rows()), Layout, at.x(), at.y())) {
             tip = QString("%1: Entry %2 (%3)")
                       .arg(RowNames.value(doc->Joint(key->node)))
                       .arg(key->entry)
                       .arg(doc->Nodes[key->node].Entries[key->entry].Frame);
         }
     }
-    if (tip.isEmpty())
-        QToolTip::hideText();
-    else
-        QToolTip::showText(help->globalPos(), tip, this);
+    ShowTip(help, tip, this);
     return true;
 }
 
