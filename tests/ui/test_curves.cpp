@@ -65,7 +65,6 @@ private slots:
         keyPath_ = files_->write("walk.key", ReadAll(kSample + "/3do/key/walk.key"));
         const std::string original = ReadAll(keyPath_);
         form_ = std::make_unique<TVorlinForm>();
-        form_->resize(1100, 800);
         form_->show();
         QVERIFY(QTest::qWaitForWindowActive(form_.get()));
         F().Load3DO(QString::fromStdString(kSample + "/3do/sample.3do"));
@@ -148,6 +147,14 @@ private slots:
         QTest::mouseClick(Curves(), Qt::LeftButton, {}, Point(0, kYaw));
         QCOMPARE(SelectedEntry, 1);
         QCOMPARE(F().CurrentFrame(), 0); // a press off the keys sets the frame
+
+        // Far off the animation and zoomed into large values, it still paints (and returns).
+        Curves()->Layout.Frames.FirstFrame = 1e15;
+        Curves()->Layout.Low[0] = 1e9;
+        Curves()->Layout.High[0] = 1e9 + 1e-5;
+        Curves()->repaint();
+        Curves()->Layout.Frames.FirstFrame = -1e15;
+        Curves()->repaint();
 
         Keys("Ctrl+T");
         QVERIFY(F().TimelinePanel()->isVisible());

@@ -79,6 +79,8 @@ int TCurvesPanel::Node() const {
 }
 
 void TCurvesPanel::Fit() {
+    Layout.Frames.Fit(session_.KeyFile ? session_.KeyFile->Frames : 0, width());
+    framesFitted_ = true;
     Refit();
     update();
 }
@@ -86,8 +88,6 @@ void TCurvesPanel::Fit() {
 void TCurvesPanel::Refit() {
     Layout.Height = height();
     const TKEYFile* doc = session_.KeyFile.get();
-    Layout.Frames.Fit(doc ? doc->Frames : 0, width());
-    framesFitted_ = true;
     const int node = Node();
     fittedNode_ = node;
     Sample();
@@ -106,12 +106,19 @@ void TCurvesPanel::Sample() {
             v.clear();
         return;
     }
-    // The frames the game plays that are on show, with one more each side for the lines out.
+    // The frames the game plays that are on show, with one more each side for the lines out
+    // (kept to the animation before they become whole numbers: the view may be far off it).
     const TKEYFile& doc = *session_.KeyFile;
-    const double from = std::max(0.0, std::floor(Layout.Frames.FrameAt(Layout.Frames.Left)) - 1);
-    const double to =
-        std::min(double(doc.Frames) - 1, std::ceil(Layout.Frames.FrameAt(width())) + 1);
-    SampleCurves(doc, node, int32_t(from), to >= from ? int32_t(to) : int32_t(from) - 1, samples_);
+    const double last = double(doc.Frames) - 1;
+    const double from =
+        std::clamp(std::floor(Layout.Frames.FrameAt(Layout.Frames.Left)) - 1, 0.0, last + 1);
+    const double to = std::clamp(std::ceil(Layout.Frames.FrameAt(width())) + 1, -1.0, last);
+    if (to < from) {
+        for (auto& v : samples_.Values)
+            v.clear();
+        return;
+    }
+    SampleCurves(doc, node, int32_t(from), int32_t(to), samples_);
 }
 
 void TCurvesPanel::PlaceToggles() {
@@ -130,7 +137,7 @@ void TCurvesPanel::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), palette().base());
     const int node = Node();
-    if (node != fittedNode_) Refit(); // another node: its own values in view
+    if (node != fittedNode_) Refit(); // another node: its own values in view, same frames
     Sample();
     for (int plot = 0; plot < 2; ++plot)
         PaintPlot(p, plot);
@@ -172,7 +179,11 @@ void TCurvesPanel::PaintPlot(QPainter& p, int plot) {
     if (!(step > 0) || !std::isfinite(step) || span / step > 100) return;
     p.setFont(font());
     const QColor grid = palette().mid().color();
-    for (double v = std::ceil(Layout.Low[plot] / step) * step; v <= Layout.High[plot]; v += step) {
+    // Counted, not summed: far from 0 a small step would not move a sum on.
+    const double first = std::ceil(Layout.Low[plot] / step) * step;
+    for (int i = 0; i <= 100; ++i) {
+        const double v = first + i * step;
+        if (v > Layout.High[plot]) break;
         const double y = std::round(Layout.Y(plot, v)) + 0.5;
         p.setPen(QPen(grid, 1, std::abs(v) < step / 2 ? Qt::SolidLine : Qt::DotLine));
         p.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));

@@ -53,7 +53,7 @@ private:
     enum class Press { None, Scrub, Key };
     int Node() const;
     int ClampedFrame(double x) const;
-    // Fit without asking for a paint.
+    // The node's values fitted to the plots (the frames stay), without asking for a paint.
     void Refit();
     // Samples the frames on show into samples_.
     void Sample();
