@@ -46,6 +46,7 @@ class TestEntryCommands : public QObject, public UiTestBase {
     }
     void Node(int row) {
         auto* tree = Get<QTreeWidget>(form_.get(), "TV3DO");
+        tree->scrollToItem(tree->topLevelItem(row)); // as a user scrolls to a row below
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
                           tree->visualItemRect(tree->topLevelItem(row)).center());
     }
