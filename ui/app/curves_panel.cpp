@@ -309,8 +309,14 @@ void TCurvesPanel::mousePressEvent(QMouseEvent* e) {
     }
     press_ = Press::Key;
     key_ = *key;
-    keyValue_ = Channel(session_.KeyFile->Nodes[node].Entries[key->entry], key->channel);
     if (onKey) onKey(key->entry);
+    // The value as picking left it (Auto Copy may have changed it): the drag starts there.
+    const int now = Node();
+    if (now < 0 || key->entry >= session_.KeyFile->Nodes[now].Entries.Count()) {
+        press_ = Press::None;
+        return;
+    }
+    keyValue_ = Channel(session_.KeyFile->Nodes[now].Entries[key->entry], key->channel);
 }
 
 void TCurvesPanel::mouseMoveEvent(QMouseEvent* e) {
