@@ -4,6 +4,9 @@
 # what the package holds.
 #   --install-check  also installs it with apt, checks the installed program and the desktop's
 #                    file types, and removes it again (needs root or sudo).
+#   --clean-check    also installs it into a fresh, minimal Debian 12 made with debootstrap
+#                    (root; fetches from the Debian mirror), as a user's clean system would
+#                    take it, runs both programs there and removes it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -48,4 +51,26 @@ if [ "${1:-}" = --install-check ]; then
     DEBIAN_FRONTEND=noninteractive $sudo apt-get remove -y -qq vorlin >/dev/null
     [ ! -e /usr/bin/vorlin ] && [ ! -e /usr/share/vorlin ] || fail "apt remove left files"
     echo "package: installed, checked and removed"
+fi
+
+if [ "${1:-}" = --clean-check ]; then
+    [ "$(id -u)" -eq 0 ] || fail "--clean-check needs root"
+    command -v debootstrap >/dev/null ||
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap >/dev/null
+    root=$(mktemp -d)
+    trap 'umount "$root/proc" 2>/dev/null || true; rm -rf "$root"' EXIT
+    debootstrap --variant=minbase bookworm "$root" http://deb.debian.org/debian >/dev/null
+    cp "$deb" "$root/tmp/"
+    mount -t proc proc "$root/proc"
+    chroot "$root" bash -euc '
+        export DEBIAN_FRONTEND=noninteractive QT_QPA_PLATFORM=offscreen
+        # apt talks of the missing /dev/pts here: its words are shown only when it fails.
+        apt() { apt-get -y -qq "$@" >/tmp/apt.log 2>&1 || { cat /tmp/apt.log; return 1; }; }
+        apt update
+        apt install /tmp/vorlin_*.deb
+        vorlin --version 2>/dev/null
+        vorlin-cli key check /usr/share/vorlin/sample/3do/key/walk.key >/dev/null
+        apt remove vorlin
+        [ ! -e /usr/bin/vorlin ]' || fail "the package on a clean Debian 12"
+    echo "package: installed, run and removed on a clean Debian 12"
 fi
