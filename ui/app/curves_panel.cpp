@@ -145,10 +145,9 @@ void TCurvesPanel::paintEvent(QPaintEvent*) {
     if (node >= 0) {
         p.save();
         p.setClipRect(QRectF(Layout.Frames.Left, 0, width(), height()));
-        for (int plot = 0; plot < 2; ++plot) {
+        for (int plot = 0; plot < 2; ++plot)
             PaintCurves(p, plot);
-            PaintKeys(p, plot);
-        }
+        PaintKeys(p); // the plots do not overlap: the keys over both curves at once
         p.restore();
     }
     if (session_.KeyFile && frame) {
@@ -250,7 +249,7 @@ void TCurvesPanel::PaintCurves(QPainter& p, int plot) {
     p.setRenderHint(QPainter::Antialiasing, false);
 }
 
-void TCurvesPanel::PaintKeys(QPainter& p, int plot) {
+void TCurvesPanel::PaintKeys(QPainter& p) {
     const TKEYFile& doc = *session_.KeyFile;
     const int node = Node();
     const TKEYEntries& entries = doc.Nodes[node].Entries;
@@ -260,16 +259,17 @@ void TCurvesPanel::PaintKeys(QPainter& p, int plot) {
         const double x = Layout.Frames.X(entries[i].Frame);
         if (x < left || x > right) continue;
         const bool selected = i == SelectedEntry;
-        // Rates that miss the next key: the curve jumps there, and the key says so.
+        // Rates that miss the next key: the curve jumps there, and the key says so (worked out
+        // once for both plots).
         const bool stale = RatesStale(doc, node, i);
         // Keys closer than a pixel cover each other: one of them stands for the rest.
         if (!selected && !stale) {
             if (x - drawn < 1) continue;
             drawn = x;
         }
-        for (int c = plot * 3; c < plot * 3 + 3; ++c) {
+        for (int c = 0; c < kChannels; ++c) {
             if (!(Layout.Visible & (1u << c))) continue;
-            const double y = Layout.Y(plot, ShownValue(entries[i], c));
+            const double y = Layout.Y(TCurveLayout::PlotOf(c), ShownValue(entries[i], c));
             const double r = selected ? 4.5 : 3.5;
             p.setPen(QPen(stale ? kStale : palette().text().color(), stale ? 2 : 1));
             p.setBrush(selected ? palette().highlight().color() : kColours[c]);

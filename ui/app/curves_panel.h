@@ -60,7 +60,7 @@ private:
     void PlaceToggles();
     void PaintPlot(class QPainter& p, int plot);
     void PaintCurves(class QPainter& p, int plot);
-    void PaintKeys(class QPainter& p, int plot);
+    void PaintKeys(class QPainter& p);
     void PaintMarkers(class QPainter& p);
 
     const TKeySession& session_;

@@ -16,7 +16,8 @@
 #include "support/U_msgForm.h"
 #include "support/qt_strings.h"
 
-// Resources compiled into a static library are registered by name, outside any namespace.
+// Resources compiled into a static library are registered by name, outside any namespace;
+// once, whoever asks first (the program's icon, or a main window).
 static void InitIconResources() {
     Q_INIT_RESOURCE(icons);
 }
@@ -24,16 +25,16 @@ static void InitIconResources() {
 namespace vorlin {
 
 void RegisterIcons() {
-    InitIconResources();
+    static const bool registered = (InitIconResources(), true);
+    (void)registered;
 }
 
 QIcon ApplicationIcon() {
-    InitIconResources();
+    RegisterIcons();
     return QIcon(":/icons/vorlin.svg");
 }
 
 TVorlinApp::TVorlinApp() {
-    InitIconResources();
     MainForm = std::make_unique<TVorlinForm>();
     MsgForm = std::make_unique<TMsgForm>();
     sink_ = std::make_unique<QtMessageSink>(MsgForm.get());

@@ -394,6 +394,9 @@ private:
     };
     std::optional<DiskStamp> diskStamp_;
     bool askingDisk_ = false;
+    // Starts a drag's record of a change to the given nodes, named text (empty: the view's
+    // Move or Rotate Entry); undo and redo wait for its end.
+    void BeginDrag(const std::vector<int>& nodes, const QString& text);
     // Ends a drag: its change becomes one step (unless the document was replaced meanwhile).
     void EndDrag();
 };

@@ -38,11 +38,7 @@ void TVorlinForm::BeginValueEdit() {
     EndDrag();
     const int node = Session.KeyFile ? Session.KeyNodeIndex() : -1;
     if (node < 0 || !BNEdit->isChecked()) return;
-    drag_ = BeginChange({node});
-    dragDoc_ = Session.KeyFile.get();
-    dragText_ = "Edit Value";
-    for (const char* name : {"Undo1", "Redo1"})
-        findChild<QAction*>(name)->setEnabled(false);
+    BeginDrag({node}, "Edit Value");
 }
 
 void TVorlinForm::ValueEditStep(TCurveKey key, double value) {

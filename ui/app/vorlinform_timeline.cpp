@@ -164,12 +164,8 @@ void TVorlinForm::BeginKeyMove() {
     if (!Session.KeyFile || !BNEdit->isChecked()) return;
     auto move = std::make_unique<TKeyMove>(*Session.KeyFile, Session.SelectedKeys());
     if (move->Empty()) return;
-    drag_ = BeginChange(move->Nodes());
-    dragDoc_ = Session.KeyFile.get();
-    dragText_ = "Move Keys";
+    BeginDrag(move->Nodes(), "Move Keys");
     move_ = std::move(move);
-    for (const char* name : {"Undo1", "Redo1"})
-        findChild<QAction*>(name)->setEnabled(false);
 }
 
 void TVorlinForm::KeyMoveStep(int delta) {

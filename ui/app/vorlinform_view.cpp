@@ -107,13 +107,8 @@ void TVorlinForm::ViewMouse(QMouseEvent* e) {
         Command([&] {
             (void)Session.SelectedKeyEntry();
             // The whole drag, press to release, is one step to undo.
-            drag_ = BeginChange({Session.KeyNodeIndex()});
-            dragDoc_ = Session.KeyFile.get();
+            BeginDrag({Session.KeyNodeIndex()}, {});
         });
-        // Undo and redo wait for the release: the step is not on the stack yet.
-        if (drag_)
-            for (const char* name : {"Undo1", "Redo1"})
-                findChild<QAction*>(name)->setEnabled(false);
         return;
     case QEvent::MouseMove: {
         // The camera, in edit and play mode alike; it changes nothing in the document.
@@ -222,6 +217,15 @@ bool TVorlinForm::ModelFits() const {
     const double t = std::tan(camera.FovY / 2 * 3.14159265358979323846 / 180);
     return depth > 0 && std::abs(e[1]) + radius <= t * depth &&
            std::abs(e[0]) + radius <= t * camera.Aspect * depth;
+}
+
+void TVorlinForm::BeginDrag(const std::vector<int>& nodes, const QString& text) {
+    drag_ = BeginChange(nodes);
+    dragDoc_ = Session.KeyFile.get();
+    dragText_ = text;
+    // Undo and redo wait for the release: the step is not on the stack yet.
+    for (const char* name : {"Undo1", "Redo1"})
+        findChild<QAction*>(name)->setEnabled(false);
 }
 
 void TVorlinForm::EndDrag() {

@@ -15,8 +15,8 @@
 #include <charconv>
 
 #include "app/autosave.h"
-#include "app/node_panel.h"
 #include "app/curves_panel.h"
+#include "app/node_panel.h"
 #include "app/timeline_panel.h"
 #include "app/vorlinform.h"
 #include "render/ogl_PRender.h"
