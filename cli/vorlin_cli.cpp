@@ -362,10 +362,17 @@ int KeyCurves(const QStringList& args) {
     std::string name;
     const int k = CurvesNode(*doc, model.get(), parser, node, index, name);
     if (doc->Nodes[k].Entries.Empty()) throw Error("Node " + name + " has no entries");
+    if (doc->Frames <= 0 && !parser.isSet(to))
+        throw Error("The KEY has no frames (FRAMES " + std::to_string(doc->Frames) +
+                    "): give --to for the frames to sample");
     const int first = parser.isSet(from) ? ToInt(parser.value(from), "--from") : 0;
     const int last = parser.isSet(to) ? ToInt(parser.value(to), "--to") : doc->Frames - 1;
     if (last < first) throw UsageError{"--to comes before --from"};
     if (int64_t(last) - first >= 1000000) throw UsageError{"at most a million frames"};
+    if (first < 0 || last >= doc->Frames)
+        LogMessage(mtWarning, "Frames outside the animation's 0.." +
+                                  std::to_string(std::max(doc->Frames - 1, 0)) +
+                                  " are posed as the game carries the entries on past its ends");
     TCurveSamples samples;
     SampleCurves(*doc, k, first, last, samples);
     const TKEYEntries& entries = doc->Nodes[k].Entries;

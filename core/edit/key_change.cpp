@@ -12,6 +12,25 @@ bool SameEntry(const TKEYEntry& a, const TKEYEntry& b) {
            a.DRoll == b.DRoll;
 }
 
+bool SameDocument(const TKEYFile& a, const TKEYFile& b) {
+    if (TKeyChange::HeaderOf(a) != TKeyChange::HeaderOf(b) ||
+        a.Markers.Count() != b.Markers.Count() || a.Nodes.Count() != b.Nodes.Count())
+        return false;
+    for (int m = 0; m < a.Markers.Count(); ++m)
+        if (a.Markers[m].Frame != b.Markers[m].Frame ||
+            a.Markers[m].MarkerType != b.Markers[m].MarkerType)
+            return false;
+    for (int n = 0; n < a.Nodes.Count(); ++n) {
+        const TKEYNode &x = a.Nodes[n], &y = b.Nodes[n];
+        if (x.MeshName != y.MeshName || a.Joint(n) != b.Joint(n) ||
+            x.Entries.Count() != y.Entries.Count())
+            return false;
+        for (int i = 0; i < x.Entries.Count(); ++i)
+            if (!SameEntry(x.Entries[i], y.Entries[i])) return false;
+    }
+    return true;
+}
+
 TKeyChange::Header TKeyChange::HeaderOf(const TKEYFile& doc) {
     return {doc.Frames, doc.Flags, doc.FPS, doc.KeyType, doc.Joints};
 }

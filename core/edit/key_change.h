@@ -30,6 +30,8 @@ public:
     // The selection the change was made with, and the one it left.
     int NodeBefore = 0, EntryBefore = 0, NodeAfter = 0, EntryAfter = 0;
 
+    friend bool SameDocument(const TKEYFile& a, const TKEYFile& b);
+
 private:
     using Entry = std::shared_ptr<TKEYEntry>;
     struct Header {
@@ -72,5 +74,8 @@ private:
 
 // Whether two entries hold the same frame, flags, values and rates.
 bool SameEntry(const TKEYEntry& a, const TKEYEntry& b);
+// Whether two documents hold the same header, markers, nodes and entries (their names and
+// paths aside).
+bool SameDocument(const TKEYFile& a, const TKEYFile& b);
 
 } // namespace vorlin

@@ -119,16 +119,24 @@ private:
 } // namespace
 
 std::unique_ptr<TKEYFile> TRecoveryFolder::ReadKey(const std::string& session) const {
-    // The writer's first line: anything else was not written by autosave.
+    // The writer's first line and its last line end: anything else was not written whole by
+    // autosave.
     {
         std::ifstream in(KeyPath(session), std::ios::binary);
         std::string start(11, '\0');
         if (!in.read(start.data(), std::streamsize(start.size())) || start != "# KEYFRAME ")
             throw Error("it does not begin as the KEY writer begins a file");
+        char last = 0;
+        if (!in.seekg(-1, std::ios::end) || !in.get(last) || last != '\n')
+            throw Error("it ends inside a line: the file was cut short");
     }
     FirstWarning warning;
-    std::unique_ptr<TKEYFile> doc = TKEYFile::CreateFromFile(KeyPath(session));
+    bool whole = false;
+    std::unique_ptr<TKEYFile> doc = TKEYFile::CreateFromFile(KeyPath(session), &whole);
     if (!warning.first.empty()) throw Error(warning.first);
+    if (!whole)
+        throw Error("it ends before the nodes, entries or markers it announces: the file was cut "
+                    "short");
     return doc;
 }
 

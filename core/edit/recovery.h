@@ -55,8 +55,9 @@ public:
     // record names a document that is complete).
     void Write(const std::string& session, const std::string& keyText,
                const std::string& record) const;
-    // Reads a session's document; raises an error when it does not read back whole (a warning
-    // while reading: the writer never makes such a file, so it was damaged).
+    // Reads a session's document; raises an error when it does not read back whole: a warning
+    // while reading, a last line cut off, or fewer nodes, entries or markers than it announces
+    // (the writer never makes such a file, so it was damaged).
     std::unique_ptr<TKEYFile> ReadKey(const std::string& session) const;
     // Deletes a session's document and record.
     void Remove(const std::string& session) const;

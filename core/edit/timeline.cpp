@@ -119,7 +119,7 @@ TKeyMove::TKeyMove(const TKEYFile& doc, std::vector<TKeyRef> keys) {
     int64_t lo = std::numeric_limits<int32_t>::min(), hi = std::numeric_limits<int32_t>::max();
     const int64_t last = int64_t(doc.Frames) - 1;
     for (size_t k = 0; k < keys_.size(); ++k) {
-        const auto [node, i] = keys_[k];
+        const int node = keys_[k].node, i = keys_[k].entry;
         const TKEYEntries& entries = doc.Nodes[node].Entries;
         const int64_t f = entries[i].Frame;
         from_.push_back(entries[i].Frame);
@@ -172,7 +172,7 @@ int DeleteKeys(TKEYFile& doc, std::vector<TKeyRef> keys) {
     // From the last, so the places of the keys still to go stay as they are.
     for (auto k = keys.rbegin(); k != keys.rend(); ++k) {
         TKEYEntries& entries = doc.Nodes[k->node].Entries;
-        if (entries.Count() <= 1) continue;
+        if (k->entry == 0) continue; // the entry that poses the node from its first frame
         entries.Delete(k->entry);
         doc.UpdateEntry(k->node, std::min(k->entry, entries.Count() - 1));
         ++deleted;

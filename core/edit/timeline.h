@@ -87,9 +87,9 @@ private:
     int lo_ = 0, hi_ = 0;       // the moves every key can make
 };
 
-// Deletes keys, one node's at a time from its last: a node keeps at least one entry (its
-// first, when every entry was picked). The rates of the entries around each gap are derived
-// again. Returns how many went.
+// Deletes keys, one node's at a time from its last; a node's first entry stays (it poses the
+// node up to its next key). The rates of the entries around each gap are derived again.
+// Returns how many went.
 int DeleteKeys(TKEYFile& doc, std::vector<TKeyRef> keys);
 
 // The keys that exist in the document, sorted, each once.

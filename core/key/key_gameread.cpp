@@ -114,43 +114,65 @@ class GameLines {
 public:
     GameLines(std::string_view text, std::vector<TFinding>& out) : text_(text), out_(out) {}
 
-    // The next line the loader reads, with its number; false at the end of the file.
+    // The next line the loader reads, with its number; false at the end of the file. A line
+    // that ends with a backslash is joined with the next one (comment lines between skipped).
     bool Next(std::string& line, int& number) {
-        while (pos_ < text_.size()) {
-            if (!pieceLeft_) {
-                ++lineNo_;
-                const size_t lf = text_.find('\n', pos_);
-                const size_t end = lf == std::string_view::npos ? text_.size() : lf;
-                if (end - pos_ > kMaxGameLine)
-                    Add(TSeverity::Error, "This line is " + std::to_string(end - pos_) +
-                                              " bytes long: the game reads its first " +
-                                              std::to_string(kMaxGameLine) +
-                                              " bytes as one line and the rest as another");
-            }
-            // What fgets hands over: up to the line feed, or 1023 bytes.
-            size_t n = std::min(text_.size() - pos_, kMaxGameLine + 1);
-            const size_t lf = text_.substr(pos_, n).find('\n');
-            if (lf != std::string_view::npos) n = lf + 1;
-            std::string_view piece = text_.substr(pos_, n);
-            pos_ += n;
-            pieceLeft_ = piece.back() != '\n' && pos_ < text_.size();
+        std::string_view piece;
+        for (;;) {
+            if (!Piece(piece)) return false;
             const char first = piece[0];
             if (first == '#' || first == ';' || first == '\r' || first == '\n') continue;
-            const size_t nul = piece.find('\0');
-            if (nul != std::string_view::npos) {
-                TFinding& f = Add(TSeverity::Warning,
-                                  "This line holds a NUL byte: the game reads it only up to "
-                                  "there, the editor reads on");
-                f.OnLoad = true;
-                piece = piece.substr(0, nul);
-            }
-            line.assign(piece);
-            for (char& c : line)
-                if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-            number = lineNo_;
-            return true;
+            break;
         }
-        return false;
+        number = lineNo_;
+        line.assign(piece);
+        while (line.size() >= 2 && line.ends_with("\\\n") && pos_ < text_.size()) {
+            const int from = lineNo_;
+            line.resize(line.size() - 2);
+            bool more;
+            while ((more = Piece(piece)) && (piece[0] == '#' || piece[0] == ';')) {
+            }
+            if (!more) break; // only comments followed
+            TFinding& f =
+                Add(TSeverity::Warning,
+                    "This line ends with a backslash, which makes the game read line " +
+                        std::to_string(lineNo_) + " as part of it; the editor reads them apart",
+                    -1, -1, from);
+            f.OnLoad = true;
+            line.append(piece);
+        }
+        const size_t nul = line.find('\0');
+        if (nul != std::string::npos) {
+            Add(TSeverity::Warning,
+                "This line holds a NUL byte: the game and the editor read it only up to there", -1,
+                -1, number);
+            line.resize(nul);
+        }
+        for (char& c : line)
+            if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+        return true;
+    }
+
+    // What one fgets hands over: up to the line feed, or 1023 bytes; false at the end.
+    bool Piece(std::string_view& piece) {
+        if (pos_ >= text_.size()) return false;
+        if (!pieceLeft_) {
+            ++lineNo_;
+            const size_t lf = text_.find('\n', pos_);
+            const size_t end = lf == std::string_view::npos ? text_.size() : lf;
+            if (end - pos_ > kMaxGameLine)
+                Add(TSeverity::Error, "This line is " + std::to_string(end - pos_) +
+                                          " bytes long: the game reads its first " +
+                                          std::to_string(kMaxGameLine) +
+                                          " bytes as one line and the rest as another");
+        }
+        size_t n = std::min(text_.size() - pos_, kMaxGameLine + 1);
+        const size_t lf = text_.substr(pos_, n).find('\n');
+        if (lf != std::string_view::npos) n = lf + 1;
+        piece = text_.substr(pos_, n);
+        pos_ += n;
+        pieceLeft_ = piece.back() != '\n' && pos_ < text_.size();
+        return true;
     }
     int LastLine() const { return lineNo_; }
 
@@ -185,6 +207,10 @@ private:
     void Read() {
         std::string_view word;
         Expect("SECTION: HEADER", [&](Scan& s) { return s.Lit("section:") && s.Word(word); });
+        if (word != "header")
+            Add(TSeverity::Warning, "The first section is named " + Quote(word) +
+                                        ": the game reads the header here whatever its name; "
+                                        "call it SECTION: HEADER");
         long long flags = 0, frames = 0, type = 0, joints = 0;
         double fps = 0;
         Expect("FLAGS n", [&](Scan& s) { return s.Lit("flags") && s.Int(flags); });
@@ -212,6 +238,11 @@ private:
             Expect("SECTION: KEYFRAME NODES",
                    [&](Scan& s) { return s.Lit("section:") && s.Word(word); });
         }
+        if (word != "keyframe")
+            Add(TSeverity::Warning, "This section is named " + Quote(word) +
+                                        ": the game reads the nodes here whatever its name, the "
+                                        "editor only in SECTION: KEYFRAME NODES")
+                .OnLoad = true;
         long long nodes = 0;
         Expect("NODES n", [&](Scan& s) { return s.Lit("nodes") && s.Int(nodes); });
         if (nodes < 0 || nodes > joints)

@@ -70,21 +70,34 @@ public:
     void Run() {
         std::string name;
         bool named = false; // a section name is waiting to be read
+        bool first = true;
         for (;;) {
             if (!named && !FindSection(name)) return;
             named = false;
+            // The game reads the first section as the header whatever it is called ("SECTION:
+            // HEADR"); only the names the editor knows keep their own meaning there.
+            if (first && name != "MARKERS" && name != "KEYFRAME") name = "HEADER";
+            first = false;
             if (name == "HEADER")
                 named = ReadHeader(name);
             else if (name == "MARKERS") {
-                if (!ReadMarkers()) return;
+                if (!ReadMarkers()) return Cut();
             } else if (name == "KEYFRAME") {
-                if (!ReadNodes()) return;
+                if (!ReadNodes()) return Cut();
+                nodesRead_ = true;
             } else
                 named = SkipSection(name);
         }
     }
 
+    // The text held a nodes section and met every count it gave (NODES, ENTRIES, MARKERS).
+    bool Whole() const { return nodesRead_ && !cut_; }
+
 private:
+    bool nodesRead_ = false;
+    bool cut_ = false;
+    void Cut() { cut_ = true; }
+
     bool FindSection(std::string& name) {
         while (lines_.Next(line_))
             if (SectionLine(line_, name)) return true;
@@ -269,14 +282,17 @@ private:
 
 } // namespace
 
-std::unique_ptr<TKEYFile> TKEYFile::CreateFromFile(const std::string& path) {
+std::unique_ptr<TKEYFile> TKEYFile::CreateFromFile(const std::string& path, bool* whole) {
     std::unique_ptr<TFile> file = PathDir(path).empty() ? FindResource(path) : OpenFile(path);
     auto doc = std::make_unique<TKEYFile>();
     doc->FullName = path;
     doc->Name = PathName(path);
+    if (whole) *whole = false;
     try {
         TTextFile text(std::move(file));
-        KeyReader(*doc, text).Run();
+        KeyReader reader(*doc, text);
+        reader.Run();
+        if (whole) *whole = reader.Whole();
     } catch (const std::exception& e) {
         LogMessage(mtWarning, e.what());
     }
@@ -402,6 +418,18 @@ void CheckMeshName(const TKEYNode& node, int n) {
                     "): its mesh name holds a blank, where the game's reading of the name ends");
 }
 
+// The game keeps a node in the joint table at its NODE number: a number outside 0..JOINTS-1
+// makes it write outside that table.
+void CheckJoint(const TKEYFile& doc, int n) {
+    const int32_t joint = doc.Joint(n);
+    if (joint >= 0 && joint < doc.Joints) return;
+    throw Error("Cannot save node " + std::to_string(n) + " (" + doc.Nodes[n].MeshName +
+                "): its NODE number " + std::to_string(joint) + " is outside the " +
+                std::to_string(std::max(doc.Joints, 0)) +
+                " joints of JOINTS, and the game would write outside its joint table. Raise "
+                "JOINTS in the KEY Summary.");
+}
+
 // The FPS as written: a whole number as an integer (the text every stock file has), another
 // in its shortest form that reads back.
 std::string FPSText(double fps) {
@@ -476,7 +504,10 @@ std::string WriteKey(const TKEYFile& doc, bool check) {
     w.Line();
     for (int n = 0; n < doc.Nodes.Count(); ++n) {
         const TKEYNode& node = doc.Nodes[n];
-        if (check) CheckMeshName(node, n);
+        if (check) {
+            CheckMeshName(node, n);
+            CheckJoint(doc, n);
+        }
         w.Text("NODE ");
         w.Int(doc.Joint(n));
         w.Line();

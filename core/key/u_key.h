@@ -74,8 +74,9 @@ public:
 
     // Reads the KEY text at a disk or container path, or finds a bare name with the resource
     // search. Opening errors reach the caller; an error while reading becomes one warning and
-    // the document keeps what was read.
-    static std::unique_ptr<TKEYFile> CreateFromFile(const std::string& path);
+    // the document keeps what was read. whole, when given, tells whether the text held a nodes
+    // section and met every count it gave (NODES, ENTRIES, MARKERS): a file cut short does not.
+    static std::unique_ptr<TKEYFile> CreateFromFile(const std::string& path, bool* whole = nullptr);
     // A copy with entries, nodes and markers of its own.
     std::unique_ptr<TKEYFile> Clone() const;
 

@@ -45,6 +45,9 @@ public:
                 NextLine();
             if (text_.Eof()) return;
             stop_ = false;
+            if (section_ == "GEOMETRYDEF" || section_ == "MODELRESOURCE" ||
+                section_ == "HIERARCHYDEF")
+                isModel = true;
             if (section_ == "GEOMETRYDEF")
                 ReadGeometry();
             else if (section_ == "HEADER")
@@ -61,6 +64,9 @@ public:
             if (text_.Eof()) return;
         }
     }
+
+    // A section that only a model has came up.
+    bool isModel = false;
 
 private:
     // The next significant line: cut at "#", trimmed, upper-cased. A section header or "END"
@@ -251,22 +257,36 @@ private:
 
 } // namespace
 
+namespace {
+struct NotAModel {};
+} // namespace
+
 T3DO::T3DO(const std::string& fileName, int geoset) {
     std::unique_ptr<TFile> file =
         PathDir(fileName).empty() ? FindResource(fileName) : OpenFile(fileName);
+    bool isModel = false;
     try {
         TTextFile text(std::move(file));
+        ModelReader reader(*this, text, geoset);
         try {
-            ModelReader(*this, text, geoset).Run();
+            reader.Run();
         } catch (const Error& e) {
             LogMessage(mtWarning, e.what());
         }
+        isModel = reader.isModel;
+        if (!isModel) throw NotAModel{};
         CheckHierarchy();
         ResetPose();
         TransformVertices();
+    } catch (const NotAModel&) {
     } catch (const Error& e) {
         LogMessage(mtWarning, e.what());
     }
+    // A KEY or any other text read as a model would be an empty model without a word.
+    if (!isModel)
+        throw Error(PathName(fileName) +
+                    " is not a 3DO model: it has none of a model's sections (MODELRESOURCE, "
+                    "GEOMETRYDEF, HIERARCHYDEF)");
 }
 
 std::unique_ptr<T3DOMesh> T3DO::NewMesh() {

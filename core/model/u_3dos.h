@@ -73,7 +73,8 @@ public:
     T3DO() = default;
     // Reads a model from a disk or container path, or finds a bare name with the resource
     // search. Opening errors reach the caller; an error while reading becomes one warning and
-    // the model keeps what was read. The pose is reset and the vertices placed.
+    // the model keeps what was read. The pose is reset and the vertices placed. A text with none
+    // of a model's sections is refused with an error.
     explicit T3DO(const std::string& fileName, int geoset = 0);
 
     void ResetPose();

@@ -5,12 +5,14 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vorlin {
 
 // Colours are 0x00BBGGRR: red in the low byte.
 using TColor = uint32_t;
 constexpr int kRecentCount = 5;
+constexpr int kKeyModelCount = 20;
 
 // The settings, in table order, with their built-in defaults.
 struct TSettings {
@@ -48,12 +50,15 @@ struct TSettings {
     int32_t TV3DO_HEIGHT = 162;
     int32_t SPLITTER_TOP = 177;
     int32_t PLKEY_TOP = 182;
-    bool TIMELINE_VISIBLE = true; // the timeline under the 3D view
+    bool TIMELINE_VISIBLE = true;   // the timeline under the 3D view
     int32_t TIMELINE_HEIGHT = 110;  // of the timeline and the curves alike
     bool CURVES_VISIBLE = false;    // the curves' tab is the one under the view
     int32_t CURVES_CHANNELS = 0x3F; // bit c: channel c (X Y Z Pitch Yaw Roll) is drawn
     std::array<std::string, kRecentCount> RECENT_3DO; // RECENT_3DO_1 .. _5, most recent first
     std::array<std::string, kRecentCount> RECENT_KEY; // RECENT_KEY_1 .. _5
+    // The model each KEY was last used with, "KEY path<TAB>model path", most recent first
+    // (KEY_MODEL_1 .. _20): a KEY opened on its own opens with it.
+    std::vector<std::string> KEY_MODELS;
 };
 
 inline TSettings Settings;

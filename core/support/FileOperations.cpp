@@ -1,10 +1,12 @@
 #include "support/FileOperations.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -353,6 +355,17 @@ std::string ParentFolder(const std::string& folder) {
     return slash == std::string::npos ? std::string() : folder.substr(0, slash);
 }
 
+namespace {
+
+// Names of temporary files differ between threads of one process (autosave writes while the
+// user saves).
+uint64_t NextTempNumber() {
+    static std::atomic<uint64_t> next{uint64_t(std::time(nullptr)) << 16};
+    return next++;
+}
+
+} // namespace
+
 void ReplaceFileContents(const std::string& target, const std::string& bytes) {
     std::string path = target;
     struct stat st;
@@ -371,27 +384,28 @@ void ReplaceFileContents(const std::string& target, const std::string& bytes) {
         // not have written in place.
         if (::access(path.c_str(), W_OK) != 0) RaiseIOError(errno);
     }
-    std::string dir = PathDir(path);
-    std::string tmpl = dir + "." + PathName(path) + ".XXXXXX";
-    int fd = ::mkstemp(tmpl.data());
-    if (fd < 0) RaiseIOError(errno);
+    const std::string dir = PathDir(path);
+    // Created with the usual permissions (the process's umask applies), in the target's folder
+    // so that the rename is atomic.
+    std::string tmp;
+    int fd = -1;
+    for (int attempt = 0; fd < 0; ++attempt) {
+        tmp = dir + "." + PathName(path) + "." + std::to_string(::getpid()) + "-" +
+              std::to_string(NextTempNumber());
+        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && (errno != EEXIST || attempt > 100)) RaiseIOError(errno);
+    }
     auto fail = [&](int e) {
         ::close(fd);
-        ::unlink(tmpl.c_str());
+        ::unlink(tmp.c_str());
         RaiseIOError(e);
     };
-    mode_t mode;
     if (exists) {
-        mode = st.st_mode & 07777;
         if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
             // Another owner cannot be kept by an ordinary user; the file becomes theirs.
         }
-    } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
+        if (::fchmod(fd, st.st_mode & 07777) != 0) fail(errno);
     }
-    if (::fchmod(fd, mode) != 0) fail(errno);
     size_t done = 0;
     while (done < bytes.size()) {
         ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -401,15 +415,24 @@ void ReplaceFileContents(const std::string& target, const std::string& bytes) {
         }
         done += size_t(n);
     }
+    // On the disk before it takes the target's name: a power cut then leaves the old file or
+    // the new one, never a name over missing data.
+    if (::fsync(fd) != 0 && errno != EINVAL) fail(errno);
     if (::close(fd) != 0) {
         int e = errno;
-        ::unlink(tmpl.c_str());
+        ::unlink(tmp.c_str());
         RaiseIOError(e);
     }
-    if (::rename(tmpl.c_str(), path.c_str()) != 0) {
+    if (::rename(tmp.c_str(), path.c_str()) != 0) {
         int e = errno;
-        ::unlink(tmpl.c_str());
+        ::unlink(tmp.c_str());
         RaiseIOError(e);
+    }
+    // And the rename itself, which lives in the folder.
+    const int folder = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        (void)::fsync(folder);
+        ::close(folder);
     }
 }
 

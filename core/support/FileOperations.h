@@ -60,7 +60,8 @@ std::string FindDiskPath(const std::string& path);
 bool DiskFileExists(const std::string& path);
 // Writes bytes to a temporary file beside the target and renames it over the target once all
 // was written, so a failed write never damages the file that was there; the target's
-// permissions carry over, and a link is followed to the file it points to.
+// permissions carry over, and a link is followed to the file it points to. The data is synced
+// before the rename and the folder after it, so a power cut leaves the old file or the new one.
 void ReplaceFileContents(const std::string& target, const std::string& bytes);
 
 // Whether a file name matches a mask, both in lower case: the text before the mask's first "*"

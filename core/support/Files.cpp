@@ -167,12 +167,17 @@ void TTextFile::Fill() {
 int TTextFile::FindLineFeed(int from) const {
     if (from >= count_) return -1;
     const char* start = buffer_ + from;
-    size_t len = static_cast<size_t>(count_ - from);
-    const void* lf = std::memchr(start, '\n', len);
-    size_t upTo = lf ? static_cast<const char*>(lf) - start : len;
-    // The searchable text of a chunk ends at its first zero byte.
-    if (std::memchr(start, '\0', upTo)) return -1;
+    const void* lf = std::memchr(start, '\n', static_cast<size_t>(count_ - from));
     return lf ? static_cast<int>(static_cast<const char*>(lf) - buffer_) : -1;
+}
+
+void TTextFile::EndLine(std::string& line, bool dropLineFeed) {
+    if (const size_t nul = line.find('\0'); nul != std::string::npos) {
+        line.resize(nul); // what follows the zero byte is not part of the line
+        return;
+    }
+    if (dropLineFeed && !line.empty() && line.back() == '\n') line.pop_back();
+    if (!line.empty() && line.back() == '\r') line.pop_back();
 }
 
 void TTextFile::SkipToNextLine() {
@@ -194,7 +199,7 @@ void TTextFile::ReadLn(std::string& line) {
     if (lf >= 0) {
         int n = MinInt(lf - pos_, kMaxLine);
         line.assign(buffer_ + pos_, static_cast<size_t>(n));
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+        EndLine(line, false);
         pos_ = static_cast<uint16_t>(pos_ + n);
         SkipToNextLine();
         return;
@@ -202,14 +207,16 @@ void TTextFile::ReadLn(std::string& line) {
     // The line goes on in the next chunk.
     line.assign(buffer_ + pos_, static_cast<size_t>(MinInt(count_ - pos_, kMaxLine)));
     Fill();
-    if (count_ == 0) return;
+    if (count_ == 0) {
+        EndLine(line, false);
+        return;
+    }
     lf = FindLineFeed(0);
     int second = lf >= 0 ? lf : count_;
     second = MinInt(second, kMaxLine - static_cast<int>(line.size()));
     line.append(buffer_, static_cast<size_t>(second));
     pos_ = static_cast<uint16_t>(second);
-    if (!line.empty() && line.back() == '\n') line.pop_back();
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    EndLine(line, true);
     SkipToNextLine();
 }
 

@@ -62,8 +62,8 @@ private:
 };
 
 // Reads lines from a file in chunks of 8096 bytes. Lines end at a line feed, optionally after
-// a carriage return; a line is cut to its first 4096 bytes and the rest of it discarded; a zero
-// byte ends the searchable text of the chunk it is in.
+// a carriage return; a line is cut to its first 4096 bytes and the rest of it discarded; a line
+// holding a zero byte ends there, as a C string does for the game, and the next line reads on.
 class TTextFile {
 public:
     static constexpr int kBufferSize = 8096;
@@ -82,8 +82,10 @@ public:
 
 private:
     void Fill();
-    // Index of the first line feed at or after from, or -1 (also when a zero byte comes first).
+    // Index of the first line feed at or after from, or -1.
     int FindLineFeed(int from) const;
+    // Cuts a line at its first zero byte and its line end (a carriage return before it).
+    static void EndLine(std::string& line, bool dropLineFeed);
     void SkipToNextLine();
 
     std::unique_ptr<TFile> source_;

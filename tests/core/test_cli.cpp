@@ -1,6 +1,8 @@
 // The command-line tool, run as a separate process on real files.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -104,11 +106,19 @@ TEST(Cli, KeyDumpPrintsTheDocument) {
 
 TEST(Cli, KeySaveNamesTheOutputAndRecalculates) {
     TempDir dir;
-    std::string in = dir.write("in.key", "SECTION: KEYFRAME NODES\nNODES 1\nNODE 0\nMESH NAME A\n"
-                                         "ENTRIES 2\n0: 0 0x0 0 0 0 0 0 0\n0 0 0 0 0 0\n"
-                                         "1: 10 0x0 5 0 0 0 0 0\n0 0 0 0 0 0\n");
+    const std::string nodes = "SECTION: KEYFRAME NODES\nNODES 1\nNODE 0\nMESH NAME A\n"
+                              "ENTRIES 2\n0: 0 0x0 0 0 0 0 0 0\n0 0 0 0 0 0\n"
+                              "1: 10 0x0 5 0 0 0 0 0\n0 0 0 0 0 0\n";
     std::string out = dir.file("out.key");
-    auto r = Cli("key save " + ShellQuote(in) + " " + ShellQuote(out) + " --recalc");
+    // Without JOINTS the game has no joint for NODE 0: such a file is not written.
+    auto r = Cli("key save " + ShellQuote(dir.write("none.key", nodes)) + " " + ShellQuote(out));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Error: Cannot save node 0 (A): its NODE number 0 is outside the 0 joints of "
+                     "JOINTS, and the game would write outside its joint table. Raise JOINTS in "
+                     "the KEY Summary.\n");
+    EXPECT_FALSE(std::filesystem::exists(out));
+    std::string in = dir.write("in.key", "SECTION: HEADER\nJOINTS 1\n" + nodes);
+    r = Cli("key save " + ShellQuote(in) + " " + ShellQuote(out) + " --recalc");
     ASSERT_EQ(r.status, 0) << r.err;
     std::string text = test::ReadAll(out);
     EXPECT_EQ(text.rfind("# KEYFRAME out.key created by Vorlin 0.6\r\n", 0), 0u);
@@ -220,4 +230,18 @@ TEST(Cli, KeyCurvesAgreeWithThePoseFrameByFrame) {
         EXPECT_EQ(Cli("key curves " + walk + bad).status, 2) << bad;
     r = Cli("key curves " + walk + " --index 99");
     EXPECT_EQ(r.err, "Error: The KEY has no node 99 (it has 11)\n");
+
+    // Frames past the ends are posed as the game goes on, said once; no frames at all is said.
+    r = Cli("key curves " + walk + " --index 1 --from -2 --to 40");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "Warning: Frames outside the animation's 0..31 are posed as the game carries "
+                     "the entries on past its ends\n");
+    TempDir dir;
+    const std::string none = dir.write(
+        "none.key", "SECTION: HEADER\nFLAGS 0\nTYPE 0xFFFF\nFRAMES 0\nFPS 15\nJOINTS 1\n"
+                    "SECTION: KEYFRAME NODES\nNODES 1\n"
+                    "NODE 0\nMESH NAME A\nENTRIES 1\n0: 0 0x0 0 0 0 0 0 0\n0 0 0 0 0 0\n");
+    r = Cli("key curves " + ShellQuote(none) + " --index 0");
+    EXPECT_EQ(r.err,
+              "Error: The KEY has no frames (FRAMES 0): give --to for the frames to sample\n");
 }

@@ -398,6 +398,7 @@ TEST_F(Key, ANameEndsAtItsFirstControlCharacter) {
             EXPECT_GE(static_cast<unsigned char>(c), 0x20);
     // What is saved reads back as the document.
     std::string saved = dir.file("saved.key");
+    doc->Joints = 2;
     doc->Name = "saved.key";
     doc->FullName = saved;
     doc->SaveToFile(saved);
@@ -406,6 +407,7 @@ TEST_F(Key, ANameEndsAtItsFirstControlCharacter) {
 
 TEST_F(Key, ValuesThatCannotBeReadBackAreNotSaved) {
     TKEYFile doc;
+    doc.Joints = 2;
     AddNode(doc, "A", {{0, 1}});
     AddNode(doc, "TORSO", {{0, 1}, {5, 2}});
     const std::string path = dir.write("keep.key", "the old file");

@@ -56,3 +56,34 @@ TEST(Recovery, TheFolderListsRemovesAndSetsAsideSessions) {
     EXPECT_EQ(folder.Sessions(), (std::vector<std::string>{"orphan"}));
     EXPECT_TRUE(std::filesystem::exists(folder.LockPath(b))); // a lock is its owner's
 }
+
+// A recovery file cut short anywhere is damaged, never recovered as the half it holds; one that
+// lost only its closing blank line holds everything.
+TEST(Recovery, ACutShortFileIsDamaged) {
+    test::TempDir dir;
+    const TRecoveryFolder folder(dir.file("recovery"));
+    const std::string text =
+        TKEYFile::CreateFromFile(std::string(VORLIN_SAMPLE_DIR) + "/3do/key/walk.key")->ToText();
+    const size_t lastNode = text.rfind("NODE ");
+    const size_t lastRates = text.rfind("\r\n", text.size() - 5) + 2;
+    const struct {
+        size_t size;
+        bool whole;
+    } cuts[] = {
+        {text.size(), true},
+        {text.size() - 2, true},
+        {text.size() - 3, false},
+        {lastRates, false},
+        {lastNode, false},
+        {text.size() / 2, false},
+        {text.find("SECTION: KEYFRAME"), false},
+    };
+    for (const auto& cut : cuts) {
+        SCOPED_TRACE(cut.size);
+        folder.Write("s", text.substr(0, cut.size), "{}");
+        if (cut.whole)
+            EXPECT_EQ(folder.ReadKey("s")->Nodes.Count(), 11);
+        else
+            EXPECT_THROW(folder.ReadKey("s"), Error);
+    }
+}

@@ -172,10 +172,11 @@ TEST(Timeline, KeysMoveTogetherWithinTheirNeighboursAndTheAnimation) {
 }
 
 TEST(Timeline, DeletingKeysKeepsEachNodesFirstEntryAndDerivesRatesAround) {
-    auto doc = Doc({{0, {0, 10, 20, 30}}, {1, {0, 15}}, {2, {5}}});
-    EXPECT_EQ(DeleteKeys(*doc, {{0, 2}, {0, 1}, {1, 0}, {1, 1}, {2, 0}, {7, 0}}), 3);
+    auto doc = Doc({{0, {0, 10, 20, 30}}, {1, {0, 15}}, {2, {5}}, {3, {0, 12}}});
+    EXPECT_EQ(DeleteKeys(*doc, {{0, 2}, {0, 1}, {1, 0}, {1, 1}, {2, 0}, {3, 0}, {7, 0}}), 3);
     EXPECT_EQ(Frames(*doc, 0), (std::vector<int>{0, 30}));
     EXPECT_EQ(Frames(*doc, 1), (std::vector<int>{0}));
     EXPECT_EQ(Frames(*doc, 2), (std::vector<int>{5}));
+    EXPECT_EQ(Frames(*doc, 3), (std::vector<int>{0, 12})); // a first entry alone stays too
     ExpectRatesDerived(*doc);
 }

@@ -210,6 +210,12 @@ void LoadSettings() {
         ReadString(s, RecentName("3DO", i).c_str(), g.RECENT_3DO[i]);
     for (int i = 0; i < kRecentCount; ++i)
         ReadString(s, RecentName("KEY", i).c_str(), g.RECENT_KEY[i]);
+    g.KEY_MODELS.clear();
+    for (int i = 0; i < kKeyModelCount; ++i) {
+        std::string pair;
+        ReadString(s, ("KEY_MODEL_" + std::to_string(i + 1)).c_str(), pair);
+        if (pair.find('\t') != std::string::npos) g.KEY_MODELS.push_back(pair);
+    }
 }
 
 void SavePreferences() {
@@ -264,6 +270,9 @@ void SaveExitSettings() {
         WriteString(s, RecentName("3DO", i).c_str(), g.RECENT_3DO[i]);
     for (int i = 0; i < kRecentCount; ++i)
         WriteString(s, RecentName("KEY", i).c_str(), g.RECENT_KEY[i]);
+    for (int i = 0; i < kKeyModelCount; ++i)
+        WriteString(s, ("KEY_MODEL_" + std::to_string(i + 1)).c_str(),
+                    size_t(i) < g.KEY_MODELS.size() ? g.KEY_MODELS[size_t(i)] : std::string());
 }
 
 // ---------------------------------------------------------------------------------------------
