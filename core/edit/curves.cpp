@@ -151,7 +151,11 @@ std::optional<TCurveKey> CurveKeyAt(const TKEYFile& doc, int node, const TCurveL
         if (std::abs(dx) > radius) continue;
         for (int c = plot * 3; c < plot * 3 + 3; ++c) {
             if (!(layout.Visible & (1u << c))) continue;
-            const double dy = layout.Y(plot, ShownValue(entries[i], c)) - y;
+            const double ky = layout.Y(plot, ShownValue(entries[i], c));
+            // A key outside its plot is not drawn, so it is not there to pick.
+            if (ky < layout.PlotTop(plot) || ky > layout.PlotTop(plot) + layout.PlotHeight())
+                continue;
+            const double dy = ky - y;
             const double d = dx * dx + dy * dy;
             if (d <= bestDistance) { // the later key wins a tie, as it is drawn on top
                 bestDistance = d;

@@ -161,6 +161,34 @@ std::optional<TModelMatch> BestModel(const TKEYFile& doc,
     return best;
 }
 
+TModelChoice ChooseModel(const std::string& keyPath, const std::vector<std::string>& pairs,
+                         const std::vector<std::string>& containers) {
+    TModelChoice choice;
+    const std::string remembered = RememberedModel(pairs, keyPath);
+    if (!remembered.empty() &&
+        (IsContainerPath(remembered) ? ContainerHas(remembered.substr(0, remembered.find('>')),
+                                                    remembered.substr(remembered.find('>') + 1))
+                                     : DiskFileExists(remembered))) {
+        choice.By = TModelChoice::Remembered;
+        choice.Path = remembered;
+        return choice;
+    }
+    TKeptMessages quiet; // the KEY's own load reports what is wrong with it
+    std::unique_ptr<TKEYFile> doc;
+    try {
+        doc = TKEYFile::CreateFromFile(keyPath);
+    } catch (const std::exception&) {
+        return choice;
+    }
+    if (auto best = BestModel(*doc, ModelCandidates(keyPath, containers))) {
+        choice.By = TModelChoice::Matched;
+        choice.Path = best->Path;
+        choice.Score = best->Score;
+        choice.Nodes = best->Nodes;
+    }
+    return choice;
+}
+
 std::string RememberedModel(const std::vector<std::string>& pairs, const std::string& key) {
     for (const std::string& pair : pairs) {
         const size_t tab = pair.find('\t');

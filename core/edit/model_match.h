@@ -45,6 +45,17 @@ std::vector<std::string> ModelCandidates(const std::string& keyPath,
 std::optional<TModelMatch> BestModel(const TKEYFile& doc,
                                      const std::vector<std::string>& candidates);
 
+// The model a KEY opened on its own is shown with: the one it was last used with (from the
+// remembered pairs, when that file is still there), else the best of its candidates (the given
+// containers among them). The KEY is read without a word to the message log.
+struct TModelChoice {
+    enum How { None, Remembered, Matched } By = None;
+    std::string Path;
+    int Score = 0, Nodes = 0; // for a match
+};
+TModelChoice ChooseModel(const std::string& keyPath, const std::vector<std::string>& pairs,
+                         const std::vector<std::string>& containers);
+
 // The model a KEY was last used with, from a list of "KEY path<TAB>model path" pairs, most
 // recent first; empty when the KEY is not in it.
 std::string RememberedModel(const std::vector<std::string>& pairs, const std::string& key);

@@ -97,27 +97,6 @@ void TRecoveryFolder::Write(const std::string& session, const std::string& keyTe
     ReplaceFileContents(RecordPath(session), record);
 }
 
-namespace {
-
-// Keeps the first warning given while it is installed.
-class FirstWarning : public MessageSink {
-public:
-    FirstWarning() : before_(SetMessageSink(this)) {}
-    ~FirstWarning() override { SetMessageSink(before_); }
-    void Log(TMsgType kind, const std::string& text) override {
-        if (kind != mtInfo && first.empty()) first = text;
-    }
-    int Ask(const std::string& text, const std::string& caption, unsigned flags) override {
-        return before_ ? before_->Ask(text, caption, flags) : 0;
-    }
-    std::string first;
-
-private:
-    MessageSink* before_;
-};
-
-} // namespace
-
 std::unique_ptr<TKEYFile> TRecoveryFolder::ReadKey(const std::string& session) const {
     // The writer's first line and its last line end: anything else was not written whole by
     // autosave.
@@ -130,10 +109,10 @@ std::unique_ptr<TKEYFile> TRecoveryFolder::ReadKey(const std::string& session) c
         if (!in.seekg(-1, std::ios::end) || !in.get(last) || last != '\n')
             throw Error("it ends inside a line: the file was cut short");
     }
-    FirstWarning warning;
+    TKeptMessages warnings;
     bool whole = false;
     std::unique_ptr<TKEYFile> doc = TKEYFile::CreateFromFile(KeyPath(session), &whole);
-    if (!warning.first.empty()) throw Error(warning.first);
+    if (!warnings.Kept.empty()) throw Error(warnings.Kept.front());
     if (!whole)
         throw Error("it ends before the nodes, entries or markers it announces: the file was cut "
                     "short");

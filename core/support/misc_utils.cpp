@@ -466,6 +466,21 @@ MessageSink& CurrentMessageSink() {
     return *currentSink;
 }
 
+TKeptMessages::TKeptMessages() : before_(SetMessageSink(this)) {}
+
+TKeptMessages::~TKeptMessages() {
+    SetMessageSink(before_);
+}
+
+void TKeptMessages::Log(TMsgType kind, const std::string& text) {
+    if (kind != mtInfo) Kept.push_back(text);
+}
+
+int TKeptMessages::Ask(const std::string& text, const std::string& caption, unsigned flags) {
+    return before_ ? before_->Ask(text, caption, flags)
+                   : StderrMessageSink().Ask(text, caption, flags);
+}
+
 void LogMessage(int kind, const std::string& text) {
     if (kind < mtInfo || kind > mtError) return;
     currentSink->Log(static_cast<TMsgType>(kind), text);

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 namespace vorlin {
 
@@ -126,6 +127,22 @@ public:
 // Installs a sink (nullptr restores the default) and returns the one it replaces.
 MessageSink* SetMessageSink(MessageSink* sink);
 MessageSink& CurrentMessageSink();
+
+// While it lives, keeps the warnings and errors given instead of showing them (questions still
+// reach the sink before it): for reading a file only to look at it.
+class TKeptMessages : public MessageSink {
+public:
+    TKeptMessages();
+    ~TKeptMessages() override;
+    TKeptMessages(const TKeptMessages&) = delete;
+    TKeptMessages& operator=(const TKeptMessages&) = delete;
+    void Log(TMsgType kind, const std::string& text) override;
+    int Ask(const std::string& text, const std::string& caption, unsigned flags) override;
+    std::vector<std::string> Kept;
+
+private:
+    MessageSink* before_;
+};
 
 // "Info: ", "Warning: " or "Error: " + text; other kinds do nothing.
 std::string MessageLine(TMsgType kind, const std::string& text);

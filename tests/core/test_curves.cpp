@@ -145,4 +145,13 @@ TEST(Curves, KeyPointsAreHitOnTheirShownChannelNearestFirst) {
     }
     EXPECT_EQ(CurveKeyAt(*doc, 0, l, at(0, 0).first, 3), std::nullopt); // the marker strip
     EXPECT_EQ(CurveKeyAt(*doc, 1, l, 0, 100), std::nullopt);
+
+    // Scrolled just past the plot's bottom, a key is not drawn there, and not picked there.
+    l.Visible = 0x3F;
+    auto [x, y] = at(1, 0);
+    const double bottom = l.PlotTop(0) + l.PlotHeight();
+    l.ScrollValues(0, bottom - y + 2); // the key 2 pixels below the plot
+    EXPECT_EQ(CurveKeyAt(*doc, 0, l, x, bottom - 1), std::nullopt);
+    l.ScrollValues(0, -4); // 2 pixels inside
+    EXPECT_EQ(CurveKeyAt(*doc, 0, l, x, bottom - 1), (TCurveKey{1, 0}));
 }

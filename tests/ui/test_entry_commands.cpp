@@ -78,13 +78,15 @@ private slots:
         QCOMPARE(SelectedEntry, 3);
         QCOMPARE(F().PanelText(1), QString("Entry: 3"));
         QCOMPARE(Frame(), 25);
-        // A node with fewer entries moves the selection to its last one.
+        // Another node: the frame stays, and its entry in effect there is picked.
         Node(0);
         QCOMPARE(SelectedEntry, 0);
-        QCOMPARE(F().PanelText(1), QString("Entry 0"));
-        QCOMPARE(Frame(), 0);
-        // Clicking an entry during playback ends it.
+        QCOMPARE(F().PanelText(1), QString("Entry: 0"));
+        QCOMPARE(Frame(), 25);
         Node(1);
+        QCOMPARE(SelectedEntry, 3);
+        QCOMPARE(Frame(), 25);
+        // Clicking an entry during playback ends it.
         F().SetPlayMode();
         Entry(2);
         QVERIFY(Get<QToolButton>(form_.get(), "BNEdit")->isChecked());
@@ -102,17 +104,23 @@ private slots:
         QCOMPARE(Frame(), 25);
     }
 
-    void selectingANodeOfTheSameSizeKeepsTheList() {
-        Open("SECTION: HEADER\nFRAMES 30\nSECTION: KEYFRAME NODES\nNODES 2\nNODE 0\n"
+    void pickingANodeKeepsTheFrameAndPicksItsEntryThere() {
+        Open("SECTION: HEADER\nFRAMES 30\nJOINTS 2\nSECTION: KEYFRAME NODES\nNODES 2\nNODE 0\n"
              "MESH NAME ROOT\nENTRIES 2\n0: 0 0x0 0 0 0 0 0 0\n0 0 0 0 0 0\n"
              "1: 5 0x0 0 0 0 0 0 0\n0 0 0 0 0 0\nNODE 1\nMESH NAME LONE\nENTRIES 2\n"
              "0: 0 0x0 0 0 0 0 0 0\n0 0 0 0 0 0\n1: 12 0x0 0 0 0 0 0 0\n0 0 0 0 0 0\n");
         Entry(1);
         QCOMPARE(Frame(), 5);
-        Node(1); // two entries as well: the list, the entry and the frame stay
-        QCOMPARE(SelectedEntry, 1);
+        Node(1); // its entries at 0 and 12: the one at 0 poses frame 5
+        QCOMPARE(SelectedEntry, 0);
         QCOMPARE(Frame(), 5);
         QCOMPARE(F().PanelText(0), QString("lone"));
+        // The frame set on the slider stays too, whatever entry was picked before.
+        Get<QScrollBar>(form_.get(), "SBFrame")->setValue(14);
+        Node(0);
+        QCOMPARE(SelectedEntry, 1);
+        QCOMPARE(Frame(), 14);
+        QCOMPARE(Get<QListWidget>(form_.get(), "LBKEY")->currentRow(), 1);
     }
 
     void autoCopyOnAClick() {

@@ -419,6 +419,7 @@ private slots:
                 TKEYFile doc;
                 doc.Name = "same.key";
                 doc.FullName = path;
+                doc.Joints = 1;
                 TKEYNode& node = doc.Nodes.Add();
                 node.MeshName = "ROOT";
                 node.Entries.Add();
@@ -466,6 +467,7 @@ private slots:
         QVERIFY(form.Session.KeyFile != nullptr);
         // A KEY whose file has gone asks before it is replaced, and the command goes on.
         TKEYFile doc;
+        doc.Joints = 1;
         const std::string path = files_->file("gone.key");
         doc.Nodes.Add().MeshName = "ROOT";
         doc.Nodes[0].Entries.Add();

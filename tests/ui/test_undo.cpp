@@ -21,12 +21,13 @@ using namespace vorlin::test;
 namespace {
 
 // LONE has five entries at frames 0, 10, 20, 25, 29 with x 0..4; a looping KEY with a marker.
-const char* kKey = "SECTION: HEADER\nFLAGS 0x3\nFRAMES 30\nSECTION: MARKERS\nMARKERS 1\n4 1\n"
-                   "SECTION: KEYFRAME NODES\nNODES 2\nNODE 0\n"
-                   "MESH NAME ROOT\nENTRIES 1\n0: 0 0x0 0 0 0 0 0 0\n0 0 0 0 0 0\nNODE 1\n"
-                   "MESH NAME LONE\nENTRIES 5\n0: 0 0x0 0 0 0 0 0 0\n0 0 0 0 0 0\n"
-                   "1: 10 0x0 1 0 0 0 0 0\n0 0 0 0 0 0\n2: 20 0x0 2 0 0 0 0 0\n0 0 0 0 0 0\n"
-                   "3: 25 0x0 3 0 0 0 0 0\n0 0 0 0 0 0\n4: 29 0x0 4 0 0 0 0 0\n0 0 0 0 0 0\n";
+const char* kKey =
+    "SECTION: HEADER\nFLAGS 0x3\nFRAMES 30\nJOINTS 2\nSECTION: MARKERS\nMARKERS 1\n4 1\n"
+    "SECTION: KEYFRAME NODES\nNODES 2\nNODE 0\n"
+    "MESH NAME ROOT\nENTRIES 1\n0: 0 0x0 0 0 0 0 0 0\n0 0 0 0 0 0\nNODE 1\n"
+    "MESH NAME LONE\nENTRIES 5\n0: 0 0x0 0 0 0 0 0 0\n0 0 0 0 0 0\n"
+    "1: 10 0x0 1 0 0 0 0 0\n0 0 0 0 0 0\n2: 20 0x0 2 0 0 0 0 0\n0 0 0 0 0 0\n"
+    "3: 25 0x0 3 0 0 0 0 0\n0 0 0 0 0 0\n4: 29 0x0 4 0 0 0 0 0\n0 0 0 0 0 0\n";
 
 } // namespace
 

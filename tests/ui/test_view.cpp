@@ -342,9 +342,12 @@ private slots:
         };
         const QPoint at = onScreen(middle);
         QVERIFY(view->rect().contains(at));
+        const QString selected = F().PanelText(0);
         SendMouse(view, QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton);
-        QCOMPARE(F().PanelText(0), QString("head")); // hovering names it
-        Drag(view, at, {at + QPoint(1, 1)});         // a click that barely moves
+        // Hovering names it apart from the selected node, whose pose the status bar shows.
+        QCOMPARE(Get<QLabel>(form_.get(), "SBarHover")->text(), QString("Pointer: head"));
+        QCOMPARE(F().PanelText(0), selected);
+        Drag(view, at, {at + QPoint(1, 1)}); // a click that barely moves
         QCOMPARE(SelectedNode, kHead);
         QCOMPARE(Get<QListWidget>(form_.get(), "LBKEY")->count(), 1);
         Drag(view, QPoint(2, 2), {}); // empty space changes nothing

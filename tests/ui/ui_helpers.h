@@ -37,7 +37,7 @@ inline const char* kTwoNodeModel =
 
 // A KEY for that model: ROOT with one entry, LONE with two, 30 frames.
 inline const char* kTwoNodeKey =
-    "SECTION: HEADER\nFRAMES 30\nSECTION: KEYFRAME NODES\nNODES 2\nNODE 0\n"
+    "SECTION: HEADER\nFRAMES 30\nJOINTS 2\nSECTION: KEYFRAME NODES\nNODES 2\nNODE 0\n"
     "MESH NAME ROOT\nENTRIES 1\n0: 0 0x0 0 0 0 0 0 0\n0 0 0 0 0 0\nNODE 1\n"
     "MESH NAME LONE\nENTRIES 2\n0: 0 0x1 1.5 0 0 0 0 0\n0 0 0 0 0 0\n"
     "1: 10 0x0 2 0 0 0 0 0\n0 0 0 0 0 0\n";

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLockFile>
@@ -19,6 +20,23 @@ namespace vorlin {
 QString RecoveryFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
            "/Brennick/Vorlin/recovery";
+}
+
+std::optional<TDiskStamp> TDiskStamp::Of(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists()) return std::nullopt;
+    return TDiskStamp{info.size(), info.lastModified()};
+}
+
+QJsonObject TDiskStamp::Json() const {
+    return {{"size", size}, {"time", time.toMSecsSinceEpoch()}};
+}
+
+std::optional<TDiskStamp> TDiskStamp::FromJson(const QJsonValue& value) {
+    const QJsonObject o = value.toObject();
+    if (!o.contains("size") || !o.contains("time")) return std::nullopt;
+    return TDiskStamp{qint64(o.value("size").toDouble()),
+                      QDateTime::fromMSecsSinceEpoch(qint64(o.value("time").toDouble()))};
 }
 
 TAutosaver::TAutosaver(QObject* parent)
@@ -61,6 +79,10 @@ void TAutosaver::SaveNow() {
                        {"model", model ? model() : QString()},
                        {"time", QDateTime::currentDateTime().toString(Qt::ISODate)},
                        {"version", VORLIN_VERSION}};
+    // The file as the edits began from it: at recovery, a file changed since is not replaced
+    // without a question.
+    if (const std::optional<TDiskStamp> stamp = diskStamp ? diskStamp() : std::nullopt)
+        record["disk"] = stamp->Json();
     auto snapshot = std::make_shared<TKeySnapshot>(TKeySnapshot::Of(*doc));
     const std::string json = QJsonDocument(record).toJson().toStdString();
     uint64_t generation;

@@ -4,12 +4,15 @@
 // waits for the copy only. The session's lock file tells other instances it is running.
 #pragma once
 
+#include <QDateTime>
+#include <QJsonObject>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "edit/recovery.h"
@@ -21,6 +24,18 @@ namespace vorlin {
 // Where recovery files are kept: the user's data folder for the program.
 QString RecoveryFolder();
 
+// A file's size and modification time, to notice that another program changed it.
+struct TDiskStamp {
+    qint64 size = -1;
+    QDateTime time;
+    bool operator==(const TDiskStamp&) const = default;
+    // The stamp of a disk file; none when it does not exist.
+    static std::optional<TDiskStamp> Of(const QString& path);
+    // As a recovery record keeps it ({"size", "time" in milliseconds since the epoch}).
+    QJsonObject Json() const;
+    static std::optional<TDiskStamp> FromJson(const QJsonValue& value);
+};
+
 class TAutosaver : public QObject {
     Q_OBJECT
 public:
@@ -31,6 +46,8 @@ public:
     std::function<const TKEYFile*()> document;
     std::function<bool()> modified;
     std::function<QString()> model;
+    // The stamp of the document's file as the edits began from it (none: no file yet).
+    std::function<std::optional<TDiskStamp>()> diskStamp;
     // Runs on the window's thread after each write (tests wait for it).
     std::function<void()> onWritten;
 

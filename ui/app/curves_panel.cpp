@@ -94,6 +94,11 @@ void TCurvesPanel::Refit() {
     Layout.FitValues(samples_, node >= 0 ? &doc->Nodes[node] : nullptr);
 }
 
+void TCurvesPanel::FramesChanged() {
+    if (framesFitted_) Layout.Frames.Fit(session_.KeyFile ? session_.KeyFile->Frames : 0, width());
+    update();
+}
+
 int TCurvesPanel::ClampedFrame(double x) const {
     const int last = session_.KeyFile ? std::max(session_.KeyFile->Frames - 1, 0) : 0;
     return std::clamp(Layout.Frames.NearestFrame(x), 0, last);
@@ -143,12 +148,23 @@ void TCurvesPanel::paintEvent(QPaintEvent*) {
         PaintPlot(p, plot);
     PaintMarkers(p);
     if (node >= 0) {
-        p.save();
-        p.setClipRect(QRectF(Layout.Frames.Left, 0, width(), height()));
-        for (int plot = 0; plot < 2; ++plot)
+        // Which keys' rates miss the next key, worked out once for both plots.
+        const TKEYEntries& entries = session_.KeyFile->Nodes[node].Entries;
+        stale_.assign(size_t(entries.Count()), 0);
+        const double left = Layout.Frames.Left - 6, right = width() + 6;
+        for (int i = 0; i < entries.Count(); ++i) {
+            const double x = Layout.Frames.X(entries[i].Frame);
+            if (x >= left && x <= right) stale_[size_t(i)] = RatesStale(*session_.KeyFile, node, i);
+        }
+        // Each plot's curves and keys stay inside it, however far a value is dragged or zoomed.
+        for (int plot = 0; plot < 2; ++plot) {
+            p.save();
+            p.setClipRect(QRectF(Layout.Frames.Left, Layout.PlotTop(plot),
+                                 width() - Layout.Frames.Left, Layout.PlotHeight()));
             PaintCurves(p, plot);
-        PaintKeys(p); // the plots do not overlap: the keys over both curves at once
-        p.restore();
+            PaintKeys(p, plot);
+            p.restore();
+        }
     }
     if (session_.KeyFile && frame) {
         const double x = std::round(Layout.Frames.X(frame())) + 0.5;
@@ -249,7 +265,7 @@ void TCurvesPanel::PaintCurves(QPainter& p, int plot) {
     p.setRenderHint(QPainter::Antialiasing, false);
 }
 
-void TCurvesPanel::PaintKeys(QPainter& p) {
+void TCurvesPanel::PaintKeys(QPainter& p, int plot) {
     const TKEYFile& doc = *session_.KeyFile;
     const int node = Node();
     const TKEYEntries& entries = doc.Nodes[node].Entries;
@@ -259,15 +275,14 @@ void TCurvesPanel::PaintKeys(QPainter& p) {
         const double x = Layout.Frames.X(entries[i].Frame);
         if (x < left || x > right) continue;
         const bool selected = i == SelectedEntry;
-        // Rates that miss the next key: the curve jumps there, and the key says so (worked out
-        // once for both plots).
-        const bool stale = RatesStale(doc, node, i);
+        // Rates that miss the next key: the curve jumps there, and the key says so.
+        const bool stale = stale_[size_t(i)];
         // Keys closer than a pixel cover each other: one of them stands for the rest.
         if (!selected && !stale) {
             if (x - drawn < 1) continue;
             drawn = x;
         }
-        for (int c = 0; c < kChannels; ++c) {
+        for (int c = plot * 3; c < plot * 3 + 3; ++c) {
             if (!(Layout.Visible & (1u << c))) continue;
             const double y = Layout.Y(TCurveLayout::PlotOf(c), ShownValue(entries[i], c));
             const double r = selected ? 4.5 : 3.5;

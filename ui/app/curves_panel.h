@@ -24,6 +24,8 @@ public:
     TCurveLayout Layout;
     // The frames of the animation and the node's values in view.
     void Fit();
+    // FRAMES changed: a strip that showed the whole animation shows the whole of it again.
+    void FramesChanged();
     // The channels shown (bit c: channel c), as the toggles have them.
     unsigned Channels() const { return Layout.Visible; }
     void SetChannels(unsigned mask);
@@ -60,13 +62,14 @@ private:
     void PlaceToggles();
     void PaintPlot(class QPainter& p, int plot);
     void PaintCurves(class QPainter& p, int plot);
-    void PaintKeys(class QPainter& p);
+    void PaintKeys(class QPainter& p, int plot);
     void PaintMarkers(class QPainter& p);
 
     const TKeySession& session_;
     QToolButton* toggles_[kChannels];
     TCurveSamples samples_;
     std::vector<QPointF> line_; // kept between paints
+    std::vector<char> stale_;   // per entry: its rates miss the next key (entries on show)
     Press press_ = Press::None;
     QPointF pressAt_;
     TCurveKey key_;        // the key a press went down on

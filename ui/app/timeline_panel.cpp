@@ -49,6 +49,11 @@ void TTimelinePanel::Fit() {
     update();
 }
 
+void TTimelinePanel::FramesChanged() {
+    if (fitted_) Layout.Fit(session_.KeyFile ? session_.KeyFile->Frames : 0, width());
+    update();
+}
+
 int TTimelinePanel::ClampedFrame(double x) const {
     const int last = session_.KeyFile ? std::max(session_.KeyFile->Frames - 1, 0) : 0;
     return std::clamp(Layout.NearestFrame(x), 0, last);

@@ -24,6 +24,8 @@ public:
     TTimelineLayout Layout;
     // Fits the whole animation into the strip (when a document is loaded).
     void Fit();
+    // FRAMES changed: a strip that showed the whole animation shows the whole of it again.
+    void FramesChanged();
 
     // A press or drag on the ruler, at a frame of the animation; its release.
     std::function<void(int frame)> onScrub;

@@ -433,6 +433,13 @@ void TVorlinForm::BuildStatusBar() {
         panels_[size_t(i)] = l;
     }
     panels_[2]->setText("dflt.cmp");
+    // The node under the pointer in the view, while it is another than the selected one.
+    SBarHover = new QLabel(this);
+    SBarHover->setObjectName("SBarHover");
+    SBarHover->setTextFormat(Qt::PlainText);
+    SBarHover->setContentsMargins(4, 0, 4, 0);
+    SBarHover->hide();
+    bar->addPermanentWidget(SBarHover);
 }
 
 void TVorlinForm::BuildEnablingTable() {
@@ -485,6 +492,13 @@ void TVorlinForm::SetFrameRange() {
     const int32_t frames = Session.KeyFile ? Session.KeyFile->Frames : 0;
     const QSignalBlocker block(SBFrame);
     SBFrame->setRange(0, frames > 0 ? frames - 1 : 0);
+}
+
+void TVorlinForm::ShowFrameCount() {
+    SetFrameRange();
+    SetFrameLabel(SBFrame->value());
+    Timeline->FramesChanged();
+    Curves->FramesChanged();
 }
 
 void TVorlinForm::SetFrameLabel(int frame) {

@@ -16,6 +16,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/autosave.h"
 #include "edit/key_change.h"
 #include "edit/key_session.h"
 
@@ -108,8 +109,9 @@ public:
     void UpdateView();
     void ShowFrame(int frame);
     // Refills the entry list when the selected node's entry count differs from its rows
-    // (true then); either way the selected entry is highlighted.
-    bool FillEntryList();
+    // (true then, and the selected entry's frame is shown unless keepFrame); either way the
+    // selected entry is highlighted.
+    bool FillEntryList(bool keepFrame = false);
     void InitKEYControls();
     // The entry edit dialog on the selected entry.
     void EditCurrentEntry();
@@ -167,6 +169,8 @@ private:
     void SetFrameRange();
     // LBFrame: the frame, "/", and the slider's maximum.
     void SetFrameLabel(int frame);
+    // After FRAMES changed: the slider's range, the frame label, and the panels' frames.
+    void ShowFrameCount();
     // Repaints the view.
     void Redraw();
     // The window's title: the document, a "*" while it has unsaved changes, the model.
@@ -318,6 +322,15 @@ private:
     bool CheckDiskChange(bool saving);
 
     // ---- File menu (vorlinform_file.cpp) ----
+    // The files of the command line (or the desktop's "open with"), each taken for what it is:
+    // models, KEY animations, colour maps. A KEY without a model opens with the model it was
+    // last used with, else the one its node names match best, else one the user picks.
+    void OpenArguments(const QStringList& args);
+    // That model for a KEY, and the status bar's word on how it was found; empty when none was
+    // found or picked.
+    QString ModelForKey(const QString& key, QString& how);
+    // Remembers that the open KEY is used with the open model.
+    void RememberPair();
     // True when the document may be replaced: asks to save a modified one.
     bool SaveQuestion();
     // Whether the document differs from its file; a file that cannot be read counts as
@@ -352,6 +365,7 @@ private:
     QLabel *STM, *STR, *STZ, *LBFrame;
     QScrollBar* SBFrame;
     std::array<QLabel*, 4> panels_{};
+    QLabel* SBarHover;
     QLabel *PL3DO, *PLKEY;
     TNodePanel* Panel2;
     QTreeWidget* TV3DO;
@@ -387,12 +401,11 @@ private:
     std::unique_ptr<TKeyMove> move_; // the keys a drag on the timeline moves
     // The document came from a recovery file: changed, with nothing to undo.
     bool recovered_ = false;
-    struct DiskStamp {
-        qint64 size;
-        QDateTime time;
-        bool operator==(const DiskStamp&) const = default;
-    };
-    std::optional<DiskStamp> diskStamp_;
+    // The file as this document's edits began from it (read, saved, or at recovery the copy's).
+    std::optional<TDiskStamp> diskStamp_;
+    // The file's version the Recover dialog told of: activation does not ask to reload it, Save
+    // asks before replacing it.
+    std::optional<TDiskStamp> toldDisk_;
     bool askingDisk_ = false;
     // Starts a drag's record of a change to the given nodes, named text (empty: the view's
     // Move or Rotate Entry); undo and redo wait for its end.

@@ -59,6 +59,7 @@ void TVorlinForm::BuildEditCommands() {
 
     connect(TV3DO, &QTreeWidget::currentItemChanged, this,
             [this] { Command([this] { TV3DOChange(); }); });
+    TV3DO->installEventFilter(this);
     // Only a click on a row or a move with the keys picks an entry (EntryListEvent). Whatever
     // else moves the list's current row (focus arriving, a refill) is put back on the entry
     // that is selected, so that what is highlighted is always what the commands act on.
@@ -81,6 +82,15 @@ bool IsListMoveKey(int key) {
 
 bool TVorlinForm::EntryListEvent(QObject* watched, QEvent* event) {
     if (watched == LBKEY->viewport()) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseMove:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+            break;
+        default:
+            return false; // paint, polish, ...: not a mouse event, and not ours
+        }
         auto* e = static_cast<QMouseEvent*>(event);
         auto rowAt = [&] {
             QListWidgetItem* item = LBKEY->itemAt(e->position().toPoint());
@@ -183,12 +193,22 @@ void TVorlinForm::TV3DOChange() {
     if (!item) return;
     if (drag_) { // a drag in the view edits the selected node until the button is let go
         ShowNodeRow(SelectedNode);
+        // Once the tree is done with whatever moved it, the row is put back again.
+        QTimer::singleShot(0, this, [this] { ShowNodeRow(SelectedNode); });
         return;
     }
     SetEditMode();
     Session.SelectNode(TV3DO->indexOfTopLevelItem(item));
     SetPanel(0, item->text(0));
-    if (!FillEntryList()) ShowNodePose(); // the list stayed: the new node's values still show
+    // The frame on show stays: the node's entry that poses it there is the one picked (the
+    // same entry number on another node is usually at another frame).
+    const int node = Session.KeyNodeIndex();
+    if (Session.KeyFile && node >= 0 && !Session.KeyFile->Nodes[node].Entries.Empty()) {
+        Session.SelectEntry(Session.KeyFile->EntryForFrame(node, SBFrame->value()));
+        SetPanel(1, QString("Entry: %1").arg(SelectedEntry));
+    }
+    FillEntryList(true);
+    ShowNodePose();
     Redraw();
 }
 
@@ -247,12 +267,9 @@ void TVorlinForm::AddEntry1Click() {
     Record(newNode ? "Add Node" : "Add Entry", {Session.KeyNodeIndex()},
            [this] { Session.AddEntry(SBFrame->value()); });
     if (newNode) { // the model node's first entry, at the frame on show
-        SetFrameRange();
         FillEntryList();
         return;
     }
-    SetFrameRange();
-    SetFrameLabel(SBFrame->value());
     const QSignalBlocker block(LBKEY);
     LBKEY->addItem(EntryText(rows));
 }
@@ -329,6 +346,10 @@ void TVorlinForm::KEYSummary1Click() {
         return;
     }
     std::unique_ptr<TKEYFile> edited = dialog.SummaryDocument();
+    if (SameDocument(*edited, *Session.KeyFile)) { // OK with nothing changed changes nothing
+        Resume();
+        return;
+    }
     SetEditMode();
     // Taken into the document on show, as one step that can be undone.
     bool taken = false;
@@ -429,11 +450,14 @@ void TVorlinForm::Record(const QString& text, const std::vector<int>& nodes,
         return;
     }
     const TKEYFile* doc = Session.KeyFile.get();
+    const int32_t frames = doc->Frames;
     std::unique_ptr<TKeyChange> change = BeginChange(nodes);
     auto finish = [&] {
         --recording_;
         // Another document has nothing to take back.
-        if (Session.KeyFile.get() == doc) EndChange(std::move(change), text);
+        if (Session.KeyFile.get() != doc) return;
+        EndChange(std::move(change), text);
+        if (doc->Frames != frames) ShowFrameCount(); // an entry past the end made it longer
     };
     ++recording_;
     try {
@@ -447,8 +471,7 @@ void TVorlinForm::Record(const QString& text, const std::vector<int>& nodes,
 
 void TVorlinForm::AfterUndo(int node, int entry) {
     SetEditMode();
-    SetFrameRange();
-    SetFrameLabel(SBFrame->value());
+    ShowFrameCount();
     ShowNodeRow(node);
     Session.SelectNode(node);
     Session.SelectEntry(entry);

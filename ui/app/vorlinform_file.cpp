@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -19,6 +20,7 @@
 #include "dialogs/FileDialogs.h"
 #include "dialogs/about_form.h"
 #include "dialogs/summary_form.h"
+#include "edit/model_match.h"
 #include "model/graph_files.h"
 #include "render/ogl_PRender.h"
 #include "settings/u_options.h"
@@ -53,6 +55,84 @@ void TVorlinForm::BuildReopen3DOMenu() {
 void TVorlinForm::BuildReopenKEYMenu() {
     FillReopenMenu(ReopenKEY1, Settings.RECENT_KEY, &TVorlinForm::LoadKEY);
     UpdateEnabling();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files given to the program
+
+void TVorlinForm::OpenArguments(const QStringList& args) {
+    QString model;
+    QStringList keys, maps;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a.isEmpty()) continue;
+        switch (DetectFileKind(FromQ(a))) {
+        case TFileKind::Model:
+            if (model.isEmpty()) model = a;
+            break;
+        case TFileKind::Key:
+            keys << a;
+            break;
+        case TFileKind::ColourMap:
+            maps << a;
+            break;
+        case TFileKind::Unknown: // what cannot be told apart keeps its place: a model first
+            if (i == 0 && model.isEmpty())
+                model = a;
+            else
+                keys << a;
+            break;
+        }
+    }
+    QString how;
+    if (model.isEmpty() && !keys.isEmpty()) {
+        model = ModelForKey(keys.last(), how);
+        if (model.isEmpty()) {
+            statusBar()->showMessage(
+                ToQ(PathName(FromQ(keys.last()))) +
+                    " was not opened: a KEY is shown on a model (File > Open 3DO, then Open KEY)",
+                15000);
+            return;
+        }
+    }
+    if (!model.isEmpty()) Load3DO(model);
+    for (const QString& map : maps)
+        LoadCMP(map);
+    for (const QString& key : keys)
+        LoadKEY(key);
+    if (!how.isEmpty())
+        statusBar()->showMessage(ToQ(PathName(FromQ(keys.last()))) + " opened with " +
+                                     ToQ(PathName(FromQ(model))) + ": " + how,
+                                 15000);
+}
+
+QString TVorlinForm::ModelForKey(const QString& key, QString& how) {
+    const std::string path = TKeySession::AbsolutePath(FromQ(key));
+    const TModelChoice choice =
+        ChooseModel(path, Settings.KEY_MODELS, {Settings.JKGOB, Settings.MOTSGOB});
+    switch (choice.By) {
+    case TModelChoice::Remembered:
+        how = "the model it was last used with";
+        return ToQ(choice.Path);
+    case TModelChoice::Matched:
+        how =
+            QString("its node names match %1 of the KEY's %2").arg(choice.Score).arg(choice.Nodes);
+        return ToQ(choice.Path);
+    case TModelChoice::None:
+        break;
+    }
+    // None found: the user says which.
+    std::optional<QString> picked = PickFile(qPrintable("Open 3DO File for " + ToQ(PathName(path))),
+                                             "&Get Other 3DO", "3DO", QString());
+    if (!picked) return {};
+    how = "the model picked for it";
+    return *picked;
+}
+
+void TVorlinForm::RememberPair() {
+    if (!Session.Model || !Session.KeyFile || Session.KeyFile->FullName.empty()) return;
+    RememberModel(Settings.KEY_MODELS, TKeySession::AbsolutePath(Session.KeyFile->FullName),
+                  Session.Model->FileName, kKeyModelCount);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -99,6 +179,7 @@ void TVorlinForm::Load3DO(const QString& qname) {
     TKeySession::AddRecent(Settings.RECENT_3DO, name);
     BuildReopen3DOMenu();
     BuildReopenKEYMenu();
+    RememberPair();
 }
 
 void TVorlinForm::AfterModel() {
@@ -127,6 +208,7 @@ void TVorlinForm::LoadKEY(const QString& qname) {
     FillEntryList();
     TKeySession::AddRecent(Settings.RECENT_KEY, name);
     BuildReopenKEYMenu();
+    RememberPair();
 }
 
 void TVorlinForm::LoadCMP(const QString& name) {
@@ -236,6 +318,7 @@ void TVorlinForm::SaveAsKEY() {
         AfterSave();
         TKeySession::AddRecent(Settings.RECENT_KEY, TKeySession::AbsolutePath(path));
         BuildReopenKEYMenu();
+        RememberPair();
     }
     Resume();
 }

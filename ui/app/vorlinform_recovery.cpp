@@ -26,7 +26,15 @@ void TVorlinForm::BuildAutosave() {
     Autosave->document = [this] { return Session.KeyFile.get(); };
     Autosave->modified = [this] { return isWindowModified(); };
     Autosave->model = [this] { return Session.Model ? ToQ(Session.Model->FileName) : QString(); };
-    connect(UndoStack, &QUndoStack::indexChanged, this, [this] { Autosave->Changed(); });
+    Autosave->diskStamp = [this] { return diskStamp_; };
+    connect(UndoStack, &QUndoStack::indexChanged, this, [this] {
+        // Back where the file is: the recovery copy would only bring back what was undone.
+        const TKEYFile* doc = Session.KeyFile.get();
+        if (UndoStack->isClean() && !recovered_ && doc && !doc->FullName.empty())
+            Autosave->Drop();
+        else
+            Autosave->Changed();
+    });
 }
 
 void TVorlinForm::OfferRecovery() {
@@ -51,6 +59,12 @@ void TVorlinForm::OfferRecovery() {
             item.Model = o.value("model").toString();
             item.Time = QDateTime::fromString(o.value("time").toString(), Qt::ISODate)
                             .toString("yyyy-MM-dd HH:mm:ss");
+            item.Disk = TDiskStamp::FromJson(o.value("disk"));
+            // Saved since the copy was taken (or a copy that does not say what it began from).
+            if (!item.Document.isEmpty() && !IsContainerPath(FromQ(item.Document))) {
+                const std::optional<TDiskStamp> now = TDiskStamp::Of(item.Document);
+                item.DiskChanged = now && (!item.Disk || *now != *item.Disk);
+            }
         }
         if (item.Name.isEmpty()) item.Name = "Untitled.key";
         // What does not read as a KEY is not offered: it is set aside and said so.
@@ -100,6 +114,12 @@ void TVorlinForm::OfferRecovery() {
         UndoStack->clear();
         recovered_ = true;
         RememberDiskStamp();
+        if (item.DiskChanged) {
+            // The file was saved after the copy: Save asks before replacing it. The dialog
+            // told of that version, so activating the window does not ask to reload it.
+            toldDisk_ = diskStamp_;
+            diskStamp_ = item.Disk ? *item.Disk : TDiskStamp{};
+        }
         ClearEntryList();
         InitKEYControls();
         FillEntryList();
@@ -116,19 +136,19 @@ void TVorlinForm::OfferRecovery() {
 
 void TVorlinForm::RememberDiskStamp() {
     diskStamp_.reset();
+    toldDisk_.reset();
     if (!Session.KeyFile) return;
     const std::string& full = Session.KeyFile->FullName;
     if (full.empty() || IsContainerPath(full)) return;
-    const QFileInfo info(ToQ(full));
-    if (info.exists()) diskStamp_ = DiskStamp{info.size(), info.lastModified()};
+    diskStamp_ = TDiskStamp::Of(ToQ(full));
 }
 
 bool TVorlinForm::CheckDiskChange(bool saving) {
     if (!diskStamp_ || !Session.KeyFile || askingDisk_) return true;
-    const QFileInfo info(ToQ(Session.KeyFile->FullName));
-    if (!info.exists()) return true; // gone: saving writes it again
-    const DiskStamp now{info.size(), info.lastModified()};
-    if (now == *diskStamp_) return true;
+    const std::optional<TDiskStamp> now = TDiskStamp::Of(ToQ(Session.KeyFile->FullName));
+    if (!now) return true; // gone: saving writes it again
+    if (*now == *diskStamp_) return true;
+    if (!saving && now == toldDisk_) return true; // the Recover dialog said so already
     askingDisk_ = true;
     const QString name = ToQ(Session.KeyFile->Name);
     int answer;
@@ -137,6 +157,13 @@ bool TVorlinForm::CheckDiskChange(bool saving) {
                                 name + " was changed by another program since Vorlin read it.\n"
                                        "Replace it with the version edited here?",
                                 "File Changed", MB_YESNO | MB_ICONWARNING);
+    } else if (isWindowModified()) {
+        // Enter must not throw the edits away.
+        answer = ShowMessageBox(this,
+                                name + " was changed by another program.\nReload it? Reloading "
+                                       "discards the changes made here. (No keeps the version "
+                                       "edited here.)",
+                                "File Changed", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
     } else {
         answer = ShowMessageBox(this,
                                 name + " was changed by another program.\nReload it? "
@@ -150,6 +177,7 @@ bool TVorlinForm::CheckDiskChange(bool saving) {
         return true;
     }
     diskStamp_ = now; // the user knows: the next save replaces it without asking again
+    toldDisk_.reset();
     return true;
 }
 

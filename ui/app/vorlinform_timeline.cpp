@@ -17,10 +17,19 @@
 
 namespace vorlin {
 
+namespace {
+
+// The least height of the 3D view under a tall timeline.
+constexpr int kMinViewHeight = 120;
+
+} // namespace
+
 QWidget* TVorlinForm::BuildTimeline(QWidget* view) {
     ViewSplit = new QSplitter(Qt::Vertical, view->parentWidget());
     ViewSplit->setObjectName("ViewSplit");
     ViewSplit->setChildrenCollapsible(false);
+    // The view never goes: a tall stored timeline gives way to it.
+    view->setMinimumHeight(kMinViewHeight);
     ViewSplit->addWidget(view);
     // The timeline and the curves share the place under the view, as tabs.
     ViewTabs = new QTabWidget(ViewSplit);
@@ -114,7 +123,9 @@ void TVorlinForm::RestoreTimeline() {
 }
 
 void TVorlinForm::PlaceTimeline() {
-    const int height = std::max(Settings.TIMELINE_HEIGHT, Timeline->minimumHeight());
+    const int room = ViewSplit->height() - ViewSplit->handleWidth() - kMinViewHeight;
+    const int height =
+        std::max(std::min(Settings.TIMELINE_HEIGHT, room), Timeline->minimumHeight());
     ViewSplit->setSizes(
         {std::max(ViewSplit->height() - height - ViewSplit->handleWidth(), 1), height});
 }
@@ -194,11 +205,15 @@ void TVorlinForm::DeleteKeysClick() {
         if (nodes.empty() || nodes.back() != k.node) nodes.push_back(k.node);
     int deleted = 0;
     Record("Delete Keys", nodes, [&] { deleted = DeleteKeys(*Session.KeyFile, keys); });
-    if (deleted == 0) {
-        statusBar()->showMessage("A node keeps at least one entry: its last one is not deleted",
-                                 5000);
-        return;
-    }
+    const auto firsts =
+        std::count_if(keys.begin(), keys.end(), [](const TKeyRef& k) { return k.entry == 0; });
+    if (firsts > 0)
+        statusBar()->showMessage(
+            "A node keeps its first entry, which poses it up to its next key: " +
+                QString(firsts == 1 ? "1 first entry was" : "%1 first entries were").arg(firsts) +
+                " not deleted",
+            5000);
+    if (deleted == 0) return;
     Session.MarkedKeys.clear();
     FillEntryList();
     ShowFrame(SBFrame->value());

@@ -2,6 +2,7 @@
 // drag controls that pan, orbit and zoom, mouse editing of the selected entry, and the keys
 // that step through the frames.
 #include <QAction>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTimer>
@@ -189,8 +190,10 @@ int TVorlinForm::NodeAt(QPointF at) const {
 }
 
 void TVorlinForm::ShowHoveredNode(int node) {
-    QTreeWidgetItem* row = TV3DO->topLevelItem(node >= 0 ? node : SelectedNode);
-    SetPanel(0, row ? row->text(0) : QString());
+    // Apart from panel 0, whose name goes with the pose values beside it: the selected node's.
+    QTreeWidgetItem* row = node >= 0 && node != SelectedNode ? TV3DO->topLevelItem(node) : nullptr;
+    SBarHover->setText(row ? "Pointer: " + row->text(0) : QString());
+    SBarHover->setVisible(row != nullptr);
 }
 
 void TVorlinForm::FrameModel() {

@@ -104,11 +104,7 @@ void TVorlinForm::FormShow() {
     }
     // One command: a model that fails to load ends it, so the KEY files after it do not load
     // onto a model that is not there.
-    Command([this] {
-        if (!CommandLine.isEmpty() && !CommandLine[0].isEmpty()) Load3DO(CommandLine[0]);
-        for (int i = 1; i < CommandLine.size(); ++i)
-            LoadKEY(CommandLine[i]);
-    });
+    Command([this] { OpenArguments(CommandLine); });
     if (RecoverAtStart) OfferRecovery();
     if (AfterShow) AfterShow();
 }
@@ -273,6 +269,11 @@ bool TVorlinForm::SliderEvent(QEvent* event) {
 
 bool TVorlinForm::eventFilter(QObject* watched, QEvent* event) {
     if (watched == SBFrame) return SliderEvent(event);
+    // While a drag edits the selected node's entry, the tree's keys would select another node
+    // under it: they wait for the release.
+    if (watched == TV3DO && drag_ &&
+        (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride))
+        return true;
     if (watched == LBKEY || watched == LBKEY->viewport()) return EntryListEvent(watched, event);
     return QMainWindow::eventFilter(watched, event);
 }
@@ -332,7 +333,7 @@ void TVorlinForm::ShowNodePose() {
                     "  Yaw: " + value(n.CurYaw)));
 }
 
-bool TVorlinForm::FillEntryList() {
+bool TVorlinForm::FillEntryList(bool keepFrame) {
     if (!Session.KeyFile) return false;
     // A tree row without a node in the document is reported by the document.
     const int count = Session.EntryCount();
@@ -349,9 +350,10 @@ bool TVorlinForm::FillEntryList() {
     ShowKeyCaption();
     UpdateEnabling();
     if (!refill) return false;
-    SetPanel(1, SelectedEntry >= 0 ? QString("Entry %1").arg(SelectedEntry) : QString());
+    if (!keepFrame)
+        SetPanel(1, SelectedEntry >= 0 ? QString("Entry %1").arg(SelectedEntry) : QString());
     // Without entries the node stays at rest and the frame stays.
-    ShowFrame(count == 0 ? SBFrame->value() : Session.SelectedKeyEntry().Frame);
+    ShowFrame(count == 0 || keepFrame ? SBFrame->value() : Session.SelectedKeyEntry().Frame);
     return true;
 }
 

@@ -21,12 +21,28 @@ TRecoverForm::TRecoverForm(QWidget* parent) : QDialog(parent) {
     layout->addWidget(text);
     LVRecover = new QTreeWidget(this);
     LVRecover->setObjectName("LVRecover");
-    LVRecover->setHeaderLabels({"Document", "Model", "Saved at"});
+    LVRecover->setHeaderLabels({"Document", "Model", "Saved at", "File on disk"});
     LVRecover->setRootIsDecorated(false);
     LVRecover->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    LVRecover->header()->setStretchLastSection(true);
+    // The paths give way (shortened in the middle, whole in their tooltips): the time and the
+    // file's state always show.
+    LVRecover->setTextElideMode(Qt::ElideMiddle);
+    QHeaderView* header = LVRecover->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    header->setSectionResizeMode(1, QHeaderView::Interactive);
+    header->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(3, QHeaderView::ResizeToContents);
     LVRecover->setMinimumWidth(560);
     layout->addWidget(LVRecover);
+    LBDiskChanged = new QLabel(this);
+    LBDiskChanged->setObjectName("LBDiskChanged");
+    LBDiskChanged->setWordWrap(true);
+    LBDiskChanged->setText(
+        "The file of a document marked \"changed since\" was saved after its copy was taken. "
+        "Recovering it brings back the copy; Save then asks before it replaces that file.");
+    LBDiskChanged->hide();
+    layout->addWidget(LBDiskChanged);
     auto* buttons = new QDialogButtonBox(this);
     auto button = [&](const char* name, const char* caption, Choice choice,
                       QDialogButtonBox::ButtonRole role) {
@@ -54,15 +70,22 @@ TRecoverForm::TRecoverForm(QWidget* parent) : QDialog(parent) {
 
 void TRecoverForm::ShowItems(const std::vector<TRecoveryItem>& items) {
     LVRecover->clear();
+    bool changed = false;
     for (const TRecoveryItem& item : items) {
         auto* row = new QTreeWidgetItem(
             LVRecover, {item.Document.isEmpty() ? item.Name + " (never saved)" : item.Document,
-                        item.Model, item.Time});
+                        item.Model, item.Time, item.DiskChanged ? "changed since" : ""});
         row->setToolTip(0, row->text(0));
         row->setToolTip(1, item.Model);
+        if (item.DiskChanged)
+            row->setToolTip(3, "The file was saved after this copy was taken: Save asks before "
+                               "it replaces the file");
+        changed = changed || item.DiskChanged;
     }
-    for (int c = 0; c < 2; ++c)
-        LVRecover->resizeColumnToContents(c);
+    LBDiskChanged->setVisible(changed);
+    // The model's name is what tells documents apart; its folder may give way.
+    LVRecover->resizeColumnToContents(1);
+    LVRecover->setColumnWidth(1, std::min(LVRecover->columnWidth(1), 150));
     if (LVRecover->topLevelItemCount() > 0) LVRecover->setCurrentItem(LVRecover->topLevelItem(0));
     choice_ = Later;
 }

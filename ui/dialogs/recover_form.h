@@ -4,8 +4,12 @@
 
 #include <QDialog>
 #include <QString>
+#include <optional>
 #include <vector>
 
+#include "app/autosave.h"
+
+class QLabel;
 class QTreeWidget;
 
 namespace vorlin {
@@ -16,6 +20,9 @@ struct TRecoveryItem {
     QString Name;     // its name
     QString Model;    // the model it was edited on
     QString Time;     // when it was written (local time)
+    // The document's file as the edits began from it, and whether it changed since.
+    std::optional<TDiskStamp> Disk;
+    bool DiskChanged = false;
 };
 
 class TRecoverForm : public QDialog {
@@ -31,6 +38,7 @@ public:
 
 private:
     QTreeWidget* LVRecover;
+    QLabel* LBDiskChanged;
     Choice choice_ = Later;
 };
 

@@ -61,6 +61,9 @@ protected:
         if (owner_->onResize) owner_->onResize();
     }
     void mousePressEvent(QMouseEvent* e) override {
+        // A click in the view takes the keys, as a click on any other control does (F then
+        // frames the model, whatever panel had them before).
+        owner_->setFocus(Qt::MouseFocusReason);
         if (owner_->onMouse) owner_->onMouse(e);
     }
     void mouseMoveEvent(QMouseEvent* e) override {
@@ -84,6 +87,7 @@ private:
 TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent), surface_(new Surface(this)) {
     setObjectName("Pbox");
     setMouseTracking(true); // moves without a button name the node under the pointer
+    setFocusPolicy(Qt::ClickFocus);
     QSurfaceFormat format;
     format.setRenderableType(QSurfaceFormat::OpenGL);
     format.setProfile(QSurfaceFormat::CompatibilityProfile);
