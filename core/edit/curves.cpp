@@ -68,7 +68,7 @@ bool RatesStale(const TKEYFile& doc, int node, int entry) {
 // Layout
 
 double TCurveLayout::PlotHeight() const {
-    return std::max(1.0, (Height - Top - Gap) / 2);
+    return std::max(1.0, (Height - Top - Bottom - Gap) / 2);
 }
 
 double TCurveLayout::PlotTop(int plot) const {
@@ -86,7 +86,7 @@ double TCurveLayout::ValueAt(int plot, double y) const {
 }
 
 int TCurveLayout::PlotAt(double y) const {
-    if (y < Top) return -1;
+    if (y < Top || y >= PlotTop(1) + PlotHeight()) return -1;
     return y < PlotTop(1) - Gap / 2 ? 0 : 1;
 }
 

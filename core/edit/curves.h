@@ -52,8 +52,11 @@ struct TCurveKey {
 };
 
 struct TCurveLayout {
-    TTimelineLayout Frames{.Left = 56};
+    // Left of the plots: each plot's channels (their toggles and values) and its value grid's
+    // numbers.
+    TTimelineLayout Frames{.Left = 150};
     double Top = 14;                                // the marker strip is above
+    double Bottom = 16;                             // the frame ruler is below
     double Height = 200;                            // the whole panel
     double Gap = 6;                                 // between the two plots
     double Low[2] = {-1, -180}, High[2] = {1, 180}; // value range of each plot
@@ -64,7 +67,7 @@ struct TCurveLayout {
     double PlotHeight() const;
     double Y(int plot, double value) const;
     double ValueAt(int plot, double y) const;
-    // The plot at a height (-1 on the marker strip).
+    // The plot at a height (-1 on the marker strip and the frame ruler).
     int PlotAt(double y) const;
     // Each plot's range to hold its shown channels' samples and keys with a margin; a flat
     // range grows to a small span around its value.

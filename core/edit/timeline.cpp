@@ -42,6 +42,12 @@ void TTimelineLayout::ClampRows(int rows, double height) {
     FirstRow = std::clamp(FirstRow, 0, std::max(0, rows - shown));
 }
 
+int RulerStep(double pixelsPerFrame, double room) {
+    for (int step = 1;; step *= 10)
+        for (int m : {1, 2, 5})
+            if (step * m * pixelsPerFrame >= room || step * m >= 1000000000 / 5) return step * m;
+}
+
 std::vector<int> RowNodes(const TKEYFile& doc, int rows) {
     std::vector<int> nodes(size_t(std::max(rows, 0)), -1);
     for (int k = 0; k < doc.Nodes.Count(); ++k) {

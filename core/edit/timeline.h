@@ -50,6 +50,10 @@ struct TTimelineLayout {
     void ClampRows(int rows, double height);
 };
 
+// Frames between numbered ticks on a ruler, so numbers are at least room pixels apart: 1, 2, 5,
+// 10, 20, 50 ... frames.
+int RulerStep(double pixelsPerFrame, double room);
+
 // The KEY node each model row shows (-1: none drives it).
 std::vector<int> RowNodes(const TKEYFile& doc, int rows);
 

@@ -66,7 +66,7 @@ private slots:
         const std::string original = ReadAll(keyPath_);
         form_ = std::make_unique<TVorlinForm>();
         form_->show();
-        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        VERIFY_ACTIVE(form_.get());
         F().Load3DO(QString::fromStdString(kSample + "/3do/sample.3do"));
         F().LoadKEY(QString::fromStdString(keyPath_));
         auto* tree = Get<QTreeWidget>(form_.get(), "TV3DO");

@@ -74,7 +74,7 @@ private slots:
         WhenModal([](QWidget* d) {
             auto* z = Get<QLineEdit>(d, "EVZ");
             z->setText("7");
-            QVERIFY(QTest::qWaitForWindowActive(d));
+            VERIFY_ACTIVE(d);
             z->setFocus();
             QTest::keyClick(z, Qt::Key_Return);
         });
@@ -164,7 +164,7 @@ private slots:
         QCOMPARE(grid->item(1, 1)->text(), QString("Value = 2.25"));
         QCOMPARE(type->currentIndex(), -1);
         // Every leave of the value field checks it, and so does every OK.
-        QVERIFY(QTest::qWaitForWindowActive(&form));
+        VERIFY_ACTIVE(&form);
         auto* value = Get<QLineEdit>(&form, "EBValue");
         value->setFocus();
         value->setText("abc");

@@ -40,7 +40,7 @@ class TestSelection : public QObject, public UiTestBase {
     void Open() {
         form_ = std::make_unique<TVorlinForm>();
         form_->show();
-        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        VERIFY_ACTIVE(form_.get());
         form_->Load3DO(kSample + "/3do/sample.3do");
         form_->LoadKEY(kSample + "/3do/key/walk.key");
     }
@@ -79,10 +79,10 @@ class TestSelection : public QObject, public UiTestBase {
         QWidget other;
         other.setWindowTitle("other");
         other.show();
-        QVERIFY(QTest::qWaitForWindowActive(&other));
+        VERIFY_ACTIVE(&other);
         other.close();
         F().activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        VERIFY_ACTIVE(form_.get());
         QTRY_VERIFY(List()->hasFocus());
     }
 
@@ -96,7 +96,7 @@ private slots:
     void focusMenusAndDialogsNeverPickAnEntry() {
         if (QGuiApplication::platformName() == "offscreen")
             QSKIP("focus coming back to a window needs a window system");
-        Open();
+        SETUP(Open());
         const auto walk = [&] {
             std::vector<std::vector<std::pair<int, double>>> all;
             for (int n = 0; n < F().Session.KeyFile->Nodes.Count(); ++n)
@@ -149,7 +149,7 @@ private slots:
     }
 
     void theHighlightedRowIsTheSelection() {
-        Open();
+        SETUP(Open());
         Node(kArm);
         // Press on entry 0, drag to entry 2, let go: entry 2 is picked.
         SendMouse(List()->viewport(), QEvent::MouseButtonPress, Row(0), Qt::LeftButton,
@@ -206,7 +206,7 @@ private slots:
     }
 
     void aDragInTheViewIsOneCleanStep() {
-        Open();
+        SETUP(Open());
         if (!F().PaintBox()) QSKIP("no OpenGL view on this display");
         constexpr int kTorso = 1, kHead = 2;
         const auto torso = FramesAndPitches(kTorso);
@@ -225,6 +225,11 @@ private slots:
         QCOMPARE(KeyNode(kTorso).Entries.Count(), 3);
         SendMouse(view, QEvent::MouseMove, {70, 50}, Qt::NoButton, Qt::LeftButton);
         SendMouse(view, QEvent::MouseButtonRelease, {70, 50}, Qt::LeftButton, Qt::NoButton);
+        // Once everything queued has run, the tree, the status bar and the commands agree.
+        QTest::qWait(20);
+        QCOMPARE(Tree()->currentItem(), Tree()->topLevelItem(kTorso));
+        QCOMPARE(F().PanelText(0), QString("torso"));
+        QVERIFY(view->hasFocus()); // the press took the keys
         QCOMPARE(FramesAndPitches(kHead), head);
         QCOMPARE(F().UndoStack->count(), 2);
         QCOMPARE(F().UndoStack->undoText(), QString("Rotate Entry"));

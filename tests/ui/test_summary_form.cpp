@@ -49,7 +49,7 @@ class TestSummaryForm : public QObject, public UiTestBase {
         form_->ShowSummary(doc);
         form_->show();
         form_->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(form_));
+        VERIFY_ACTIVE(form_);
         grid_ = Get<QTableWidget>(form_, "SGFrame");
     }
     void SetCell(int node, int entry, const QString& text) {
@@ -73,7 +73,7 @@ private slots:
         TKEYFile doc = Doc({{0, 10, 20}, {0, 50}});
         doc.Flags = 3;
         doc.KeyType = 0xF;
-        Bind(doc);
+        SETUP(Bind(doc));
         QCOMPARE(form_->windowTitle(), QString("KEY Summary - walk.key"));
         QCOMPARE(Get<QLabel>(form_, "STTime")->text(), QString("Time = 6.7333 sec"));
         QCOMPARE(Get<QLineEdit>(form_, "EBLast")->text(), QString("100"));
@@ -92,7 +92,7 @@ private slots:
         QVERIFY(grid_->verticalHeader()->width() > QFontMetrics(bold).horizontalAdvance("node1"));
         // A header value not in the list selects nothing new; picking an item sets it.
         doc.Flags = 2;
-        Bind(doc);
+        SETUP(Bind(doc));
         auto* flags = Get<QComboBox>(form_, "CBFlags");
         QCOMPARE(flags->currentIndex(), 0);
         QCOMPARE(form_->Document().Flags, 2u);
@@ -111,7 +111,7 @@ private slots:
     }
 
     void cellChecksShowEachMessageAndKeepTheEntry() {
-        Bind(Doc({{0, 10, 20}}));
+        SETUP(Bind(Doc({{0, 10, 20}})));
         SetCell(0, 0, "-5");
         Press("BNOk");
         QCOMPARE(TakeMessages(), (QStringList{"Frame number cannot be less than zero.",
@@ -148,7 +148,7 @@ private slots:
     }
 
     void headerFieldChecks() {
-        Bind(Doc({{0, 10}}));
+        SETUP(Bind(Doc({{0, 10}})));
         auto check = [&](const char* field, const char* text, const char* message) {
             Field(field, text);
             Press("BNOk");
@@ -166,7 +166,7 @@ private slots:
         QCOMPARE(form_->Document().Frames, 51);
         QCOMPARE(form_->Document().FPS, 30);
         // The gap is checked against the frames before anything else.
-        Bind(Doc({{0, 10}}));
+        SETUP(Bind(Doc({{0, 10}})));
         auto gap = [&](const char* text, const char* message) {
             Field("EBGap", text);
             Press("BNNodeGap");
@@ -183,7 +183,7 @@ private slots:
 
     void gapsAndShifts() {
         // Gap 10 with Add/Remove Entries and last frame 100 on a node of 3 entries.
-        Bind(Doc({{0, 3, 20}, {0, 5}}));
+        SETUP(Bind(Doc({{0, 3, 20}, {0, 5}})));
         Field("EBGap", "10");
         Get<QCheckBox>(form_, "CBEntries")->setChecked(true);
         grid_->setCurrentCell(0, 0);
@@ -201,7 +201,7 @@ private slots:
         QCOMPARE(test::EntryFrames(form_->Document(), 0)[2], 14);
         QCOMPARE(test::EntryFrames(form_->Document(), 1), (std::vector<int>{0, 8}));
         // Shift -5 from entry 1 of 0, 3, 20: 0, 0, 15, which OK then refuses.
-        Bind(Doc({{0, 3, 20}, {0, 10, 12}}));
+        SETUP(Bind(Doc({{0, 3, 20}, {0, 10, 12}})));
         grid_->setCurrentCell(0, 1);
         Field("EBShift", "-5");
         Press("BNNodeShift");
@@ -209,7 +209,7 @@ private slots:
         Press("BNOk");
         QCOMPARE(TakeMessages(), QStringList{"Frame numbers must be increasing."});
         // Shift 10 from entry 0 of every node: first entries stay at 0.
-        Bind(Doc({{0, 3, 20}, {0, 10, 12}}));
+        SETUP(Bind(Doc({{0, 3, 20}, {0, 10, 12}})));
         grid_->setCurrentCell(1, 0);
         Field("EBShift", "10");
         Press("BNKeyShift");
@@ -225,7 +225,7 @@ private slots:
             frames[size_t(i)] = 2 * i;
         TKEYFile doc = Doc({frames, {0}});
         doc.Frames = 600;
-        Bind(doc);
+        SETUP(Bind(doc));
         QCOMPARE(grid_->columnCount(), 300);
         QVERIFY(grid_->item(0, 299) == nullptr);
         QCOMPARE(form_->CellText(300, 1), QString("598"));
@@ -242,25 +242,25 @@ private slots:
     }
 
     void gridCommands() {
-        Bind(Doc({{0, 10, 20}, {0, 12, 25}, {0, 7, 30}}));
+        SETUP(Bind(Doc({{0, 10, 20}, {0, 12, 25}, {0, 7, 30}})));
         auto action = [&](const char* name) { Get<QAction>(form_, name)->trigger(); };
         grid_->setCurrentCell(1, 1);
         action("ApplyFrameToEntry1");
         for (int n = 0; n < 3; ++n)
             QCOMPARE(form_->Document().Nodes[n].Entries[1].Frame, 12);
         // A node without the entry ends it with the document's message.
-        Bind(Doc({{0, 10, 20}, {0}, {0, 7, 30}}));
+        SETUP(Bind(Doc({{0, 10, 20}, {0}, {0, 7, 30}})));
         grid_->setCurrentCell(0, 2);
         action("ApplyFrameToEntry1");
         QCOMPARE(TakeMessages(), QStringList{"KEY Entry Index is out of bounds: 2"});
         // Get: the last frame follows the highest entry.
-        Bind(Doc({{0, 10, 140}, {0, 12}}));
+        SETUP(Bind(Doc({{0, 10, 140}, {0, 12}})));
         Press("BNGet");
         QCOMPARE(Get<QLineEdit>(form_, "EBLast")->text(), QString("140"));
         QCOMPARE(form_->Document().Frames, 141);
         QCOMPARE(Get<QLabel>(form_, "STTime")->text(), QString("Time = 9.4 sec"));
         // Ending entries on the last frame, added and removed.
-        Bind(Doc({{0, 50}, {0, 100}}));
+        SETUP(Bind(Doc({{0, 50}, {0, 100}})));
         action("AddEndingEntries1");
         QCOMPARE(test::EntryFrames(form_->Document(), 0), (std::vector<int>{0, 50, 100}));
         QCOMPARE(test::EntryFrames(form_->Document(), 1), (std::vector<int>{0, 100}));
@@ -273,7 +273,7 @@ private slots:
 
     void cancelLeavesTheDocumentAsItWas() {
         TKEYFile doc = Doc({{0, 3, 20}});
-        Bind(doc);
+        SETUP(Bind(doc));
         Field("EBShift", "10");
         grid_->setCurrentCell(0, 1);
         Press("BNNodeShift");

@@ -52,7 +52,7 @@ class TestTimeline : public QObject, public UiTestBase {
         keyPath_ = files_->write("walk.key", ReadAll(kSample + "/3do/key/walk.key"));
         form_ = std::make_unique<TVorlinForm>();
         form_->show();
-        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        VERIFY_ACTIVE(form_.get());
         form_->Load3DO(QString::fromStdString(kSample + "/3do/sample.3do"));
         form_->LoadKEY(QString::fromStdString(keyPath_));
         QVERIFY(Strip()->isVisible());
@@ -80,7 +80,7 @@ private slots:
     // Torso selected in the tree, its next key, a frame later, saved; undone; the panel hidden
     // and shown, all from the keyboard with the focus in the entry list.
     void theKeyboardStepsNudgesAndSaves() {
-        Open();
+        SETUP(Open());
         const std::string original = ReadAll(keyPath_);
         QTest::mouseClick(Tree()->viewport(), Qt::LeftButton, {},
                           Tree()->visualItemRect(Tree()->topLevelItem(kTorso)).center());
@@ -125,7 +125,7 @@ private slots:
     // A click picks a key as the entry list does; Shift+click and a band pick several; a drag
     // moves them together; Delete deletes them; each one step.
     void theMousePicksMovesAndDeletesKeys() {
-        Open();
+        SETUP(Open());
         Get<QToolButton>(form_.get(), "BNAutoCopy")->click();
         Click(Key(kArm, 16));
         QCOMPARE(Tree()->currentItem()->text(0), QString("l_upper_arm"));

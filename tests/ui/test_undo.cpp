@@ -1,15 +1,18 @@
 // Undo and redo of every change to the document: each command done, undone (the document as
 // it was, byte for byte as saved) and redone (as it was after).
 #include <QAction>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QUndoStack>
 
+#include "app/timeline_panel.h"
 #include "app/vorlinform.h"
 #include "key/u_key.h"
 #include "render/ogl_PRender.h"
@@ -87,7 +90,7 @@ private slots:
     }
 
     void theEditMenuAndItsKeys() {
-        Open();
+        SETUP(Open());
         auto* menu = Get<QMenu>(form_.get(), "EditKey1");
         QCOMPARE(menu->actions()[0], Undo());
         QCOMPARE(menu->actions()[1], Redo());
@@ -98,7 +101,7 @@ private slots:
                  (QList<QKeySequence>{QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y")}));
         Menu("AddEntry1");
         form_->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        VERIFY_ACTIVE(form_.get());
         QTest::keyClick(form_.get(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(F().Session.KeyFile->Nodes[1].Entries.Count(), 5);
         QTest::keyClick(form_.get(), Qt::Key_Y, Qt::ControlModifier);
@@ -108,7 +111,7 @@ private slots:
     }
 
     void everyCommandIsOneStep() {
-        Open();
+        SETUP(Open());
         Settings.DEFAULT_FRAMEGAP = 10;
         Step("add", "Add Entry", [&] { Menu("AddEntry1"); });
         Step("insert", "Insert Entry", [&] { Menu("InsertEntry1"); });
@@ -169,8 +172,37 @@ private slots:
         QCOMPARE(F().UndoStack->count(), 1); // the last step, undone and ready to redo
     }
 
+    // What the window shows follows the document: an entry past the last frame lengthens
+    // the slider, the frame label and the timeline, and undo shortens them again. OK on a
+    // summary that changed nothing is no step and keeps the selection.
+    void theWindowFollowsWhatAStepChanged() {
+        SETUP(Open());
+        Select(1, 4); // the last entry, on the last frame (29)
+        auto* slider = Get<QScrollBar>(form_.get(), "SBFrame");
+        auto* label = Get<QLabel>(form_.get(), "LBFrame");
+        Settings.DEFAULT_FRAMEGAP = 10;
+        Menu("InsertEntry1");
+        QCOMPARE(F().Session.KeyFile->Frames, 40);
+        QCOMPARE(slider->maximum(), 39);
+        QVERIFY(label->text().endsWith("/39"));
+        const TTimelineLayout& strip = F().TimelinePanel()->Layout;
+        QVERIFY(strip.X(39) < F().TimelinePanel()->width()); // the whole of it still on show
+        Undo()->trigger();
+        QCOMPARE(slider->maximum(), 29);
+        QVERIFY(label->text().endsWith("/29"));
+
+        Select(1, 2);
+        const int steps = F().UndoStack->count();
+        WhenModal([](QWidget* d) { Get<QPushButton>(d, "BNOk")->click(); });
+        Menu("KEYSummary1");
+        QCOMPARE(F().UndoStack->count(), steps);
+        QVERIFY(!F().isWindowModified());
+        QCOMPARE(SelectedEntry, 2);
+        QCOMPARE(slider->value(), 20);
+    }
+
     void recalculatingRatesIsOneStep() {
-        Open();
+        SETUP(Open());
         // Stale rates from the file: the check dialog's button fixes them all.
         Step("recalculate", "Recalculate Rates", [&] {
             WhenModal([](QWidget* d) {
@@ -182,7 +214,7 @@ private slots:
     }
 
     void savingMarksTheCleanState() {
-        Open();
+        SETUP(Open());
         QVERIFY(F().UndoStack->isClean());
         Menu("AddEntry1");
         QVERIFY(!F().UndoStack->isClean());
@@ -202,7 +234,7 @@ private slots:
     }
 
     void anotherDocumentClearsTheSteps() {
-        Open();
+        SETUP(Open());
         Menu("AddEntry1");
         Menu("DeleteEntry1");
         QCOMPARE(F().UndoStack->count(), 2);
@@ -217,7 +249,7 @@ private slots:
     }
 
     void undoingADeletionBringsTheSameEntryBack() {
-        Open();
+        SETUP(Open());
         Menu("CopyEntry1"); // entry 2 is the copy source
         Menu("DeleteEntry1");
         Undo()->trigger();

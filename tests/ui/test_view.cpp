@@ -60,7 +60,7 @@ private slots:
     }
 
     void standardViewsPlaceTheCamera() {
-        Open();
+        SETUP(Open());
         F().ViewZoom = 50; // distance 5
         struct View {
             const char* action;
@@ -89,7 +89,7 @@ private slots:
     }
 
     void theDragControls() {
-        Open();
+        SETUP(Open());
         // R: one pixel right from the offset view wraps the yaw, and the pitch with it.
         Trigger("OffsetView1");
         DragX(W("STR"), {5, 6});
@@ -130,7 +130,7 @@ private slots:
     }
 
     void dragControlsPausePlayback() {
-        Open();
+        SETUP(Open());
         F().SetPlayMode();
         auto* slider = Get<QScrollBar>(form_.get(), "SBFrame");
         SendMouse(W("STM"), QEvent::MouseButtonPress, QPoint(3, 3), Qt::LeftButton, Qt::LeftButton);
@@ -143,7 +143,7 @@ private slots:
     }
 
     void mouseEditingMovesAndRotatesTheEntry() {
-        Open();
+        SETUP(Open());
         F().Session.SelectNode(1);
         F().Session.SelectEntry(1); // LONE at frame 10, x 2
         Settings.MOVE_STEP = 0.01;
@@ -171,7 +171,7 @@ private slots:
     }
 
     void aMissingEntryIsReportedOncePerDrag() {
-        Open();
+        SETUP(Open());
         // A document of one node: the model's second row has none.
         F().LoadKEY(Write("one.key", "SECTION: KEYFRAME NODES\nNODES 1\nNODE 0\nMESH NAME ROOT\n"
                                      "ENTRIES 1\n0: 0 0x0 0 0 0 0 0 0\n0 0 0 0 0 0\n"));
@@ -182,7 +182,7 @@ private slots:
     }
 
     void refreshKeepsTheWorkAndCentres() {
-        Open();
+        SETUP(Open());
         F().ViewYaw = 30;
         F().ViewPitch = 20;
         F().ViewZoom = 40;
@@ -202,9 +202,9 @@ private slots:
     }
 
     void frameKeys() {
-        Open();
+        SETUP(Open());
         form_->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        VERIFY_ACTIVE(form_.get());
         auto* slider = Get<QScrollBar>(form_.get(), "SBFrame");
         auto key = [&](Qt::Key k) { QTest::keyClick(form_.get(), k); };
         key(Qt::Key_Right);
@@ -232,7 +232,7 @@ private slots:
     }
 
     void playbackOrderAndLabel() {
-        Open();
+        SETUP(Open());
         F().Session.KeyFile->FPS = 30;
         F().SetPlayMode();
         QCOMPARE(F().Timer()->interval(), 33);

@@ -4,12 +4,14 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QTreeWidget>
 
 #include "app/vorlinform.h"
 #include "key/u_key.h"
 #include "support/FileOperations.h"
+#include "support/qt_strings.h"
 #include "ui_helpers.h"
 
 using namespace vorlin;
@@ -42,6 +44,60 @@ private slots:
     void cleanup() {
         CleanupBase();
         ClearContainerCache();
+    }
+
+    // A file double-clicked on the desktop (vorlin FILE) or several on the command line, each
+    // taken for what it is. A KEY alone opens with the model it was last used with, else with
+    // the one its nodes bind to by name, else one the user picks; the status bar says which.
+    void filesFromTheDesktopAreTakenForWhatTheyAre() {
+        const std::string sample = VORLIN_SAMPLE_DIR;
+        const QString key = Write("game/3do/key/walk.key", ReadAll(sample + "/3do/key/walk.key"));
+        const QString model = Write("game/3do/sample.3do", ReadAll(sample + "/3do/sample.3do"));
+        const QString mine = Write("mine/mine.3do", ReadAll(sample + "/3do/sample.3do"));
+        const QString lone = Write("elsewhere/walk.key", ReadAll(sample + "/3do/key/walk.key"));
+        const QString keyAs3do = Write("walk.3do", ReadAll(sample + "/3do/key/walk.key"));
+        const struct {
+            QStringList args;
+            QString model; // the model loaded, empty for none
+            QString said;  // in the status bar
+            int pick;      // 1: the user is asked for the model and cancels
+        } cases[] = {
+            {{key},
+             model,
+             "walk.key opened with sample.3do: its node names match 11 of the KEY's 11",
+             0},
+            {{key, model}, model, "", 0},
+            {{key, mine}, mine, "", 0}, // any order; remembered from now on
+            {{key}, mine, "walk.key opened with mine.3do: the model it was last used with", 0},
+            {{lone}, "", "walk.key was not opened: a KEY is shown on a model", 1},
+            {{keyAs3do}, "", "", 0}, // refused with an error, not shown as an empty model
+        };
+        QStringList errors;
+        for (const auto& c : cases) {
+            const QString what = c.args.join(' ');
+            TVorlinForm form;
+            form.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&form));
+            bool asked = false;
+            if (c.pick)
+                WhenModal([&](QWidget* d) {
+                    asked = d->objectName() == "GetFileOpen";
+                    Get<QPushButton>(d, "BNCancel")->click();
+                });
+            try { // as the program runs it: one command, whose error is shown
+                form.OpenArguments(c.args);
+            } catch (const std::exception& e) {
+                errors << e.what();
+            }
+            QCOMPARE(asked, bool(c.pick));
+            QCOMPARE(form.Session.Model ? ToQ(form.Session.Model->FileName) : QString(), c.model);
+            QCOMPARE(form.Session.KeyFile != nullptr, !c.model.isEmpty());
+            if (form.Session.KeyFile) QCOMPARE(form.Session.KeyFile->Nodes.Count(), 11);
+            QVERIFY2(c.said.isEmpty() || form.statusBar()->currentMessage().startsWith(c.said),
+                     qPrintable(what));
+        }
+        QCOMPARE(errors.size(), 1);
+        QVERIFY(errors[0].startsWith("walk.3do is not a 3DO model"));
     }
 
     void openFromTheGameContainerRetimeSaveAndReload() {

@@ -42,6 +42,29 @@ inline const char* kTwoNodeKey =
     "MESH NAME LONE\nENTRIES 2\n0: 0 0x1 1.5 0 0 0 0 0\n0 0 0 0 0 0\n"
     "1: 10 0x0 2 0 0 0 0 0\n0 0 0 0 0 0\n";
 
+// How long a test waits for what the window system does (a window becoming active, a dialog
+// closing after a key sent through the X server): long enough for a loaded 2-core machine.
+constexpr int kSystemWait = 20000;
+
+inline bool WaitActive(QWidget* w) {
+    return QTest::qWaitForWindowActive(w, kSystemWait);
+}
+
+// A window that must be active for keys and focus to behave as on a desktop: without a window
+// manager it never becomes so, and the test fails saying so (and returns).
+#define VERIFY_ACTIVE(w)                                                                           \
+    QVERIFY2(::vorlin::test::WaitActive(w),                                                        \
+             "the window did not become active: this test needs a window manager "                 \
+             "(scripts/desktop.sh starts one)")
+
+// Runs a set-up helper that may fail, and ends the test there when it did (a helper's QVERIFY
+// only ends the helper).
+#define SETUP(call)                                                                                \
+    do {                                                                                           \
+        call;                                                                                      \
+        if (QTest::currentTestFailed()) return;                                                    \
+    } while (0)
+
 struct Box {
     QString text, caption;
     unsigned flags;

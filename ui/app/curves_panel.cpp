@@ -126,12 +126,57 @@ void TCurvesPanel::Sample() {
     SampleCurves(doc, node, int32_t(from), int32_t(to), samples_);
 }
 
+namespace {
+
+// The legend's columns left of the plots: the toggles, then the value grid's numbers.
+constexpr int kToggleLeft = 2, kToggleWidth = 100;
+// The letter each channel's toggle shows when its plot has no room for a row a channel.
+const char* const kLetters[kChannels] = {"X", "Y", "Z", "P", "Y", "R"};
+
+} // namespace
+
+bool TCurvesPanel::LegendInRows() const {
+    return Layout.PlotHeight() >= 3 * RowHeight();
+}
+
+int TCurvesPanel::RowHeight() const {
+    return fontMetrics().height() + 2;
+}
+
 void TCurvesPanel::PlaceToggles() {
-    const int h = int(std::clamp(Layout.PlotHeight() / 3, 12.0, 18.0));
-    const int w = int(Layout.Frames.Left) - 4;
+    // A row a channel where the plot is tall enough; else one row of three letters at its top.
+    const bool rows = LegendInRows();
+    const int h = std::max(10, std::min(RowHeight(), int(Layout.PlotHeight())));
     for (int c = 0; c < kChannels; ++c) {
-        const int plot = TCurveLayout::PlotOf(c);
-        toggles_[c]->setGeometry(2, int(Layout.PlotTop(plot)) + (c % 3) * h, w, h);
+        const int top = int(Layout.PlotTop(TCurveLayout::PlotOf(c)));
+        if (rows)
+            toggles_[c]->setGeometry(kToggleLeft, top + (c % 3) * h, kToggleWidth, h);
+        else
+            toggles_[c]->setGeometry(kToggleLeft + (c % 3) * kToggleWidth / 3, top,
+                                     kToggleWidth / 3, h);
+    }
+    UpdateLegend(); // the captions follow the layout
+}
+
+void TCurvesPanel::UpdateLegend() {
+    // Each channel's value where the playhead is, beside its name (in the tooltip when only the
+    // letter has room).
+    const int node = Node();
+    const int at = frame ? frame() : 0;
+    const bool rows = LegendInRows();
+    std::optional<TKEYPose> pose; // a caption that does not change is not drawn again
+    if (node >= 0) pose = session_.KeyFile->EvaluateNode(node, at);
+    for (int c = 0; c < kChannels; ++c) {
+        QString value;
+        if (pose)
+            value = QString::number(ShownValue(c, Channel(*pose, c)), 'f', 2) +
+                    (IsAngle(c) ? "\u00b0" : "");
+        toggles_[c]->setText(
+            rows ? (value.isEmpty() ? QString(kCaptions[c]) : QString(kCaptions[c]) + " " + value)
+                 : QString(kLetters[c]));
+        toggles_[c]->setToolTip(
+            QString("Show %1").arg(kCaptions[c]) +
+            (value.isEmpty() ? QString() : QString(" (%1 at frame %2)").arg(value).arg(at)));
     }
 }
 
@@ -173,10 +218,14 @@ void TCurvesPanel::paintEvent(QPaintEvent*) {
             p.drawLine(QPointF(x, 0), QPointF(x, height()));
         }
     }
+    const int frames = session_.KeyFile ? session_.KeyFile->Frames : 0;
+    PaintFrameRuler(p, palette(), Layout.Frames, height() - Layout.Bottom, Layout.Bottom, width(),
+                    frames, true);
     p.setPen(palette().windowText().color());
     const QString name = node >= 0 && nodeName ? nodeName() : QString("No node");
     p.drawText(QRectF(4, 0, Layout.Frames.Left - 6, Layout.Top), Qt::AlignVCenter,
                p.fontMetrics().elidedText(name, Qt::ElideRight, int(Layout.Frames.Left) - 6));
+    UpdateLegend();
 }
 
 void TCurvesPanel::PaintPlot(QPainter& p, int plot) {
@@ -202,8 +251,15 @@ void TCurvesPanel::PaintPlot(QPainter& p, int plot) {
         const double y = std::round(Layout.Y(plot, v)) + 0.5;
         p.setPen(QPen(grid, 1, std::abs(v) < step / 2 ? Qt::SolidLine : Qt::DotLine));
         p.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
-        p.setPen(palette().placeholderText().color());
-        p.drawText(QPointF(area.left() + 3, y - 2), ValueText(v) + (plot ? "\u00b0" : ""));
+        // Its number right of the toggles, level with the line.
+        if (y >= top + 5 && y <= top + h - 4) {
+            p.setPen(palette().placeholderText().color());
+            const QRectF label(kToggleLeft + kToggleWidth + 2, y - 8,
+                               area.left() - kToggleWidth - kToggleLeft - 5, 16);
+            p.drawText(label, Qt::AlignRight | Qt::AlignVCenter,
+                       p.fontMetrics().elidedText(ValueText(v) + (plot ? "\u00b0" : ""),
+                                                  Qt::ElideRight, int(label.width())));
+        }
     }
     p.setPen(grid);
     p.setBrush(Qt::NoBrush);

@@ -60,6 +60,10 @@ private:
     // Samples the frames on show into samples_.
     void Sample();
     void PlaceToggles();
+    // The toggles' captions: each channel's value at the playhead, when they have room.
+    void UpdateLegend();
+    bool LegendInRows() const;
+    int RowHeight() const;
     void PaintPlot(class QPainter& p, int plot);
     void PaintCurves(class QPainter& p, int plot);
     void PaintKeys(class QPainter& p, int plot);

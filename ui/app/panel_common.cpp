@@ -2,6 +2,7 @@
 
 #include <QHelpEvent>
 #include <QPainter>
+#include <QPalette>
 #include <QToolTip>
 #include <cmath>
 
@@ -29,6 +30,31 @@ void PaintMarkers(QPainter& p, const TKEYMarkers& markers, const TTimelineLayout
         p.drawPolygon(tri, 3);
     }
     p.restore();
+}
+
+void PaintFrameRuler(QPainter& p, const QPalette& pal, const TTimelineLayout& l, double top,
+                     double height, double right, int frames, bool below) {
+    p.fillRect(QRectF(0, top, right, height), pal.button());
+    p.setPen(pal.mid().color());
+    const double edge = below ? top + 0.5 : top + height - 0.5;
+    p.drawLine(QPointF(0, edge), QPointF(right, edge));
+    if (frames <= 0) return;
+    p.setPen(pal.buttonText().color());
+    const QFontMetrics fm = p.fontMetrics();
+    const int step = RulerStep(l.PixelsPerFrame, fm.horizontalAdvance("00000"));
+    const int first = std::max(0, int(std::floor(l.FrameAt(l.Left) / step)) * step);
+    const double tick0 = below ? top + 1 : top + height - 5;
+    const double baseline = below ? top + height - 3 : top + height - 5;
+    for (int64_t f = first; f < frames; f += step) {
+        const double x = std::round(l.X(double(f))) + 0.5;
+        if (x > right) break;
+        if (x < l.Left) continue;
+        p.drawLine(QPointF(x, tick0), QPointF(x, tick0 + 4));
+        // A number that would run past the right edge ends at its tick instead.
+        const QString text = QString::number(f);
+        const double w = fm.horizontalAdvance(text);
+        p.drawText(QPointF(x + 2 + w > right ? x - 2 - w : x + 2, baseline), text);
+    }
 }
 
 QString MarkerTip(const TKEYMarkers& markers, const TTimelineLayout& frames, double x) {

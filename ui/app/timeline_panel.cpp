@@ -18,13 +18,6 @@ const QColor kPicked(230, 120, 0);
 const QColor kCursor(220, 0, 0);
 constexpr double kClickDistance = 3;
 
-// Frame numbers on the ruler at least this many pixels apart: 1, 2, 5, 10, 20, 50 ... frames.
-int LabelStep(double pixelsPerFrame, double room) {
-    for (int step = 1;; step *= 10)
-        for (int m : {1, 2, 5})
-            if (step * m * pixelsPerFrame >= room || step * m >= 1000000000 / 5) return step * m;
-}
-
 } // namespace
 
 TTimelinePanel::TTimelinePanel(const TKeySession& session, QWidget* parent)
@@ -92,21 +85,7 @@ void TTimelinePanel::paintEvent(QPaintEvent*) {
 }
 
 void TTimelinePanel::PaintRuler(QPainter& p, int frames) {
-    const double h = Layout.RulerHeight;
-    p.fillRect(QRectF(0, 0, width(), h), palette().button());
-    p.setPen(palette().mid().color());
-    p.drawLine(QPointF(0, h - 0.5), QPointF(width(), h - 0.5));
-    if (frames <= 0) return;
-    p.setPen(palette().buttonText().color());
-    const int step = LabelStep(Layout.PixelsPerFrame, p.fontMetrics().horizontalAdvance("00000"));
-    const int first = std::max(0, int(std::floor(Layout.FrameAt(Layout.Left) / step)) * step);
-    for (int64_t f = first; f < frames; f += step) {
-        const double x = std::round(Layout.X(double(f))) + 0.5;
-        if (x > width()) break;
-        if (x < Layout.Left) continue;
-        p.drawLine(QPointF(x, h - 5), QPointF(x, h - 1));
-        p.drawText(QPointF(x + 2, h - 5), QString::number(f));
-    }
+    PaintFrameRuler(p, palette(), Layout, 0, Layout.RulerHeight, width(), frames, false);
 }
 
 void TTimelinePanel::PaintMarkers(QPainter& p) {

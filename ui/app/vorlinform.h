@@ -98,6 +98,10 @@ public:
     int LastX = 0, LastY = 0;
 
     // ---- operations ----
+    // The files of the command line (or the desktop's "open with"), each taken for what it is:
+    // models, KEY animations, colour maps. A KEY without a model opens with the model it was
+    // last used with, else the one its node names match best, else one the user picks.
+    void OpenArguments(const QStringList& args);
     void Load3DO(const QString& name);
     void LoadKEY(const QString& name);
     void LoadCMP(const QString& name);
@@ -322,10 +326,6 @@ private:
     bool CheckDiskChange(bool saving);
 
     // ---- File menu (vorlinform_file.cpp) ----
-    // The files of the command line (or the desktop's "open with"), each taken for what it is:
-    // models, KEY animations, colour maps. A KEY without a model opens with the model it was
-    // last used with, else the one its node names match best, else one the user picks.
-    void OpenArguments(const QStringList& args);
     // That model for a KEY, and the status bar's word on how it was found; empty when none was
     // found or picked.
     QString ModelForKey(const QString& key, QString& how);

@@ -19,7 +19,7 @@ void TVorlinForm::BuildCurves() {
     Curves->onChannels = [](unsigned mask) { Settings.CURVES_CHANNELS = int32_t(mask); };
     Curves->frame = [this] { return SBFrame->value(); };
     Curves->nodeName = [this] {
-        QTreeWidgetItem* item = TV3DO->currentItem();
+        QTreeWidgetItem* item = TV3DO->topLevelItem(SelectedNode);
         return item ? item->text(0) : QString();
     };
     Curves->onScrub = [this](int frame) { Scrub(frame); };

@@ -170,6 +170,7 @@ void TVorlinForm::Load3DO(const QString& qname) {
             Timeline->RowNames.push_back(item->text(0));
         }
     }
+    ShowNodeRow(SelectedNode); // the node the commands act on, highlighted and named
     if (Session.KeyFile)
         ShowFrame(0);
     else

@@ -286,7 +286,9 @@ void TSummaryForm::FillGrid() {
     int wide = 0;
     for (const QString& name : names)
         wide = std::max(wide, QFontMetrics(bold).horizontalAdvance(name));
-    SGFrame->verticalHeader()->setMinimumWidth(wide + 16);
+    // Fixed, not only at least: a minimum above the fixed 80 pixels left the header's width
+    // and the grid's margin for it apart, and the header covered entry 0's column.
+    SGFrame->verticalHeader()->setFixedWidth(std::max(80, wide + 16));
     // Cells are made as their columns come into view: a document of 100,000 entries a node
     // opens at once.
     filledColumns_ = 0;

@@ -145,6 +145,7 @@ QImage TPaintBox::grabFramebuffer() {
 }
 
 void TPaintBox::mousePressEvent(QMouseEvent* e) {
+    setFocus(Qt::MouseFocusReason);
     if (onMouse) onMouse(e);
 }
 
