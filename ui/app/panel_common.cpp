@@ -42,7 +42,10 @@ void PaintFrameRuler(QPainter& p, const QPalette& pal, const TTimelineLayout& l,
     p.setPen(pal.buttonText().color());
     const QFontMetrics fm = p.fontMetrics();
     const int step = RulerStep(l.PixelsPerFrame, fm.horizontalAdvance("00000"));
-    const int first = std::max(0, int(std::floor(l.FrameAt(l.Left) / step)) * step);
+    // In doubles until it is known to be a frame of the animation: the view may be far off it.
+    const double from = std::max(0.0, std::floor(l.FrameAt(l.Left) / step) * step);
+    if (!(from < frames)) return;
+    const int64_t first = int64_t(from);
     const double tick0 = below ? top + 1 : top + height - 5;
     const double baseline = below ? top + height - 3 : top + height - 5;
     for (int64_t f = first; f < frames; f += step) {

@@ -79,14 +79,14 @@ void** Slots() {
 static_assert(sizeof(TGLEntryPoints) == 59 * sizeof(void*));
 
 // Looks up names into slots; after the first missing one, empties the rest without a word.
-bool LookUp(void* library, const char* const* names, int count, void** slots,
+bool LookUp(void* library, const char* const* names, int count, void** table,
             const std::string& libraryName) {
     bool allFound = true;
     for (int i = 0; i < count; ++i) {
-        slots[i] = nullptr;
+        table[i] = nullptr;
         if (!allFound) continue;
-        slots[i] = ::dlsym(library, names[i]);
-        if (!slots[i]) {
+        table[i] = ::dlsym(library, names[i]);
+        if (!table[i]) {
             allFound = false;
             LogMessage(mtWarning,
                        std::string("Couldn't find function ") + names[i] + " in " + libraryName);
