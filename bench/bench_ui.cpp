@@ -13,13 +13,13 @@
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
-#include "app/curves_panel.h"
-#include "app/timeline_panel.h"
 #include "app/vorlinform.h"
 #include "bench_inputs.h"
 #include "dialogs/FileDialogs.h"
 #include "dialogs/summary_form.h"
 #include "edit/view_pick.h"
+#include "panels/curves/curves_panel.h"
+#include "panels/timeline/timeline_panel.h"
 #include "render/ogl_PRender.h"
 #include "support/FileOperations.h"
 #include "support/fixtures.h"

@@ -64,6 +64,24 @@ bool RatesStale(const TKEYFile& doc, int node, int entry) {
     return false;
 }
 
+bool RatesHidden(const TKEYFile& doc, int node, int entry, int channel) {
+    const TKEYEntry& e = doc.Nodes[node].Entries[entry];
+    if (e.Flags & (IsAngle(channel) ? 2 : 1)) return false;
+    const TKEYEntry fresh = doc.RecalculatedRates(node, entry);
+    const double rates[kChannels] = {fresh.DX,     fresh.DY,   fresh.DZ,
+                                     fresh.DPitch, fresh.DYaw, fresh.DRoll};
+    return std::abs(rates[channel]) > 1e-8;
+}
+
+double SnapValue(int channel, double value) {
+    const double step = IsAngle(channel) ? 5.0 : 1.0;
+    return std::round(value / step) * step;
+}
+
+TPointDrag DragDirection(double dx, double dy, bool timeOnly) {
+    return timeOnly || std::abs(dx) > std::abs(dy) ? TPointDrag::Time : TPointDrag::Value;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Layout
 
@@ -138,6 +156,41 @@ void TCurveLayout::ScrollValues(int plot, double dy) {
     Low[plot] += by;
 }
 
+void TCurveLayout::KeepInView(int plot, double value) {
+    const double margin = (High[plot] - Low[plot]) * 0.05;
+    if (value > High[plot] - margin) High[plot] = value + margin;
+    if (value < Low[plot] + margin) Low[plot] = value - margin;
+}
+
+namespace {
+
+// Where a shown key point is, or false when it is hidden or outside its plot (not drawn).
+bool PointAt(const TCurveLayout& layout, const TKEYEntry& e, int channel, double& x, double& y) {
+    if (!(layout.Visible & (1u << channel))) return false;
+    const int plot = TCurveLayout::PlotOf(channel);
+    x = layout.Frames.X(e.Frame);
+    y = layout.Y(plot, ShownValue(e, channel));
+    return y >= layout.PlotTop(plot) && y <= layout.PlotTop(plot) + layout.PlotHeight();
+}
+
+} // namespace
+
+std::vector<TCurveKey> CurveKeysIn(const TKEYFile& doc, int node, const TCurveLayout& layout,
+                                   double x0, double y0, double x1, double y1) {
+    if (x0 > x1) std::swap(x0, x1);
+    if (y0 > y1) std::swap(y0, y1);
+    std::vector<TCurveKey> keys;
+    if (node < 0 || node >= doc.Nodes.Count()) return keys;
+    const TKEYEntries& entries = doc.Nodes[node].Entries;
+    for (int i = 0; i < entries.Count(); ++i)
+        for (int c = 0; c < kChannels; ++c) {
+            double x, y;
+            if (PointAt(layout, entries[i], c, x, y) && x >= x0 && x <= x1 && y >= y0 && y <= y1)
+                keys.push_back({i, c});
+        }
+    return keys;
+}
+
 std::optional<TCurveKey> CurveKeyAt(const TKEYFile& doc, int node, const TCurveLayout& layout,
                                     double x, double y, double radius) {
     if (node < 0 || node >= doc.Nodes.Count()) return std::nullopt;
@@ -147,16 +200,12 @@ std::optional<TCurveKey> CurveKeyAt(const TKEYFile& doc, int node, const TCurveL
     double bestDistance = radius * radius;
     const TKEYEntries& entries = doc.Nodes[node].Entries;
     for (int i = 0; i < entries.Count(); ++i) {
-        const double dx = layout.Frames.X(entries[i].Frame) - x;
-        if (std::abs(dx) > radius) continue;
+        if (std::abs(layout.Frames.X(entries[i].Frame) - x) > radius) continue;
         for (int c = plot * 3; c < plot * 3 + 3; ++c) {
-            if (!(layout.Visible & (1u << c))) continue;
-            const double ky = layout.Y(plot, ShownValue(entries[i], c));
+            double kx, ky;
             // A key outside its plot is not drawn, so it is not there to pick.
-            if (ky < layout.PlotTop(plot) || ky > layout.PlotTop(plot) + layout.PlotHeight())
-                continue;
-            const double dy = ky - y;
-            const double d = dx * dx + dy * dy;
+            if (!PointAt(layout, entries[i], c, kx, ky)) continue;
+            const double d = (kx - x) * (kx - x) + (ky - y) * (ky - y);
             if (d <= bestDistance) { // the later key wins a tie, as it is drawn on top
                 bestDistance = d;
                 best = TCurveKey{i, c};

@@ -44,6 +44,21 @@ void SampleCurves(const TKEYFile& doc, int node, int32_t from, int32_t to, TCurv
 // from the rates that carry it to the next key (as Check KEY reports stale rates).
 bool RatesStale(const TKEYFile& doc, int node, int entry);
 
+// True when the game holds the channel from this entry to the next although the value changes
+// there: the entry's flags leave out the rates of the channel's kind (bit 1 the position, bit 2
+// the orientation). Typed values on an entry with flags 0 then do not interpolate.
+bool RatesHidden(const TKEYFile& doc, int node, int entry, int channel);
+
+// A value as Ctrl snaps it while it is dragged: a position to a whole unit, an angle to 5
+// degrees.
+double SnapValue(int channel, double value);
+
+// A drag of a key point goes one way, decided by its first movement past the click distance:
+// along the frames when it went more sideways than up or down (or when only time is asked for,
+// as with Shift held), else in value.
+enum class TPointDrag { Value, Time };
+TPointDrag DragDirection(double dx, double dy, bool timeOnly);
+
 // A key point: an entry's value on one channel.
 struct TCurveKey {
     int entry = 0;
@@ -76,7 +91,14 @@ struct TCurveLayout {
     void ZoomValues(int plot, double y, double factor);
     // Moves a plot's values by dy pixels.
     void ScrollValues(int plot, double dy);
+    // Widens a plot's range, as little as it takes, so that value shows with a margin (a point
+    // dragged past the plot's edge stays in view).
+    void KeepInView(int plot, double value);
 };
+
+// The shown key points inside the rectangle (x0, y0)-(x1, y1), any corner order.
+std::vector<TCurveKey> CurveKeysIn(const TKEYFile& doc, int node, const TCurveLayout& layout,
+                                   double x0, double y0, double x1, double y1);
 
 // The shown key point nearest to (x, y) within radius pixels.
 std::optional<TCurveKey> CurveKeyAt(const TKEYFile& doc, int node, const TCurveLayout& layout,

@@ -1,5 +1,6 @@
 #include "edit/key_change.h"
 
+#include <algorithm>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -161,6 +162,33 @@ void TKeyChange::Redo(TKEYFile& doc) const {
         for (const Value& v : c.after)
             *v.entry = v.value;
     }
+}
+
+std::vector<TKeyRef> TKeyChange::ChangedKeys(const TKEYFile& doc) const {
+    std::vector<TKeyRef> keys;
+    auto moved = [](const TKEYEntry& a, const TKEYEntry& b) {
+        return a.Frame != b.Frame || a.X != b.X || a.Y != b.Y || a.Z != b.Z || a.Pitch != b.Pitch ||
+               a.Yaw != b.Yaw || a.Roll != b.Roll;
+    };
+    for (const NodeChange& c : nodes_) {
+        if (c.node >= doc.Nodes.Count()) continue;
+        std::unordered_set<const TKEYEntry*> changed;
+        std::unordered_map<const TKEYEntry*, const TKEYEntry*> before;
+        for (const Value& v : c.before)
+            before.emplace(v.entry.get(), &v.value);
+        for (const Value& v : c.after) {
+            auto it = before.find(v.entry.get());
+            if (it == before.end() || moved(*it->second, v.value)) changed.insert(v.entry.get());
+            if (it != before.end()) before.erase(it);
+        }
+        for (const auto& [entry, value] : before) // entries that went (an undo brings them back)
+            if (c.listChanged) changed.insert(entry);
+        const TKEYEntries& entries = doc.Nodes[c.node].Entries;
+        for (int i = 0; i < entries.Count(); ++i)
+            if (changed.count(entries.Get(i).get())) keys.push_back({c.node, i});
+    }
+    std::sort(keys.begin(), keys.end());
+    return keys;
 }
 
 bool TKeyChange::Empty() const {

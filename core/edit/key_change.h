@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "edit/timeline.h"
 #include "key/u_key.h"
 
 namespace vorlin {
@@ -24,6 +25,10 @@ public:
     void Redo(TKEYFile& doc) const;
     // Nothing changed.
     bool Empty() const;
+    // The keys the change made, moved or changed a position or angle of (not those whose rates
+    // alone were derived again), where they are in the document now: after an undo or a redo
+    // they are the keys picked, so that the next command acts on all of them again.
+    std::vector<TKeyRef> ChangedKeys(const TKEYFile& doc) const;
     // The memory the change holds, roughly.
     size_t Bytes() const;
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "edit/key_edit.h"
 #include "edit/timeline.h"
 #include "key/u_key.h"
 #include "model/u_3dos.h"
@@ -32,6 +33,8 @@ public:
     // The entry Copy and Cut remember: a reference, read when pasting; it outlives its node
     // and its document.
     std::shared_ptr<TKEYEntry> CopiedEntry;
+    // The keys the timeline copied (Ctrl+C), for pasting at the playhead.
+    TKeyClipboard KeyClipboard;
 
     // ---- loading ----
 

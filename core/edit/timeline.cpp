@@ -13,7 +13,8 @@ int TTimelineLayout::NearestFrame(double x) const {
 
 TTimelineArea TTimelineLayout::AreaAt(double y, int rows) const {
     if (y < RulerHeight) return TTimelineArea::Ruler;
-    if (y < RowsTop()) return TTimelineArea::Markers;
+    if (y < SummaryTop()) return TTimelineArea::Markers;
+    if (y < RowsTop()) return TTimelineArea::Summary;
     return RowAt(y, rows) >= 0 ? TTimelineArea::Row : TTimelineArea::Below;
 }
 
@@ -55,6 +56,38 @@ std::vector<int> RowNodes(const TKEYFile& doc, int rows) {
         if (j >= 0 && j < rows) nodes[size_t(j)] = k; // a later node replaces an earlier
     }
     return nodes;
+}
+
+std::vector<TKeyRef> AllKeys(const TKEYFile& doc) {
+    std::vector<TKeyRef> keys;
+    for (int n = 0; n < doc.Nodes.Count(); ++n)
+        for (int i = 0; i < doc.Nodes[n].Entries.Count(); ++i)
+            keys.push_back({n, i});
+    return keys;
+}
+
+std::vector<TKeyRef> KeysAtFrame(const TKEYFile& doc, int32_t frame) {
+    std::vector<TKeyRef> keys;
+    for (int n = 0; n < doc.Nodes.Count(); ++n)
+        for (int i = 0; i < doc.Nodes[n].Entries.Count(); ++i)
+            if (doc.Nodes[n].Entries[i].Frame == frame) keys.push_back({n, i});
+    return keys;
+}
+
+std::optional<int32_t> SummaryFrameAt(const TKEYFile& doc, const TTimelineLayout& layout, double x,
+                                      double radius) {
+    std::optional<int32_t> best;
+    double nearest = radius;
+    for (const auto& node : doc.Nodes)
+        for (const auto& e : node->Entries) {
+            const double d = std::abs(layout.X(e->Frame) - x);
+            if (d > nearest) continue;
+            if (!best || d < nearest || e->Frame > *best) {
+                nearest = d;
+                best = e->Frame;
+            }
+        }
+    return best;
 }
 
 std::optional<TKeyRef> KeyAt(const TKEYFile& doc, const std::vector<int>& rowNodes,

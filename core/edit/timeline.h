@@ -1,8 +1,9 @@
 // The timeline's rules: where frames and rows are on the strip, which key is under a point
 // or inside a rectangle, and how keys move and go. The panel only draws and forwards input.
 //
-// The strip has a ruler, a row of markers, then one row per model node in the tree's order.
-// A row shows the entries of the KEY node bound to that model node (as the game binds it).
+// The strip has a ruler, a row of markers, a summary row (a mark at every frame where any node
+// has a key), then one row per model node in the tree's order. A row shows the entries of the
+// KEY node bound to that model node (as the game binds it).
 #pragma once
 
 #include <compare>
@@ -22,7 +23,7 @@ struct TKeyRef {
 };
 
 // What lies at a height of the strip.
-enum class TTimelineArea { Ruler, Markers, Row, Below };
+enum class TTimelineArea { Ruler, Markers, Summary, Row, Below };
 
 struct TTimelineLayout {
     double Left = 110;         // where frames start (the node names are to its left)
@@ -30,6 +31,7 @@ struct TTimelineLayout {
     double PixelsPerFrame = 8; // zoom
     double RulerHeight = 18;
     double MarkerHeight = 14;
+    double SummaryHeight = 16;
     double RowHeight = 16;
     int FirstRow = 0; // the model row at the top of the rows (scrolled)
 
@@ -37,7 +39,8 @@ struct TTimelineLayout {
     double FrameAt(double x) const { return FirstFrame + (x - Left) / PixelsPerFrame; }
     // The whole frame nearest to x.
     int NearestFrame(double x) const;
-    double RowsTop() const { return RulerHeight + MarkerHeight; }
+    double SummaryTop() const { return RulerHeight + MarkerHeight; }
+    double RowsTop() const { return SummaryTop() + SummaryHeight; }
     double RowTop(int row) const { return RowsTop() + (row - FirstRow) * RowHeight; }
     TTimelineArea AreaAt(double y, int rows) const;
     // The model row at a height; -1 above the rows or below the last.
@@ -56,6 +59,14 @@ int RulerStep(double pixelsPerFrame, double room);
 
 // The KEY node each model row shows (-1: none drives it).
 std::vector<int> RowNodes(const TKEYFile& doc, int rows);
+
+// Every key of the document, and every key at one frame (a mark of the summary row).
+std::vector<TKeyRef> AllKeys(const TKEYFile& doc);
+std::vector<TKeyRef> KeysAtFrame(const TKEYFile& doc, int32_t frame);
+// The frame of the summary row's mark nearest to x within radius pixels: a frame where some
+// node has a key. None when there is none.
+std::optional<int32_t> SummaryFrameAt(const TKEYFile& doc, const TTimelineLayout& layout, double x,
+                                      double radius = 5);
 
 // The key nearest to x in the row at y, within radius pixels; none when there is none.
 std::optional<TKeyRef> KeyAt(const TKEYFile& doc, const std::vector<int>& rowNodes,

@@ -64,22 +64,23 @@ TEST(Timeline, GeometryFitsZoomsAroundThePointerAndFindsRows) {
     l.ZoomAround(x, 1e9); // a limit, not an overflow
     EXPECT_DOUBLE_EQ(l.PixelsPerFrame, 256);
 
-    // Ruler 18, markers 14, rows 16 high; the rows scrolled by 2.
+    // Ruler 18, markers 14, the summary 16, rows 16 high; the rows scrolled by 2.
     l.FirstRow = 2;
     const struct {
         double y;
         TTimelineArea area;
         int row;
     } heights[] = {{0, TTimelineArea::Ruler, -1},          {17.9, TTimelineArea::Ruler, -1},
-                   {18, TTimelineArea::Markers, -1},       {32, TTimelineArea::Row, 2},
-                   {47.9, TTimelineArea::Row, 2},          {48, TTimelineArea::Row, 3},
-                   {32 + 16 * 3, TTimelineArea::Below, -1}};
+                   {18, TTimelineArea::Markers, -1},       {32, TTimelineArea::Summary, -1},
+                   {47.9, TTimelineArea::Summary, -1},     {48, TTimelineArea::Row, 2},
+                   {63.9, TTimelineArea::Row, 2},          {64, TTimelineArea::Row, 3},
+                   {48 + 16 * 3, TTimelineArea::Below, -1}};
     for (const auto& h : heights) {
         EXPECT_EQ(l.AreaAt(h.y, 5), h.area) << h.y;
         EXPECT_EQ(l.RowAt(h.y, 5), h.row) << h.y;
     }
     l.FirstRow = 9;
-    l.ClampRows(5, 32 + 16 * 2); // two rows of room: five rows scroll to 3 at most
+    l.ClampRows(5, 48 + 16 * 2); // two rows of room: five rows scroll to 3 at most
     EXPECT_EQ(l.FirstRow, 3);
     l.ClampRows(1, 500);
     EXPECT_EQ(l.FirstRow, 0);

@@ -8,11 +8,11 @@
 #include <QTreeWidget>
 #include <QUndoStack>
 
-#include "app/curves_panel.h"
-#include "app/timeline_panel.h"
 #include "app/vorlinform.h"
 #include "key/u_key.h"
 #include "model/u_3dos.h"
+#include "panels/curves/curves_panel.h"
+#include "panels/timeline/timeline_panel.h"
 #include "ui_helpers.h"
 
 using namespace vorlin;
@@ -43,11 +43,11 @@ class TestCurves : public QObject, public UiTestBase {
                        l.Y(TCurveLayout::PlotOf(channel), ShownValue(e, channel)))
             .toPoint();
     }
-    // The value a drag of a point from y0 to y1 gives (a tenth of it with Shift).
-    double Moved(int channel, double from, int y0, int y1, double fine = 1) {
+    // The value a drag of a point from y0 to y1 gives.
+    double Moved(int channel, double from, int y0, int y1) {
         const TCurveLayout& l = Curves()->Layout;
         const int plot = TCurveLayout::PlotOf(channel);
-        return from + (l.ValueAt(plot, y1) - l.ValueAt(plot, y0)) * fine;
+        return from + l.ValueAt(plot, y1) - l.ValueAt(plot, y0);
     }
     void Keys(const char* keys) {
         QTest::keySequence(form_.get(), QKeySequence(keys));
@@ -64,6 +64,8 @@ private slots:
     void aDraggedKeyValueIsOneStepAndSavesExactlyThatValue() {
         keyPath_ = files_->write("walk.key", ReadAll(kSample + "/3do/key/walk.key"));
         const std::string original = ReadAll(keyPath_);
+        Settings.TIMELINE_HEIGHT = 280; // plots tall enough to aim at
+        Settings.VORLIN_HEIGHT = 720;
         form_ = std::make_unique<TVorlinForm>();
         form_->show();
         VERIFY_ACTIVE(form_.get());
@@ -113,16 +115,15 @@ private slots:
         Keys("Ctrl+S");
         QCOMPARE(ReadAll(keyPath_), original);
 
-        // Shift: a tenth as far (Z's point is on top of X's and Y's, all at 0).
+        // Ctrl snaps the value to whole units (Z's point is on top of X's and Y's, all at 0).
         const QPoint x = Point(1, 2);
-        const double fine = Moved(2, 0, x.y(), x.y() + 20, 0.1);
+        const double free = Moved(2, 0, x.y(), x.y() + 20);
         SendMouse(Curves(), QEvent::MouseButtonPress, x, Qt::LeftButton, Qt::LeftButton);
         SendMouse(Curves(), QEvent::MouseMove, x + QPoint(0, 20), Qt::NoButton, Qt::LeftButton,
-                  Qt::ShiftModifier);
+                  Qt::ControlModifier);
         SendMouse(Curves(), QEvent::MouseButtonRelease, x + QPoint(0, 20), Qt::LeftButton,
-                  Qt::NoButton, Qt::ShiftModifier);
-        QVERIFY(std::abs(Doc().Nodes[kTorso].Entries[1].Z - fine) < 1e-6);
-        QVERIFY(fine < 0);
+                  Qt::NoButton, Qt::ControlModifier);
+        QCOMPARE(Doc().Nodes[kTorso].Entries[1].Z, std::round(free));
         Keys("Ctrl+Z");
 
         // The wheel zooms the values; F fits them again with the panel focused, and frames

@@ -16,12 +16,12 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
-#include "app/curves_panel.h"
 #include "app/node_panel.h"
-#include "app/timeline_panel.h"
 #include "app/vorlin_app.h"
 #include "app/vorlinform.h"
 #include "dialogs/about_form.h"
+#include "panels/curves/curves_panel.h"
+#include "panels/timeline/timeline_panel.h"
 #include "settings/u_options.h"
 #include "support/U_msgForm.h"
 #include "ui_helpers.h"

@@ -8,9 +8,9 @@
 #include <QTreeWidget>
 #include <QUndoStack>
 
-#include "app/timeline_panel.h"
 #include "app/vorlinform.h"
 #include "key/u_key.h"
+#include "panels/timeline/timeline_panel.h"
 #include "ui_helpers.h"
 
 using namespace vorlin;
@@ -48,8 +48,13 @@ class TestTimeline : public QObject, public UiTestBase {
     TTimelinePanel* Strip() { return F().TimelinePanel(); }
     QListWidget* List() { return Get<QListWidget>(form_.get(), "LBKEY"); }
     QTreeWidget* Tree() { return Get<QTreeWidget>(form_.get(), "TV3DO"); }
+    // The sample in a window with room for every row of the strip (the default size scrolls
+    // them, which a test of its own covers).
     void Open() {
         keyPath_ = files_->write("walk.key", ReadAll(kSample + "/3do/key/walk.key"));
+        Settings.TIMELINE_HEIGHT = 280;
+        Settings.VORLIN_HEIGHT = 720;
+        Settings.VORLIN_WIDTH = 900;
         form_ = std::make_unique<TVorlinForm>();
         form_->show();
         VERIFY_ACTIVE(form_.get());
@@ -135,6 +140,9 @@ private slots:
         Get<QToolButton>(form_.get(), "BNAutoCopy")->click();
         F().UndoStack->undo();
         const std::string before = Doc().ToText();
+        // Undone, the keys the step changed are picked: Auto Copy carried values forward.
+        QCOMPARE(F().Session.SelectedKeys(), (std::vector<TKeyRef>{{kArm, 2}, {kArm, 3}}));
+        Click(Key(kArm, 16));
 
         Click(Key(kArm, 24), Qt::ShiftModifier);
         QCOMPARE(F().Session.SelectedKeys().size(), size_t(2));

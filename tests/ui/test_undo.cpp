@@ -12,9 +12,9 @@
 #include <QTreeWidget>
 #include <QUndoStack>
 
-#include "app/timeline_panel.h"
 #include "app/vorlinform.h"
 #include "key/u_key.h"
+#include "panels/timeline/timeline_panel.h"
 #include "render/ogl_PRender.h"
 #include "ui_helpers.h"
 

@@ -11,7 +11,7 @@ TUndoKeyChange::TUndoKeyChange(TVorlinForm* form, const QString& text,
 void TUndoKeyChange::undo() {
     if (!form_->Session.KeyFile) return;
     change_->Undo(*form_->Session.KeyFile);
-    form_->AfterUndo(change_->NodeBefore, change_->EntryBefore);
+    form_->AfterUndo(*change_, change_->NodeBefore, change_->EntryBefore);
 }
 
 void TUndoKeyChange::redo() {
@@ -21,7 +21,7 @@ void TUndoKeyChange::redo() {
     }
     if (!form_->Session.KeyFile) return;
     change_->Redo(*form_->Session.KeyFile);
-    form_->AfterUndo(change_->NodeAfter, change_->EntryAfter);
+    form_->AfterUndo(*change_, change_->NodeAfter, change_->EntryAfter);
 }
 
 } // namespace vorlin

@@ -19,10 +19,10 @@
 #include <QUndoStack>
 
 #include "app/controls.h"
-#include "app/curves_panel.h"
 #include "app/node_panel.h"
-#include "app/timeline_panel.h"
 #include "app/vorlin_app.h"
+#include "panels/curves/curves_panel.h"
+#include "panels/timeline/timeline_panel.h"
 #include "render/ogl_PRender.h"
 #include "support/DialogSeams.h"
 #include "support/FileOperations.h"
@@ -125,6 +125,12 @@ void TVorlinForm::BuildMenus() {
                                  {"InsertEntry1", "&Insert Entry"},
                                  {"DeleteEntry1", "&Delete Entry"}})
         Item(EditKey1, name, caption);
+    // A key at the playhead, from the timeline's rules; I from anywhere but a text field
+    // (which takes its letters first).
+    QAction* insertKey = Item(EditKey1, "InsertKey1", "Insert Ke&y");
+    insertKey->setShortcut(QKeySequence(Qt::Key_I));
+    connect(insertKey, &QAction::triggered, this,
+            [this] { Command([this] { Timeline->InsertKey(); }); });
     EditKey1->addSeparator()->setObjectName("N4");
     Item(EditKey1, "CurrentEntry1", "C&urrent Entry");
     EditKey1->addSeparator()->setObjectName("N9");
@@ -406,7 +412,7 @@ void TVorlinForm::BuildPanels() {
     }
     row->addWidget(Panel2);
     row->addWidget(separator);
-    row->addWidget(BuildTimeline(view), 1);
+    row->addWidget(BuildViewPanels(view), 1);
     setCentralWidget(central);
 }
 

@@ -1,9 +1,10 @@
 // The editor's main window: it holds the editing session (model, KEY document, copied entry),
-// the renderer, the current frame, the mode and the camera, and runs every command. Its
-// handlers are grouped by concern: layout and enabling (vorlinform.cpp), window events and the
-// display operations (vorlinform_window.cpp), the File menu (vorlinform_file.cpp), selection
-// and the Edit menu (vorlinform_edit.cpp), the view (vorlinform_view.cpp), the timeline
-// (vorlinform_timeline.cpp).
+// the renderer, the current frame, the mode and the camera, and runs the commands of its menus.
+// Its handlers are grouped by concern: layout and enabling (vorlinform.cpp), window events and
+// the display operations (vorlinform_window.cpp), the File menu (vorlinform_file.cpp),
+// selection and the Edit menu (vorlinform_edit.cpp), the view (vorlinform_view.cpp), the panels
+// under the view and what it does for them (vorlinform_panels.cpp). The panels themselves, with
+// their commands, are in panels/.
 #pragma once
 
 #include <QDateTime>
@@ -19,6 +20,7 @@
 #include "app/autosave.h"
 #include "edit/key_change.h"
 #include "edit/key_session.h"
+#include "panels/panel_host.h"
 
 class QAction;
 class QIcon;
@@ -47,7 +49,6 @@ class TSummaryForm;
 class TNodePanel;
 class TTimelinePanel;
 class TCurvesPanel;
-struct TCurveKey;
 class TOGLRenderer;
 class TOptions;
 class TPaintBox;
@@ -61,7 +62,7 @@ constexpr const char* kHelpFile = "vorlin_help.html";
 // The node tree's row images: 0 a mesh without vertices, 1 no mesh, 2 a mesh.
 QIcon TreeIcon(int image);
 
-class TVorlinForm : public QMainWindow {
+class TVorlinForm : public QMainWindow, public TPanelHost {
     Q_OBJECT
 public:
     explicit TVorlinForm(QWidget* parent = nullptr);
@@ -123,9 +124,9 @@ public:
     // that can be undone, named by text ("Move Entry").
     void Record(const QString& text, const std::vector<int>& nodes,
                 const std::function<void()>& body);
-    // The window after an undo or redo: the selection the change was made with, the list,
-    // the frame range and the pose.
-    void AfterUndo(int node, int entry);
+    // The window after an undo or redo: the selection the change was made with, the keys it
+    // changed picked, the list, the frame range and the pose.
+    void AfterUndo(const TKeyChange& change, int node, int entry);
     void BuildReopen3DOMenu();
     void BuildReopenKEYMenu();
     // Enables every control whose condition holds (one table for the menus, the toolbar and
@@ -148,7 +149,25 @@ public:
     TTimelinePanel* TimelinePanel() const { return Timeline; }
     TCurvesPanel* CurvesPanel() const { return Curves; }
     QTimer* Timer() const { return KeyTimer; }
-    int CurrentFrame() const;
+
+    // ---- what the panels under the view ask of it (vorlinform_panels.cpp) ----
+    TKeySession& EditSession() override;
+    int CurrentFrame() const override;
+    void GoToFrame(int frame) override;
+    void ScrubFrame(int frame) override;
+    void ScrubEnd() override;
+    bool CanEdit() const override;
+    void RecordStep(const QString& name, const std::vector<int>& nodes,
+                    const std::function<void()>& body) override;
+    bool BeginDragStep(const std::vector<int>& nodes, const QString& name) override;
+    void EndDragStep() override;
+    bool Dragging() const override;
+    void PickNode(int row) override;
+    // Picks a row as a click does (Auto Copy included).
+    void PickEntry(int row) override;
+    void KeysChanged() override;
+    void ShowStatus(const QString& text, int milliseconds = 5000) override;
+    QString NodeName(int row) const override;
 
 signals:
     // The window has closed for good (the close question allowed it).
@@ -234,8 +253,6 @@ private:
     // The list's mouse and keys: a left release on a row, a right press on a row, or a move
     // with the arrow, Page, Home and End keys picks an entry; nothing else does.
     bool EntryListEvent(QObject* watched, QEvent* event);
-    // Picks a row as a click does (Auto Copy included).
-    void PickEntry(int row);
     // Moves the highlight while the button is held, without picking.
     void HighlightRow(int row);
     // Puts the list's highlight on the selected entry (none when it has no row).
@@ -279,43 +296,19 @@ private:
     // Empties the entry list without it taking that for a click.
     void ClearEntryList();
 
-    // ---- the timeline (vorlinform_timeline.cpp) ----
-    // The view and, under it, the timeline (View > Timeline shows and hides it).
-    QWidget* BuildTimeline(QWidget* view);
+    // ---- the panels under the view (vorlinform_panels.cpp) ----
+    // The view and, under it, the timeline and the curves as tabs (View > Timeline and View >
+    // Curves show and hide them).
+    QWidget* BuildViewPanels(QWidget* view);
     // Puts the timeline and curves at their stored height, with the one shown last on show.
     void RestoreTimeline();
     // View > Timeline and View > Curves checked as the tabs under the view are.
     void SyncPanelActions();
-    // The frame from a press on the timeline's ruler or the curves, and its release.
-    void Scrub(int frame);
-    void ScrubEnd();
     // Gives the timeline its stored height, the view the rest.
     void PlaceTimeline();
-    // A key pressed on the timeline: picked as a click in the entry list picks an entry, or
-    // with Shift added to (or taken from) the marked keys.
-    void TimelineKey(TKeyRef key, bool shift);
-    void TimelineBand(const std::vector<TKeyRef>& keys, bool shift);
-    // A drag of the picked keys, one step on the undo stack ("Move Keys").
-    void BeginKeyMove();
-    void KeyMoveStep(int delta);
-    // The list's texts and the frame (the selected entry's) after keys moved.
-    void AfterKeysMoved();
-    // Deletes the picked keys (a node keeps one entry), one step.
-    void DeleteKeysClick();
-    // Ctrl+Right / Ctrl+Left: the selected node's next or previous key.
-    void StepKey(int dir);
-    // Alt+Right / Alt+Left: the picked keys a frame later or earlier, one step each.
-    void NudgeKeys(int dir);
     // The entry list's texts ("Entry 2 (16)") after frames changed.
     void UpdateEntryTexts();
     QString EntryText(int entry) const;
-
-    // ---- the curves (vorlinform_curves.cpp) ----
-    void BuildCurves();
-    // A drag of a key point, one step on the undo stack ("Edit Value"): its start, and each
-    // new value of the key's channel (the rates around the entry derived again).
-    void BeginValueEdit();
-    void ValueEditStep(TCurveKey key, double value);
 
     // ---- unsaved work (vorlinform_recovery.cpp) ----
     void BuildAutosave();
@@ -398,7 +391,6 @@ private:
     bool dragMoved_ = false; // the held button has moved past the click distance
     const TKEYFile* dragDoc_ = nullptr;
     QString dragText_; // the step's name when it is not the view's Move or Rotate Entry
-    std::unique_ptr<TKeyMove> move_; // the keys a drag on the timeline moves
     // The document came from a recovery file: changed, with nothing to undo.
     bool recovered_ = false;
     // The file as this document's edits began from it (read, saved, or at recovery the copy's).

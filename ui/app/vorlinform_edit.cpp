@@ -469,12 +469,14 @@ void TVorlinForm::Record(const QString& text, const std::vector<int>& nodes,
     finish();
 }
 
-void TVorlinForm::AfterUndo(int node, int entry) {
+void TVorlinForm::AfterUndo(const TKeyChange& change, int node, int entry) {
     SetEditMode();
     ShowFrameCount();
     ShowNodeRow(node);
     Session.SelectNode(node);
     Session.SelectEntry(entry);
+    // The keys the step changed are picked again: the next command acts on all of them.
+    Session.MarkedKeys = change.ChangedKeys(*Session.KeyFile);
     ClearEntryList();
     Command([this] { FillEntryList(); });
     if (SelectedEntry >= 0) {

@@ -185,8 +185,8 @@ TViewCamera CameraOf(const TOGLRenderer& r) {
 
 int TVorlinForm::NodeAt(QPointF at) const {
     if (!Renderer || !Session.Model || !Pbox) return -1;
-    return PickNode(*Session.Model,
-                    CameraOf(*Renderer).RayAt(at.x(), at.y(), Pbox->width(), Pbox->height()));
+    return vorlin::PickNode(
+        *Session.Model, CameraOf(*Renderer).RayAt(at.x(), at.y(), Pbox->width(), Pbox->height()));
 }
 
 void TVorlinForm::ShowHoveredNode(int node) {

@@ -15,10 +15,10 @@
 #include <charconv>
 
 #include "app/autosave.h"
-#include "app/curves_panel.h"
 #include "app/node_panel.h"
-#include "app/timeline_panel.h"
 #include "app/vorlinform.h"
+#include "panels/curves/curves_panel.h"
+#include "panels/timeline/timeline_panel.h"
 #include "render/ogl_PRender.h"
 #include "support/DialogSeams.h"
 #include "support/misc_utils.h"

@@ -1,4 +1,4 @@
-#include "app/panel_common.h"
+#include "panels/panel_common.h"
 
 #include <QHelpEvent>
 #include <QPainter>

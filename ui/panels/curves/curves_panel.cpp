@@ -1,4 +1,4 @@
-#include "app/curves_panel.h"
+#include "panels/curves/curves_panel.h"
 
 #include <QHelpEvent>
 #include <QKeyEvent>
@@ -8,7 +8,10 @@
 #include <QWheelEvent>
 #include <cmath>
 
-#include "app/panel_common.h"
+#include "edit/key_session.h"
+#include "panels/panel_common.h"
+#include "panels/panel_host.h"
+#include "panels/value_field.h"
 #include "settings/GlobalVars.h"
 
 namespace vorlin {
@@ -39,9 +42,10 @@ QString ValueText(double v) {
 
 } // namespace
 
-TCurvesPanel::TCurvesPanel(const TKeySession& session, QWidget* parent)
-    : QWidget(parent), session_(session) {
+TCurvesPanel::TCurvesPanel(TPanelHost& host, QWidget* parent)
+    : QWidget(parent), host_(host), field_(new TValueField(this)) {
     setObjectName("CurvesPanel");
+    field_->setObjectName("EBCurveValue");
     setFocusPolicy(Qt::ClickFocus);
     setAutoFillBackground(true);
     setMinimumHeight(64);
@@ -67,19 +71,25 @@ TCurvesPanel::TCurvesPanel(const TKeySession& session, QWidget* parent)
     setToolTip(""); // the keys' tooltips come from event()
 }
 
+TCurvesPanel::~TCurvesPanel() = default;
+
+const TKeySession& TCurvesPanel::Session() const {
+    return host_.EditSession();
+}
+
 void TCurvesPanel::SetChannels(unsigned mask) {
     for (int c = 0; c < kChannels; ++c)
         toggles_[c]->setChecked(mask & (1u << c));
 }
 
 int TCurvesPanel::Node() const {
-    if (!session_.KeyFile) return -1;
-    const int node = session_.KeyNodeIndex();
-    return node >= 0 && !session_.KeyFile->Nodes[node].Entries.Empty() ? node : -1;
+    if (!Session().KeyFile) return -1;
+    const int node = Session().KeyNodeIndex();
+    return node >= 0 && !Session().KeyFile->Nodes[node].Entries.Empty() ? node : -1;
 }
 
 void TCurvesPanel::Fit() {
-    Layout.Frames.Fit(session_.KeyFile ? session_.KeyFile->Frames : 0, width());
+    Layout.Frames.Fit(Session().KeyFile ? Session().KeyFile->Frames : 0, width());
     framesFitted_ = true;
     Refit();
     update();
@@ -87,7 +97,7 @@ void TCurvesPanel::Fit() {
 
 void TCurvesPanel::Refit() {
     Layout.Height = height();
-    const TKEYFile* doc = session_.KeyFile.get();
+    const TKEYFile* doc = Session().KeyFile.get();
     const int node = Node();
     fittedNode_ = node;
     Sample();
@@ -95,12 +105,13 @@ void TCurvesPanel::Refit() {
 }
 
 void TCurvesPanel::FramesChanged() {
-    if (framesFitted_) Layout.Frames.Fit(session_.KeyFile ? session_.KeyFile->Frames : 0, width());
+    if (framesFitted_)
+        Layout.Frames.Fit(Session().KeyFile ? Session().KeyFile->Frames : 0, width());
     update();
 }
 
 int TCurvesPanel::ClampedFrame(double x) const {
-    const int last = session_.KeyFile ? std::max(session_.KeyFile->Frames - 1, 0) : 0;
+    const int last = Session().KeyFile ? std::max(Session().KeyFile->Frames - 1, 0) : 0;
     return std::clamp(Layout.Frames.NearestFrame(x), 0, last);
 }
 
@@ -113,7 +124,7 @@ void TCurvesPanel::Sample() {
     }
     // The frames the game plays that are on show, with one more each side for the lines out
     // (kept to the animation before they become whole numbers: the view may be far off it).
-    const TKEYFile& doc = *session_.KeyFile;
+    const TKEYFile& doc = *Session().KeyFile;
     const double last = double(doc.Frames) - 1;
     const double from =
         std::clamp(std::floor(Layout.Frames.FrameAt(Layout.Frames.Left)) - 1, 0.0, last + 1);
@@ -162,10 +173,10 @@ void TCurvesPanel::UpdateLegend() {
     // Each channel's value where the playhead is, beside its name (in the tooltip when only the
     // letter has room).
     const int node = Node();
-    const int at = frame ? frame() : 0;
+    const int at = host_.CurrentFrame();
     const bool rows = LegendInRows();
     std::optional<TKEYPose> pose; // a caption that does not change is not drawn again
-    if (node >= 0) pose = session_.KeyFile->EvaluateNode(node, at);
+    if (node >= 0) pose = Session().KeyFile->EvaluateNode(node, at);
     for (int c = 0; c < kChannels; ++c) {
         QString value;
         if (pose)
@@ -194,12 +205,13 @@ void TCurvesPanel::paintEvent(QPaintEvent*) {
     PaintMarkers(p);
     if (node >= 0) {
         // Which keys' rates miss the next key, worked out once for both plots.
-        const TKEYEntries& entries = session_.KeyFile->Nodes[node].Entries;
+        const TKEYEntries& entries = Session().KeyFile->Nodes[node].Entries;
         stale_.assign(size_t(entries.Count()), 0);
         const double left = Layout.Frames.Left - 6, right = width() + 6;
         for (int i = 0; i < entries.Count(); ++i) {
             const double x = Layout.Frames.X(entries[i].Frame);
-            if (x >= left && x <= right) stale_[size_t(i)] = RatesStale(*session_.KeyFile, node, i);
+            if (x >= left && x <= right)
+                stale_[size_t(i)] = RatesStale(*Session().KeyFile, node, i);
         }
         // Each plot's curves and keys stay inside it, however far a value is dragged or zoomed.
         for (int plot = 0; plot < 2; ++plot) {
@@ -211,18 +223,18 @@ void TCurvesPanel::paintEvent(QPaintEvent*) {
             p.restore();
         }
     }
-    if (session_.KeyFile && frame) {
-        const double x = std::round(Layout.Frames.X(frame())) + 0.5;
+    if (Session().KeyFile) {
+        const double x = std::round(Layout.Frames.X(host_.CurrentFrame())) + 0.5;
         if (x >= Layout.Frames.Left) {
             p.setPen(QPen(kCursor, 1));
             p.drawLine(QPointF(x, 0), QPointF(x, height()));
         }
     }
-    const int frames = session_.KeyFile ? session_.KeyFile->Frames : 0;
+    const int frames = Session().KeyFile ? Session().KeyFile->Frames : 0;
     PaintFrameRuler(p, palette(), Layout.Frames, height() - Layout.Bottom, Layout.Bottom, width(),
                     frames, true);
     p.setPen(palette().windowText().color());
-    const QString name = node >= 0 && nodeName ? nodeName() : QString("No node");
+    const QString name = node >= 0 ? host_.NodeName(SelectedNode) : QString("No node");
     p.drawText(QRectF(4, 0, Layout.Frames.Left - 6, Layout.Top), Qt::AlignVCenter,
                p.fontMetrics().elidedText(name, Qt::ElideRight, int(Layout.Frames.Left) - 6));
     UpdateLegend();
@@ -232,7 +244,7 @@ void TCurvesPanel::PaintPlot(QPainter& p, int plot) {
     const double top = Layout.PlotTop(plot), h = Layout.PlotHeight();
     const QRectF area(Layout.Frames.Left, top, width() - Layout.Frames.Left, h);
     // Frames outside the animation are shaded.
-    const int frames = session_.KeyFile ? session_.KeyFile->Frames : 0;
+    const int frames = Session().KeyFile ? Session().KeyFile->Frames : 0;
     p.fillRect(area, palette().alternateBase());
     const double x0 = std::max(area.left(), Layout.Frames.X(-0.5));
     const double x1 = std::min(area.right(), Layout.Frames.X(frames - 0.5));
@@ -322,7 +334,7 @@ void TCurvesPanel::PaintCurves(QPainter& p, int plot) {
 }
 
 void TCurvesPanel::PaintKeys(QPainter& p, int plot) {
-    const TKEYFile& doc = *session_.KeyFile;
+    const TKEYFile& doc = *Session().KeyFile;
     const int node = Node();
     const TKEYEntries& entries = doc.Nodes[node].Entries;
     const double left = Layout.Frames.Left - 6, right = width() + 6;
@@ -333,17 +345,27 @@ void TCurvesPanel::PaintKeys(QPainter& p, int plot) {
         const bool selected = i == SelectedEntry;
         // Rates that miss the next key: the curve jumps there, and the key says so.
         const bool stale = stale_[size_t(i)];
+        bool picked = false;
+        for (const TCurveKey& k : picked_)
+            picked = picked || k.entry == i;
         // Keys closer than a pixel cover each other: one of them stands for the rest.
-        if (!selected && !stale) {
+        if (!selected && !stale && !picked) {
             if (x - drawn < 1) continue;
             drawn = x;
         }
         for (int c = plot * 3; c < plot * 3 + 3; ++c) {
             if (!(Layout.Visible & (1u << c))) continue;
             const double y = Layout.Y(TCurveLayout::PlotOf(c), ShownValue(entries[i], c));
-            const double r = selected ? 4.5 : 3.5;
+            const bool point =
+                std::find(picked_.begin(), picked_.end(), TCurveKey{i, c}) != picked_.end();
+            const double r = selected || point ? 4.5 : 3.5;
             p.setPen(QPen(stale ? kStale : palette().text().color(), stale ? 2 : 1));
-            p.setBrush(selected ? palette().highlight().color() : kColours[c]);
+            // A key whose flags keep the game from applying this channel's rates is hollow:
+            // the game holds the value to the next key.
+            if (RatesHidden(doc, node, i, c))
+                p.setBrush(palette().base());
+            else
+                p.setBrush(point ? palette().highlight().color() : kColours[c]);
             if (stale) {
                 const QPointF diamond[4] = {
                     {x, y - r - 1}, {x + r + 1, y}, {x, y + r + 1}, {x - r - 1, y}};
@@ -351,43 +373,53 @@ void TCurvesPanel::PaintKeys(QPainter& p, int plot) {
             } else {
                 p.drawRect(QRectF(x - r, y - r, 2 * r, 2 * r));
             }
+            if (selected && !point) { // the selected entry's points are ringed
+                p.setBrush(Qt::NoBrush);
+                p.drawRect(QRectF(x - r - 2, y - r - 2, 2 * r + 4, 2 * r + 4));
+            }
         }
+    }
+    if (press_ == Press::Band) {
+        p.setPen(QPen(palette().highlight().color(), 1, Qt::DashLine));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(QRectF(pressAt_, bandTo_).normalized());
     }
 }
 
 void TCurvesPanel::PaintMarkers(QPainter& p) {
     p.fillRect(QRectF(0, 0, width(), Layout.Top), palette().window());
-    if (session_.KeyFile)
-        vorlin::PaintMarkers(p, session_.KeyFile->Markers, Layout.Frames, 0, Layout.Top, width());
+    if (Session().KeyFile)
+        vorlin::PaintMarkers(p, Session().KeyFile->Markers, Layout.Frames, 0, Layout.Top, width());
 }
 
 // ---------------------------------------------------------------------------------------------
 // Mouse and keys
 
 void TCurvesPanel::mousePressEvent(QMouseEvent* e) {
-    if (e->button() != Qt::LeftButton || !session_.KeyFile) return;
+    if (e->button() != Qt::LeftButton || !Session().KeyFile) return;
     const QPointF at = e->position();
-    pressAt_ = at;
-    editing_ = false;
-    if (at.x() < Layout.Frames.Left || Layout.PlotAt(at.y()) < 0) return;
+    pressAt_ = bandTo_ = at;
+    drag_.reset();
+    if (at.x() < Layout.Frames.Left) return;
+    // The ruler under the plots sets the frame, as the timeline's does.
+    if (at.y() >= height() - Layout.Bottom) {
+        press_ = Press::Scrub;
+        host_.ScrubFrame(ClampedFrame(at.x()));
+        return;
+    }
+    if (Layout.PlotAt(at.y()) < 0) return;
     const int node = Node();
     const std::optional<TCurveKey> key =
-        node >= 0 ? CurveKeyAt(*session_.KeyFile, node, Layout, at.x(), at.y()) : std::nullopt;
+        node >= 0 ? CurveKeyAt(*Session().KeyFile, node, Layout, at.x(), at.y()) : std::nullopt;
     if (!key) {
-        press_ = Press::Scrub;
-        if (onScrub) onScrub(ClampedFrame(at.x()));
+        // An empty place: a band of points, or (released where it was pressed) the frame.
+        press_ = Press::Band;
         return;
     }
     press_ = Press::Key;
     key_ = *key;
-    if (onKey) onKey(key->entry);
-    // The value as picking left it (Auto Copy may have changed it): the drag starts there.
-    const int now = Node();
-    if (now < 0 || key->entry >= session_.KeyFile->Nodes[now].Entries.Count()) {
-        press_ = Press::None;
-        return;
-    }
-    keyValue_ = Channel(session_.KeyFile->Nodes[now].Entries[key->entry], key->channel);
+    pressValue_ = Layout.ValueAt(TCurveLayout::PlotOf(key->channel), at.y());
+    PressKey(*key, e->modifiers() & Qt::ShiftModifier);
 }
 
 void TCurvesPanel::mouseMoveEvent(QMouseEvent* e) {
@@ -396,28 +428,69 @@ void TCurvesPanel::mouseMoveEvent(QMouseEvent* e) {
         if (press_ != Press::None) mouseReleaseEvent(e); // the release went elsewhere
         return;
     }
-    if (press_ == Press::Scrub) {
-        if (onScrub) onScrub(ClampedFrame(at.x()));
+    switch (press_) {
+    case Press::Scrub:
+        host_.ScrubFrame(ClampedFrame(at.x()));
+        return;
+    case Press::Band:
+        bandTo_ = at;
+        update();
+        return;
+    case Press::Key: {
+        const QPointF by = at - pressAt_;
+        if (!drag_) {
+            if (std::abs(by.x()) < kClickDistance && std::abs(by.y()) < kClickDistance) return;
+            // The first movement picks the way; Shift: along the frames only.
+            drag_ = DragDirection(by.x(), by.y(), e->modifiers() & Qt::ShiftModifier);
+        }
+        const bool snap = e->modifiers() & Qt::ControlModifier;
+        if (*drag_ == TPointDrag::Time)
+            DragTime(startFrame_ + Layout.Frames.FrameAt(at.x()) -
+                         Layout.Frames.FrameAt(pressAt_.x()),
+                     snap);
+        else
+            DragValue(Layout.ValueAt(TCurveLayout::PlotOf(key_.channel), at.y()) - pressValue_,
+                      snap);
         return;
     }
-    if (press_ != Press::Key) return;
-    if (!editing_ && std::abs(at.y() - pressAt_.y()) < kClickDistance) return;
-    if (!editing_) {
-        editing_ = true;
-        if (onEditBegin) onEditBegin(key_);
+    case Press::None:
+        return;
     }
-    // The value follows the pointer on the plot's scale; Shift moves it a tenth as far.
-    const int plot = TCurveLayout::PlotOf(key_.channel);
-    const double by = Layout.ValueAt(plot, at.y()) - Layout.ValueAt(plot, pressAt_.y());
-    const double fine = (e->modifiers() & Qt::ShiftModifier) ? 0.1 : 1.0;
-    if (onEdit) onEdit(key_, keyValue_ + by * fine);
 }
 
-void TCurvesPanel::mouseReleaseEvent(QMouseEvent*) {
+void TCurvesPanel::mouseReleaseEvent(QMouseEvent* e) {
     const Press press = std::exchange(press_, Press::None);
-    if (press == Press::Scrub && onScrubEnd) onScrubEnd();
-    if (press == Press::Key && editing_ && onEditEnd) onEditEnd();
-    editing_ = false;
+    const QPointF at = e->position();
+    switch (press) {
+    case Press::Scrub:
+        host_.ScrubEnd();
+        break;
+    case Press::Band:
+        if (std::abs(at.x() - pressAt_.x()) < kClickDistance &&
+            std::abs(at.y() - pressAt_.y()) < kClickDistance) {
+            // A click off the keys: the frame there.
+            host_.ScrubFrame(ClampedFrame(at.x()));
+            host_.ScrubEnd();
+        } else {
+            PickBand(QRectF(pressAt_, at).normalized(), e->modifiers() & Qt::ShiftModifier);
+        }
+        update();
+        break;
+    case Press::Key:
+        if (drag_) EndDrag();
+        break;
+    case Press::None:
+        break;
+    }
+    drag_.reset();
+}
+
+void TCurvesPanel::mouseDoubleClickEvent(QMouseEvent* e) {
+    const int node = Node();
+    if (e->button() != Qt::LeftButton || node < 0) return;
+    if (auto key =
+            CurveKeyAt(*Session().KeyFile, node, Layout, e->position().x(), e->position().y()))
+        TypeValue(*key);
 }
 
 void TCurvesPanel::wheelEvent(QWheelEvent* e) {
@@ -444,13 +517,18 @@ void TCurvesPanel::keyPressEvent(QKeyEvent* e) {
         Fit();
         return;
     }
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && picked_.size() == 1) {
+        TypeValue(picked_.front());
+        return;
+    }
     QWidget::keyPressEvent(e);
 }
 
 void TCurvesPanel::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     Layout.Height = height();
-    if (framesFitted_) Layout.Frames.Fit(session_.KeyFile ? session_.KeyFile->Frames : 0, width());
+    if (framesFitted_)
+        Layout.Frames.Fit(Session().KeyFile ? Session().KeyFile->Frames : 0, width());
     PlaceToggles();
 }
 
@@ -458,7 +536,8 @@ bool TCurvesPanel::event(QEvent* e) {
     // F fits the curves while the panel has the focus; elsewhere it frames the model.
     if (e->type() == QEvent::ShortcutOverride) {
         auto* k = static_cast<QKeyEvent*>(e);
-        if (k->key() == Qt::Key_F && k->modifiers() == Qt::NoModifier) {
+        const bool enter = k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter;
+        if ((k->key() == Qt::Key_F || enter) && k->modifiers() == Qt::NoModifier) {
             e->accept();
             return true;
         }
@@ -467,20 +546,26 @@ bool TCurvesPanel::event(QEvent* e) {
     auto* help = static_cast<QHelpEvent*>(e);
     QString tip;
     const int node = Node();
-    if (session_.KeyFile && help->pos().y() < Layout.Top)
-        tip = MarkerTip(session_.KeyFile->Markers, Layout.Frames, help->pos().x());
+    if (Session().KeyFile && help->pos().y() < Layout.Top)
+        tip = MarkerTip(Session().KeyFile->Markers, Layout.Frames, help->pos().x());
     else if (node >= 0)
         if (auto key =
-                CurveKeyAt(*session_.KeyFile, node, Layout, help->pos().x(), help->pos().y())) {
-            const TKEYEntry& entry = session_.KeyFile->Nodes[node].Entries[key->entry];
+                CurveKeyAt(*Session().KeyFile, node, Layout, help->pos().x(), help->pos().y())) {
+            const TKEYEntry& entry = Session().KeyFile->Nodes[node].Entries[key->entry];
             tip = QString("Entry %1 (%2): %3 %4")
                       .arg(key->entry)
                       .arg(entry.Frame)
                       .arg(kCaptions[key->channel])
                       .arg(ValueText(Channel(entry, key->channel)));
-            if (RatesStale(*session_.KeyFile, node, key->entry))
+            if (RatesStale(*Session().KeyFile, node, key->entry))
                 tip += "\nIts rates do not reach the next key: the pose jumps there "
                        "(recalculate the rates)";
+            if (RatesHidden(*Session().KeyFile, node, key->entry, key->channel))
+                tip += QString("\nIts flags (0x%1) leave out the %2 rates: the game holds "
+                               "%3 until the next key")
+                           .arg(entry.Flags, 4, 16, QChar('0'))
+                           .arg(IsAngle(key->channel) ? "rotation" : "position")
+                           .arg(IsAngle(key->channel) ? "Pitch, Yaw and Roll" : "X, Y and Z");
         }
     ShowTip(help, tip, this);
     return true;

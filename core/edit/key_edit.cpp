@@ -1,0 +1,284 @@
+#include "edit/key_edit.h"
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "support/errors.h"
+
+namespace vorlin {
+
+namespace {
+
+std::string NodeText(const TKEYFile& doc, int node) {
+    return "node " + std::to_string(node) + " (" + doc.Nodes[node].MeshName + ")";
+}
+
+// The place of each entry of a node, by its object.
+std::unordered_map<const TKEYEntry*, int> Places(const TKEYEntries& entries) {
+    std::unordered_map<const TKEYEntry*, int> places;
+    places.reserve(size_t(entries.Count()));
+    for (int i = 0; i < entries.Count(); ++i)
+        places.emplace(entries.Get(i).get(), i);
+    return places;
+}
+
+// Puts a node's entries in frame order (those on one frame keep their order).
+void SortByFrame(TKEYEntries& entries) {
+    std::vector<std::shared_ptr<TKEYEntry>> items = entries.Items();
+    std::stable_sort(items.begin(), items.end(),
+                     [](const auto& a, const auto& b) { return a->Frame < b->Frame; });
+    entries.SetItems(std::move(items));
+}
+
+std::string FrameRange(const TKEYFile& doc) {
+    return "the animation's frames 0 to " + std::to_string(std::max(doc.Frames - 1, 0));
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Snapshots
+
+TNodesSnapshot::TNodesSnapshot(const TKEYFile& doc, std::vector<int> nodes)
+    : nodes_(std::move(nodes)) {
+    for (int node : nodes_) {
+        const TKEYEntries& entries = doc.Nodes[node].Entries;
+        items_.push_back(entries.Items());
+        std::vector<TKEYEntry> values;
+        values.reserve(size_t(entries.Count()));
+        for (const auto& e : entries)
+            values.push_back(*e);
+        values_.push_back(std::move(values));
+    }
+}
+
+void TNodesSnapshot::Restore(TKEYFile& doc) const {
+    for (size_t k = 0; k < nodes_.size(); ++k) {
+        doc.Nodes[nodes_[k]].Entries.SetItems(items_[k]);
+        for (size_t i = 0; i < items_[k].size(); ++i)
+            *items_[k][i] = values_[k][i];
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Insert Key
+
+int InsertKey(TKEYFile& doc, int node, int32_t frame) {
+    TKEYEntries& entries = doc.Nodes[node].Entries;
+    const int at = doc.EntryForFrame(node, frame); // raises for a node without entries
+    if (entries[at].Frame == frame) {
+        // The pose there is the key's own: what it needs is its rates derived.
+        doc.UpdateEntry(node, at);
+        return at;
+    }
+    const TKEYPose pose = TKEYFile::PoseFromEntry(entries[at], frame);
+    auto key = std::make_shared<TKEYEntry>();
+    key->Frame = frame;
+    key->X = pose.X;
+    key->Y = pose.Y;
+    key->Z = pose.Z;
+    key->Pitch = pose.Pitch;
+    key->Yaw = pose.Yaw;
+    key->Roll = pose.Roll;
+    // Before the first entry the game carries entry 0 backwards: the new key comes first.
+    const int index = frame < entries[at].Frame ? at : at + 1;
+    entries.Insert(index, key);
+    doc.UpdateEntry(node, index);
+    return index;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Scale
+
+TKeyScale::TKeyScale(const TKEYFile& doc, std::vector<TKeyRef> keys, int32_t about)
+    : before_(doc,
+              [&] {
+                  keys = ValidKeys(doc, std::move(keys));
+                  std::erase_if(keys, [](const TKeyRef& k) { return k.entry == 0; });
+                  std::vector<int> nodes;
+                  for (const TKeyRef& k : keys)
+                      if (nodes.empty() || nodes.back() != k.node) nodes.push_back(k.node);
+                  return nodes;
+              }()),
+      about_(about), frames_(doc.Frames) {
+    for (const TKeyRef& k : keys) {
+        const auto& entry = doc.Nodes[k.node].Entries.Get(k.entry);
+        moving_.push_back({k.node, entry, entry->Frame});
+    }
+    names_.resize(size_t(doc.Nodes.Count()));
+    std::unordered_set<const TKEYEntry*> moving;
+    for (const Moving& m : moving_)
+        moving.insert(m.entry.get());
+    for (int node : Nodes()) {
+        names_[size_t(node)] = NodeText(doc, node);
+        std::vector<int32_t> stay;
+        for (const auto& e : doc.Nodes[node].Entries)
+            if (!moving.count(e.get())) stay.push_back(e->Frame);
+        stay_.push_back(std::move(stay));
+    }
+}
+
+int32_t TKeyScale::Scaled(int32_t frame, double factor) const {
+    const double f = std::round(about_ + (double(frame) - about_) * factor);
+    return ClampFrame(int64_t(std::clamp(f, -4e9, 4e9)));
+}
+
+std::string TKeyScale::Refusal(double factor) const {
+    if (!std::isfinite(factor)) return "The factor must be a number";
+    std::unordered_map<const TKEYEntry*, int32_t> to;
+    for (const Moving& m : moving_) {
+        const int32_t f = Scaled(m.frame, factor);
+        if (f < 0 || f >= frames_)
+            return "A key of " + names_[size_t(m.node)] + " would go to frame " +
+                   std::to_string(f) + ", outside the animation's frames 0 to " +
+                   std::to_string(std::max(frames_ - 1, 0));
+        to.emplace(m.entry.get(), f);
+    }
+    // Two keys of a node on one frame: the game would show only the later.
+    for (size_t k = 0; k < Nodes().size(); ++k) {
+        std::vector<int32_t> frames;
+        const int node = Nodes()[k];
+        for (const Moving& m : moving_)
+            if (m.node == node) frames.push_back(to[m.entry.get()]);
+        for (int32_t f : stay_[k])
+            frames.push_back(f);
+        std::sort(frames.begin(), frames.end());
+        const auto twice = std::adjacent_find(frames.begin(), frames.end());
+        if (twice != frames.end())
+            return "Two keys of " + names_[size_t(node)] + " would be at frame " +
+                   std::to_string(*twice);
+    }
+    return {};
+}
+
+void TKeyScale::Apply(TKEYFile& doc, double factor) const {
+    const std::string refusal = Refusal(factor);
+    if (!refusal.empty()) throw Error(refusal);
+    before_.Restore(doc);
+    // The entries whose successor changes when a key leaves its place: the one before it.
+    std::vector<std::shared_ptr<TKEYEntry>> before;
+    for (const Moving& m : moving_) {
+        const TKEYEntries& entries = doc.Nodes[m.node].Entries;
+        const auto it = std::find(entries.begin(), entries.end(), m.entry);
+        before.push_back(it == entries.begin() ? nullptr : *(it - 1));
+        m.entry->Frame = Scaled(m.frame, factor);
+    }
+    for (int node : Nodes())
+        SortByFrame(doc.Nodes[node].Entries);
+    int lastNode = -1;
+    std::unordered_map<const TKEYEntry*, int> places;
+    for (size_t k = 0; k < moving_.size(); ++k) {
+        const int node = moving_[k].node;
+        if (node != lastNode) places = Places(doc.Nodes[node].Entries);
+        lastNode = node;
+        doc.UpdateEntry(node, places[moving_[k].entry.get()]);
+        if (before[k]) doc.ComputeRates(node, places[before[k].get()]);
+    }
+}
+
+std::vector<TKeyRef> TKeyScale::Keys(const TKEYFile& doc) const {
+    std::vector<TKeyRef> keys;
+    int lastNode = -1;
+    std::unordered_map<const TKEYEntry*, int> places;
+    for (const Moving& m : moving_) {
+        if (m.node != lastNode) places = Places(doc.Nodes[m.node].Entries);
+        lastNode = m.node;
+        if (auto it = places.find(m.entry.get()); it != places.end())
+            keys.push_back({m.node, it->second});
+    }
+    std::sort(keys.begin(), keys.end());
+    return keys;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Copy and paste
+
+bool TKeyClipboard::OneNode() const {
+    return std::all_of(Keys.begin(), Keys.end(),
+                       [&](const Key& k) { return k.Joint == Keys.front().Joint; });
+}
+
+TKeyClipboard TKeyClipboard::Copy(const TKEYFile& doc, const std::vector<TKeyRef>& keys) {
+    TKeyClipboard clip;
+    const std::vector<TKeyRef> valid = ValidKeys(doc, keys);
+    if (valid.empty()) return clip;
+    int32_t first = INT32_MAX;
+    for (const TKeyRef& k : valid)
+        first = std::min(first, doc.Nodes[k.node].Entries[k.entry].Frame);
+    for (const TKeyRef& k : valid) {
+        const TKEYEntry& e = doc.Nodes[k.node].Entries[k.entry];
+        clip.Keys.push_back({doc.Joint(k.node), ClampFrame(int64_t(e.Frame) - first), e});
+    }
+    return clip;
+}
+
+std::string PasteRefusal(const TKEYFile& doc, const TKeyClipboard& clip, int32_t frame) {
+    for (const TKeyClipboard::Key& k : clip.Keys) {
+        const int64_t f = int64_t(frame) + k.Offset;
+        if (f < 0 || f >= doc.Frames)
+            return "The keys would reach frame " + std::to_string(f) + ", outside " +
+                   FrameRange(doc);
+    }
+    return {};
+}
+
+TPasteResult PasteKeys(TKEYFile& doc, const TKeyClipboard& clip, int32_t frame, int onto) {
+    const std::string refusal = PasteRefusal(doc, clip, frame);
+    if (!refusal.empty()) throw Error(refusal);
+    TPasteResult result;
+    const bool one = clip.OneNode() && onto >= 0 && onto < doc.Nodes.Count();
+    std::vector<std::pair<int, std::shared_ptr<TKEYEntry>>> pasted;
+    for (const TKeyClipboard::Key& k : clip.Keys) {
+        const int node = one ? onto : doc.NodeOfJoint(k.Joint);
+        if (node < 0) {
+            ++result.Skipped;
+            continue;
+        }
+        TKEYEntries& entries = doc.Nodes[node].Entries;
+        const int32_t f = frame + k.Offset;
+        std::shared_ptr<TKEYEntry> target;
+        for (const auto& e : entries)
+            if (e->Frame == f) target = e;
+        if (!target) {
+            target = std::make_shared<TKEYEntry>();
+            target->Frame = f;
+            int at = 0;
+            while (at < entries.Count() && entries[at].Frame <= f)
+                ++at;
+            entries.Insert(at, target);
+        }
+        target->X = k.Values.X;
+        target->Y = k.Values.Y;
+        target->Z = k.Values.Z;
+        target->Pitch = k.Values.Pitch;
+        target->Yaw = k.Values.Yaw;
+        target->Roll = k.Values.Roll;
+        pasted.emplace_back(node, target);
+    }
+    for (const auto& [node, entry] : pasted) {
+        const TKEYEntries& entries = doc.Nodes[node].Entries;
+        const int at = int(std::find(entries.begin(), entries.end(), entry) - entries.begin());
+        doc.UpdateEntry(node, at);
+    }
+    for (const auto& [node, entry] : pasted) {
+        const TKEYEntries& entries = doc.Nodes[node].Entries;
+        result.Keys.push_back(
+            {node, int(std::find(entries.begin(), entries.end(), entry) - entries.begin())});
+    }
+    result.Keys = ValidKeys(doc, std::move(result.Keys));
+    return result;
+}
+
+int32_t SnapToMarker(const TKEYFile& doc, double frame) {
+    double best = frame, distance = INFINITY;
+    for (const auto& m : doc.Markers)
+        if (std::abs(m->Frame - frame) < distance) {
+            distance = std::abs(m->Frame - frame);
+            best = m->Frame;
+        }
+    return ClampFrame(std::llround(std::clamp(best, -4e9, 4e9)));
+}
+
+} // namespace vorlin

@@ -1,0 +1,107 @@
+// The curves of the selected node: its six channels over the frames, sampled by the pose
+// evaluation the 3D view uses, with the keys as points that can be picked, dragged in value or
+// in time, and typed in. Positions are on the upper plot, angles on the lower, a frame ruler
+// under them. The panel draws and runs the commands that act through it
+// (curves_commands.cpp); the rules are in edit/curves.h.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "edit/curves.h"
+
+class QToolButton;
+
+namespace vorlin {
+
+class TKeyMove;
+class TKeySession;
+class TPanelHost;
+class TValueField;
+
+class TCurvesPanel : public QWidget {
+public:
+    TCurvesPanel(TPanelHost& host, QWidget* parent);
+    ~TCurvesPanel() override;
+
+    TCurveLayout Layout;
+    // The frames of the animation and the node's values in view.
+    void Fit();
+    // FRAMES changed: a plot that showed the whole animation shows the whole of it again.
+    void FramesChanged();
+    // The channels shown (bit c: channel c), as the toggles have them.
+    unsigned Channels() const { return Layout.Visible; }
+    void SetChannels(unsigned mask);
+    std::function<void(unsigned mask)> onChannels;
+    // The key points picked (of the selected node).
+    const std::vector<TCurveKey>& Picked() const { return picked_; }
+
+    // ---- commands (curves_commands.cpp) ----
+    // A key point's value typed in a small field (a double-click on it, or Enter with one
+    // picked); Enter sets it, one step.
+    void TypeValue(TCurveKey key);
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    bool event(QEvent* e) override;
+
+private:
+    enum class Press { None, Scrub, Key, Band };
+    const TKeySession& Session() const;
+    int Node() const;
+    int ClampedFrame(double x) const;
+    // The node's values fitted to the plots (the frames stay), without asking for a paint.
+    void Refit();
+    // Samples the frames on show into samples_.
+    void Sample();
+    void PlaceToggles();
+    // The toggles' captions: each channel's value at the playhead, when they have room.
+    void UpdateLegend();
+    bool LegendInRows() const;
+    int RowHeight() const;
+    void PaintPlot(class QPainter& p, int plot);
+    void PaintCurves(class QPainter& p, int plot);
+    void PaintKeys(class QPainter& p, int plot);
+    void PaintMarkers(class QPainter& p);
+    // ---- commands' parts (curves_commands.cpp) ----
+    // A press on a key point: picks it (and its entry) unless it is picked already.
+    void PressKey(TCurveKey key, bool shift);
+    // The drag of the picked points: in value (each by the same amount on its plot's scale,
+    // Ctrl snapping the pressed one) or in time (their entries by whole frames, Ctrl snapping
+    // to markers); its end.
+    void DragValue(double by, bool snap);
+    void DragTime(double pointerFrame, bool snap);
+    void EndDrag();
+    // The points in a band picked (add: besides those picked).
+    void PickBand(QRectF band, bool add);
+
+    TPanelHost& host_;
+    QToolButton* toggles_[kChannels];
+    TValueField* field_;
+    TCurveSamples samples_;
+    std::vector<QPointF> line_; // kept between paints
+    std::vector<char> stale_;   // per entry: its rates miss the next key (entries on show)
+    std::vector<TCurveKey> picked_;
+    Press press_ = Press::None;
+    QPointF pressAt_, bandTo_;
+    TCurveKey key_;                   // the point a press went down on
+    std::vector<double> startValues_; // the picked points' values when the press went down
+    int32_t startFrame_ = 0;          // the pressed point's frame then
+    double pressValue_ = 0;           // the value under the pointer then
+    std::optional<TPointDrag> drag_;  // the drag has passed the click distance, this way
+    std::unique_ptr<TKeyMove> move_;  // a drag in time
+    bool framesFitted_ = true;
+    int fittedNode_ = -2; // values are fitted again when another node is shown
+};
+
+} // namespace vorlin
