@@ -20,6 +20,7 @@
 #include "edit/view_pick.h"
 #include "panels/curves/curves_panel.h"
 #include "panels/timeline/timeline_panel.h"
+#include "panels/view/view_panel.h"
 #include "render/ogl_PRender.h"
 #include "support/FileOperations.h"
 #include "support/fixtures.h"
@@ -128,7 +129,7 @@ void BM_DragStep(benchmark::State& state) {
     form.Session.Model = bench::LargeModel(60, 20000, 4);
     form.Session.SetKey(bench::LargeKey(*form.Session.Model, 60, 50));
     form.Renderer->LoadTextures(form.Session.Model->Materials);
-    form.ViewZoom = 20;
+    form.View().ViewZoom = 20;
     form.InitKEYControls();
     form.Session.SelectNode(5);
     form.Session.SelectEntry(3);
@@ -241,7 +242,7 @@ void BM_WheelStep(benchmark::State& state) {
     while (!form.Renderer)
         QApplication::processEvents();
     form.Session.Model = bench::LargeModel(60, 20000, 4);
-    form.ViewZoom = 20;
+    form.View().ViewZoom = 20;
     form.findChild<QToolButton*>("BNTextured")->click();
     TPaintBox* view = form.PaintBox();
     FrameCounter drawn(view);
@@ -280,7 +281,7 @@ struct LargeTimeline {
         form.Session.SetKey(bench::LargeKey(*form.Session.Model, 100, 2000));
         for (int i = 0; i < 100; ++i)
             strip()->RowNames.push_back(QString("node%1").arg(i));
-        form.ViewZoom = 20;
+        form.View().ViewZoom = 20;
         form.InitKEYControls();
         auto* split = form.findChild<QSplitter*>("ViewSplit");
         split->setSizes({split->height() - 400, 400});

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "model/geo_utils.h"
 #include "model/u_3dos.h"
 
 namespace vorlin {
@@ -73,6 +74,40 @@ TRay TViewCamera::RayAt(double x, double y, double width, double height) const {
         return point ? TVec3{w[0] + Pos[0], w[1] + Pos[1], w[2] + Pos[2]} : w;
     };
     return {toWorld({0, 0, 0}, true), toWorld({nx * t * Aspect, ny * t, -1}, false)};
+}
+
+TVec3 NodePivot(const T3DO& model, int node) {
+    if (node < 0 || node >= model.HNodes.Count()) return {0, 0, 0};
+    // The node's position carried through its parents' turns and positions, as the hierarchy
+    // transform carries its vertices.
+    const T3DOHNode& n = model.HNodes[node];
+    double t[3] = {n.CurX, n.CurY, n.CurZ};
+    int a = n.Parent;
+    for (int steps = 0; a >= 0 && a < model.HNodes.Count() && steps < model.HNodes.Count();
+         ++steps) {
+        const T3DOHNode& p = model.HNodes[a];
+        TMatrix r;
+        RotationMatrix(r, p.CurPitch, p.CurYaw, p.CurRoll);
+        ApplyMatrix(r, t[0], t[1], t[2]);
+        t[0] += p.CurX;
+        t[1] += p.CurY;
+        t[2] += p.CurZ;
+        a = p.Parent;
+    }
+    return {t[0], t[1], t[2]};
+}
+
+TVec3 PanAtDepth(const TViewCamera& camera, const TVec3& at, double dx, double dy, double height) {
+    // A pixel is as wide at that depth as the view's height there over its pixels.
+    const double depth = std::max(-camera.ToEye(at)[2], 1e-6);
+    const double perPixel = 2 * depth * std::tan(camera.FovY / 2 * kDegree) / std::max(height, 1.0);
+    return {camera.Pan[0] + dx * perPixel, camera.Pan[1] - dy * perPixel, camera.Pan[2]};
+}
+
+TVec3 OrbitPan(const TViewCamera& before, const TViewCamera& after, const TVec3& centre) {
+    const TVec3 was = before.ToEye(centre), now = after.ToEye(centre);
+    return {after.Pan[0] + was[0] - now[0], after.Pan[1] + was[1] - now[1],
+            after.Pan[2] + was[2] - now[2]};
 }
 
 int PickNode(const T3DO& model, const TRay& ray) {

@@ -37,6 +37,18 @@ int PickNode(const T3DO& model, const TRay& ray);
 // model without vertices.
 bool PosedBounds(const T3DO& model, TVec3& centre, double& radius);
 
+// Where a node's pivot is in the world, as the posed model has it (the point its mesh turns
+// about); the origin for a node the model does not have.
+TVec3 NodePivot(const T3DO& model, int node);
+
+// The pan after a drag of (dx, dy) pixels across a view height pixels high, such that a point
+// at the depth of `at` stays under the pointer (a point nearer or farther moves less or more).
+TVec3 PanAtDepth(const TViewCamera& camera, const TVec3& at, double dx, double dy, double height);
+
+// The pan that keeps centre where it was on the screen when the camera turned from `before` to
+// `after` (whose pans are before's): orbiting about centre.
+TVec3 OrbitPan(const TViewCamera& before, const TViewCamera& after, const TVec3& centre);
+
 // The pan and camera distance that show a sphere whole, with a margin, from the camera's
 // direction (its position's, or its Pitch and Yaw's at the origin), the sphere's centre in the
 // middle of the view.

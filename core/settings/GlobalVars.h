@@ -34,6 +34,7 @@ struct TSettings {
     bool SHOW_NODEPATH = false;
     bool FOLLOW_NODEPATH = false;
     bool SHOW_FLOOR = false;
+    bool ORBIT_SELECTION = false; // a right drag in the view orbits the selected node's pivot
     bool FLAGS_ONCE = true;
     bool AUTOCOPY_X = true;
     bool AUTOCOPY_Y = true;

@@ -13,6 +13,7 @@
 #include "app/vorlinform.h"
 #include "edit/view_pick.h"
 #include "key/u_key.h"
+#include "panels/view/view_panel.h"
 #include "render/ogl_PRender.h"
 #include "ui_helpers.h"
 
@@ -61,7 +62,7 @@ private slots:
 
     void standardViewsPlaceTheCamera() {
         SETUP(Open());
-        F().ViewZoom = 50; // distance 5
+        F().View().ViewZoom = 50; // distance 5
         struct View {
             const char* action;
             int yaw, pitch;
@@ -73,8 +74,8 @@ private slots:
                               View{"OffsetView1", -45, -30, -c30 * std::sin(M_PI / 4),
                                    c30 * std::cos(M_PI / 4), s30}}) {
             Trigger(v.action);
-            QCOMPARE(F().ViewYaw, v.yaw);
-            QCOMPARE(F().ViewPitch, v.pitch);
+            QCOMPARE(F().View().ViewYaw, v.yaw);
+            QCOMPARE(F().View().ViewPitch, v.pitch);
             const auto& eye = F().Renderer->CameraPos;
             QVERIFY2(std::abs(eye[0] - v.x) < 1e-9 && std::abs(eye[1] - v.y) < 1e-9 &&
                          std::abs(eye[2] - v.z) < 1e-9,
@@ -85,7 +86,7 @@ private slots:
         const QImage front = Picture();
         Trigger("TopView1");
         QVERIFY(Picture() != front);
-        QCOMPARE(F().ViewZoom, 50.0); // the views keep the zoom
+        QCOMPARE(F().View().ViewZoom, 50.0); // the views keep the zoom
     }
 
     void theDragControls() {
@@ -93,25 +94,25 @@ private slots:
         // R: one pixel right from the offset view wraps the yaw, and the pitch with it.
         Trigger("OffsetView1");
         DragX(W("STR"), {5, 6});
-        QCOMPARE(F().ViewYaw, 316);
-        QCOMPARE(F().ViewPitch, 330);
-        F().ViewYaw = 359;
+        QCOMPARE(F().View().ViewYaw, 316);
+        QCOMPARE(F().View().ViewPitch, 330);
+        F().View().ViewYaw = 359;
         DragX(W("STR"), {5, 6});
-        QCOMPARE(F().ViewYaw, 0);
+        QCOMPARE(F().View().ViewYaw, 0);
         DragX(W("STR"), {5, 4});
-        QCOMPARE(F().ViewYaw, 359);
+        QCOMPARE(F().View().ViewYaw, 359);
         Drag(W("STR"), QPoint(5, 10), {QPoint(5, 7)}); // up raises the pitch
-        QCOMPARE(F().ViewPitch, 333);
+        QCOMPARE(F().View().ViewPitch, 333);
         // Z: far right stops at 500, far left at 1; up and down do nothing.
         DragX(W("STZ"), {5, 400, 800, 1200});
-        QCOMPARE(F().ViewZoom, 500.0);
+        QCOMPARE(F().View().ViewZoom, 500.0);
         DragX(W("STZ"), {5, -400, -800, -1200, -1600});
-        QCOMPARE(F().ViewZoom, 1.0);
+        QCOMPARE(F().View().ViewZoom, 1.0);
         Drag(W("STZ"), QPoint(5, 5), {QPoint(5, 300)});
-        QCOMPARE(F().ViewZoom, 1.0);
+        QCOMPARE(F().View().ViewZoom, 1.0);
         // M: 0.01 per pixel, down lowers; Center Grid returns to the middle.
-        F().ViewZoom = 30;
-        F().UpdateView();
+        F().View().ViewZoom = 30;
+        F().View().UpdateView();
         const QImage centred = Picture();
         Drag(W("STM"), QPoint(0, 0), {QPoint(60, 30), QPoint(100, 50)});
         const auto& pan = F().Renderer->PanOffset;
@@ -126,7 +127,7 @@ private slots:
         SendMouse(W("STZ"), QEvent::MouseMove, QPoint(300, 5), Qt::NoButton, Qt::RightButton);
         SendMouse(W("STZ"), QEvent::MouseButtonRelease, QPoint(300, 5), Qt::RightButton,
                   Qt::NoButton);
-        QCOMPARE(F().ViewZoom, 30.0);
+        QCOMPARE(F().View().ViewZoom, 30.0);
     }
 
     void dragControlsPausePlayback() {
@@ -183,9 +184,9 @@ private slots:
 
     void refreshKeepsTheWorkAndCentres() {
         SETUP(Open());
-        F().ViewYaw = 30;
-        F().ViewPitch = 20;
-        F().ViewZoom = 40;
+        F().View().ViewYaw = 30;
+        F().View().ViewPitch = 20;
+        F().View().ViewZoom = 40;
         F().Renderer->PanView(100, 0);
         F().SetPlayMode();
         const TKEYFile* doc = F().Session.KeyFile.get();
@@ -194,9 +195,9 @@ private slots:
         QVERIFY(Get<QToolButton>(form_.get(), "BNEdit")->isChecked());
         QCOMPARE(F().Session.KeyFile.get(), doc);
         QVERIFY(F().Session.Model != nullptr);
-        QCOMPARE(F().ViewYaw, 30);
-        QCOMPARE(F().ViewPitch, 20);
-        QCOMPARE(F().ViewZoom, 40.0);
+        QCOMPARE(F().View().ViewYaw, 30);
+        QCOMPARE(F().View().ViewPitch, 20);
+        QCOMPARE(F().View().ViewZoom, 40.0);
         QCOMPARE(F().Renderer->PanOffset[0], 0.0);
         QVERIFY(!Picture().isNull());
     }
@@ -355,14 +356,14 @@ private slots:
 
         // The camera: every way changes the picture, none the document.
         const QImage before = Picture();
-        const double zoom = F().ViewZoom;
+        const double zoom = F().View().ViewZoom;
         QWheelEvent wheel(QPointF(at), view->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, 120),
                           Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(view, &wheel);
-        QVERIFY(F().ViewZoom < zoom);
-        const int yaw = F().ViewYaw;
+        QVERIFY(F().View().ViewZoom < zoom);
+        const int yaw = F().View().ViewYaw;
         Drag(view, at, {at + QPoint(20, 0)}, Qt::RightButton);
-        QCOMPARE(F().ViewYaw, yaw + 20);
+        QCOMPARE(F().View().ViewYaw, yaw + 20);
         const auto pan = F().Renderer->PanOffset;
         Drag(view, at, {at + QPoint(0, 30)}, Qt::MiddleButton);
         QVERIFY(F().Renderer->PanOffset != pan);
@@ -375,9 +376,9 @@ private slots:
         F().showMaximized();
         QTRY_VERIFY(F().isMaximized());
         QTest::qWait(100);
-        F().ViewZoom = 1; // far too close: the model is cut
+        F().View().ViewZoom = 1; // far too close: the model is cut
         F().Renderer->PanOffset = {0.5, 0, 0};
-        F().UpdateView();
+        F().View().UpdateView();
         QTest::keyClick(&F(), Qt::Key_F);
         for (int m = 0; m < model.HNodes.Count(); ++m) {
             const int mesh = model.HNodes[m].Mesh;

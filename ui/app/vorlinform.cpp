@@ -23,6 +23,7 @@
 #include "app/vorlin_app.h"
 #include "panels/curves/curves_panel.h"
 #include "panels/timeline/timeline_panel.h"
+#include "panels/view/view_panel.h"
 #include "render/ogl_PRender.h"
 #include "support/DialogSeams.h"
 #include "support/FileOperations.h"
@@ -144,7 +145,7 @@ void TVorlinForm::BuildMenus() {
     View1->setObjectName("View1");
     auto view = [this](const char* name, const char* caption, int yaw, int pitch) {
         connect(Item(View1, name, caption), &QAction::triggered, this,
-                [this, yaw, pitch] { SetView(yaw, pitch); });
+                [this, yaw, pitch] { view_->SetView(yaw, pitch); });
     };
     view("TopView1", "&Top View", 0, -90);
     view("FrontView1", "&Front View", 0, 0);
@@ -152,10 +153,10 @@ void TVorlinForm::BuildMenus() {
     view("OffsetView1", "&Offset View", -45, -30);
     View1->addSeparator()->setObjectName("N6");
     connect(Item(View1, "CenterGrid1", "&Center Grid"), &QAction::triggered, this,
-            &TVorlinForm::CenterGridClick);
+            [this] { view_->CenterGrid(); });
     QAction* frame = Item(View1, "FrameModel1", "Fra&me Model");
     frame->setShortcut(QKeySequence(Qt::Key_F));
-    connect(frame, &QAction::triggered, this, [this] { FrameModel(); });
+    connect(frame, &QAction::triggered, this, [this] { view_->FrameModel(); });
     Timeline1 = Item(View1, "Timeline1", "T&imeline");
     Timeline1->setCheckable(true);
     Timeline1->setShortcut(QKeySequence("Ctrl+T"));
@@ -289,10 +290,13 @@ void TVorlinForm::BuildToolBar() {
     big.setBold(true);
     big.setPixelSize(19);
     auto letter = [&](const char* name, const char* text, int width,
-                      void (TVorlinForm::*step)(QPoint)) {
+                      void (TViewPanel::*step)(QPoint)) {
         auto* l = new TDragLabel(text, this);
-        l->onPress = [this](QPoint at) { DragPress(at); };
-        l->onDrag = [this, step](QPoint at) { Command([&] { (this->*step)(at); }); };
+        l->onPress = [this](QPoint at) {
+            Pause();
+            view_->DragPress(at);
+        };
+        l->onDrag = [this, step](QPoint at) { Command([&] { (view_.get()->*step)(at); }); };
         l->onRelease = [this] { Resume(); };
         l->setObjectName(name);
         l->setFont(big);
@@ -301,9 +305,9 @@ void TVorlinForm::BuildToolBar() {
         bar->addWidget(l);
         return l;
     };
-    STM = letter("STM", "M", 20, &TVorlinForm::PanStep);
-    STR = letter("STR", "R", 20, &TVorlinForm::RotateStep);
-    STZ = letter("STZ", "Z", 21, &TVorlinForm::ZoomStep);
+    STM = letter("STM", "M", 20, &TViewPanel::PanStep);
+    STR = letter("STR", "R", 20, &TViewPanel::RotateStep);
+    STZ = letter("STZ", "Z", 21, &TViewPanel::ZoomStep);
     STM->setToolTip("Drag to move the view (View > Center Grid puts it back)");
     STR->setToolTip("Drag to orbit the camera: left and right turn it, up and down tilt it");
     STZ->setToolTip("Drag right to move the camera away, left to come closer");
@@ -390,8 +394,8 @@ void TVorlinForm::BuildPanels() {
     QWidget* view;
     if (OpenGLAvailable()) {
         Pbox = new TPaintBox(central);
-        Pbox->onMouse = [this](QMouseEvent* e) { ViewMouse(e); };
-        Pbox->onWheel = [this](QWheelEvent* e) { ViewWheel(e); };
+        Pbox->onMouse = [this](QMouseEvent* e) { view_->Mouse(e); };
+        Pbox->onWheel = [this](QWheelEvent* e) { view_->Wheel(e); };
         Pbox->onLeave = [this] { ShowHoveredNode(-1); };
         Pbox->onPaint = [this] {
             if (!Renderer) return;
@@ -410,6 +414,15 @@ void TVorlinForm::BuildPanels() {
         pal.setColor(QPalette::Window, Qt::black);
         view->setPalette(pal);
     }
+    view_ = std::make_unique<TViewPanel>(*this, Pbox, Renderer);
+    view_->axis = [this] {
+        return BNXAxis->isChecked()   ? TAxis::X
+               : BNYAxis->isChecked() ? TAxis::Y
+               : BNZAxis->isChecked() ? TAxis::Z
+                                      : TAxis::None;
+    };
+    view_->kind = [this] { return BNMove->isChecked() ? TDragKind::Move : TDragKind::Rotate; };
+    view_->onHover = [this](int node) { ShowHoveredNode(node); };
     row->addWidget(Panel2);
     row->addWidget(separator);
     row->addWidget(BuildViewPanels(view), 1);

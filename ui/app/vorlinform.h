@@ -49,6 +49,7 @@ class TSummaryForm;
 class TNodePanel;
 class TTimelinePanel;
 class TCurvesPanel;
+class TViewPanel;
 class TOGLRenderer;
 class TOptions;
 class TPaintBox;
@@ -93,10 +94,6 @@ public:
     QUndoStack* UndoStack;
     std::unique_ptr<TOGLRenderer> Renderer;
     TAutosaver* Autosave;
-    int ViewPitch = 0;
-    int ViewYaw = 0;
-    double ViewZoom = 0;
-    int LastX = 0, LastY = 0;
 
     // ---- operations ----
     // The files of the command line (or the desktop's "open with"), each taken for what it is:
@@ -111,7 +108,6 @@ public:
     void SaveAsKEY();
     void SetEditMode();
     void SetPlayMode();
-    void UpdateView();
     void ShowFrame(int frame);
     // Refills the entry list when the selected node's entry count differs from its rows
     // (true then, and the selected entry's frame is shown unless keepFrame); either way the
@@ -146,6 +142,8 @@ public:
     // A picture of the whole window, the 3D view included.
     QImage Screenshot();
     TPaintBox* PaintBox() const { return Pbox; }
+    // The 3D view's camera and mouse.
+    TViewPanel& View() const { return *view_; }
     TTimelinePanel* TimelinePanel() const { return Timeline; }
     TCurvesPanel* CurvesPanel() const { return Curves; }
     QTimer* Timer() const { return KeyTimer; }
@@ -168,6 +166,9 @@ public:
     void KeysChanged() override;
     void ShowStatus(const QString& text, int milliseconds = 5000) override;
     QString NodeName(int row) const override;
+    // Repaints the view and the panels.
+    void Redraw() override;
+    void RunCommand(const std::function<void()>& body) override { Command(body); }
 
 signals:
     // The window has closed for good (the close question allowed it).
@@ -194,8 +195,6 @@ private:
     void SetFrameLabel(int frame);
     // After FRAMES changed: the slider's range, the frame label, and the panels' frames.
     void ShowFrameCount();
-    // Repaints the view.
-    void Redraw();
     // The window's title: the document, a "*" while it has unsaved changes, the model.
     void UpdateTitle();
     // Hands the renderer the selection and the display options it draws with.
@@ -216,31 +215,11 @@ private:
     void SliderAction();
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-    // ---- view, mouse and keyboard (vorlinform_view.cpp) ----
-    void SetView(int yaw, int pitch);
-    void CenterGridClick();
+    // ---- the renderer, drags and the frame keys (vorlinform_view.cpp) ----
     // View > Refresh: a new renderer, keeping the model, the document and the camera angles.
     void RebuildRenderer();
-    // The drag controls "M", "R" and "Z": a press pauses playback and remembers the position;
-    // each move with the left button held pans, orbits or zooms.
-    void DragPress(QPoint at);
-    void PanStep(QPoint at);
-    void RotateStep(QPoint at);
-    void ZoomStep(QPoint at);
-    // The mouse in the view: a left drag moves or rotates the selected entry (in edit mode),
-    // a left click picks the node under the pointer, a right drag orbits, a middle drag pans;
-    // without a button, the node under the pointer is named in the status bar.
-    void ViewMouse(QMouseEvent* e);
-    // The wheel zooms, in the Z drag's steps and limits.
-    void ViewWheel(QWheelEvent* e);
-    // The model node whose mesh is front-most at a point of the view; -1 for none.
-    int NodeAt(QPointF at) const;
-    // Names a node in the status bar's first panel (-1: the selected node again).
+    // Names the node under the pointer in the status bar, apart from the selected one (-1: none).
     void ShowHoveredNode(int node);
-    // View > Frame Model: pan and zoom so that the posed model fits the view.
-    void FrameModel();
-    // Whether the posed model shows whole with the camera as it is.
-    bool ModelFits() const;
     // Left/Right, Home/End step the frame in edit mode; Space switches play and edit mode.
     void BuildFrameKeys();
     // An action whose keys work wherever the focus is in the window.
@@ -366,6 +345,7 @@ private:
     TPaintBox* Pbox;
     TTimelinePanel* Timeline;
     TCurvesPanel* Curves;
+    std::unique_ptr<TViewPanel> view_;
     QSplitter* ViewSplit;
     QTabWidget* ViewTabs;
     QAction *Timeline1, *Curves1;
@@ -387,8 +367,6 @@ private:
     // no such drag is under way. Meanwhile the selection, undo and redo and every other change
     // of the document wait, so the step covers exactly what the drag did.
     std::unique_ptr<TKeyChange> drag_;
-    QPointF pressAt_;        // where the button that is held went down in the view
-    bool dragMoved_ = false; // the held button has moved past the click distance
     const TKEYFile* dragDoc_ = nullptr;
     QString dragText_; // the step's name when it is not the view's Move or Rotate Entry
     // The document came from a recovery file: changed, with nothing to undo.

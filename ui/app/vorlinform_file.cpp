@@ -22,6 +22,7 @@
 #include "edit/model_match.h"
 #include "model/graph_files.h"
 #include "panels/timeline/timeline_panel.h"
+#include "panels/view/view_panel.h"
 #include "render/ogl_PRender.h"
 #include "settings/u_options.h"
 #include "support/DialogSeams.h"
@@ -144,14 +145,14 @@ void TVorlinForm::Load3DO(const QString& qname) {
     // Kept absolute, so that the recent list opens it again from any folder.
     const std::string name = TKeySession::AbsolutePath(FromQ(qname));
     // A model that cannot be read leaves the one on show in place.
-    ViewZoom = Session.LoadModel(name);
+    view_->ViewZoom = Session.LoadModel(name);
     const T3DO& model = *Session.Model;
     if (Renderer) {
         SceneToRenderer();
         Renderer->RebuildLists();
         Renderer->LoadTextures(model.Materials);
     }
-    UpdateView();
+    view_->UpdateView();
     PL3DO->setText("3DO: " + ToQ(PathName(name)));
     {
         const QSignalBlocker block(TV3DO);
@@ -189,7 +190,7 @@ void TVorlinForm::AfterModel() {
     // The first model is shown textured.
     if (!BNWireframe->isChecked()) BNTextured->setChecked(true);
     // A zoom that would cut the model is replaced by one that shows it whole.
-    if (!ModelFits()) FrameModel();
+    if (!view_->ModelFits()) view_->FrameModel();
     Redraw();
 }
 

@@ -19,6 +19,7 @@
 #include "app/vorlinform.h"
 #include "panels/curves/curves_panel.h"
 #include "panels/timeline/timeline_panel.h"
+#include "panels/view/view_panel.h"
 #include "render/ogl_PRender.h"
 #include "support/DialogSeams.h"
 #include "support/misc_utils.h"
@@ -290,13 +291,6 @@ int TVorlinForm::CurrentFrame() const {
 // ---------------------------------------------------------------------------------------------
 // Display operations
 
-void TVorlinForm::UpdateView() {
-    if (!Session.Model) return;
-    Session.Model->TransformVertices();
-    if (Renderer) Renderer->SetCamera(ViewPitch, ViewYaw, ViewZoom * 0.1);
-    Redraw();
-}
-
 void TVorlinForm::ShowFrame(int frame) {
     T3DO* model = Session.Model.get();
     if (!model || !Session.KeyFile) return;
@@ -304,7 +298,7 @@ void TVorlinForm::ShowFrame(int frame) {
     SetFrameLabel(frame);
     Session.Pose(frame);
     if (Settings.FOLLOW_NODEPATH) {
-        UpdateView();
+        view_->UpdateView();
         if (Renderer && model->HNodes.Count() > 0) {
             const T3DOHNode& n = model->HNodes[0];
             Renderer->CameraPos[0] += n.CurX;

@@ -43,6 +43,10 @@ public:
     virtual void ShowStatus(const QString& text, int milliseconds = 5000) = 0;
     // The model node's name as the tree shows it.
     virtual QString NodeName(int row) const = 0;
+    // The view and the panels drawn again.
+    virtual void Redraw() = 0;
+    // Runs a command: an error it raises is shown in a message box.
+    virtual void RunCommand(const std::function<void()>& body) = 0;
 };
 
 } // namespace vorlin

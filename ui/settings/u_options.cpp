@@ -198,6 +198,7 @@ void LoadSettings() {
     ReadBool(s, "SHOW_NODEPATH", g.SHOW_NODEPATH);
     ReadBool(s, "FOLLOW_NODEPATH", g.FOLLOW_NODEPATH);
     ReadBool(s, "SHOW_FLOOR", g.SHOW_FLOOR);
+    ReadBool(s, "ORBIT_SELECTION", g.ORBIT_SELECTION);
     ReadBool(s, "FLAGS_ONCE", g.FLAGS_ONCE);
     ReadBool(s, "AUTOCOPY_X", g.AUTOCOPY_X);
     ReadBool(s, "AUTOCOPY_Y", g.AUTOCOPY_Y);
@@ -239,6 +240,7 @@ void SavePreferences() {
     WriteBool(s, "SHOW_NODEPATH", g.SHOW_NODEPATH);
     WriteBool(s, "FOLLOW_NODEPATH", g.FOLLOW_NODEPATH);
     WriteBool(s, "SHOW_FLOOR", g.SHOW_FLOOR);
+    WriteBool(s, "ORBIT_SELECTION", g.ORBIT_SELECTION);
     WriteBool(s, "FLAGS_ONCE", g.FLAGS_ONCE);
     WriteBool(s, "AUTOCOPY_X", g.AUTOCOPY_X);
     WriteBool(s, "AUTOCOPY_Y", g.AUTOCOPY_Y);
@@ -403,7 +405,10 @@ TOptions::TOptions(QWidget* parent)
     CBShowPath = Check(display, "CBShowPath", "Show Path");
     CBFollowPath = Check(display, "CBFollowPath", "Follow Path");
     CBShowFloor = Check(display, "CBShowFloor", "Show Floor");
-    for (QCheckBox* c : {CBShowPath, CBFollowPath, CBShowFloor})
+    CBOrbitSelection = Check(display, "CBOrbitSelection", "Orbit around selection");
+    CBOrbitSelection->setToolTip("A right drag in the 3D view turns the camera about the "
+                                 "selected node's pivot");
+    for (QCheckBox* c : {CBShowPath, CBFollowPath, CBShowFloor, CBOrbitSelection})
         vl->addWidget(c);
 
     auto* ok = new QPushButton("&OK", this);
@@ -446,6 +451,7 @@ void TOptions::Fill() {
     CBShowPath->setChecked(g.SHOW_NODEPATH);
     CBFollowPath->setChecked(g.FOLLOW_NODEPATH);
     CBShowFloor->setChecked(g.SHOW_FLOOR);
+    CBOrbitSelection->setChecked(g.ORBIT_SELECTION);
     const bool copy[7] = {g.AUTOCOPY_X,   g.AUTOCOPY_Y,   g.AUTOCOPY_Z,  g.AUTOCOPY_PCH,
                           g.AUTOCOPY_ROL, g.AUTOCOPY_YAW, g.AUTOCOPY_FWD};
     for (size_t i = 0; i < 7; ++i)
@@ -530,6 +536,7 @@ void TOptions::OkClick() {
     g.SHOW_NODEPATH = CBShowPath->isChecked();
     g.FOLLOW_NODEPATH = CBFollowPath->isChecked();
     g.SHOW_FLOOR = CBShowFloor->isChecked();
+    g.ORBIT_SELECTION = CBOrbitSelection->isChecked();
     g.FLAGS_ONCE = runOnce_->isChecked();
     bool* copy[7] = {&g.AUTOCOPY_X,   &g.AUTOCOPY_Y,   &g.AUTOCOPY_Z,  &g.AUTOCOPY_PCH,
                      &g.AUTOCOPY_ROL, &g.AUTOCOPY_YAW, &g.AUTOCOPY_FWD};

@@ -71,6 +71,7 @@ private:
     QCheckBox* CBShowPath;
     QCheckBox* CBFollowPath;
     QCheckBox* CBShowFloor;
+    QCheckBox* CBOrbitSelection;
     QPushButton* BNCancel;
     std::array<TColor, 8> colours_{};
     bool terminateRequested_ = false;
