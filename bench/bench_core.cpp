@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "bench_inputs.h"
+#include "edit/key_change.h"
+#include "edit/key_edit.h"
 #include "edit/recovery.h"
 #include "key/key_check.h"
 #include "model/Images.h"
@@ -271,6 +273,39 @@ void BM_AutosaveSnapshot(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_AutosaveSnapshot)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// Insert Key on the summary row: a key at a frame between keys on every one of the 100 nodes
+// of the 100 x 2,000 document, as one step (its record of the change included), then undone.
+void BM_InsertKeyAllNodes(benchmark::State& state) {
+    auto model = bench::LargeModel(100, 1000, 1);
+    auto key = bench::LargeKey(*model, 100, 2000);
+    const std::vector<int> nodes = TKeyChange::AllNodes(*key);
+    for (auto _ : state) {
+        TKeyChange change;
+        change.Begin(*key, nodes);
+        for (int n : nodes)
+            InsertKey(*key, n, 10005);
+        change.End(*key);
+        state.PauseTiming();
+        change.Undo(*key);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_InsertKeyAllNodes)->Unit(benchmark::kMillisecond);
+
+// Scale: every key of that document picked (200,000), scaled by 0.5 about frame 0, as a drag
+// step does it: from the keys as they were, re-sorted, rates derived around them.
+void BM_ScaleAllKeys(benchmark::State& state) {
+    auto model = bench::LargeModel(100, 1000, 1);
+    auto key = bench::LargeKey(*model, 100, 2000);
+    const TKeyScale scale(*key, AllKeys(*key), 0);
+    double factor = 0.5;
+    for (auto _ : state) {
+        scale.Apply(*key, factor);
+        factor = factor == 0.5 ? 0.6 : 0.5;
+    }
+}
+BENCHMARK(BM_ScaleAllKeys)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -51,26 +51,30 @@ void SampleCurves(const TKEYFile& doc, int node, int32_t from, int32_t to, TCurv
     }
 }
 
-bool RatesStale(const TKEYFile& doc, int node, int entry) {
+unsigned RateState(const TKEYFile& doc, int node, int entry) {
     const TKEYEntry& e = doc.Nodes[node].Entries[entry];
     const TKEYEntry fresh = doc.RecalculatedRates(node, entry);
     const double stored[kChannels] = {e.DX, e.DY, e.DZ, e.DPitch, e.DYaw, e.DRoll};
     const double wanted[kChannels] = {fresh.DX,     fresh.DY,   fresh.DZ,
                                       fresh.DPitch, fresh.DYaw, fresh.DRoll};
+    unsigned state = 0;
     for (int c = 0; c < kChannels; ++c) {
-        if (!(e.Flags & (IsAngle(c) ? 2 : 1))) continue;         // rates the game does not apply
-        if (std::abs(stored[c] - wanted[c]) > 1e-8) return true; // past the file's 8 decimals
+        if (!(e.Flags & (IsAngle(c) ? 2 : 1))) {
+            // Rates the game does not apply: the value holds, though it changes by the next key.
+            if (std::abs(wanted[c]) > 1e-8) state |= 1u << c;
+        } else if (std::abs(stored[c] - wanted[c]) > 1e-8) { // past the file's 8 decimals
+            state |= kStaleRates;
+        }
     }
-    return false;
+    return state;
+}
+
+bool RatesStale(const TKEYFile& doc, int node, int entry) {
+    return RateState(doc, node, entry) & kStaleRates;
 }
 
 bool RatesHidden(const TKEYFile& doc, int node, int entry, int channel) {
-    const TKEYEntry& e = doc.Nodes[node].Entries[entry];
-    if (e.Flags & (IsAngle(channel) ? 2 : 1)) return false;
-    const TKEYEntry fresh = doc.RecalculatedRates(node, entry);
-    const double rates[kChannels] = {fresh.DX,     fresh.DY,   fresh.DZ,
-                                     fresh.DPitch, fresh.DYaw, fresh.DRoll};
-    return std::abs(rates[channel]) > 1e-8;
+    return RateState(doc, node, entry) & (1u << channel);
 }
 
 double SnapValue(int channel, double value) {

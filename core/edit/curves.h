@@ -44,6 +44,11 @@ void SampleCurves(const TKEYFile& doc, int node, int32_t from, int32_t to, TCurv
 // from the rates that carry it to the next key (as Check KEY reports stale rates).
 bool RatesStale(const TKEYFile& doc, int node, int entry);
 
+// What an entry's rates do to its curves, worked out at once: bit c when the game holds channel
+// c (RatesHidden), and kStaleRates when its stored rates miss the next key (RatesStale).
+constexpr unsigned kStaleRates = 1u << kChannels;
+unsigned RateState(const TKEYFile& doc, int node, int entry);
+
 // True when the game holds the channel from this entry to the next although the value changes
 // there: the entry's flags leave out the rates of the channel's kind (bit 1 the position, bit 2
 // the orientation). Typed values on an entry with flags 0 then do not interpolate.

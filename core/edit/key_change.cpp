@@ -1,6 +1,7 @@
 #include "edit/key_change.h"
 
 #include <algorithm>
+#include <mutex>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -57,21 +58,31 @@ void TKeyChange::SetMarkers(TKEYFile& doc, const std::vector<TKEYMarker>& marker
         doc.Markers.Add(std::make_shared<TKEYMarker>(m));
 }
 
+namespace {
+
+// The block of values a change keeps between its Begin and End, handed from change to change.
+std::mutex spareMutex;
+std::vector<TKEYEntry> spare;
+
+} // namespace
+
 void TKeyChange::Begin(const TKEYFile& doc, const std::vector<int>& nodes) {
     headerBefore_ = HeaderOf(doc);
     markersBefore_ = MarkersOf(doc);
     nodesBefore_ = doc.Nodes.Items();
     pending_.clear();
-    auto take = [&](int n) {
-        if (n < 0 || n >= doc.Nodes.Count()) return;
-        Snapshot s{n, doc.Nodes[n].Entries.Items(), {}};
-        s.values.reserve(s.list.size());
+    {
+        const std::lock_guard<std::mutex> hold(spareMutex);
+        values_.swap(spare);
+    }
+    values_.clear();
+    for (int n : nodes) {
+        if (n < 0 || n >= doc.Nodes.Count()) continue;
+        Snapshot s{n, doc.Nodes[n].Entries.Items(), values_.size()};
         for (const Entry& e : s.list)
-            s.values.push_back(*e);
+            values_.push_back(*e);
         pending_.push_back(std::move(s));
-    };
-    for (int n : nodes)
-        take(n);
+    }
 }
 
 std::vector<int> TKeyChange::AllNodes(const TKEYFile& doc) {
@@ -98,46 +109,56 @@ void TKeyChange::End(const TKEYFile& doc) {
     else
         markersBefore_.clear();
 
+    std::vector<std::pair<const TKEYEntry*, size_t>> was;
+    std::vector<char> kept;
     for (Snapshot& s : pending_) {
         if (s.node >= doc.Nodes.Count()) continue;
+        const TKEYEntry* values = values_.data() + s.values;
         const std::vector<Entry>& now = doc.Nodes[s.node].Entries.Items();
         NodeChange c{s.node, false, {}, {}, {}, {}};
         if (now == s.list) {
             // The same entries in the same order (most changes): compare them in place.
             for (size_t i = 0; i < now.size(); ++i)
-                if (!SameEntry(s.values[i], *now[i])) {
-                    c.before.push_back({now[i], s.values[i]});
+                if (!SameEntry(values[i], *now[i])) {
+                    c.before.push_back({now[i], values[i]});
                     c.after.push_back({now[i], *now[i]});
                 }
             if (!c.before.empty()) nodes_.push_back(std::move(c));
             continue;
         }
-        std::unordered_map<const TKEYEntry*, size_t> was;
+        // Entries came, went or changed places: each one now found among those before by its
+        // object (a sorted list of them: no memory an entry).
+        was.clear();
         for (size_t i = 0; i < s.list.size(); ++i)
-            was.emplace(s.list[i].get(), i);
-        std::unordered_set<const TKEYEntry*> kept;
+            was.emplace_back(s.list[i].get(), i);
+        std::sort(was.begin(), was.end());
+        kept.assign(s.list.size(), 0);
         for (const Entry& e : now) {
-            auto it = was.find(e.get());
-            if (it == was.end()) {
+            const auto it = std::lower_bound(was.begin(), was.end(),
+                                             std::pair<const TKEYEntry*, size_t>{e.get(), 0});
+            if (it == was.end() || it->first != e.get()) {
                 c.after.push_back({e, *e}); // a new entry
                 continue;
             }
-            kept.insert(e.get());
-            const TKEYEntry& before = s.values[it->second];
+            kept[it->second] = 1;
+            const TKEYEntry& before = values[it->second];
             if (!SameEntry(before, *e)) {
                 c.before.push_back({e, before});
                 c.after.push_back({e, *e});
             }
         }
         for (size_t i = 0; i < s.list.size(); ++i)
-            if (!kept.count(s.list[i].get())) c.before.push_back({s.list[i], s.values[i]});
-        // Entries came or went: the order of the node's entries is kept both ways.
+            if (!kept[i]) c.before.push_back({s.list[i], values[i]});
+        // The order of the node's entries is kept both ways.
         c.listChanged = true;
         c.listBefore = std::move(s.list);
         c.listAfter = now;
         nodes_.push_back(std::move(c));
     }
     pending_.clear();
+    const std::lock_guard<std::mutex> hold(spareMutex);
+    if (values_.capacity() > spare.capacity()) values_.swap(spare);
+    values_ = {};
 }
 
 void TKeyChange::Undo(TKEYFile& doc) const {

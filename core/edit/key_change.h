@@ -60,7 +60,7 @@ private:
     struct Snapshot {
         int node;
         std::vector<Entry> list;
-        std::vector<TKEYEntry> values;
+        size_t values; // where its entries' values start in values_
     };
     static Header HeaderOf(const TKEYFile& doc);
     static void SetHeader(TKEYFile& doc, const Header& h);
@@ -75,6 +75,9 @@ private:
     std::vector<TKEYMarker> markersBefore_, markersAfter_;
     std::vector<NodeChange> nodes_;
     std::vector<Snapshot> pending_; // between Begin and End
+    // The values of the entries of every node pending, in one block that the next change
+    // takes over (fresh memory costs a page fault a page, which a large document feels).
+    std::vector<TKEYEntry> values_;
 };
 
 // Whether two entries hold the same frame, flags, values and rates.

@@ -15,23 +15,6 @@ std::string NodeText(const TKEYFile& doc, int node) {
     return "node " + std::to_string(node) + " (" + doc.Nodes[node].MeshName + ")";
 }
 
-// The place of each entry of a node, by its object.
-std::unordered_map<const TKEYEntry*, int> Places(const TKEYEntries& entries) {
-    std::unordered_map<const TKEYEntry*, int> places;
-    places.reserve(size_t(entries.Count()));
-    for (int i = 0; i < entries.Count(); ++i)
-        places.emplace(entries.Get(i).get(), i);
-    return places;
-}
-
-// Puts a node's entries in frame order (those on one frame keep their order).
-void SortByFrame(TKEYEntries& entries) {
-    std::vector<std::shared_ptr<TKEYEntry>> items = entries.Items();
-    std::stable_sort(items.begin(), items.end(),
-                     [](const auto& a, const auto& b) { return a->Frame < b->Frame; });
-    entries.SetItems(std::move(items));
-}
-
 std::string FrameRange(const TKEYFile& doc) {
     return "the animation's frames 0 to " + std::to_string(std::max(doc.Frames - 1, 0));
 }
@@ -103,19 +86,25 @@ TKeyScale::TKeyScale(const TKEYFile& doc, std::vector<TKeyRef> keys, int32_t abo
                   return nodes;
               }()),
       about_(about), frames_(doc.Frames) {
+    // The keys are sorted: by node, then by place.
+    size_t node = 0;
     for (const TKeyRef& k : keys) {
-        const auto& entry = doc.Nodes[k.node].Entries.Get(k.entry);
-        moving_.push_back({k.node, entry, entry->Frame});
+        while (Nodes()[node] != k.node)
+            ++node;
+        moving_.push_back({node, k.entry, doc.Nodes[k.node].Entries[k.entry].Frame});
     }
-    names_.resize(size_t(doc.Nodes.Count()));
-    std::unordered_set<const TKEYEntry*> moving;
-    for (const Moving& m : moving_)
-        moving.insert(m.entry.get());
-    for (int node : Nodes()) {
-        names_[size_t(node)] = NodeText(doc, node);
+    size_t m = 0;
+    for (size_t n = 0; n < Nodes().size(); ++n) {
+        names_.push_back(NodeText(doc, Nodes()[n]));
+        const TKEYEntries& entries = doc.Nodes[Nodes()[n]].Entries;
         std::vector<int32_t> stay;
-        for (const auto& e : doc.Nodes[node].Entries)
-            if (!moving.count(e.get())) stay.push_back(e->Frame);
+        for (int i = 0; i < entries.Count(); ++i) {
+            if (m < moving_.size() && moving_[m].node == n && moving_[m].index == i) {
+                ++m;
+                continue;
+            }
+            stay.push_back(entries[i].Frame);
+        }
         stay_.push_back(std::move(stay));
     }
 }
@@ -127,28 +116,23 @@ int32_t TKeyScale::Scaled(int32_t frame, double factor) const {
 
 std::string TKeyScale::Refusal(double factor) const {
     if (!std::isfinite(factor)) return "The factor must be a number";
-    std::unordered_map<const TKEYEntry*, int32_t> to;
-    for (const Moving& m : moving_) {
-        const int32_t f = Scaled(m.frame, factor);
-        if (f < 0 || f >= frames_)
-            return "A key of " + names_[size_t(m.node)] + " would go to frame " +
-                   std::to_string(f) + ", outside the animation's frames 0 to " +
-                   std::to_string(std::max(frames_ - 1, 0));
-        to.emplace(m.entry.get(), f);
-    }
-    // Two keys of a node on one frame: the game would show only the later.
-    for (size_t k = 0; k < Nodes().size(); ++k) {
-        std::vector<int32_t> frames;
-        const int node = Nodes()[k];
-        for (const Moving& m : moving_)
-            if (m.node == node) frames.push_back(to[m.entry.get()]);
-        for (int32_t f : stay_[k])
+    std::vector<int32_t> frames;
+    size_t m = 0;
+    for (size_t n = 0; n < Nodes().size(); ++n) {
+        frames = stay_[n];
+        for (; m < moving_.size() && moving_[m].node == n; ++m) {
+            const int32_t f = Scaled(moving_[m].frame, factor);
+            if (f < 0 || f >= frames_)
+                return "A key of " + names_[n] + " would go to frame " + std::to_string(f) +
+                       ", outside the animation's frames 0 to " +
+                       std::to_string(std::max(frames_ - 1, 0));
             frames.push_back(f);
+        }
+        // Two keys of a node on one frame: the game would show only the later.
         std::sort(frames.begin(), frames.end());
         const auto twice = std::adjacent_find(frames.begin(), frames.end());
         if (twice != frames.end())
-            return "Two keys of " + names_[size_t(node)] + " would be at frame " +
-                   std::to_string(*twice);
+            return "Two keys of " + names_[n] + " would be at frame " + std::to_string(*twice);
     }
     return {};
 }
@@ -157,38 +141,55 @@ void TKeyScale::Apply(TKEYFile& doc, double factor) const {
     const std::string refusal = Refusal(factor);
     if (!refusal.empty()) throw Error(refusal);
     before_.Restore(doc);
-    // The entries whose successor changes when a key leaves its place: the one before it.
-    std::vector<std::shared_ptr<TKEYEntry>> before;
-    for (const Moving& m : moving_) {
-        const TKEYEntries& entries = doc.Nodes[m.node].Entries;
-        const auto it = std::find(entries.begin(), entries.end(), m.entry);
-        before.push_back(it == entries.begin() ? nullptr : *(it - 1));
-        m.entry->Frame = Scaled(m.frame, factor);
-    }
-    for (int node : Nodes())
-        SortByFrame(doc.Nodes[node].Entries);
-    int lastNode = -1;
-    std::unordered_map<const TKEYEntry*, int> places;
-    for (size_t k = 0; k < moving_.size(); ++k) {
-        const int node = moving_[k].node;
-        if (node != lastNode) places = Places(doc.Nodes[node].Entries);
-        lastNode = node;
-        doc.UpdateEntry(node, places[moving_[k].entry.get()]);
-        if (before[k]) doc.ComputeRates(node, places[before[k].get()]);
+    size_t m = 0;
+    for (size_t n = 0; n < Nodes().size(); ++n) {
+        const int node = Nodes()[n];
+        TKEYEntries& entries = doc.Nodes[node].Entries;
+        std::vector<std::shared_ptr<TKEYEntry>> items = entries.TakeItems();
+        const size_t count = items.size();
+        // What each entry needs: 1 it moves, 2 its successor changes (it was before a key
+        // that moved).
+        std::vector<char> need(count, 0);
+        for (; m < moving_.size() && moving_[m].node == n; ++m) {
+            const Moving& k = moving_[m];
+            items[size_t(k.index)]->Frame = Scaled(k.frame, factor);
+            need[size_t(k.index)] |= 1;
+            need[size_t(k.index) - 1] |= 2;
+        }
+        // In frame order again (those on one frame keep theirs).
+        std::vector<int> order(count);
+        for (size_t i = 0; i < count; ++i)
+            order[i] = int(i);
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+            return items[size_t(a)]->Frame < items[size_t(b)]->Frame;
+        });
+        std::vector<std::shared_ptr<TKEYEntry>> sorted(count);
+        std::vector<char> needs(count);
+        for (size_t i = 0; i < count; ++i) {
+            sorted[i] = std::move(items[size_t(order[i])]);
+            needs[i] = need[size_t(order[i])];
+        }
+        entries.SetItems(std::move(sorted));
+        // The rates of each key that moved, of the entry now before it, and of the entry that
+        // was before it.
+        for (size_t i = 0; i < count; ++i)
+            if (needs[i] || (i + 1 < count && (needs[i + 1] & 1))) doc.ComputeRates(node, int(i));
+        if (count > 1 && (needs[0] & 1)) doc.ComputeRates(node, int(count) - 1); // the loop
     }
 }
 
 std::vector<TKeyRef> TKeyScale::Keys(const TKEYFile& doc) const {
+    // The entries that moved, found by their object in each node's order.
     std::vector<TKeyRef> keys;
-    int lastNode = -1;
-    std::unordered_map<const TKEYEntry*, int> places;
-    for (const Moving& m : moving_) {
-        if (m.node != lastNode) places = Places(doc.Nodes[m.node].Entries);
-        lastNode = m.node;
-        if (auto it = places.find(m.entry.get()); it != places.end())
-            keys.push_back({m.node, it->second});
+    size_t m = 0;
+    for (size_t n = 0; n < Nodes().size(); ++n) {
+        std::unordered_set<const TKEYEntry*> moved;
+        for (; m < moving_.size() && moving_[m].node == n; ++m)
+            moved.insert(before_.Entry(n, moving_[m].index));
+        const TKEYEntries& entries = doc.Nodes[Nodes()[n]].Entries;
+        for (int i = 0; i < entries.Count(); ++i)
+            if (moved.count(entries.Get(i).get())) keys.push_back({Nodes()[n], i});
     }
-    std::sort(keys.begin(), keys.end());
     return keys;
 }
 

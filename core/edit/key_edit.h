@@ -19,6 +19,8 @@ public:
     TNodesSnapshot(const TKEYFile& doc, std::vector<int> nodes);
     void Restore(TKEYFile& doc) const;
     const std::vector<int>& Nodes() const { return nodes_; }
+    // The entry at a place of the k-th node as it was.
+    const TKEYEntry* Entry(size_t k, int index) const { return items_[k][size_t(index)].get(); }
 
 private:
     std::vector<int> nodes_;
@@ -54,16 +56,18 @@ public:
 
 private:
     int32_t Scaled(int32_t frame, double factor) const;
+    // A key that moves: its node's place in Nodes(), its place in the node when the scale
+    // began, its frame then.
     struct Moving {
-        int node;
-        std::shared_ptr<TKEYEntry> entry;
+        size_t node;
+        int index;
         int32_t frame;
     };
-    std::vector<Moving> moving_;
+    std::vector<Moving> moving_; // by node, then by place
     TNodesSnapshot before_;
     int32_t about_;
     int32_t frames_;
-    std::vector<std::string> names_;         // the nodes' names for the refusal, by node
+    std::vector<std::string> names_;         // per node of Nodes(): its name for the refusal
     std::vector<std::vector<int32_t>> stay_; // per node of Nodes(): the frames that stay
 };
 

@@ -119,6 +119,12 @@ void TKeySession::SelectEntry(int index) {
     MarkedKeys.clear();
 }
 
+int TKeySession::SelectedKeyFrame() const {
+    return KeyNodeIndex() >= 0 && SelectedEntry >= 0 && SelectedEntry < EntryCount()
+               ? SelectedKeyEntry().Frame
+               : -1;
+}
+
 std::vector<TKeyRef> TKeySession::SelectedKeys() const {
     if (!KeyFile) return {};
     std::vector<TKeyRef> keys = ValidKeys(*KeyFile, MarkedKeys);

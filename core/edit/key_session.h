@@ -70,6 +70,8 @@ public:
     // Keys picked on the timeline besides the selected entry (Shift+click, a band); emptied
     // when another node or entry is selected.
     std::vector<TKeyRef> MarkedKeys;
+    // The selected entry's frame; -1 when no entry is selected.
+    int SelectedKeyFrame() const;
     // What a move or a delete of keys acts on: the marked keys, or else the selected entry.
     std::vector<TKeyRef> SelectedKeys() const;
     // After the entry list was refilled with count rows: a selection past the end moves to the

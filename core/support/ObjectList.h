@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/errors.h"
@@ -43,6 +44,8 @@ public:
     // The list's items as they stand, and the whole list set at once (undoing a change).
     const std::vector<Item>& Items() const { return items_; }
     void SetItems(std::vector<Item> items) { items_ = std::move(items); }
+    // The items handed over, the list left empty (to put them in another order and back).
+    std::vector<Item> TakeItems() { return std::exchange(items_, {}); }
     T& Last() const { return (*this)[Count() - 1]; }
 
     auto begin() const { return items_.begin(); }

@@ -400,6 +400,19 @@ double AngleRate(double d, double b, double a) {
 }
 
 double Round8(double value) {
+    // Most values are small enough that value * 1e8 is within 6e-5 of the exact product: its
+    // nearest whole number is then the printed text's eight decimals, unless the product is
+    // too near a half to tell. That number over 1e8 is the double the text reads back as.
+    if (std::abs(value) < 1e4) {
+        const double scaled = value * 1e8;
+        const int64_t whole = int64_t(scaled); // toward zero
+        const double part = std::abs(scaled - double(whole));
+        if (std::abs(part - 0.5) > 1e-3) {
+            const int64_t k = part > 0.5 ? whole + (scaled < 0 ? -1 : 1) : whole;
+            // The text of a small negative value reads back as -0.
+            return k == 0 ? std::copysign(0.0, value) : double(k) / 1e8;
+        }
+    }
     char buf[400];
     auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 8);
     if (ec != std::errc()) return value;

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cmath>
+#include <random>
+
 #include <cstdio>
 
 #include "support/fixtures.h"
@@ -223,6 +227,19 @@ TEST(Angles, AngleRateTakesTheShortWay) {
 }
 
 TEST(Numbers, Round8AndMinInt) {
+    // Whatever way it is worked out, it is the printed and read-back value, halves included.
+    std::mt19937_64 random(8);
+    for (int i = 0; i < 200000; ++i) {
+        const double scale = std::pow(10.0, int(random() % 13) - 6);
+        double v = (double(random() % 2000001) - 1000000) / 1000000 * scale;
+        if (i % 4 == 0) v = (std::floor(v * 1e8) + 0.5) / 1e8; // a half, or next to one
+        char buf[400];
+        auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 8);
+        double back = 0;
+        std::from_chars(buf, r.ptr, back);
+        ASSERT_EQ(Round8(v), back) << v;
+        ASSERT_EQ(std::signbit(Round8(v)), std::signbit(back)) << v; // "-0.00000000" too
+    }
     EXPECT_EQ(Round8(0.123456789), 0.12345679);
     EXPECT_EQ(Round8(-1.000000004), -1.0);
     EXPECT_EQ(Round8(12345.5), 12345.5);

@@ -2,9 +2,12 @@
 // entry, a drag changes exactly that value (the rates around it derived again) as one step,
 // and the panel's keys and toggles do what they say without reaching the rest of the window.
 #include <QAction>
+#include <QHelpEvent>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QSignalSpy>
 #include <QToolButton>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <QUndoStack>
 
@@ -161,6 +164,69 @@ private slots:
         QVERIFY(F().TimelinePanel()->isVisible());
         QVERIFY(!Curves()->isVisible());
         QVERIFY(!Settings.CURVES_VISIBLE);
+    }
+
+    // The curves as a graph editor: the ruler under the plots sets the frame, the legend shows
+    // each channel at the playhead, a double-click types a value, Shift drags a key along the
+    // frames, a band picks points, and a key whose flags hold a channel says so.
+    void keysAreTypedDraggedInTimeAndPicked() {
+        keyPath_ = files_->write("walk.key", ReadAll(kSample + "/3do/key/walk.key"));
+        Settings.TIMELINE_HEIGHT = 280;
+        Settings.VORLIN_HEIGHT = 720;
+        Settings.CURVES_VISIBLE = true;
+        form_ = std::make_unique<TVorlinForm>();
+        form_->show();
+        VERIFY_ACTIVE(form_.get());
+        F().Load3DO(QString::fromStdString(kSample + "/3do/sample.3do"));
+        F().LoadKEY(QString::fromStdString(keyPath_));
+        auto* tree = Get<QTreeWidget>(form_.get(), "TV3DO");
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                          tree->visualItemRect(tree->topLevelItem(kTorso)).center());
+        QVERIFY(Curves()->isVisible());
+        const TCurveLayout& l = Curves()->Layout;
+
+        // The ruler: frame 8; the legend: Yaw there (torso turns from 4 to -4 over 16 frames).
+        QTest::mouseClick(Curves(), Qt::LeftButton, {},
+                          QPointF(l.Frames.X(8), Curves()->height() - l.Bottom / 2).toPoint());
+        QCOMPARE(F().CurrentFrame(), 8);
+        QTRY_COMPARE(Get<QToolButton>(Curves(), "BNCurveYaw")->text(), QString("Yaw 0.00\u00b0"));
+
+        // A double-click on Yaw's point of entry 1: a field; 12.5 and Enter set it, one step.
+        QTest::mouseDClick(Curves(), Qt::LeftButton, {}, Point(1, kYaw));
+        auto* field = Get<QLineEdit>(Curves(), "EBCurveValue");
+        QVERIFY(field->isVisible());
+        field->selectAll();
+        QTest::keyClicks(field, "12.5");
+        QTest::keyClick(field, Qt::Key_Return);
+        QVERIFY(!field->isVisible());
+        QCOMPARE(Doc().Nodes[kTorso].Entries[1].Yaw, 12.5);
+        QCOMPARE(F().UndoStack->undoText(), QString("Edit Value"));
+        QCOMPARE(Doc().Nodes[kTorso].Entries[0].DYaw,
+                 Doc().RecalculatedRates(kTorso, 0).DYaw); // the rates into it derived
+
+        // Shift: along the frames only, whatever way the pointer goes.
+        const QPoint from = Point(1, kYaw);
+        const QPoint to = from + QPointF(l.Frames.PixelsPerFrame * 3, 40).toPoint();
+        SendMouse(Curves(), QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+        SendMouse(Curves(), QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton, Qt::ShiftModifier);
+        SendMouse(Curves(), QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton,
+                  Qt::ShiftModifier);
+        QCOMPARE(Doc().Nodes[kTorso].Entries[1].Frame, 19);
+        QCOMPARE(Doc().Nodes[kTorso].Entries[1].Yaw, 12.5);
+        QCOMPARE(F().UndoStack->undoText(), QString("Move Keys"));
+
+        // A band over both of the lower plot's keys picks their three angles each.
+        const QPoint corner(int(l.Frames.Left) + 2, int(l.PlotTop(1)) + 2);
+        Drag(Curves(), corner,
+             {QPoint(Curves()->width() - 4, int(l.PlotTop(1) + l.PlotHeight()) - 2)});
+        QCOMPARE(Curves()->Picked().size(), size_t(6));
+
+        // Flags that leave out the rotation rates: the game holds the angles; the tooltip says.
+        Doc().Nodes[kTorso].Entries[0].Flags = 1;
+        QHelpEvent help(QEvent::ToolTip, Point(0, kYaw), Curves()->mapToGlobal(Point(0, kYaw)));
+        QApplication::sendEvent(Curves(), &help);
+        QVERIFY2(QToolTip::text().contains("leave out the rotation rates"),
+                 qPrintable(QToolTip::text()));
     }
 };
 

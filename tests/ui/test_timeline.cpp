@@ -2,11 +2,16 @@
 // and deleted with the mouse and keys, each change one step that undo takes back whole, and
 // what is saved is what the strip showed.
 #include <QAction>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QScrollBar>
+#include <QStatusBar>
+#include <QStyle>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QUndoStack>
+#include <QWheelEvent>
+#include <cmath>
 
 #include "app/vorlinform.h"
 #include "key/u_key.h"
@@ -50,11 +55,13 @@ class TestTimeline : public QObject, public UiTestBase {
     QTreeWidget* Tree() { return Get<QTreeWidget>(form_.get(), "TV3DO"); }
     // The sample in a window with room for every row of the strip (the default size scrolls
     // them, which a test of its own covers).
-    void Open() {
+    void Open(bool roomy = true) {
         keyPath_ = files_->write("walk.key", ReadAll(kSample + "/3do/key/walk.key"));
-        Settings.TIMELINE_HEIGHT = 280;
-        Settings.VORLIN_HEIGHT = 720;
-        Settings.VORLIN_WIDTH = 900;
+        if (roomy) {
+            Settings.TIMELINE_HEIGHT = 280;
+            Settings.VORLIN_HEIGHT = 720;
+            Settings.VORLIN_WIDTH = 900;
+        }
         form_ = std::make_unique<TVorlinForm>();
         form_->show();
         VERIFY_ACTIVE(form_.get());
@@ -182,6 +189,167 @@ private slots:
         QApplication::sendEvent(Strip(), &wheel);
         QCOMPARE(Strip()->Layout.PixelsPerFrame, zoom * 1.25);
         QCOMPARE(Doc().ToText(), before);
+    }
+
+    // An animator's session on the strip, as in a dope sheet: keys inserted at the playhead, a
+    // column from the summary row, all and none picked, keys scaled by a typed factor (and a
+    // factor refused by name), copied and pasted, duplicated and put with a click, dragged with
+    // Ctrl to a marker; each one step, the motion through the other keys kept.
+    void anAnimatorWorksOnTheStrip() {
+        SETUP(Open());
+        auto* slider = Get<QScrollBar>(form_.get(), "SBFrame");
+        auto pressKeys = [&](QWidget* w, Qt::Key key, Qt::KeyboardModifiers mods = {}) {
+            w->setFocus();
+            QTest::keyClick(w, key, mods);
+            QApplication::processEvents();
+        };
+        auto motion = [&](int node) {
+            std::vector<TKEYPose> poses;
+            for (int f = 0; f < Doc().Frames; ++f)
+                poses.push_back(Doc().EvaluateNode(node, f));
+            return poses;
+        };
+        auto sameMotion = [](const std::vector<TKEYPose>& a, const std::vector<TKEYPose>& b) {
+            for (size_t i = 0; i < a.size(); ++i)
+                if (std::abs(a[i].X - b[i].X) > 1e-6 ||
+                    std::abs(std::remainder(a[i].Pitch - b[i].Pitch, 360)) > 1e-5 ||
+                    std::abs(std::remainder(a[i].Yaw - b[i].Yaw, 360)) > 1e-5)
+                    return false;
+            return true;
+        };
+
+        // I from the entry list: a key at the playhead, the motion as it was.
+        QTest::mouseClick(Tree()->viewport(), Qt::LeftButton, {},
+                          Tree()->visualItemRect(Tree()->topLevelItem(kArm)).center());
+        slider->setValue(12);
+        const auto armMotion = motion(kArm);
+        pressKeys(List(), Qt::Key_I);
+        QCOMPARE(Frames(Doc(), kArm), (std::vector<int>{0, 8, 12, 16, 24}));
+        QVERIFY(sameMotion(motion(kArm), armMotion));
+        QCOMPARE(Doc().Frames, 32);
+        QCOMPARE(SelectedEntry, 2);
+        QCOMPARE(F().UndoStack->undoText(), QString("Insert Key"));
+        F().UndoStack->undo();
+        // Undone: the key it made is gone, the keys it changed are the ones picked.
+        QCOMPARE(Frames(Doc(), kArm), (std::vector<int>{0, 8, 16, 24}));
+
+        // The summary row: its mark at 16 picks every key there; I then keys every node.
+        const TTimelineLayout& l = Strip()->Layout;
+        const QPoint summary16 = QPointF(l.X(16), l.SummaryTop() + l.SummaryHeight / 2).toPoint();
+        Click(summary16);
+        QCOMPARE(F().Session.SelectedKeys(), KeysAtFrame(Doc(), 16));
+        QVERIFY(Strip()->SummaryActive());
+        slider->setValue(4);
+        pressKeys(Strip(), Qt::Key_I);
+        for (int n = 0; n < Doc().Nodes.Count(); ++n)
+            QVERIFY2(Doc().Nodes[n].Entries.Count() > 1 || Frames(Doc(), n).front() == 4,
+                     qPrintable(QString::number(n)));
+        QCOMPARE(KeysAtFrame(Doc(), 4).size(), size_t(Doc().Nodes.Count()));
+        F().UndoStack->undo();
+
+        // A picks all, Alt+A none (the selected entry stays), Alt on the ruler a column.
+        pressKeys(Strip(), Qt::Key_A);
+        QCOMPARE(F().Session.SelectedKeys(), AllKeys(Doc()));
+        pressKeys(Strip(), Qt::Key_A, Qt::AltModifier);
+        QCOMPARE(F().Session.SelectedKeys().size(), size_t(1));
+        Click(QPointF(l.X(8), 5).toPoint(), Qt::AltModifier);
+        QCOMPARE(F().Session.SelectedKeys(), KeysAtFrame(Doc(), 8));
+
+        // S: arm's keys at 8, 16 and 24 scaled by a half about the playhead at 8.
+        Click(Key(kArm, 8));
+        Click(Key(kArm, 16), Qt::ShiftModifier);
+        Click(Key(kArm, 24), Qt::ShiftModifier);
+        slider->setValue(8);
+        const std::string before = Doc().ToText();
+        pressKeys(Strip(), Qt::Key_S);
+        auto* factor = Get<QLineEdit>(Strip(), "EBScaleFactor");
+        QVERIFY(factor->isVisible());
+        factor->setText("0");
+        QTest::keyClick(factor, Qt::Key_Return);
+        QVERIFY(factor->isVisible()); // refused: the field stays for another factor
+        QVERIFY2(F().statusBar()->currentMessage().contains("at frame 8"),
+                 qPrintable(F().statusBar()->currentMessage()));
+        QTest::keyClicks(factor, "0.5");
+        QTest::keyClick(factor, Qt::Key_Return);
+        QVERIFY(!factor->isVisible());
+        QCOMPARE(Frames(Doc(), kArm), (std::vector<int>{0, 8, 12, 16}));
+        QCOMPARE(F().UndoStack->undoText(), QString("Scale Keys"));
+        QVERIFY(RatesDerived(Doc()));
+        F().UndoStack->undo();
+        QCOMPARE(Doc().ToText(), before);
+        pressKeys(Strip(), Qt::Key_S); // Escape gives it up: no step
+        const int steps = F().UndoStack->count();
+        QTest::keyClick(factor, Qt::Key_Escape);
+        QVERIFY(!factor->isVisible());
+        QCOMPARE(F().UndoStack->count(), steps);
+        QCOMPARE(Doc().ToText(), before);
+
+        // Copied, pasted at the playhead: one node's keys go onto the selected node.
+        Click(Key(kArm, 8));
+        Click(Key(kArm, 16), Qt::ShiftModifier);
+        pressKeys(Strip(), Qt::Key_C, Qt::ControlModifier);
+        QTest::mouseClick(Tree()->viewport(), Qt::LeftButton, {},
+                          Tree()->visualItemRect(Tree()->topLevelItem(kTorso)).center());
+        slider->setValue(20);
+        pressKeys(Strip(), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(Frames(Doc(), kTorso), (std::vector<int>{0, 16, 20, 28}));
+        QCOMPARE(F().UndoStack->undoText(), QString("Paste Keys"));
+        F().UndoStack->undo();
+
+        // Shift+D: copies follow the pointer, a click puts them two frames later.
+        Click(Key(kArm, 16));
+        const QPoint at = Key(kArm, 16);
+        QCursor::setPos(Strip()->mapToGlobal(at));
+        pressKeys(Strip(), Qt::Key_D, Qt::ShiftModifier);
+        SendMouse(Strip(), QEvent::MouseMove, at + QPointF(l.PixelsPerFrame * 2, 0).toPoint(),
+                  Qt::NoButton, Qt::NoButton);
+        QTest::mouseClick(Strip(), Qt::LeftButton, {},
+                          at + QPointF(l.PixelsPerFrame * 2, 0).toPoint());
+        QCOMPARE(Frames(Doc(), kArm), (std::vector<int>{0, 8, 16, 18, 24}));
+        QCOMPARE(F().UndoStack->undoText(), QString("Duplicate Keys"));
+        F().UndoStack->undo();
+
+        // A drag says where it is; Ctrl takes the key to the nearest marker (18).
+        SendMouse(Strip(), QEvent::MouseButtonPress, Key(kArm, 16), Qt::LeftButton, Qt::LeftButton);
+        SendMouse(Strip(), QEvent::MouseMove, Key(kArm, 19), Qt::NoButton, Qt::LeftButton);
+        QCOMPARE(F().statusBar()->currentMessage(), QString("frame 19 (+3)"));
+        SendMouse(Strip(), QEvent::MouseMove, Key(kArm, 20), Qt::NoButton, Qt::LeftButton,
+                  Qt::ControlModifier);
+        SendMouse(Strip(), QEvent::MouseButtonRelease, Key(kArm, 20), Qt::LeftButton, Qt::NoButton,
+                  Qt::ControlModifier);
+        QCOMPARE(Frames(Doc(), kArm), (std::vector<int>{0, 8, 18, 24}));
+        QCOMPARE(F().statusBar()->currentMessage(), QString());
+
+        // Zoomed in, the frames scroll; Home shows them all again.
+        QWheelEvent zoom(QPointF(Key(kArm, 8)), Strip()->mapToGlobal(QPointF(Key(kArm, 8))), {},
+                         QPoint(0, 600), Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase,
+                         false);
+        QApplication::sendEvent(Strip(), &zoom);
+        auto* frames = Get<QScrollBar>(Strip(), "SBTimelineFrames");
+        QVERIFY(frames->isVisible());
+        frames->setValue(frames->maximum());
+        QVERIFY(l.X(31) < Strip()->width());
+        pressKeys(Strip(), Qt::Key_Home);
+        QVERIFY(!frames->isVisible());
+        QVERIFY(l.X(0) > l.Left && l.X(31) < Strip()->width());
+    }
+
+    // At the default size the rows that do not fit scroll, by the bar or the wheel.
+    void theRowsScrollAtTheDefaultSize() {
+        SETUP(Open(false));
+        QCOMPARE(F().size(), QSize(660, 450));
+        auto* rows = Get<QScrollBar>(Strip(), "SBTimelineRows");
+        QTRY_VERIFY(rows->isVisible());
+        QCOMPARE(rows->maximum(),
+                 11 - int((Strip()->height() - Strip()->Layout.RowsTop() -
+                           Get<QScrollBar>(Strip(), "SBTimelineFrames")->isVisible() *
+                               Strip()->style()->pixelMetric(QStyle::PM_ScrollBarExtent)) /
+                          Strip()->Layout.RowHeight));
+        rows->setValue(rows->maximum());
+        QCOMPARE(Strip()->Layout.FirstRow, rows->maximum());
+        // The last row's keys are there to pick.
+        Click(Key(10, 16));
+        QCOMPARE(SelectedNode, 10);
     }
 };
 

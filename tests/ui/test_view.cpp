@@ -364,9 +364,20 @@ private slots:
         const int yaw = F().View().ViewYaw;
         Drag(view, at, {at + QPoint(20, 0)}, Qt::RightButton);
         QCOMPARE(F().View().ViewYaw, yaw + 20);
-        const auto pan = F().Renderer->PanOffset;
-        Drag(view, at, {at + QPoint(0, 30)}, Qt::MiddleButton);
-        QVERIFY(F().Renderer->PanOffset != pan);
+        // A middle drag: the model's centre follows the pointer, pixel for pixel.
+        TVec3 centre;
+        double radius = 0;
+        QVERIFY(PosedBounds(model, centre, radius));
+        const QPoint was = onScreen(centre);
+        Drag(view, at, {at + QPoint(12, 0), at + QPoint(25, 30)}, Qt::MiddleButton);
+        QVERIFY((onScreen(centre) - (was + QPoint(25, 30))).manhattanLength() <= 2);
+        // Orbiting around the selection: the head's pivot stays where it is on the screen.
+        Settings.ORBIT_SELECTION = true;
+        const QPoint pivot = onScreen(NodePivot(model, kHead));
+        Drag(view, at, {at + QPoint(15, 0), at + QPoint(40, -25)}, Qt::RightButton);
+        QCOMPARE(F().View().ViewYaw, int(NormalizeAngle(yaw + 60)));
+        QVERIFY((onScreen(NodePivot(model, kHead)) - pivot).manhattanLength() <= 2);
+        Settings.ORBIT_SELECTION = false;
         QVERIFY(Picture() != before);
         QCOMPARE(F().UndoStack->count(), 0);
         QVERIFY(!F().isWindowModified());

@@ -163,7 +163,7 @@ public:
     void PickNode(int row) override;
     // Picks a row as a click does (Auto Copy included).
     void PickEntry(int row) override;
-    void KeysChanged() override;
+    void KeysChanged(int frame = -1) override;
     void ShowStatus(const QString& text, int milliseconds = 5000) override;
     QString NodeName(int row) const override;
     // Repaints the view and the panels.

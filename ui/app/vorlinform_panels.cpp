@@ -156,11 +156,14 @@ void TVorlinForm::PickNode(int row) {
         TV3DO->setCurrentItem(TV3DO->topLevelItem(row));
 }
 
-void TVorlinForm::KeysChanged() {
-    Command([this] {
+void TVorlinForm::KeysChanged(int frame) {
+    Command([this, frame] {
         // Entries came or went: the list again (the frame stays); else its frames' texts.
         if (!FillEntryList(true)) UpdateEntryTexts();
-        ShowFrame(SBFrame->value());
+        if (frame < 0)
+            ShowFrame(SBFrame->value());
+        else
+            StepFrame(frame);
     });
 }
 

@@ -37,8 +37,9 @@ public:
     // As a click on the tree's row, and on the entry list's row of the selected node.
     virtual void PickNode(int row) = 0;
     virtual void PickEntry(int entry) = 0;
-    // After keys came, went, moved or changed value: the entry list, the frame and the view.
-    virtual void KeysChanged() = 0;
+    // After keys came, went, moved or changed value: the entry list, the view, and the frame on
+    // show (or the frame given: a moved key's).
+    virtual void KeysChanged(int frame = -1) = 0;
     // A word in the status bar (why a command did nothing, where a drag is).
     virtual void ShowStatus(const QString& text, int milliseconds = 5000) = 0;
     // The model node's name as the tree shows it.

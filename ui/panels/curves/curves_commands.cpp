@@ -107,9 +107,7 @@ void TCurvesPanel::DragTime(double pointerFrame, bool snap) {
     host_.ShowStatus(
         QString("frame %1 (%2%3)").arg(startFrame_ + delta).arg(delta < 0 ? "" : "+").arg(delta),
         0);
-    host_.KeysChanged();
-    if (s.KeyNodeIndex() >= 0 && SelectedEntry >= 0 && SelectedEntry < s.EntryCount())
-        host_.GoToFrame(s.SelectedKeyEntry().Frame);
+    host_.KeysChanged(s.SelectedKeyFrame());
 }
 
 void TCurvesPanel::EndDrag() {

@@ -210,8 +210,7 @@ void TCurvesPanel::paintEvent(QPaintEvent*) {
         const double left = Layout.Frames.Left - 6, right = width() + 6;
         for (int i = 0; i < entries.Count(); ++i) {
             const double x = Layout.Frames.X(entries[i].Frame);
-            if (x >= left && x <= right)
-                stale_[size_t(i)] = RatesStale(*Session().KeyFile, node, i);
+            if (x >= left && x <= right) stale_[size_t(i)] = RateState(*Session().KeyFile, node, i);
         }
         // Each plot's curves and keys stay inside it, however far a value is dragged or zoomed.
         for (int plot = 0; plot < 2; ++plot) {
@@ -344,7 +343,8 @@ void TCurvesPanel::PaintKeys(QPainter& p, int plot) {
         if (x < left || x > right) continue;
         const bool selected = i == SelectedEntry;
         // Rates that miss the next key: the curve jumps there, and the key says so.
-        const bool stale = stale_[size_t(i)];
+        const unsigned state = stale_[size_t(i)];
+        const bool stale = state & kStaleRates;
         bool picked = false;
         for (const TCurveKey& k : picked_)
             picked = picked || k.entry == i;
@@ -362,7 +362,7 @@ void TCurvesPanel::PaintKeys(QPainter& p, int plot) {
             p.setPen(QPen(stale ? kStale : palette().text().color(), stale ? 2 : 1));
             // A key whose flags keep the game from applying this channel's rates is hollow:
             // the game holds the value to the next key.
-            if (RatesHidden(doc, node, i, c))
+            if (state & (1u << c))
                 p.setBrush(palette().base());
             else
                 p.setBrush(point ? palette().highlight().color() : kColours[c]);

@@ -89,8 +89,8 @@ private:
     QToolButton* toggles_[kChannels];
     TValueField* field_;
     TCurveSamples samples_;
-    std::vector<QPointF> line_; // kept between paints
-    std::vector<char> stale_;   // per entry: its rates miss the next key (entries on show)
+    std::vector<QPointF> line_;   // kept between paints
+    std::vector<unsigned> stale_; // per entry on show: its RateState
     std::vector<TCurveKey> picked_;
     Press press_ = Press::None;
     QPointF pressAt_, bandTo_;

@@ -111,10 +111,8 @@ void TTimelinePanel::MoveStep(double pointerFrame, bool snap) {
                             : int(std::lround(std::clamp(pointerFrame - moveFrom_, -4e9, 4e9)));
     const int delta = move_->Apply(*s.KeyFile, wanted);
     SetReadout(QString("frame %1 (%2)").arg(moveFrom_ + delta).arg(Signed(delta)), readoutAt_);
-    host_.KeysChanged();
     // The frame follows the selected entry, as a click on it would show it.
-    if (s.KeyNodeIndex() >= 0 && SelectedEntry >= 0 && SelectedEntry < s.EntryCount())
-        host_.GoToFrame(s.SelectedKeyEntry().Frame);
+    host_.KeysChanged(s.SelectedKeyFrame());
 }
 
 void TTimelinePanel::EndMove() {
@@ -133,9 +131,7 @@ void TTimelinePanel::NudgeKeys(int dir) {
         return;
     }
     host_.RecordStep("Move Keys", move.Nodes(), [&] { move.Apply(*s.KeyFile, dir); });
-    host_.KeysChanged();
-    if (s.KeyNodeIndex() >= 0 && SelectedEntry >= 0 && SelectedEntry < s.EntryCount())
-        host_.GoToFrame(s.SelectedKeyEntry().Frame);
+    host_.KeysChanged(s.SelectedKeyFrame());
 }
 
 void TTimelinePanel::StepKey(int dir) {
