@@ -76,6 +76,10 @@ void TKeyChange::Begin(const TKEYFile& doc, const std::vector<int>& nodes) {
         values_.swap(spare);
     }
     values_.clear();
+    size_t count = 0;
+    for (int n : nodes)
+        if (n >= 0 && n < doc.Nodes.Count()) count += size_t(doc.Nodes[n].Entries.Count());
+    values_.reserve(count);
     for (int n : nodes) {
         if (n < 0 || n >= doc.Nodes.Count()) continue;
         Snapshot s{n, doc.Nodes[n].Entries.Items(), values_.size()};

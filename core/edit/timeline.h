@@ -95,6 +95,8 @@ public:
     // The KEY nodes the move changes.
     std::vector<int> Nodes() const;
     bool Empty() const { return keys_.empty(); }
+    // The keys that move (first entries left out), sorted.
+    const std::vector<TKeyRef>& Keys() const { return keys_; }
 
 private:
     std::vector<TKeyRef> keys_;

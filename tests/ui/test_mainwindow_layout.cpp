@@ -163,6 +163,14 @@ private slots:
             QVERIFY(Get<QAction>(&form, "Curves1")->isChecked());
             QCOMPARE(Get<QTabWidget>(&form, "ViewTabs")->height(), 150);
         });
+        // A height stored from a taller window gives way: the view keeps room to be seen.
+        Settings.TIMELINE_HEIGHT = 2000;
+        SaveExitSettings();
+        Round([&](TVorlinForm& form) {
+            QCOMPARE(form.size(), QSize(660, 450));
+            QVERIFY(Get<QSplitter>(&form, "ViewSplit")->sizes().at(0) >= 120);
+            QVERIFY(form.CurvesPanel()->isVisible());
+        });
     }
 
     void theFrameLabelAndStatusPanelsHoldTheirTexts() {

@@ -20,6 +20,7 @@
 #include "dialogs/summary_form.h"
 #include "edit/retime.h"
 #include "key/key_check.h"
+#include "panels/timeline/timeline_panel.h"
 #include "support/misc_utils.h"
 #include "support/qt_strings.h"
 
@@ -457,6 +458,7 @@ void TVorlinForm::Record(const QString& text, const std::vector<int>& nodes,
         // Another document has nothing to take back.
         if (Session.KeyFile.get() != doc) return;
         EndChange(std::move(change), text);
+        Timeline->KeysChanged();
         if (doc->Frames != frames) ShowFrameCount(); // an entry past the end made it longer
     };
     ++recording_;
@@ -477,6 +479,7 @@ void TVorlinForm::AfterUndo(const TKeyChange& change, int node, int entry) {
     Session.SelectEntry(entry);
     // The keys the step changed are picked again: the next command acts on all of them.
     Session.MarkedKeys = change.ChangedKeys(*Session.KeyFile);
+    Timeline->KeysChanged();
     ClearEntryList();
     Command([this] { FillEntryList(); });
     if (SelectedEntry >= 0) {

@@ -98,9 +98,9 @@ void TVorlinForm::RestoreTimeline() {
 }
 
 void TVorlinForm::PlaceTimeline() {
-    const int room = ViewSplit->height() - ViewSplit->handleWidth() - kMinViewHeight;
-    const int height =
-        std::max(std::min(Settings.TIMELINE_HEIGHT, room), Timeline->minimumHeight());
+    // A stored height taller than the room gives way to the view's least height (the splitter
+    // keeps it).
+    const int height = std::max(Settings.TIMELINE_HEIGHT, Timeline->minimumHeight());
     ViewSplit->setSizes(
         {std::max(ViewSplit->height() - height - ViewSplit->handleWidth(), 1), height});
 }
@@ -157,6 +157,7 @@ void TVorlinForm::PickNode(int row) {
 }
 
 void TVorlinForm::KeysChanged(int frame) {
+    Timeline->KeysChanged();
     Command([this, frame] {
         // Entries came or went: the list again (the frame stays); else its frames' texts.
         if (!FillEntryList(true)) UpdateEntryTexts();

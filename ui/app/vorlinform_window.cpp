@@ -373,6 +373,7 @@ void TVorlinForm::InitKEYControls() {
         SBFrame->setValue(0);
     }
     SetFrameLabel(0);
+    Timeline->KeysChanged();
     Timeline->Fit();
     Curves->Fit();
     UpdateEnabling();

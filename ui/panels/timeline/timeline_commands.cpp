@@ -118,6 +118,7 @@ void TTimelinePanel::MoveStep(double pointerFrame, bool snap) {
 void TTimelinePanel::EndMove() {
     host_.EndDragStep();
     move_.reset();
+    summaryStaying_.reset();
     SetReadout({}, {});
 }
 

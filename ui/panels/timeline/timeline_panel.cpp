@@ -223,14 +223,12 @@ void TTimelinePanel::PaintSummary(QPainter& p) {
     p.restore();
     const TKEYFile* doc = Session().KeyFile.get();
     if (!doc || w <= 0) return;
-    std::vector<char> column(static_cast<size_t>(w)), picked(static_cast<size_t>(w));
+    const std::vector<char>& column = SummaryColumnsOf(*doc, w);
+    std::vector<char> picked(static_cast<size_t>(w));
     auto columnOf = [&](int32_t frame) {
         const double x = std::round(Layout.X(frame));
         return x < Layout.Left || x >= w ? -1 : int(x);
     };
-    for (const auto& node : doc->Nodes)
-        for (const auto& e : node->Entries)
-            if (const int x = columnOf(e->Frame); x >= 0) column[size_t(x)] = 1;
     bool any = false;
     for (const TKeyRef& k : Session().SelectedKeys())
         if (const int x = columnOf(doc->Nodes[k.node].Entries[k.entry].Frame); x >= 0) {
@@ -243,6 +241,44 @@ void TTimelinePanel::PaintSummary(QPainter& p) {
     PaintColumns(p, column, mid, Layout.PixelsPerFrame, kKey);
     if (any) PaintColumns(p, picked, mid, Layout.PixelsPerFrame, kPicked);
     p.restore();
+}
+
+const std::vector<char>& TTimelinePanel::SummaryColumnsOf(const TKEYFile& doc, int width) {
+    size_t keys = 0;
+    for (const auto& node : doc.Nodes)
+        keys += size_t(node->Entries.Count());
+    auto columnOf = [&](int32_t frame) {
+        const double x = std::round(Layout.X(frame));
+        return x < Layout.Left || x >= width ? -1 : int(x);
+    };
+    // Keys move under a drag: the ones that stay are counted once; the ones that move are
+    // added at each paint.
+    const std::vector<TKeyRef> none;
+    const std::vector<TKeyRef>& moving = move_ ? move_->Keys() : none;
+    std::optional<SummaryColumns>& cache = moving.empty() ? summaryColumns_ : summaryStaying_;
+    const bool fresh = cache && cache->doc == &doc && cache->keys == keys &&
+                       cache->firstFrame == Layout.FirstFrame &&
+                       cache->pixelsPerFrame == Layout.PixelsPerFrame &&
+                       cache->left == Layout.Left && cache->width == width;
+    if (!fresh) {
+        std::vector<char> columns(static_cast<size_t>(width));
+        for (int n = 0; n < doc.Nodes.Count(); ++n) {
+            const TKEYEntries& entries = doc.Nodes[n].Entries;
+            for (int i = 0; i < entries.Count(); ++i)
+                if (const int x = columnOf(entries[i].Frame);
+                    x >= 0 && (moving.empty() ||
+                               !std::binary_search(moving.begin(), moving.end(), TKeyRef{n, i})))
+                    columns[size_t(x)] = 1;
+        }
+        cache = SummaryColumns{&doc,        keys,  Layout.FirstFrame, Layout.PixelsPerFrame,
+                               Layout.Left, width, std::move(columns)};
+    }
+    if (moving.empty()) return cache->columns;
+    movingColumns_ = cache->columns;
+    for (const TKeyRef& k : moving)
+        if (const int x = columnOf(doc.Nodes[k.node].Entries[k.entry].Frame); x >= 0)
+            movingColumns_[size_t(x)] = 1;
+    return movingColumns_;
 }
 
 void TTimelinePanel::PaintRows(QPainter& p, const std::vector<int>& rowNodes) {

@@ -36,6 +36,8 @@ public:
     void FramesChanged();
     // The summary row was picked last: Insert Key then keys every node.
     bool SummaryActive() const { return summary_; }
+    // The document's keys changed (came, went, moved): the summary row is worked out again.
+    void KeysChanged() { summaryColumns_.reset(); }
 
     // ---- commands (timeline_commands.cpp) ----
     // A key picked as a click in the entry list picks an entry, or with add put into (or taken
@@ -132,6 +134,21 @@ private:
     int duplicateDelta_ = 0;
     QString readout_;
     QPointF readoutAt_;
+    // The summary row's pixel columns that hold a key: worked out again when keys changed, the
+    // strip was zoomed, scrolled or resized, or the document (or its number of keys) is another.
+    struct SummaryColumns {
+        const TKEYFile* doc;
+        size_t keys;
+        double firstFrame, pixelsPerFrame, left;
+        int width;
+        std::vector<char> columns;
+    };
+    std::optional<SummaryColumns> summaryColumns_;
+    // While keys are dragged: the columns of the keys that stay, worked out once, to which each
+    // paint adds those of the keys that move.
+    std::optional<SummaryColumns> summaryStaying_;
+    std::vector<char> movingColumns_;
+    const std::vector<char>& SummaryColumnsOf(const TKEYFile& doc, int width);
 };
 
 } // namespace vorlin
