@@ -161,6 +161,7 @@ void TVorlinForm::KeysChanged(int frame) {
     Command([this, frame] {
         // Entries came or went: the list again (the frame stays); else its frames' texts.
         if (!FillEntryList(true)) UpdateEntryTexts();
+        SetPanel(1, SelectedEntry >= 0 ? QString("Entry: %1").arg(SelectedEntry) : QString());
         if (frame < 0)
             ShowFrame(SBFrame->value());
         else

@@ -100,6 +100,8 @@ void TVorlinForm::FormShow() {
         // loaded, as the error ends this handler.
         Renderer.reset();
         ShowMessageBox(this, QString::fromLocal8Bit(e.what()), "Vorlin", MB_OK | MB_ICONERROR);
+        // What a crashed session left is offered all the same: it needs no 3D view.
+        if (RecoverAtStart) OfferRecovery();
         if (AfterShow) AfterShow();
         return;
     }

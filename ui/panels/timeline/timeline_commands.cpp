@@ -266,7 +266,8 @@ void TTimelinePanel::DuplicateKeys() {
     modalAt_ = mapFromGlobal(QCursor::pos());
     setMouseTracking(true);
     grabKeyboard();
-    SetReadout("duplicate: move, then click (Escape cancels)", modalAt_);
+    SetReadout("duplicate", modalAt_,
+               "Duplicate: move the copies, then a click puts them (Escape gives them up)");
 }
 
 void TTimelinePanel::ApplyDuplicate(int delta) {
@@ -303,9 +304,10 @@ void TTimelinePanel::ScaleKeys() {
     field_->onEnter = [this] { ConfirmModal(); };
     field_->onCancel = [this] { CancelModal(); };
     field_->Open(QPointF(Layout.X(scale_->About()), Layout.RowsTop()), "1");
-    SetReadout(
-        QString("scale about frame %1: type a factor or move the pointer").arg(scale_->About()),
-        modalAt_);
+    SetReadout(QString("scale about frame %1").arg(scale_->About()), modalAt_,
+               QString("Scale about frame %1: type a factor or move the pointer, then Enter or a "
+                       "click (Escape gives it up)")
+                   .arg(scale_->About()));
 }
 
 void TTimelinePanel::ApplyScale(double factor) {
@@ -385,11 +387,12 @@ void TTimelinePanel::CancelModal() {
     SetReadout({}, {});
 }
 
-void TTimelinePanel::SetReadout(const QString& text, QPointF at) {
+void TTimelinePanel::SetReadout(const QString& text, QPointF at, const QString& status) {
     const bool had = !readout_.isEmpty();
     readout_ = text;
     readoutAt_ = at;
-    if (!text.isEmpty() || had) host_.ShowStatus(text, 0); // an empty text clears it
+    // The status bar says it too (or says more); an empty text clears it.
+    if (!text.isEmpty() || had) host_.ShowStatus(status.isEmpty() ? text : status, 0);
     update();
 }
 

@@ -347,6 +347,8 @@ void TTimelinePanel::PaintReadout(QPainter& p) {
     QRectF box(readoutAt_ + QPointF(12, -fm.height() - 4),
                QSizeF(fm.horizontalAdvance(readout_) + 8, fm.height() + 2));
     if (box.right() > ContentWidth()) box.moveRight(readoutAt_.x() - 12);
+    // Inside the strip, whatever the pointer.
+    if (box.left() < 0) box.moveLeft(0);
     if (box.top() < 0) box.moveTop(0);
     p.setPen(palette().toolTipText().color());
     p.setBrush(palette().toolTipBase());

@@ -105,8 +105,9 @@ private:
     void CancelModal();
     void ApplyScale(double factor);
     void ApplyDuplicate(int delta);
-    // The readout beside the pointer and in the status bar ("frame 14 (+4)").
-    void SetReadout(const QString& text, QPointF at);
+    // The readout beside the pointer and in the status bar ("frame 14 (+4)"), or there a
+    // longer word.
+    void SetReadout(const QString& text, QPointF at, const QString& status = {});
     void KeysPicked();
 
     TPanelHost& host_;
