@@ -143,22 +143,28 @@ std::vector<std::string> ModelCandidates(const std::string& keyPath,
     return out;
 }
 
-std::optional<TModelMatch> BestModel(const TKEYFile& doc,
-                                     const std::vector<std::string>& candidates) {
+std::optional<TModelMatch> BestModel(const TKEYFile& doc, const std::vector<TModelNames>& models) {
     std::optional<TModelMatch> best;
     bool bestFits = false;
-    for (const std::string& path : candidates) {
-        const std::vector<std::string> names = ModelNodeNames(path);
-        const int score = ModelMatchScore(doc, names);
-        const bool fits = int64_t(names.size()) == doc.Joints;
+    for (const TModelNames& model : models) {
+        const int score = ModelMatchScore(doc, model.Names);
+        const bool fits = int64_t(model.Names.size()) == doc.Joints;
         if (score == 0) continue;
         if (!best || score > best->Score || (score == best->Score && fits && !bestFits)) {
-            best = TModelMatch{path, score, doc.Nodes.Count()};
+            best = TModelMatch{model.Path, score, doc.Nodes.Count()};
             bestFits = fits;
         }
     }
     if (best && best->Score * 2 < best->Nodes) return std::nullopt;
     return best;
+}
+
+std::optional<TModelMatch> BestModel(const TKEYFile& doc,
+                                     const std::vector<std::string>& candidates) {
+    std::vector<TModelNames> models;
+    for (const std::string& path : candidates)
+        models.push_back({path, ModelNodeNames(path)});
+    return BestModel(doc, models);
 }
 
 TModelChoice ChooseModel(const std::string& keyPath, const std::vector<std::string>& pairs,

@@ -44,6 +44,12 @@ std::vector<std::string> ModelCandidates(const std::string& keyPath,
 // of them.
 std::optional<TModelMatch> BestModel(const TKEYFile& doc,
                                      const std::vector<std::string>& candidates);
+// The same over candidates whose node names were read before (for many KEYs at once).
+struct TModelNames {
+    std::string Path;
+    std::vector<std::string> Names;
+};
+std::optional<TModelMatch> BestModel(const TKEYFile& doc, const std::vector<TModelNames>& models);
 
 // The model a KEY opened on its own is shown with: the one it was last used with (from the
 // remembered pairs, when that file is still there), else the best of its candidates (the given

@@ -175,4 +175,51 @@ TFraming FrameSphere(const TViewCamera& camera, const TVec3& centre, double radi
     return f;
 }
 
+TViewCamera OrbitCamera(double pitch, double yaw, double distance, const TVec3& pan,
+                        double aspect) {
+    TViewCamera c;
+    c.Pitch = pitch;
+    c.Yaw = 180 - yaw;
+    TVector v;
+    SetVec(v, 0, distance, 0);
+    RotateVector(v, -pitch, 0, 0);
+    RotateVector(v, 0, -yaw, 0);
+    c.Pos = {v.x, v.y, v.z};
+    c.Pan = pan;
+    c.Aspect = aspect;
+    return c;
+}
+
+bool ModelFits(const T3DO& model, const TViewCamera& camera) {
+    TVec3 centre;
+    double radius = 0;
+    if (!PosedBounds(model, centre, radius)) return true;
+    const TVec3 e = camera.ToEye(centre);
+    const double depth = -e[2] - radius; // the sphere's nearest point
+    const double t = std::tan(camera.FovY / 2 * kDegree);
+    return depth > 0 && std::abs(e[1]) + radius <= t * depth &&
+           std::abs(e[0]) + radius <= t * camera.Aspect * depth;
+}
+
+std::optional<TViewFraming> FrameModel(const T3DO& model, const TViewCamera& camera) {
+    TVec3 centre;
+    double radius = 0;
+    if (!PosedBounds(model, centre, radius)) return std::nullopt;
+    const TFraming f = FrameSphere(camera, centre, radius);
+    TViewFraming out;
+    out.Zoom = std::clamp(f.Distance * 10, kMinViewZoom, kMaxViewZoom);
+    const double shortBy = f.Distance - out.Zoom * 0.1;
+    out.Pan = {f.Pan[0], f.Pan[1], f.Pan[2] - shortBy};
+    return out;
+}
+
+TViewFraming FirstView(const T3DO& model, double pitch, double yaw, double aspect) {
+    TViewFraming view;
+    view.Zoom = 10 * model.Radius() + 3;
+    const TViewCamera camera = OrbitCamera(pitch, yaw, view.Zoom * 0.1, view.Pan, aspect);
+    if (ModelFits(model, camera)) return view;
+    // Framing keeps the camera's direction; its distance comes from the sphere.
+    return FrameModel(model, camera).value_or(view);
+}
+
 } // namespace vorlin

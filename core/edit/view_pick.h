@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 
 namespace vorlin {
 
@@ -58,5 +59,29 @@ struct TFraming {
 };
 TFraming FrameSphere(const TViewCamera& camera, const TVec3& centre, double radius,
                      double margin = 1.1);
+
+// The view's camera from its controls: elevation and azimuth in degrees and the distance from
+// the origin.
+TViewCamera OrbitCamera(double pitch, double yaw, double distance, const TVec3& pan, double aspect);
+
+// The least and greatest zoom the view takes (a tenth of the zoom is the camera's distance).
+constexpr double kMinViewZoom = 1, kMaxViewZoom = 500;
+
+// Whether the posed model shows whole with the camera as it is (true for a model without
+// vertices).
+bool ModelFits(const T3DO& model, const TViewCamera& camera);
+
+// View > Frame Model: the zoom and pan that fit the posed model into the view from the
+// camera's direction; a distance beyond the zoom's limits is made up along the view's axis.
+// Nothing for a model without vertices.
+struct TViewFraming {
+    double Zoom = 0;
+    TVec3 Pan{};
+};
+std::optional<TViewFraming> FrameModel(const T3DO& model, const TViewCamera& camera);
+
+// The zoom and pan the view has after a model is loaded, at these angles and aspect: a zoom
+// of ten radii (and 3) from the origin, framed instead when the model would not show whole.
+TViewFraming FirstView(const T3DO& model, double pitch, double yaw, double aspect);
 
 } // namespace vorlin

@@ -383,13 +383,7 @@ std::unique_ptr<TKEYFile> LoadKeyReported(const std::string& path) {
 
 std::string ReadKeyText(const std::string& path) {
     std::unique_ptr<TFile> file = PathDir(path).empty() ? FindResource(path) : OpenFile(path);
-    std::string text;
-    char buf[65536];
-    for (;;) {
-        const int64_t n = ReadAvailable(*file, buf, sizeof buf);
-        if (n <= 0) break;
-        text.append(buf, size_t(n));
-    }
+    std::string text = ReadRest(*file);
     file->Close();
     return text;
 }

@@ -282,8 +282,10 @@ private:
 
 } // namespace
 
-std::unique_ptr<TKEYFile> TKEYFile::CreateFromFile(const std::string& path, bool* whole) {
-    std::unique_ptr<TFile> file = PathDir(path).empty() ? FindResource(path) : OpenFile(path);
+namespace {
+
+std::unique_ptr<TKEYFile> ReadKey(std::unique_ptr<TFile> file, const std::string& path,
+                                  bool* whole) {
     auto doc = std::make_unique<TKEYFile>();
     doc->FullName = path;
     doc->Name = PathName(path);
@@ -297,6 +299,17 @@ std::unique_ptr<TKEYFile> TKEYFile::CreateFromFile(const std::string& path, bool
         LogMessage(mtWarning, e.what());
     }
     return doc;
+}
+
+} // namespace
+
+std::unique_ptr<TKEYFile> TKEYFile::CreateFromFile(const std::string& path, bool* whole) {
+    return ReadKey(PathDir(path).empty() ? FindResource(path) : OpenFile(path), path, whole);
+}
+
+std::unique_ptr<TKEYFile> TKEYFile::CreateFromText(std::string text, const std::string& path,
+                                                   bool* whole) {
+    return ReadKey(std::make_unique<TMemoryFile>(std::move(text), path), path, whole);
 }
 
 std::unique_ptr<TKEYFile> TKEYFile::Clone() const {

@@ -77,6 +77,9 @@ public:
     // the document keeps what was read. whole, when given, tells whether the text held a nodes
     // section and met every count it gave (NODES, ENTRIES, MARKERS): a file cut short does not.
     static std::unique_ptr<TKEYFile> CreateFromFile(const std::string& path, bool* whole = nullptr);
+    // The same from the file's bytes, read before (path names the document).
+    static std::unique_ptr<TKEYFile> CreateFromText(std::string text, const std::string& path,
+                                                    bool* whole = nullptr);
     // A copy with entries, nodes and markers of its own.
     std::unique_ptr<TKEYFile> Clone() const;
 

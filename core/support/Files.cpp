@@ -1,5 +1,6 @@
 #include "support/Files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -74,6 +75,31 @@ IOError MakeIOError(int e) {
 
 void RaiseIOError(int e) {
     throw MakeIOError(e);
+}
+
+std::string ReadRest(TFile& file) {
+    std::string bytes;
+    char buf[65536];
+    for (;;) {
+        const int64_t n = ReadAvailable(file, buf, sizeof buf);
+        if (n <= 0) break;
+        bytes.append(buf, size_t(n));
+    }
+    return bytes;
+}
+
+// ---- TMemoryFile ----
+
+int64_t TMemoryFile::Read(void* buffer, int64_t count) {
+    const int64_t n = std::clamp<int64_t>(FileSize() - pos_, 0, std::max<int64_t>(count, 0));
+    if (n > 0) std::memcpy(buffer, bytes_.data() + pos_, size_t(n));
+    pos_ += n;
+    return n;
+}
+
+void TMemoryFile::Seek(int64_t position) {
+    if (position < 0) RaiseIOError(EINVAL);
+    pos_ = position;
 }
 
 // ---- TDiskFile ----

@@ -35,6 +35,9 @@ public:
 int64_t ReadAvailable(TFile& file, void* buffer, int64_t count);
 // Reads exactly count bytes or raises "Read beyond end of file".
 void ReadBlock(TFile& file, void* buffer, int64_t count);
+// The bytes from the position to the end, as many as there really are (read in pieces, so a
+// size that a damaged directory claims reserves nothing).
+std::string ReadRest(TFile& file);
 
 // The I/O error for an errno value, with the user's wording ("File not found", ...).
 IOError MakeIOError(int errnoValue);
@@ -59,6 +62,24 @@ public:
 private:
     std::string path_;
     int fd_ = -1;
+};
+
+// Bytes already in memory read as a file (a file read whole before it is parsed elsewhere).
+class TMemoryFile : public TFile {
+public:
+    TMemoryFile(std::string bytes, std::string fullName)
+        : bytes_(std::move(bytes)), name_(std::move(fullName)) {}
+    std::string GetFullName() const override { return name_; }
+    int64_t Read(void* buffer, int64_t count) override;
+    int64_t FileSize() override { return int64_t(bytes_.size()); }
+    int64_t FilePos() override { return pos_; }
+    void Seek(int64_t position) override;
+    void Close() override {}
+
+private:
+    std::string bytes_;
+    std::string name_;
+    int64_t pos_ = 0;
 };
 
 // Reads lines from a file in chunks of 8096 bytes. Lines end at a line feed, optionally after

@@ -431,6 +431,8 @@ namespace {
 
 StderrMessageSink defaultSink;
 MessageSink* currentSink = &defaultSink;
+// A TKeptMessages of this thread, when one lives.
+thread_local MessageSink* threadSink = nullptr;
 
 } // namespace
 
@@ -476,13 +478,15 @@ MessageSink* SetMessageSink(MessageSink* sink) {
 }
 
 MessageSink& CurrentMessageSink() {
-    return *currentSink;
+    return threadSink ? *threadSink : *currentSink;
 }
 
-TKeptMessages::TKeptMessages() : before_(SetMessageSink(this)) {}
+TKeptMessages::TKeptMessages() : before_(threadSink) {
+    threadSink = this;
+}
 
 TKeptMessages::~TKeptMessages() {
-    SetMessageSink(before_);
+    threadSink = before_;
 }
 
 void TKeptMessages::Log(TMsgType kind, const std::string& text) {
@@ -490,17 +494,16 @@ void TKeptMessages::Log(TMsgType kind, const std::string& text) {
 }
 
 int TKeptMessages::Ask(const std::string& text, const std::string& caption, unsigned flags) {
-    return before_ ? before_->Ask(text, caption, flags)
-                   : StderrMessageSink().Ask(text, caption, flags);
+    return before_ ? before_->Ask(text, caption, flags) : currentSink->Ask(text, caption, flags);
 }
 
 void LogMessage(int kind, const std::string& text) {
     if (kind < mtInfo || kind > mtError) return;
-    currentSink->Log(static_cast<TMsgType>(kind), text);
+    CurrentMessageSink().Log(static_cast<TMsgType>(kind), text);
 }
 
 int MsgBox(const std::string& text, const std::string& caption, unsigned flags) {
-    return currentSink->Ask(text, caption, flags);
+    return CurrentMessageSink().Ask(text, caption, flags);
 }
 
 std::string_view SignificantSpan(std::string_view raw) {

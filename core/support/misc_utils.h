@@ -124,12 +124,15 @@ public:
     int Ask(const std::string& text, const std::string& caption, unsigned flags) override;
 };
 
-// Installs a sink (nullptr restores the default) and returns the one it replaces.
+// Installs the program's sink (nullptr restores the default) and returns the one it replaces.
 MessageSink* SetMessageSink(MessageSink* sink);
+// The sink this thread's messages go to: its own while a TKeptMessages lives on it, else the
+// program's.
 MessageSink& CurrentMessageSink();
 
-// While it lives, keeps the warnings and errors given instead of showing them (questions still
-// reach the sink before it): for reading a file only to look at it.
+// While it lives, keeps the warnings and errors given on this thread instead of showing them
+// (questions still reach the sink before it): for reading a file only to look at it, or on a
+// worker thread whose messages are reported with its results.
 class TKeptMessages : public MessageSink {
 public:
     TKeptMessages();
