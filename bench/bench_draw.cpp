@@ -3,7 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench_inputs.h"
-#include "render/ogl_PRender.h"
+#include "render/paint_box.h"
 #include "settings/GlobalVars.h"
 #include "support/fixtures.h"
 

@@ -21,7 +21,7 @@
 #include "panels/curves/curves_panel.h"
 #include "panels/timeline/timeline_panel.h"
 #include "panels/view/view_panel.h"
-#include "render/ogl_PRender.h"
+#include "render/paint_box.h"
 #include "support/FileOperations.h"
 #include "support/fixtures.h"
 

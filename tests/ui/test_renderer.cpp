@@ -5,7 +5,7 @@
 
 #include "key/u_key.h"
 #include "model/u_3dos.h"
-#include "render/ogl_PRender.h"
+#include "render/paint_box.h"
 #include "settings/GlobalVars.h"
 #include "support/FileOperations.h"
 #include "support/fixtures.h"

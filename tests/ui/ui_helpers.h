@@ -18,7 +18,7 @@
 #include <optional>
 #include <vector>
 
-#include "render/ogl_PRender.h"
+#include "render/paint_box.h"
 #include "settings/GlobalVars.h"
 #include "support/DialogSeams.h"
 #include "support/fixtures.h"

@@ -8,7 +8,7 @@
 #include "dialogs/markers_form.h"
 #include "dialogs/progress_form.h"
 #include "dialogs/summary_form.h"
-#include "render/ogl_PRender.h"
+#include "render/paint_box.h"
 #include "settings/GlobalVars.h"
 #include "settings/u_options.h"
 #include "support/DialogSeams.h"

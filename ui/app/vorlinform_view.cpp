@@ -9,8 +9,9 @@
 #include <QUndoStack>
 
 #include "app/vorlinform.h"
+#include "dialogs/progress_form.h"
 #include "panels/view/view_panel.h"
-#include "render/ogl_PRender.h"
+#include "render/paint_box.h"
 
 namespace vorlin {
 
@@ -19,7 +20,7 @@ void TVorlinForm::RebuildRenderer() {
     if (!Pbox) return; // no 3D view on this display: nothing to rebuild, nothing to report
     Renderer.reset();
     Renderer = std::make_unique<TOGLRenderer>(Pbox);
-    Renderer->Progress = Progress;
+    Renderer->Progress = TProgressForm::Reporter(Progress);
     SceneToRenderer();
     Renderer->UpdateColours();
     if (Session.Model) Renderer->LoadTextures(Session.Model->Materials);

@@ -17,10 +17,11 @@
 #include "app/autosave.h"
 #include "app/node_panel.h"
 #include "app/vorlinform.h"
+#include "dialogs/progress_form.h"
 #include "panels/curves/curves_panel.h"
 #include "panels/timeline/timeline_panel.h"
 #include "panels/view/view_panel.h"
-#include "render/ogl_PRender.h"
+#include "render/paint_box.h"
 #include "support/DialogSeams.h"
 #include "support/misc_utils.h"
 #include "support/qt_strings.h"
@@ -90,7 +91,7 @@ void TVorlinForm::showEvent(QShowEvent* event) {
 void TVorlinForm::FormShow() {
     try {
         Renderer = std::make_unique<TOGLRenderer>(Pbox);
-        Renderer->Progress = Progress;
+        Renderer->Progress = TProgressForm::Reporter(Progress);
         SceneToRenderer();
         Renderer->UpdateColours();
         if (Pbox) Pbox->onResize = [this] { FormResize(); };

@@ -42,4 +42,15 @@ void TProgressForm::Finish() {
     hide();
 }
 
+std::function<void(int, int)> TProgressForm::Reporter(TProgressForm* form) {
+    if (!form) return {};
+    return [form](int done, int total) {
+        if (done == 0)
+            form->Start(total);
+        else
+            form->StepIt();
+        if (done == total) form->Finish();
+    };
+}
+
 } // namespace vorlin

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 
 class QProgressBar;
 
@@ -16,6 +17,9 @@ public:
     void Start(int max);
     void StepIt();
     void Finish();
+    // The steps as a worker tells them, (0, n) before the first of n and (i, n) after each: the
+    // window shows at the first and goes after the last.
+    static std::function<void(int done, int total)> Reporter(TProgressForm* form);
     QProgressBar* Bar() const { return bar_; }
 
 private:

@@ -1,13 +1,8 @@
 #include "render/ogl_PRender.h"
 
 #include <GL/gl.h>
-#include <QGuiApplication>
-#include <QOpenGLContext>
-#include <QOpenGLFunctions>
-#include <QOpenGLWindow>
-#include <QVBoxLayout>
 
-#include "dialogs/progress_form.h"
+#include "edit/view_pick.h"
 #include "key/u_key.h"
 #include "model/geo_utils.h"
 #include "model/u_3dos.h"
@@ -25,146 +20,6 @@ constexpr GLuint kGridList = 2;
 enum LineColour { lcWireframe, lcSelected, lcNodePath, lcXAxis, lcYAxis, lcZAxis, lcGrid };
 
 } // namespace
-
-bool OpenGLAvailable() {
-    static const bool available = [] {
-        // These platforms draw widgets without the compositing an OpenGL widget needs, even
-        // where they can make a context (offscreen does, when an X display is around).
-        const QString platform = QGuiApplication::platformName();
-        for (const char* p : {"offscreen", "minimal", "vnc", "linuxfb"})
-            if (platform == p) return false;
-        QOpenGLContext probe;
-        return probe.create();
-    }();
-    return available;
-}
-
-// ---- TPaintBox ----
-
-class TPaintBox::Surface : public QOpenGLWindow {
-public:
-    explicit Surface(TPaintBox* owner)
-        : QOpenGLWindow(QOpenGLWindow::NoPartialUpdate), owner_(owner) {
-        // Keyboard focus stays with the main window's widgets and shortcuts.
-        setFlag(Qt::WindowDoesNotAcceptFocus);
-    }
-
-protected:
-    void initializeGL() override {
-        if (owner_->onReady) owner_->onReady();
-    }
-    void paintGL() override {
-        owner_->repaintPosted_ = false;
-        if (owner_->onPaint) owner_->onPaint();
-    }
-    void resizeGL(int, int) override {
-        if (owner_->onResize) owner_->onResize();
-    }
-    void mousePressEvent(QMouseEvent* e) override {
-        // A click in the view takes the keys, as a click on any other control does (F then
-        // frames the model, whatever panel had them before).
-        owner_->setFocus(Qt::MouseFocusReason);
-        if (owner_->onMouse) owner_->onMouse(e);
-    }
-    void mouseMoveEvent(QMouseEvent* e) override {
-        if (owner_->onMouse) owner_->onMouse(e);
-    }
-    void mouseReleaseEvent(QMouseEvent* e) override {
-        if (owner_->onMouse) owner_->onMouse(e);
-    }
-    void wheelEvent(QWheelEvent* e) override {
-        if (owner_->onWheel) owner_->onWheel(e);
-    }
-    bool event(QEvent* e) override {
-        if (e->type() == QEvent::Leave && owner_->onLeave) owner_->onLeave();
-        return QOpenGLWindow::event(e);
-    }
-
-private:
-    TPaintBox* owner_;
-};
-
-TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent), surface_(new Surface(this)) {
-    setObjectName("Pbox");
-    setMouseTracking(true); // moves without a button name the node under the pointer
-    setFocusPolicy(Qt::ClickFocus);
-    QSurfaceFormat format;
-    format.setRenderableType(QSurfaceFormat::OpenGL);
-    format.setProfile(QSurfaceFormat::CompatibilityProfile);
-    format.setSwapBehavior(QSurfaceFormat::DoubleBuffer);
-    format.setRedBufferSize(8);
-    format.setGreenBufferSize(8);
-    format.setBlueBufferSize(8);
-    format.setDepthBufferSize(24);
-    surface_->setFormat(format);
-    QWidget* container = QWidget::createWindowContainer(surface_, this);
-    container->setFocusPolicy(Qt::NoFocus);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(container);
-}
-
-TPaintBox::~TPaintBox() = default; // the container owns the surface
-
-QOpenGLContext* TPaintBox::context() const {
-    return surface_->context();
-}
-
-void TPaintBox::makeCurrent() {
-    surface_->makeCurrent();
-}
-
-bool TPaintBox::isValid() const {
-    return surface_->isValid();
-}
-
-QWindow* TPaintBox::Window() const {
-    return surface_;
-}
-
-void TPaintBox::Repaint() {
-    // The window system would hand the frame over a frame-time later (16 ms on X); a view
-    // that follows the mouse draws at the next turn of the event loop instead. One request
-    // stands for every change until then.
-    if (!repaintPosted_) {
-        repaintPosted_ = true;
-        QCoreApplication::postEvent(surface_, new QEvent(QEvent::UpdateRequest));
-    }
-}
-
-QImage TPaintBox::grabFramebuffer() {
-    if (!isValid()) return QImage();
-    surface_->makeCurrent();
-    if (onPaint) onPaint(); // into the back buffer, which is read before anything shows it
-    const QSize size = surface_->size() * surface_->devicePixelRatio();
-    QImage image(size, QImage::Format_RGBA8888);
-    QOpenGLFunctions* f = context()->functions();
-    f->glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    f->glReadPixels(0, 0, size.width(), size.height(), GL_RGBA, GL_UNSIGNED_BYTE, image.bits());
-    return image.mirrored().convertToFormat(QImage::Format_RGB32);
-}
-
-void TPaintBox::mousePressEvent(QMouseEvent* e) {
-    setFocus(Qt::MouseFocusReason);
-    if (onMouse) onMouse(e);
-}
-
-void TPaintBox::mouseMoveEvent(QMouseEvent* e) {
-    if (onMouse) onMouse(e);
-}
-
-void TPaintBox::mouseReleaseEvent(QMouseEvent* e) {
-    if (onMouse) onMouse(e);
-}
-
-void TPaintBox::wheelEvent(QWheelEvent* e) {
-    if (onWheel) onWheel(e);
-}
-
-void TPaintBox::leaveEvent(QEvent* e) {
-    QWidget::leaveEvent(e);
-    if (onLeave) onLeave();
-}
 
 // ---- TOGLTexture ----
 
@@ -205,14 +60,12 @@ void TOGLTexture::Bind() const {
 
 // ---- TOGLRenderer ----
 
-TOGLRenderer::TOGLRenderer(TPaintBox* box) : box_(box) {
+TOGLRenderer::TOGLRenderer(TRenderTarget* target) : target_(target) {
     if (!LoadOpenGL()) throw Error("Couldn't initialize OpenGL");
-    QOpenGLContext* context = box ? box->context() : nullptr;
-    if (!context || !context->isValid()) {
+    if (!target || !target->MakeCurrent()) {
         LogMessage(mtWarning, "This display gives the 3D view no OpenGL context");
         throw Error("Couldn't initialize OpenGL");
     }
-    MakeCurrent();
     GL.glEnable(GL_CULL_FACE);
     GL.glCullFace(GL_BACK);
     GL.glFrontFace(GL_CCW);
@@ -222,15 +75,14 @@ TOGLRenderer::TOGLRenderer(TPaintBox* box) : box_(box) {
 }
 
 TOGLRenderer::~TOGLRenderer() {
-    if (box_ && box_->context()) {
-        MakeCurrent();
+    if (target_->MakeCurrent()) {
         Textures.clear();
         GL.glDeleteLists(kFrameStartList, 2);
     }
 }
 
 void TOGLRenderer::MakeCurrent() {
-    box_->makeCurrent();
+    target_->MakeCurrent();
 }
 
 void TOGLRenderer::ReadAspect() {
@@ -306,13 +158,10 @@ void TOGLRenderer::RebuildLists() {
 }
 
 void TOGLRenderer::SetCamera(double pitch, double yaw, double distance) {
-    CameraPitch = pitch;
-    CameraYaw = 180 - yaw;
-    TVector v;
-    SetVec(v, 0, distance, 0);
-    RotateVector(v, -pitch, 0, 0);
-    RotateVector(v, 0, -yaw, 0);
-    CameraPos = {v.x, v.y, v.z};
+    const TViewCamera c = OrbitCamera(pitch, yaw, distance, PanOffset, Aspect);
+    CameraPitch = c.Pitch;
+    CameraYaw = c.Yaw;
+    CameraPos = c.Pos;
 }
 
 void TOGLRenderer::PanView(double dx, double dy) {
@@ -327,12 +176,12 @@ void TOGLRenderer::ClearTextures() {
 
 void TOGLRenderer::LoadTextures(const std::vector<std::string>& names) {
     ClearTextures();
-    if (Progress) Progress->Start(int(names.size()));
+    const int total = int(names.size());
+    if (Progress) Progress(0, total);
     for (const std::string& name : names) {
         Textures.emplace_back(name, std::make_unique<TOGLTexture>(name, CurrentPalette()));
-        if (Progress) Progress->StepIt();
+        if (Progress) Progress(int(Textures.size()), total);
     }
-    if (Progress) Progress->Finish();
 }
 
 void TOGLRenderer::SelectTexture(int index) {

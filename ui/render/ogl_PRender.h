@@ -2,8 +2,6 @@
 // axes, and the path of the animation's first node, under a camera that orbits the origin.
 #pragma once
 
-#include <QImage>
-#include <QWidget>
 #include <array>
 #include <functional>
 #include <memory>
@@ -12,63 +10,17 @@
 
 #include "model/graph_files.h"
 
-class QMouseEvent;
-class QOpenGLContext;
-class QWindow;
-
 namespace vorlin {
 
 class T3DO;
 class TKEYFile;
-class TProgressForm;
 
-// Whether the display can give the view an OpenGL context at all (a virtual display without
-// OpenGL cannot, and a view widget must not even be created there).
-bool OpenGLAvailable();
-
-// The paint box: the widget the 3D view is drawn in. It hosts a native OpenGL window of its
-// own, drawn and presented by itself, so a frame of the view costs its drawing and no more (a
-// view inside the widget tree would have the whole main window composed again on every frame).
-// Painting, resizing and the mouse are handed to the owner through the callbacks.
-class TPaintBox : public QWidget {
-    Q_OBJECT
+// Where the renderer draws: the editor's view, or a picture drawn with no display.
+class TRenderTarget {
 public:
-    explicit TPaintBox(QWidget* parent = nullptr);
-    ~TPaintBox() override;
-    std::function<void()> onPaint;
-    std::function<void()> onResize;
-    // Presses, moves (with a button held or not) and releases of the mouse in the view.
-    std::function<void(QMouseEvent*)> onMouse;
-    // The wheel turned over the view.
-    std::function<void(QWheelEvent*)> onWheel;
-    // The pointer left the view.
-    std::function<void()> onLeave;
-    // Once, when the view's OpenGL context has been made.
-    std::function<void()> onReady;
-
-    QOpenGLContext* context() const;
-    // Makes the view's context current for drawing.
-    void makeCurrent();
-    // The context exists.
-    bool isValid() const;
-    // Asks for a new frame.
-    void Repaint();
-    // Draws a frame and returns it as a picture.
-    QImage grabFramebuffer();
-    // The native window the view is drawn and presented in.
-    QWindow* Window() const;
-
-protected:
-    void mousePressEvent(QMouseEvent* e) override;
-    void mouseMoveEvent(QMouseEvent* e) override;
-    void mouseReleaseEvent(QMouseEvent* e) override;
-    void wheelEvent(QWheelEvent* e) override;
-    void leaveEvent(QEvent* e) override;
-
-private:
-    class Surface;
-    Surface* surface_;
-    bool repaintPosted_ = false; // a frame is asked for and not drawn yet
+    virtual ~TRenderTarget() = default;
+    // Makes the target's OpenGL context current; false when it has none.
+    virtual bool MakeCurrent() = 0;
 };
 
 // The texture of one material.
@@ -96,9 +48,9 @@ struct TSceneOptions {
 
 class TOGLRenderer {
 public:
-    // Sets up drawing on the paint box, whose context must exist. Raises "Couldn't initialize
+    // Sets up drawing on the target, whose context must exist. Raises "Couldn't initialize
     // OpenGL" when the graphics library or a context cannot be had (the reason is logged).
-    explicit TOGLRenderer(TPaintBox* box);
+    explicit TOGLRenderer(TRenderTarget* target);
     // Releases the textures and display lists.
     ~TOGLRenderer();
     TOGLRenderer(const TOGLRenderer&) = delete;
@@ -124,13 +76,14 @@ public:
     std::array<float, 3> Background{};
     // Wireframe, selected, node path, X axis, Y axis, Z axis, grid.
     std::array<std::array<unsigned char, 3>, 7> LineColours{};
-    TProgressForm* Progress = nullptr; // shown while textures are built, when set
+    // Told while textures are built, when set: (0, n) before the first of n, (i, n) after each.
+    std::function<void(int done, int total)> Progress;
     TSceneOptions Options;
 
 private:
     void ReadAspect();
     void MakeCurrent();
-    TPaintBox* box_;
+    TRenderTarget* target_;
     static constexpr unsigned kNoTexture = ~0u;
     unsigned bound_ = kNoTexture; // the texture SelectTexture bound last during a frame
 };

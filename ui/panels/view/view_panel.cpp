@@ -6,7 +6,7 @@
 
 #include "edit/view_pick.h"
 #include "panels/panel_host.h"
-#include "render/ogl_PRender.h"
+#include "render/paint_box.h"
 #include "support/misc_utils.h"
 
 namespace vorlin {
@@ -216,29 +216,17 @@ int TViewPanel::NodeAt(QPointF at) const {
 void TViewPanel::FrameModel() {
     TKeySession& s = host_.EditSession();
     if (!s.Model || !renderer_) return;
-    TVec3 centre;
-    double radius = 0;
-    if (!PosedBounds(*s.Model, centre, radius)) return;
-    const TFraming f = FrameSphere(Camera(), centre, radius);
-    ViewZoom = std::clamp(f.Distance * 10, 1.0, 500.0);
-    // A distance beyond the zoom's limits is made up by moving the picture along the axis.
-    const double shortBy = f.Distance - ViewZoom * 0.1;
-    renderer_->PanOffset = {f.Pan[0], f.Pan[1], f.Pan[2] - shortBy};
+    const std::optional<TViewFraming> f = vorlin::FrameModel(*s.Model, Camera());
+    if (!f) return;
+    ViewZoom = f->Zoom;
+    renderer_->PanOffset = f->Pan;
     UpdateView();
 }
 
 bool TViewPanel::ModelFits() const {
     const TKeySession& s = host_.EditSession();
     if (!s.Model || !renderer_) return true;
-    TVec3 centre;
-    double radius = 0;
-    if (!PosedBounds(*s.Model, centre, radius)) return true;
-    const TViewCamera camera = Camera();
-    const TVec3 e = camera.ToEye(centre);
-    const double depth = -e[2] - radius; // the sphere's nearest point
-    const double t = std::tan(camera.FovY / 2 * 3.14159265358979323846 / 180);
-    return depth > 0 && std::abs(e[1]) + radius <= t * depth &&
-           std::abs(e[0]) + radius <= t * camera.Aspect * depth;
+    return vorlin::ModelFits(*s.Model, Camera());
 }
 
 } // namespace vorlin
