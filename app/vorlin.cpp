@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <cstdio>
+#include <xcb/xcb.h>
 
 #include "app/data_paths.h"
 #include "app/vorlin_app.h"
@@ -17,34 +18,88 @@
 
 using namespace vorlin;
 
+namespace {
+
+struct TProgramOptions {
+    QCommandLineOption screenshot{"screenshot",
+                                  "Load the files, paint the first frame, save a PNG of the main "
+                                  "window to FILE and exit.",
+                                  "FILE"};
+    QCommandLineOption wireframe{"wireframe", "With --screenshot: draw the model as wireframe."};
+    QCommandLineOption part{"part",
+                            "With --screenshot: save only the control of that name "
+                            "(TimelinePanel, CurvesPanel).",
+                            "NAME"};
+    QCommandLineOption node{"node", "With --screenshot: select the model node of that name.",
+                            "NAME"};
+    QCommandLineOption paths{"paths", "Print where the help page and the sample are, and exit."};
+};
+
+void BuildParser(QCommandLineParser& parser, const TProgramOptions& o) {
+    parser.setApplicationDescription("Vorlin, a keyframe editor for the game's KEY animations.");
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOptions({o.screenshot, o.wireframe, o.part, o.node, o.paths});
+    parser.addPositionalArgument("model", "A 3DO model to open (disk or container path).",
+                                 "[MODEL]");
+    parser.addPositionalArgument("keys", "KEY animations to open, in order.", "[KEY...]");
+}
+
+void SetNames() {
+    QCoreApplication::setApplicationName("Vorlin");
+    QCoreApplication::setApplicationVersion(VORLIN_VERSION);
+}
+
+// Why no window can be shown, or empty when a display answers. Qt aborts the program when its
+// platform cannot connect, so the X server is asked first.
+std::string NoDisplay() {
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) return {}; // chosen by the caller
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) return {};
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) return "DISPLAY is not set";
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    const bool failed = xcb_connection_has_error(c) != 0;
+    xcb_disconnect(c);
+    if (failed)
+        return "the X server at " + qEnvironmentVariable("DISPLAY").toStdString() +
+               " does not answer";
+    return {};
+}
+
+// With no display the options that print still work; starting the editor says why it cannot.
+int RunWithoutDisplay(int argc, char* argv[], const std::string& why) {
+    QCoreApplication app(argc, argv);
+    SetNames();
+    QCommandLineParser parser;
+    TProgramOptions o;
+    BuildParser(parser, o);
+    parser.process(app);
+    if (parser.isSet(o.paths)) {
+        std::printf("help: %s\nsample: %s\n", qPrintable(HelpPagePath()), qPrintable(SampleDir()));
+        return 0;
+    }
+    std::fprintf(stderr,
+                 "vorlin: the editor needs a graphical session (%s); vorlin-cli works without "
+                 "one\n",
+                 why.c_str());
+    return 1;
+}
+
+} // namespace
+
 int main(int argc, char* argv[]) {
+    if (const std::string why = NoDisplay(); !why.empty())
+        return RunWithoutDisplay(argc, argv, why);
     QApplication app(argc, argv);
-    QApplication::setApplicationName("Vorlin");
-    QApplication::setApplicationVersion(VORLIN_VERSION);
+    SetNames();
     // The desktop finds the program's entry (vorlin.desktop) and icon by this name.
     QGuiApplication::setDesktopFileName("vorlin");
     QApplication::setWindowIcon(ApplicationIcon());
 
     QCommandLineParser parser;
-    parser.setApplicationDescription("Vorlin, a keyframe editor for the game's KEY animations.");
-    parser.addHelpOption();
-    parser.addVersionOption();
-    QCommandLineOption screenshot("screenshot",
-                                  "Load the files, paint the first frame, save a PNG of the main "
-                                  "window to FILE and exit.",
-                                  "FILE");
-    QCommandLineOption wireframe("wireframe", "With --screenshot: draw the model as wireframe.");
-    QCommandLineOption part("part",
-                            "With --screenshot: save only the control of that name "
-                            "(TimelinePanel, CurvesPanel).",
-                            "NAME");
-    QCommandLineOption node("node", "With --screenshot: select the model node of that name.",
-                            "NAME");
-    QCommandLineOption paths("paths", "Print where the help page and the sample are, and exit.");
-    parser.addOptions({screenshot, wireframe, part, node, paths});
-    parser.addPositionalArgument("model", "A 3DO model to open (disk or container path).",
-                                 "[MODEL]");
-    parser.addPositionalArgument("keys", "KEY animations to open, in order.", "[KEY...]");
+    TProgramOptions o;
+    BuildParser(parser, o);
+    const QCommandLineOption &screenshot = o.screenshot, &wireframe = o.wireframe, &part = o.part,
+                             &node = o.node, &paths = o.paths;
     parser.process(app);
     if (parser.isSet(paths)) {
         std::printf("help: %s\nsample: %s\n", qPrintable(HelpPagePath()), qPrintable(SampleDir()));

@@ -12,7 +12,7 @@ _vorlin_cli() {
     [[ "$command" == *" "* ]] && first=3
 
     if ((cword == 1)); then
-        COMPREPLY=($(compgen -W "key container model cat find pose texture" -- "$cur"))
+        COMPREPLY=($(compgen -W "key check render container model cat find pose texture help" -- "$cur"))
         return
     fi
     if ((cword == 2)); then
@@ -28,11 +28,15 @@ _vorlin_cli() {
     case "$prev" in
         --model) _filedir 3do; return ;;
         --cmp) _filedir cmp; return ;;
-        --out) _filedir png; return ;;
+        --out) _filedir '@(png|webp|gif)'; return ;;
+        --junit) _filedir xml; return ;;
+        --models) COMPREPLY=($(compgen -W "auto" -- "$cur")); return ;;
+        --view) COMPREPLY=($(compgen -W "front back left right top bottom" -- "$cur")); return ;;
         --project) _filedir -d; return ;;
         --jk) _filedir gob; return ;;
         --mots) _filedir goo; return ;;
-        --node | --index | --from | --to | --geoset) return ;;
+        --node | --index | --from | --to | --geoset | --jobs | --frame | --frames | --size | \
+            --yaw | --pitch | --zoom | --background | --sheet) return ;;
     esac
 
     local options=""
@@ -43,6 +47,9 @@ _vorlin_cli() {
         "model dump") options="--geoset" ;;
         find) options="--project --jk --mots" ;;
         texture) options="--cmp --out" ;;
+        check) options="--model --models --json --junit --jobs" ;;
+        render) options="--out --frame --frames --size --view --yaw --pitch --zoom --wireframe
+                         --node --cmp --background --sheet --project --jk --mots" ;;
     esac
     if [[ "$cur" == -* ]]; then
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
@@ -51,6 +58,8 @@ _vorlin_cli() {
     case "$command" in
         "key "*) _filedir key ;;
         "model dump") _filedir 3do ;;
+        check) _filedir '@(key|gob|goo)' ;;
+        render) _filedir '@(3do|key)' ;;
         "container list") _filedir '@(gob|goo)' ;;
         texture) _filedir mat ;;
         *) _filedir ;;

@@ -22,7 +22,7 @@ version=$(dpkg-deb -f "$deb" Version)
 depends=$(dpkg-deb -f "$deb" Depends)
 [[ "$deb" == "build-package/vorlin_${version}_$(dpkg --print-architecture).deb" ]] ||
     fail "named $deb"
-for lib in libqt6widgets6 libqt6opengl6 libc6 libstdc++6 qt6-qpa-plugins; do
+for lib in libqt6widgets6 libqt6opengl6 libc6 libstdc++6 qt6-qpa-plugins libegl-mesa0 libwebp libgif; do
     grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 files=$(dpkg-deb -c "$deb")
@@ -39,8 +39,14 @@ if [ "${1:-}" = --install-check ]; then
     sudo=""
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "./$deb" >/dev/null
-    [ "$(QT_QPA_PLATFORM=offscreen vorlin --version)" = "Vorlin $version" ] ||
-        fail "vorlin --version: $(QT_QPA_PLATFORM=offscreen vorlin --version)"
+    [ "$(env -u DISPLAY vorlin --version)" = "Vorlin $version" ] ||
+        fail "vorlin --version with no display: $(env -u DISPLAY vorlin --version 2>&1)"
+    # The package brings what drawing with no display needs.
+    shot=$(mktemp --suffix=.webp)
+    env -u DISPLAY vorlin-cli render /usr/share/vorlin/sample/3do/sample.3do \
+        /usr/share/vorlin/sample/3do/key/walk.key --out "$shot" --size 64x48 ||
+        fail "vorlin-cli render"
+    rm -f "$shot"
     home=$(mktemp -d)
     kind=$(XDG_DATA_HOME=$home XDG_CONFIG_HOME=$home xdg-mime query filetype \
         /usr/share/vorlin/sample/3do/key/walk.key)
@@ -68,8 +74,11 @@ if [ "${1:-}" = --clean-check ]; then
         apt() { apt-get -y -qq "$@" >/tmp/apt.log 2>&1 || { cat /tmp/apt.log; return 1; }; }
         apt update
         apt install /tmp/vorlin_*.deb
-        vorlin --version 2>/dev/null
+        unset DISPLAY QT_QPA_PLATFORM
+        vorlin --version
         vorlin-cli key check /usr/share/vorlin/sample/3do/key/walk.key >/dev/null
+        vorlin-cli render /usr/share/vorlin/sample/3do/sample.3do \
+            /usr/share/vorlin/sample/3do/key/walk.key --out /tmp/walk.gif --size 64x48
         apt remove vorlin
         [ ! -e /usr/bin/vorlin ]' || fail "the package on a clean Debian 12"
     echo "package: installed, run and removed on a clean Debian 12"

@@ -556,6 +556,68 @@ private slots:
         QVERIFY(form.Renderer == nullptr);
     }
 
+    // The command line draws what the editor's view shows: same model, frame, camera and size
+    // (the editor with the root selected, as after loading; the command line with no display).
+    void renderWithoutADisplayMatchesTheView() {
+        if (!OpenGLAvailable()) QSKIP("no OpenGL on this display");
+        MakeStore();
+        const QString model = VORLIN_SAMPLE_DIR "/3do/sample.3do";
+        const QString key = VORLIN_SAMPLE_DIR "/3do/key/walk.key";
+        const QString view = QString::fromStdString(files_->file("view.png"));
+        const QString cli = QString::fromStdString(files_->file("cli.png"));
+        QProcess editor;
+        editor.start(VORLIN_EXE, {"--screenshot", view, "--part", "Pbox", model, key});
+        QVERIFY(editor.waitForFinished(60000));
+        QCOMPARE(editor.exitCode(), 0);
+        QProcess render;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        render.setProcessEnvironment(env);
+        render.start(VORLIN_CLI,
+                     {"render", model, key, "--out", cli, "--size", "518x270", "--node", "root"});
+        QVERIFY(render.waitForFinished(60000));
+        QVERIFY2(render.exitCode() == 0, render.readAllStandardError().constData());
+        const QImage a = QImage(view).convertToFormat(QImage::Format_RGB32);
+        const QImage b = QImage(cli).convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(a.size(), QSize(518, 270));
+        QCOMPARE(b.size(), a.size());
+        int differ = 0, model_ = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x) {
+                differ += a.pixel(x, y) != b.pixel(x, y);
+                model_ += a.pixel(x, y) != a.pixel(0, 0);
+            }
+        QVERIFY2(model_ > 2000, "the view shows the model");
+        qInfo("%d of %d pixels differ", differ, a.width() * a.height());
+        QVERIFY2(differ * 200 <= a.width() * a.height(),
+                 qPrintable(QString("%1 pixels differ").arg(differ)));
+    }
+
+    // With no display (over SSH), what only prints works, and the editor says why it cannot
+    // start instead of aborting.
+    void withoutADisplayThePrintingOptionsWork() {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        env.remove("QT_QPA_PLATFORM");
+        for (const char* option : {"--version", "--help", ""}) {
+            QProcess p;
+            p.setProcessEnvironment(env);
+            p.start(VORLIN_EXE, *option ? QStringList{option} : QStringList{});
+            QVERIFY(p.waitForFinished(60000));
+            QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+            const QString out = p.readAllStandardOutput(), err = p.readAllStandardError();
+            if (*option) {
+                QCOMPARE(p.exitCode(), 0);
+                QVERIFY(out.startsWith(QString(option) == "--version" ? "Vorlin " : "Usage:"));
+            } else {
+                QCOMPARE(p.exitCode(), 1);
+                QCOMPARE(err.count('\n'), 1);
+                QVERIFY2(err.contains("needs a graphical session"), qPrintable(err));
+            }
+        }
+    }
+
     void withoutOpenGLTheEditorStillRuns() {
         MakeStore();
         const QString png = QString::fromStdString(files_->file("off.png"));

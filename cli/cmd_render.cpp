@@ -1,0 +1,248 @@
+// render: the editor's 3D view of a model, posed by a KEY, drawn with no display into a PNG, a
+// PNG per frame, a contact sheet, or an animated WebP or GIF.
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <cmath>
+#include <cstdio>
+
+#include "cli_common.h"
+#include "edit/key_session.h"
+#include "edit/view_pick.h"
+#include "image_out.h"
+#include "key/key_check.h"
+#include "key/u_key.h"
+#include "model/graph_files.h"
+#include "model/u_3dos.h"
+#include "render/offscreen.h"
+#include "render/ogl_PRender.h"
+#include "settings/GlobalVars.h"
+#include "support/FileOperations.h"
+#include "support/misc_utils.h"
+
+namespace vorlin::cli {
+
+namespace {
+
+// The size of the editor's 3D view in its default window.
+constexpr int kDefaultWidth = 518, kDefaultHeight = 270;
+
+struct TNamedView {
+    const char* Name;
+    double Yaw, Pitch;
+};
+// The camera's angles for each side: the view menu's Top is pitch -90; yaw 90 puts the camera
+// on +X, the model's right.
+constexpr TNamedView kViews[] = {{"front", 0, 0},  {"back", 180, 0}, {"right", 90, 0},
+                                 {"left", -90, 0}, {"top", 0, -90},  {"bottom", 0, 90}};
+
+std::pair<int, int> Pair(const QString& text, const char* what) {
+    static const QRegularExpression form("^(\\d{1,6})x(\\d{1,6})$");
+    const QRegularExpressionMatch m = form.match(text);
+    if (!m.hasMatch()) throw UsageError{std::string(what) + " must be NxM: " + Bytes(text)};
+    return {m.captured(1).toInt(), m.captured(2).toInt()};
+}
+
+double ToDouble(const QString& text, const char* what) {
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    if (!ok || !std::isfinite(v))
+        throw UsageError{std::string(what) + " must be a number: " + Bytes(text)};
+    return v;
+}
+
+// The frames asked for, each checked against the KEY's.
+std::vector<int> FramesOf(const QCommandLineParser& parser, const QCommandLineOption& frame,
+                          const QCommandLineOption& frames, const TKEYFile* key, bool animated) {
+    if (parser.isSet(frame) && parser.isSet(frames))
+        throw UsageError{"give --frame or --frames, not both"};
+    const int count = key ? key->Frames : 1;
+    auto check = [&](int f) {
+        if (f < 0 || f >= count)
+            throw Error("Frame " + std::to_string(f) + " is outside 0.." +
+                        std::to_string(std::max(0, count - 1)) +
+                        (key ? " (the KEY has " + std::to_string(count) + " frames)"
+                             : " (without a KEY there is only the rest pose, frame 0)"));
+        return f;
+    };
+    if (parser.isSet(frame)) return {check(ToInt(parser.value(frame), "--frame"))};
+    int from = 0, to = count - 1, step = 1;
+    if (parser.isSet(frames)) {
+        const QStringList parts = parser.value(frames).split(':');
+        if (parts.size() < 2 || parts.size() > 3)
+            throw UsageError{"--frames must be A:B or A:B:STEP"};
+        from = check(ToInt(parts[0], "--frames"));
+        to = check(ToInt(parts[1], "--frames"));
+        if (parts.size() == 3) step = ToInt(parts[2], "--frames' step");
+        if (step < 1) throw UsageError{"--frames' step must be at least 1"};
+        if (to < from) throw UsageError{"--frames must run forwards (A <= B)"};
+    } else if (!animated) {
+        return {0};
+    }
+    if (animated && !key) throw Error("An animated picture needs a KEY");
+    std::vector<int> list;
+    for (long long f = from; f <= to; f += step)
+        list.push_back(int(f));
+    return list;
+}
+
+} // namespace
+
+int Render(const QStringList& args) {
+    QCommandLineParser parser;
+    QCommandLineOption out("out", "the picture to write", "FILE");
+    QCommandLineOption frame("frame", "the frame to draw", "F");
+    QCommandLineOption frames("frames", "the frames to draw", "A:B[:STEP]");
+    QCommandLineOption size("size", "picture size", "WxH");
+    QCommandLineOption view("view", "the side to look from", "SIDE");
+    QCommandLineOption yaw("yaw", "camera azimuth", "DEG");
+    QCommandLineOption pitch("pitch", "camera elevation", "DEG");
+    QCommandLineOption zoom("zoom", "camera distance, as the view's zoom", "Z");
+    QCommandLineOption wireframe("wireframe", "outlines instead of textures");
+    QCommandLineOption node("node", "the node drawn as selected", "NAME");
+    QCommandLineOption cmp("cmp", "colour map", "CMP");
+    QCommandLineOption background("background", "background colour", "RRGGBB");
+    QCommandLineOption sheet("sheet", "contact sheet grid", "COLSxROWS");
+    QCommandLineOption project("project", "project folder", "DIR");
+    QCommandLineOption jk("jk", "the game's container", "GOB");
+    QCommandLineOption mots("mots", "the expansion's container", "GOO");
+    parser.addOptions({out, frame, frames, size, view, yaw, pitch, zoom, wireframe, node, cmp,
+                       background, sheet, project, jk, mots});
+    const QStringList pos = Parse(parser, args, 1, 2);
+    if (!parser.isSet(out)) throw UsageError{"--out FILE is required"};
+
+    const QString outPath = parser.value(out);
+    const QString ext = QFileInfo(outPath).suffix().toLower();
+    const bool animated = ext == "webp" || ext == "gif";
+    TImageOptions image;
+    image.Path = outPath;
+    std::tie(image.Width, image.Height) = std::pair(kDefaultWidth, kDefaultHeight);
+    if (parser.isSet(size))
+        std::tie(image.Width, image.Height) = Pair(parser.value(size), "--size");
+    if (image.Width < 1 || image.Height < 1) throw UsageError{"--size must be at least 1x1"};
+    if (parser.isSet(sheet)) {
+        if (ext != "png") throw UsageError{"--sheet writes a .png"};
+        std::tie(image.SheetCols, image.SheetRows) = Pair(parser.value(sheet), "--sheet");
+        if (image.SheetCols < 1 || image.SheetRows < 1)
+            throw UsageError{"--sheet must be at least 1x1"};
+    }
+    double viewYaw = 0, viewPitch = 0;
+    if (parser.isSet(view)) {
+        const auto* named = std::find_if(std::begin(kViews), std::end(kViews), [&](const auto& v) {
+            return parser.value(view).compare(v.Name, Qt::CaseInsensitive) == 0;
+        });
+        if (named == std::end(kViews))
+            throw UsageError{"--view must be front, back, left, right, top or bottom"};
+        viewYaw = named->Yaw;
+        viewPitch = named->Pitch;
+    }
+    if (parser.isSet(yaw)) viewYaw = ToDouble(parser.value(yaw), "--yaw");
+    if (parser.isSet(pitch)) viewPitch = ToDouble(parser.value(pitch), "--pitch");
+    std::optional<double> viewZoom;
+    if (parser.isSet(zoom)) {
+        viewZoom = ToDouble(parser.value(zoom), "--zoom");
+        if (*viewZoom < kMinViewZoom || *viewZoom > kMaxViewZoom)
+            throw UsageError{"--zoom must be between 1 and 500"};
+    }
+    std::array<float, 3> backgroundColour{};
+    if (parser.isSet(background)) {
+        static const QRegularExpression hex("^#?([0-9a-fA-F]{6})$");
+        const QRegularExpressionMatch m = hex.match(parser.value(background));
+        if (!m.hasMatch()) throw UsageError{"--background must be RRGGBB"};
+        const uint rgb = m.captured(1).toUInt(nullptr, 16);
+        for (int i = 0; i < 3; ++i)
+            backgroundColour[size_t(i)] = float((rgb >> (16 - 8 * i)) & 0xFF) / 255.0f;
+    }
+
+    // Resources are found as the editor finds them: beside the model, then in the containers.
+    const std::string modelPath = Bytes(pos[0]);
+    ProjectDir =
+        parser.isSet(project) ? Bytes(parser.value(project)) : TKeySession::ProjectDirOf(modelPath);
+    if (!ProjectDir.empty() && ProjectDir.back() != '/') ProjectDir += '/';
+    if (parser.isSet(jk)) Settings.JKGOB = Bytes(parser.value(jk));
+    if (parser.isSet(mots)) Settings.MOTSGOB = Bytes(parser.value(mots));
+    // A model taken from a container finds its materials there, unless told otherwise.
+    if (IsContainerPath(modelPath) && !parser.isSet(jk) && !parser.isSet(mots))
+        Settings.JKGOB = modelPath.substr(0, modelPath.find('>'));
+    // A reader's message may not say which file it is about.
+    auto reading = [](const char* what, const std::string& path, auto read) {
+        try {
+            return read();
+        } catch (const std::exception& e) {
+            throw Error(std::string("Cannot read the ") + what + " " + path + ": " + e.what());
+        }
+    };
+    T3DO model(reading("model", modelPath, [&] { return T3DO(modelPath, 0); }));
+    model.FileName = modelPath;
+    const double floorHeight = model.LowestPoint(); // as the editor takes it on loading
+    std::unique_ptr<TKEYFile> key;
+    if (pos.size() > 1)
+        key = reading("KEY", Bytes(pos[1]), [&] { return LoadKeyReported(Bytes(pos[1])); });
+    const std::vector<int> list = FramesOf(parser, frame, frames, key.get(), animated);
+    image.Frames = int(list.size());
+    image.Series = parser.isSet(frames) && !animated && !parser.isSet(sheet);
+    double fps = key ? key->FPS : 15;
+    if (animated && !(fps > 0 && std::isfinite(fps))) {
+        LogMessage(mtWarning,
+                   "The KEY's FPS is not above 0; the picture runs at 15 frames a second");
+        fps = 15;
+    }
+    const int step = list.size() > 1 ? list[1] - list[0] : 1;
+    image.SecondsPerFrame = step / fps;
+
+    int selected = -1;
+    if (parser.isSet(node)) {
+        const std::string wanted = Bytes(parser.value(node));
+        for (int j = 0; j < model.HNodes.Count() && selected < 0; ++j)
+            if (SameText(model.HNodes[j].Name, wanted)) selected = j;
+        if (selected < 0) throw Error("The model has no node " + wanted);
+    }
+    TPalette& palette = CurrentPalette();
+    if (parser.isSet(cmp)) {
+        // As Set CMP does: the palette (or the built-in one), then the light table.
+        LoadCMPPalette(Bytes(parser.value(cmp)), palette);
+        ApplyCMPLight(Bytes(parser.value(cmp)), palette);
+    }
+
+    // The editor's camera after loading the model: framed on the rest pose.
+    model.TransformVertices();
+    const double aspect = double(image.Width) / image.Height;
+    TViewFraming camera = FirstView(model, viewPitch, viewYaw, aspect);
+    if (viewZoom) camera = {*viewZoom, {0, 0, 0}};
+
+    std::unique_ptr<TImageWriter> writer = MakeImageWriter(image);
+    TOffscreenGL target(image.Width, image.Height);
+    TOGLRenderer renderer(&target);
+    renderer.UpdateColours();
+    if (parser.isSet(background)) renderer.Background = backgroundColour;
+    renderer.Options = {selected, Settings.SHOW_NODEPATH, Settings.SHOW_FLOOR, floorHeight};
+    renderer.SetViewport(0, 0, image.Width, image.Height);
+    renderer.RebuildLists();
+    renderer.LoadTextures(model.Materials);
+    renderer.PanOffset = camera.Pan;
+    renderer.SetCamera(viewPitch, viewYaw, camera.Zoom * 0.1);
+
+    const bool progress = list.size() > 1 && ErrorIsTerminal();
+    // An error ends the progress line, so that its message starts a line of its own.
+    struct EndLine {
+        bool on;
+        ~EndLine() {
+            if (on) std::fputs("\r\033[K", stderr);
+        }
+    } endLine{progress};
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (key) key->ApplyToModel(model, list[i]);
+        renderer.DrawScene(&model, key.get(), !parser.isSet(wireframe));
+        QImage picture(image.Width, image.Height, QImage::Format_RGBX8888);
+        if (picture.isNull()) throw Error("Not enough memory for a picture of that size");
+        target.ReadPixels(picture.bits());
+        writer->Add(picture, list[i]);
+        if (progress) {
+            std::fprintf(stderr, "\rframe %zu/%zu", i + 1, list.size());
+            std::fflush(stderr);
+        }
+    }
+    writer->Finish();
+    return 0;
+}
+
+} // namespace vorlin::cli
