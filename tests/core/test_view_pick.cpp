@@ -115,3 +115,40 @@ TEST(ViewPick, FramingShowsTheWholeModel) {
     }
     EXPECT_FALSE(PosedBounds(T3DO(), centre, radius));
 }
+
+// The camera after loading: ten radii (and 3) from the origin when the model shows whole from
+// there, framed from the same side when it does not, at the sides render and the editor use.
+TEST(ViewPick, TheFirstViewShowsTheModelWhole) {
+    T3DO sheet, far;
+    AddSheet(sheet, "A", 0, 0, 0); // ten radii are too close for a sheet this wide
+    AddSheet(far, "B", 40, 0, 25); // its radius takes in the distance from the origin
+    int framed = 0, plain = 0;
+    for (T3DO* m : {&sheet, &far}) {
+        m->ResetPose();
+        m->TransformVertices();
+        for (auto [pitch, yaw] : {std::pair{0.0, 0.0}, {0.0, 90.0}, {-90.0, 0.0}, {-45.0, -30.0}}) {
+            SCOPED_TRACE(testing::Message() << m->HNodes[0].Name << " " << pitch << "/" << yaw);
+            const double aspect = 518.0 / 270, zoom = 10 * m->Radius() + 3;
+            const TViewFraming v = FirstView(*m, pitch, yaw, aspect);
+            // Every vertex inside the view.
+            const TViewCamera c = OrbitCamera(pitch, yaw, v.Zoom * 0.1, v.Pan, aspect);
+            const double t = std::tan(85.0 / 2 * 3.14159265358979323846 / 180);
+            for (int i = 0; i < m->Meshes[0].Faces.Vertices.Count(); ++i) {
+                const TVertex& p = m->Meshes[0].Faces.Vertices[i];
+                const TVec3 e = c.ToEye({p.tx, p.ty, p.tz});
+                EXPECT_LT(e[2], 0);
+                EXPECT_LT(std::abs(e[1] / e[2]), t);
+                EXPECT_LT(std::abs(e[0] / e[2]), t * aspect);
+            }
+            if (ModelFits(*m, OrbitCamera(pitch, yaw, zoom * 0.1, {0, 0, 0}, aspect))) {
+                ++plain;
+                EXPECT_EQ(v.Zoom, zoom);
+                EXPECT_EQ(v.Pan, (TVec3{0, 0, 0}));
+            } else {
+                ++framed;
+            }
+        }
+    }
+    EXPECT_GE(framed, 4); // both branches taken
+    EXPECT_GE(plain, 1);
+}
