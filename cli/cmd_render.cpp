@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 
 #include "cli_common.h"
@@ -22,6 +23,12 @@
 namespace vorlin::cli {
 
 namespace {
+
+// Ctrl+C or a kill ends the drawing between two frames, so that what was written is removed.
+volatile std::sig_atomic_t interrupted = 0;
+extern "C" void OnInterrupt(int) {
+    interrupted = 1;
+}
 
 // The size of the editor's 3D view in its default window.
 constexpr int kDefaultWidth = 518, kDefaultHeight = 270;
@@ -154,7 +161,15 @@ int Render(const QStringList& args) {
     }
 
     // Resources are found as the editor finds them: beside the model, then in the containers.
-    const std::string modelPath = Bytes(pos[0]);
+    // Files named on the command line are taken from the current folder when they are there:
+    // the search below starts from the model's folder instead.
+    auto given = [](const QString& path) {
+        const QFileInfo disk(path);
+        return Bytes(!path.contains('>') && disk.isFile() ? disk.absoluteFilePath() : path);
+    };
+    const std::string modelPath = given(pos[0]);
+    const std::string keyPath = pos.size() > 1 ? given(pos[1]) : std::string();
+    const std::string cmpPath = parser.isSet(cmp) ? given(parser.value(cmp)) : std::string();
     ProjectDir =
         parser.isSet(project) ? Bytes(parser.value(project)) : TKeySession::ProjectDirOf(modelPath);
     if (!ProjectDir.empty() && ProjectDir.back() != '/') ProjectDir += '/';
@@ -175,8 +190,7 @@ int Render(const QStringList& args) {
     model.FileName = modelPath;
     const double floorHeight = model.LowestPoint(); // as the editor takes it on loading
     std::unique_ptr<TKEYFile> key;
-    if (pos.size() > 1)
-        key = reading("KEY", Bytes(pos[1]), [&] { return LoadKeyReported(Bytes(pos[1])); });
+    if (pos.size() > 1) key = reading("KEY", keyPath, [&] { return LoadKeyReported(keyPath); });
     const std::vector<int> list = FramesOf(parser, frame, frames, key.get(), animated);
     image.Frames = int(list.size());
     image.Series = parser.isSet(frames) && !animated && !parser.isSet(sheet);
@@ -199,8 +213,8 @@ int Render(const QStringList& args) {
     TPalette& palette = CurrentPalette();
     if (parser.isSet(cmp)) {
         // As Set CMP does: the palette (or the built-in one), then the light table.
-        LoadCMPPalette(Bytes(parser.value(cmp)), palette);
-        ApplyCMPLight(Bytes(parser.value(cmp)), palette);
+        LoadCMPPalette(cmpPath, palette);
+        ApplyCMPLight(cmpPath, palette);
     }
 
     // The editor's camera after loading the model: framed on the rest pose.
@@ -229,7 +243,10 @@ int Render(const QStringList& args) {
             if (on) std::fputs("\r\033[K", stderr);
         }
     } endLine{progress};
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
     for (size_t i = 0; i < list.size(); ++i) {
+        if (interrupted) throw Error("Interrupted: no picture was written");
         if (key) key->ApplyToModel(model, list[i]);
         renderer.DrawScene(&model, key.get(), !parser.isSet(wireframe));
         QImage picture(image.Width, image.Height, QImage::Format_RGBX8888);

@@ -116,6 +116,12 @@ TEST(CliRender, PngsASeriesAndAContactSheet) {
     ASSERT_EQ(Cli(Render(dir.file("one.png"), "--frame 5 --size 64x40 --view right")).status, 0);
     EXPECT_EQ(QImage(QString::fromStdString(dir.file("one.png"))).size(), QSize(64, 40));
 
+    // Names relative to the current folder, the model's materials found beside it.
+    const auto r = RunCommand("cd " + ShellQuote(kSample + "/3do") + " && env -u DISPLAY " +
+                              VORLIN_CLI + " render sample.3do key/walk.key --size 20x10 --out " +
+                              ShellQuote(dir.file("here.png")));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
     ASSERT_EQ(Cli(Render(dir.file("f.png"), "--frames 0:6:3 --size 20x10")).status, 0);
     for (const char* name : {"f_0000.png", "f_0003.png", "f_0006.png"})
         EXPECT_TRUE(std::filesystem::exists(dir.file(name))) << name;
