@@ -23,7 +23,6 @@ struct TOffscreenGL::Egl {
     decltype(&eglGetProcAddress) getProcAddress = nullptr;
     decltype(&eglGetPlatformDisplay) getPlatformDisplay = nullptr;
     decltype(&eglInitialize) initialize = nullptr;
-    decltype(&eglTerminate) terminate = nullptr;
     decltype(&eglBindAPI) bindAPI = nullptr;
     decltype(&eglQueryString) queryString = nullptr;
     decltype(&eglChooseConfig) chooseConfig = nullptr;
@@ -79,7 +78,6 @@ TOffscreenGL::TOffscreenGL(int width, int height) : egl_(new Egl), width_(width)
                         ") to draw without a display: install the package libegl1");
         e.Library(e.getProcAddress, "eglGetProcAddress");
         e.Library(e.initialize, "eglInitialize");
-        e.Library(e.terminate, "eglTerminate");
         e.Library(e.bindAPI, "eglBindAPI");
         e.Library(e.queryString, "eglQueryString");
         e.Library(e.chooseConfig, "eglChooseConfig");
@@ -177,8 +175,9 @@ void TOffscreenGL::Release() {
         e.makeCurrent(e.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
         e.destroyContext(e.display, e.context);
     }
-    if (e.display != EGL_NO_DISPLAY) e.terminate(e.display);
-    // The library stays loaded: the graphics library's dispatch may still point into it.
+    // The display stays initialised and the library loaded for the life of the process: the
+    // graphics library's dispatch may still point into them, and terminating the display
+    // unloads the driver while memory it keeps for the process is still held.
     delete egl_;
     egl_ = nullptr;
 }
