@@ -21,6 +21,8 @@ public:
     const std::vector<int>& Nodes() const { return nodes_; }
     // The entry at a place of the k-th node as it was.
     const TKEYEntry* Entry(size_t k, int index) const { return items_[k][size_t(index)].get(); }
+    // Its values as they were (the entry itself may have changed since).
+    const TKEYEntry& Value(size_t k, int index) const { return values_[k][size_t(index)]; }
 
 private:
     std::vector<int> nodes_;

@@ -267,11 +267,45 @@ std::vector<TFinding> CheckKey(const TKEYFile& doc, const T3DO* model, const std
     Checker c(doc, out, text == nullptr);
     c.Header();
     c.Nodes();
+    if (doc.Flags != 0) // the editor plays it as a loop, as the game does a looping one
+        for (const TLoopSeam& s : LoopSeams(doc)) {
+            TFinding f;
+            f.Node = s.Node;
+            f.Message = std::string("The loop does not close: ") + s.Channel + " runs to " +
+                        Num(s.Last) + " at the end, but is " + Num(s.First) +
+                        " at frame 0, so the animation jumps once a cycle (Edit > Match Loop)";
+            out.push_back(f);
+        }
     if (model) {
         std::vector<TFinding> match = CheckKeyAgainstModel(doc, *model);
         out.insert(out.end(), match.begin(), match.end());
     }
     return out;
+}
+
+std::vector<TLoopSeam> LoopSeams(const TKEYFile& doc) {
+    std::vector<TLoopSeam> seams;
+    if (doc.Frames <= 0) return seams;
+    for (int k = 0; k < doc.Nodes.Count(); ++k) {
+        if (doc.Nodes[k].Entries.Count() == 0) continue;
+        const TKEYPose a = doc.EvaluateNode(k, 0), b = doc.EvaluateNode(k, doc.Frames);
+        const struct {
+            const char* name;
+            double first, last, share;
+        } channels[] = {
+            {"x", a.X, b.X, std::abs(b.X - a.X) / 1e-3},
+            {"y", a.Y, b.Y, std::abs(b.Y - a.Y) / 1e-3},
+            {"z", a.Z, b.Z, std::abs(b.Z - a.Z) / 1e-3},
+            {"pitch", a.Pitch, b.Pitch, std::abs(AngleDiff(a.Pitch, b.Pitch)) / 0.1},
+            {"yaw", a.Yaw, b.Yaw, std::abs(AngleDiff(a.Yaw, b.Yaw)) / 0.1},
+            {"roll", a.Roll, b.Roll, std::abs(AngleDiff(a.Roll, b.Roll)) / 0.1},
+        };
+        const auto worst =
+            std::max_element(std::begin(channels), std::end(channels),
+                             [](const auto& p, const auto& q) { return p.share < q.share; });
+        if (worst->share > 1) seams.push_back({k, worst->name, worst->first, worst->last});
+    }
+    return seams;
 }
 
 std::string WhereText(const TFinding& f, const TKEYFile& doc) {

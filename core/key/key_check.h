@@ -52,6 +52,17 @@ std::vector<TFinding> CheckKey(const TKEYFile& doc, const T3DO* model = nullptr,
 // model, nodes whose mesh name is not that of the model node they drive, model meshes no node
 // moves.
 std::vector<TFinding> CheckKeyAgainstModel(const TKEYFile& doc, const T3DO& model);
+// A node whose pose at the end of the animation (frame FRAMES, where a loop wraps round to
+// frame 0: its last key run on by its rates) differs from its pose at frame 0 by more than the
+// tolerances: the channel that differs most (by its share of the tolerance), with both values.
+struct TLoopSeam {
+    int Node = -1;
+    const char* Channel = "";
+    double First = 0, Last = 0;
+};
+// Positions within 1e-3, angles within 0.1 degree (taken round the circle).
+std::vector<TLoopSeam> LoopSeams(const TKEYFile& doc);
+
 // The bytes of a KEY at a disk or container path (a bare name is searched for).
 std::string ReadKeyText(const std::string& path);
 // Reads the KEY at a path as CreateFromFile does, then checks its text as the game reads it:
