@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench_inputs.h"
+#include "edit/onion.h"
 #include "render/paint_box.h"
 #include "settings/GlobalVars.h"
 #include "support/fixtures.h"
@@ -40,6 +41,36 @@ void BM_DrawSceneTextured(benchmark::State& state) {
     ProjectDir.clear();
 }
 BENCHMARK(BM_DrawSceneTextured)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same with onion skins on, as the editor draws a frame: the model posed at the keys before
+// and after, their silhouettes taken, the frame on show posed again, all drawn.
+void BM_DrawSceneOnionSkins(benchmark::State& state) {
+    auto model = bench::LargeModel(60, 20000, 4);
+    auto key = bench::LargeKey(*model, 60, 20);
+    TPaintBox box;
+    box.resize(800, 600);
+    box.show();
+    while (!box.isValid())
+        QApplication::processEvents();
+    TOGLRenderer renderer(&box);
+    renderer.UpdateColours();
+    renderer.SetViewport(0, 0, 800, 600);
+    renderer.RebuildLists();
+    renderer.SetCamera(20, 30, 2);
+    for (auto _ : state) {
+        renderer.Onions.clear();
+        const TOnionFrames frames = OnionFrames(*key, 5, 55, 0);
+        for (int32_t at : {*frames.Before, *frames.After}) {
+            key->ApplyToModel(*model, at);
+            renderer.Onions.push_back({{0.3f, 0.55f, 1.0f, 0.35f}, SilhouetteTriangles(*model)});
+        }
+        key->ApplyToModel(*model, 55);
+        renderer.DrawScene(model.get(), key.get(), false);
+    }
+    state.counters["fps"] =
+        benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_DrawSceneOnionSkins)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 

@@ -52,6 +52,7 @@ bool ErrorIsTerminal();
 // The commands: each takes the arguments after its words and returns the exit status.
 int KeyDump(const QStringList& args);
 int KeySave(const QStringList& args);
+int KeyMirror(const QStringList& args);
 int KeyCheck(const QStringList& args);
 int KeyCurves(const QStringList& args);
 int ContainerList(const QStringList& args);

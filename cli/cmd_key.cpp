@@ -5,6 +5,7 @@
 #include "cli_common.h"
 #include "cli_json.h"
 #include "edit/curves.h"
+#include "edit/mirror.h"
 #include "key/key_check.h"
 #include "key/u_key.h"
 #include "model/u_3dos.h"
@@ -70,6 +71,54 @@ int KeySave(const QStringList& args) {
     doc->Name = PathName(out);
     doc->FullName = out;
     doc->SaveToFile(out);
+    return 0;
+}
+
+// The KEY mirrored across the model's X = 0 plane, left and right nodes paired by name.
+int KeyMirror(const QStringList& args) {
+    QCommandLineParser parser;
+    QCommandLineOption model("model", "name the joints by this model's nodes", "3DO");
+    QCommandLineOption pair("pair", "pair two nodes (adds to or overrides the names' pairs)",
+                            "A=B");
+    parser.addOptions({model, pair});
+    QStringList pos = Parse(parser, args, 2, 2);
+    std::unique_ptr<TKEYFile> doc = TKEYFile::CreateFromFile(Bytes(pos[0]));
+    std::unique_ptr<T3DO> m;
+    if (parser.isSet(model)) m = std::make_unique<T3DO>(Bytes(parser.value(model)), 0);
+    const std::vector<std::string> names = JointNames(*doc, m.get());
+    TMirrorPairs pairs = FindMirrorPairs(names);
+    auto joint = [&](const QString& name) {
+        for (size_t j = 0; j < names.size(); ++j)
+            if (!names[j].empty() && SameText(names[j], Bytes(name))) return int(j);
+        throw Error("No node is named " + Bytes(name) +
+                    (m ? " in the model" : " in the KEY (name the model with --model)"));
+    };
+    for (const QString& given : parser.values(pair)) {
+        const QStringList two = given.split('=');
+        if (two.size() != 2) throw UsageError{"--pair takes A=B: " + Bytes(given)};
+        const int a = joint(two[0]), b = joint(two[1]);
+        if (a == b) throw UsageError{"--pair names one node twice: " + Bytes(given)};
+        pairs.Set(a, b);
+    }
+    if (m)
+        for (const std::string& p : AsymmetricPairs(*m, pairs))
+            LogMessage(mtWarning, "The pair " + p +
+                                      " is not placed as mirror images in the model: the mirrored "
+                                      "animation will not mirror it exactly");
+    const std::vector<std::string> alone = MirrorKey(*doc, pairs, names);
+    const std::string out = Bytes(pos[1]);
+    doc->Name = PathName(out);
+    doc->FullName = out;
+    doc->SaveToFile(out);
+    QJsonArray paired;
+    for (size_t j = 0; j < pairs.Partner.size(); ++j)
+        if (pairs.Partner[j] > int(j))
+            paired.append(QJsonArray{Str(names[j]), Str(names[size_t(pairs.Partner[j])])});
+    QJsonObject report;
+    report["pairs"] = paired;
+    report["unpaired"] = StrArray(alone);
+    report["warnings"] = StrArray(theSink->warnings);
+    Print(report);
     return 0;
 }
 

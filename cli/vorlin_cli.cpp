@@ -20,6 +20,7 @@ namespace {
 const char* kUsage = "usage: vorlin-cli <command>\n"
                      "  key dump PATH\n"
                      "  key save IN OUT [--recalc]\n"
+    "  key mirror IN OUT [--model 3DO] [--pair A=B]...\n"
                      "  key check KEY [--model 3DO]\n"
                      "  key curves KEY (--node NAME | --index N) [--model 3DO] [--from F]\n"
                      "             [--to T] [--csv]\n"
@@ -51,6 +52,7 @@ int Run(const QStringList& argv) {
     static const std::map<QString, std::pair<int, Command>> commands = {
         {"key dump", {2, KeyDump}},
         {"key save", {2, KeySave}},
+        {"key mirror", {2, KeyMirror}},
         {"key check", {2, KeyCheck}},
         {"key curves", {2, KeyCurves}},
         {"check", {1, CheckMod}},

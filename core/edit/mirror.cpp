@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 
+#include "edit/key_edit.h"
 #include "model/u_3dos.h"
 #include "support/misc_utils.h"
 
@@ -140,12 +141,9 @@ std::vector<std::string> AsymmetricPairs(const T3DO& model, const TMirrorPairs& 
 }
 
 void MirrorEntry(TKEYEntry& e) {
-    e.X = -e.X;
-    e.DX = -e.DX;
-    e.Yaw = -e.Yaw;
-    e.DYaw = -e.DYaw;
-    e.Roll = -e.Roll;
-    e.DRoll = -e.DRoll;
+    // Zero stays zero: a "-0.00" in the file and on screen would only puzzle.
+    for (double* v : {&e.X, &e.DX, &e.Yaw, &e.DYaw, &e.Roll, &e.DRoll})
+        *v = *v == 0 ? 0.0 : -*v;
 }
 
 std::vector<std::string> MirrorKey(TKEYFile& doc, const TMirrorPairs& pairs,
@@ -176,6 +174,33 @@ std::vector<std::string> MirrorKey(TKEYFile& doc, const TMirrorPairs& pairs,
         }
     }
     return alone;
+}
+
+TKeyRef PasteMirrored(TKEYFile& doc, const TKEYEntry& copied, int from, const TMirrorPairs& pairs,
+                      int32_t frame) {
+    const int partner =
+        from >= 0 && size_t(from) < pairs.Partner.size() ? pairs.Partner[size_t(from)] : from;
+    const int node = doc.NodeOfJoint(partner);
+    if (node < 0) return {-1, -1};
+    TKEYEntry pose = copied;
+    MirrorEntry(pose);
+    const int at = doc.Nodes[node].Entries.Count() == 0 ? -1 : InsertKey(doc, node, frame);
+    TKEYEntry* key;
+    if (at < 0) { // a node without keys gets its first
+        key = &doc.Nodes[node].Entries.Add();
+        key->Frame = frame;
+    } else {
+        key = &doc.Nodes[node].Entries[at];
+    }
+    key->X = pose.X;
+    key->Y = pose.Y;
+    key->Z = pose.Z;
+    key->Pitch = pose.Pitch;
+    key->Yaw = pose.Yaw;
+    key->Roll = pose.Roll;
+    const int index = at < 0 ? 0 : at;
+    doc.UpdateEntry(node, index);
+    return {node, index};
 }
 
 } // namespace vorlin

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "edit/timeline.h"
 #include "key/u_key.h"
 
 namespace vorlin {
@@ -47,5 +48,12 @@ void MirrorEntry(TKEYEntry& e);
 // KEY, by name, for the user to be told.
 std::vector<std::string> MirrorKey(TKEYFile& doc, const TMirrorPairs& pairs,
                                    const std::vector<std::string>& names);
+
+// Paste X-flipped: the pose of an entry copied from the node driving joint `from`, mirrored,
+// into the key at frame of the node driving from's partner (a key made there when it has none,
+// as Insert Key makes one), its rates derived. Returns where that key is, or node -1 when no
+// node drives the partner.
+TKeyRef PasteMirrored(TKEYFile& doc, const TKEYEntry& copied, int from, const TMirrorPairs& pairs,
+                      int32_t frame);
 
 } // namespace vorlin

@@ -34,7 +34,9 @@ struct TSettings {
     bool SHOW_NODEPATH = false;
     bool FOLLOW_NODEPATH = false;
     bool SHOW_FLOOR = false;
-    bool ORBIT_SELECTION = false; // a right drag in the view orbits the selected node's pivot
+    bool ORBIT_SELECTION = false;      // a right drag in the view orbits the selected node's pivot
+    bool ONION_SKIN = false;           // View > Onion Skin
+    std::string ONION_FRAMES = "keys"; // the poses it shows: "keys", or frames before and after
     bool FLAGS_ONCE = true;
     bool AUTOCOPY_X = true;
     bool AUTOCOPY_Y = true;

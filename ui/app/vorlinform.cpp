@@ -23,6 +23,7 @@
 #include "app/vorlin_app.h"
 #include "panels/curves/curves_panel.h"
 #include "panels/timeline/timeline_panel.h"
+#include "panels/tools/animator_tools.h"
 #include "panels/view/view_panel.h"
 #include "render/paint_box.h"
 #include "support/DialogSeams.h"
@@ -166,6 +167,9 @@ void TVorlinForm::BuildMenus() {
     View1->addSeparator()->setObjectName("N3");
     connect(Item(View1, "FixDisplay1", "&Refresh"), &QAction::triggered, this,
             [this] { Command([this] { RebuildRenderer(); }); });
+    // Mirror, Match Loop, Tween (Edit) and Onion Skin (View).
+    Tools = new TAnimatorTools(*this, this);
+    Tools->AddActions(EditKey1, View1);
 
     Options1 = bar->addAction("&Options");
     Options1->setObjectName("Options1");
@@ -484,6 +488,8 @@ void TVorlinForm::BuildEnablingTable() {
          std::initializer_list<QWidget*>{BNAddEntry, BNAutoCopy, BNXAxis, BNYAxis, BNZAxis, BNMove,
                                          BNRotate, BNEdit, BNPlay, SBFrame, LBFrame})
         enabling_.push_back({w, key});
+    for (QAction* a : Tools->KeyActions())
+        enabling_.push_back({a, key});
     // A model node that no KEY node drives has no entries to act on: Add makes its node.
     auto keyNode = [this] { return Session.KeyNodeIndex() >= 0; };
     for (QObject* c : std::initializer_list<QObject*>{
@@ -534,6 +540,7 @@ void TVorlinForm::SetFrameLabel(int frame) {
 void TVorlinForm::SceneToRenderer() {
     if (!Renderer) return;
     Renderer->Options = {SelectedNode, Settings.SHOW_NODEPATH, Settings.SHOW_FLOOR, FloorHeight};
+    Renderer->Onions = Tools->Onions(KeyTimer->isActive());
 }
 
 void TVorlinForm::UpdateTitle() {

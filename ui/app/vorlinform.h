@@ -48,6 +48,7 @@ class TMarkersForm;
 class TSummaryForm;
 class TNodePanel;
 class TTimelinePanel;
+class TAnimatorTools;
 class TCurvesPanel;
 class TViewPanel;
 class TOGLRenderer;
@@ -344,6 +345,7 @@ private:
     QListWidget* LBKEY;
     TPaintBox* Pbox;
     TTimelinePanel* Timeline;
+    TAnimatorTools* Tools = nullptr;
     TCurvesPanel* Curves;
     std::unique_ptr<TViewPanel> view_;
     QSplitter* ViewSplit;

@@ -268,7 +268,35 @@ void TOGLRenderer::DrawScene(const T3DO* model, const TKEYFile* key, bool textur
             GL.glVertex3f(float(e->X), float(e->Y), float(e->Z));
         GL.glEnd();
     }
+    DrawOnions();
     GL.glFinish();
+}
+
+void TOGLRenderer::DrawOnions() {
+    if (Onions.empty()) return;
+    // Beyond the entry points the view needs: looked up once, through the graphics library.
+    using GetProc = void* (*)(const GLubyte*);
+    static const auto find = [](const char* name) {
+        const auto get = reinterpret_cast<GetProc>(GL.glXGetProcAddress);
+        return get ? get(reinterpret_cast<const GLubyte*>(name)) : nullptr;
+    };
+    static const auto blendFunc = reinterpret_cast<void (*)(GLenum, GLenum)>(find("glBlendFunc"));
+    static const auto depthMask = reinterpret_cast<void (*)(GLboolean)>(find("glDepthMask"));
+    static const auto colour4f =
+        reinterpret_cast<void (*)(GLfloat, GLfloat, GLfloat, GLfloat)>(find("glColor4f"));
+    if (!blendFunc || !depthMask || !colour4f) return;
+    GL.glEnable(GL_BLEND);
+    blendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    depthMask(GL_FALSE); // one skin does not hide the other
+    for (const TOnionSkin& skin : Onions) {
+        colour4f(skin.Tint[0], skin.Tint[1], skin.Tint[2], skin.Tint[3]);
+        GL.glBegin(GL_TRIANGLES);
+        for (size_t i = 0; i + 2 < skin.Triangles.size(); i += 3)
+            GL.glVertex3f(skin.Triangles[i], skin.Triangles[i + 1], skin.Triangles[i + 2]);
+        GL.glEnd();
+    }
+    depthMask(GL_TRUE);
+    GL.glDisable(GL_BLEND);
 }
 
 } // namespace vorlin

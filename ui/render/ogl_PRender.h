@@ -38,6 +38,13 @@ public:
     unsigned TextureName = 0;
 };
 
+// A pose drawn as a translucent silhouette behind the model (an onion skin): its faces as
+// triangles, and their colour with its opacity.
+struct TOnionSkin {
+    std::array<float, 4> Tint{};
+    std::vector<float> Triangles; // x, y, z of each corner
+};
+
 // What the owner hands the renderer to draw besides the model and the document.
 struct TSceneOptions {
     int SelectedNode = 0;      // drawn, with the nodes below it, in the selected colour
@@ -79,8 +86,11 @@ public:
     // Told while textures are built, when set: (0, n) before the first of n, (i, n) after each.
     std::function<void(int done, int total)> Progress;
     TSceneOptions Options;
+    // Drawn after the model where nothing of it is in front, blended over what is behind.
+    std::vector<TOnionSkin> Onions;
 
 private:
+    void DrawOnions();
     void ReadAspect();
     void MakeCurrent();
     TRenderTarget* target_;

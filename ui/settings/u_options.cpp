@@ -1,12 +1,16 @@
 #include "settings/u_options.h"
 
+#include "edit/onion.h"
+
 #include <QApplication>
 #include <QByteArray>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -199,6 +203,8 @@ void LoadSettings() {
     ReadBool(s, "FOLLOW_NODEPATH", g.FOLLOW_NODEPATH);
     ReadBool(s, "SHOW_FLOOR", g.SHOW_FLOOR);
     ReadBool(s, "ORBIT_SELECTION", g.ORBIT_SELECTION);
+    ReadBool(s, "ONION_SKIN", g.ONION_SKIN);
+    ReadString(s, "ONION_FRAMES", g.ONION_FRAMES);
     ReadBool(s, "FLAGS_ONCE", g.FLAGS_ONCE);
     ReadBool(s, "AUTOCOPY_X", g.AUTOCOPY_X);
     ReadBool(s, "AUTOCOPY_Y", g.AUTOCOPY_Y);
@@ -241,6 +247,8 @@ void SavePreferences() {
     WriteBool(s, "FOLLOW_NODEPATH", g.FOLLOW_NODEPATH);
     WriteBool(s, "SHOW_FLOOR", g.SHOW_FLOOR);
     WriteBool(s, "ORBIT_SELECTION", g.ORBIT_SELECTION);
+    WriteBool(s, "ONION_SKIN", g.ONION_SKIN);
+    WriteString(s, "ONION_FRAMES", g.ONION_FRAMES);
     WriteBool(s, "FLAGS_ONCE", g.FLAGS_ONCE);
     WriteBool(s, "AUTOCOPY_X", g.AUTOCOPY_X);
     WriteBool(s, "AUTOCOPY_Y", g.AUTOCOPY_Y);
@@ -410,6 +418,19 @@ TOptions::TOptions(QWidget* parent)
                                  "selected node's pivot");
     for (QCheckBox* c : {CBShowPath, CBFollowPath, CBShowFloor, CBOrbitSelection})
         vl->addWidget(c);
+    // Onion skins show the keys around the frame, or frames at a fixed distance.
+    auto* onion = new QHBoxLayout;
+    auto* onionLabel = new QLabel("Onion skin &frames:", display);
+    CBOnionFrames = new QComboBox(display);
+    CBOnionFrames->setObjectName("CBOnionFrames");
+    CBOnionFrames->setEditable(true);
+    CBOnionFrames->addItems({"keys", "1", "2", "5", "10"});
+    CBOnionFrames->setToolTip("View > Onion Skin shows the selected node's keys before and "
+                              "after the frame (keys), or the poses that many frames away");
+    onionLabel->setBuddy(CBOnionFrames);
+    onion->addWidget(onionLabel);
+    onion->addWidget(CBOnionFrames);
+    vl->addLayout(onion);
 
     auto* ok = new QPushButton("&OK", this);
     ok->setObjectName("BNOK");
@@ -452,6 +473,7 @@ void TOptions::Fill() {
     CBFollowPath->setChecked(g.FOLLOW_NODEPATH);
     CBShowFloor->setChecked(g.SHOW_FLOOR);
     CBOrbitSelection->setChecked(g.ORBIT_SELECTION);
+    CBOnionFrames->setCurrentText(ToQ(g.ONION_FRAMES));
     const bool copy[7] = {g.AUTOCOPY_X,   g.AUTOCOPY_Y,   g.AUTOCOPY_Z,  g.AUTOCOPY_PCH,
                           g.AUTOCOPY_ROL, g.AUTOCOPY_YAW, g.AUTOCOPY_FWD};
     for (size_t i = 0; i < 7; ++i)
@@ -537,6 +559,9 @@ void TOptions::OkClick() {
     g.FOLLOW_NODEPATH = CBFollowPath->isChecked();
     g.SHOW_FLOOR = CBShowFloor->isChecked();
     g.ORBIT_SELECTION = CBOrbitSelection->isChecked();
+    // What is not a number of frames from 1 to 100 is the keys.
+    const std::string onion = FromQ(CBOnionFrames->currentText().trimmed());
+    g.ONION_FRAMES = OnionSpread(onion) > 0 ? onion : "keys";
     g.FLAGS_ONCE = runOnce_->isChecked();
     bool* copy[7] = {&g.AUTOCOPY_X,   &g.AUTOCOPY_Y,   &g.AUTOCOPY_Z,  &g.AUTOCOPY_PCH,
                      &g.AUTOCOPY_ROL, &g.AUTOCOPY_YAW, &g.AUTOCOPY_FWD};

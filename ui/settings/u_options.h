@@ -11,6 +11,7 @@
 #include "settings/GlobalVars.h"
 
 class QCheckBox;
+class QComboBox;
 class QFrame;
 class QLineEdit;
 class QListWidget;
@@ -71,6 +72,7 @@ private:
     QCheckBox* CBShowPath;
     QCheckBox* CBFollowPath;
     QCheckBox* CBShowFloor;
+    QComboBox* CBOnionFrames = nullptr;
     QCheckBox* CBOrbitSelection;
     QPushButton* BNCancel;
     std::array<TColor, 8> colours_{};

@@ -1,0 +1,173 @@
+// The animator's tools in the editor, on the sample: Mirror Animation through its dialog, Paste
+// Mirrored, Match Loop and Tween as one undo step each (Escape and Cancel change nothing), and
+// onion skins, which change the picture and never the document.
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QSlider>
+#include <QTableWidget>
+#include <QTreeWidget>
+#include <QUndoStack>
+
+#include "app/vorlinform.h"
+#include "edit/breakdown.h"
+#include "edit/mirror.h"
+#include "key/key_check.h"
+#include "model/u_3dos.h"
+#include "render/paint_box.h"
+#include "ui_helpers.h"
+
+using namespace vorlin;
+using namespace vorlin::test;
+
+class TestAnimatorTools : public QObject, public UiTestBase {
+    Q_OBJECT
+
+    std::unique_ptr<TVorlinForm> form_;
+
+    TVorlinForm& F() { return *form_; }
+    std::string Text() { return F().Session.KeyFile->ToText(); }
+    void Open(const QString& key = VORLIN_SAMPLE_DIR "/3do/key/walk.key") {
+        form_ = std::make_unique<TVorlinForm>();
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+        form_->Load3DO(VORLIN_SAMPLE_DIR "/3do/sample.3do");
+        form_->LoadKEY(key);
+    }
+    void Select(int node, int entry) {
+        auto* tree = Get<QTreeWidget>(form_.get(), "TV3DO");
+        tree->setCurrentItem(tree->topLevelItem(node));
+        auto* list = Get<QListWidget>(form_.get(), "LBKEY");
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(entry)).center());
+    }
+    void Menu(const char* name) { Get<QAction>(form_.get(), name)->trigger(); }
+
+private slots:
+    void init() { InitBase(); }
+    void cleanup() {
+        form_.reset();
+        CleanupBase();
+    }
+
+    // The dialog lists the pairs the names give; a partner changed there is what is mirrored;
+    // Cancel changes nothing; the mirror is one step.
+    void mirrorAnimationThroughItsDialog() {
+        SETUP(Open());
+        const std::string before = Text();
+        WhenModal([](QWidget* d) {
+            QCOMPARE(Get<QLabel>(d, "LBUnpaired")->text(), "No partner: ROOT, TORSO, HEAD");
+            Get<QAbstractButton>(d, "BNCancel")->click();
+        });
+        Menu("MirrorAnimation1");
+        QCOMPARE(Text(), before);
+        QVERIFY(!F().isWindowModified());
+
+        // Unpair the arms in the dialog (joint 3 mirrors onto itself): they keep their own
+        // keys, mirrored; the legs swap.
+        WhenModal([](QWidget* d) {
+            auto* arm = Get<QComboBox>(d, "CBPartner3");
+            arm->setCurrentIndex(0);
+            QVERIFY(Get<QLabel>(d, "LBUnpaired")->text().contains("L_UPPER_ARM, R_UPPER_ARM"));
+            Get<QAbstractButton>(d, "BNOK")->click();
+        });
+        Menu("MirrorAnimation1");
+        auto expected = TKEYFile::CreateFromFile(VORLIN_SAMPLE_DIR "/3do/key/walk.key");
+        const std::vector<std::string> names = JointNames(*expected, F().Session.Model.get());
+        TMirrorPairs pairs = FindMirrorPairs(names);
+        pairs.Set(3, 3);
+        MirrorKey(*expected, pairs, names);
+        expected->Name = F().Session.KeyFile->Name;
+        expected->FullName = F().Session.KeyFile->FullName;
+        QCOMPARE(Text(), expected->ToText());
+        QVERIFY(F().isWindowModified());
+        QCOMPARE(F().UndoStack->undoText(), "Mirror Animation");
+        F().UndoStack->undo();
+        QCOMPARE(Text(), before);
+    }
+
+    // Copy an entry of the left thigh, Paste Mirrored at frame 12: the right thigh has a key
+    // there with the pose mirrored.
+    void pasteMirroredOntoThePartner() {
+        SETUP(Open());
+        Select(7, 1); // l_thigh, its entry at frame 8
+        const TKEYEntry copied = F().Session.SelectedKeyEntry();
+        Menu("CopyEntry1");
+        F().ShowFrame(12);
+        Menu("PasteMirrored1");
+        const TKEYFile& doc = *F().Session.KeyFile;
+        const int right = doc.NodeOfJoint(9); // r_thigh
+        const int at = doc.EntryForFrame(right, 12);
+        const TKEYEntry& e = doc.Nodes[right].Entries[at];
+        QCOMPARE(e.Frame, 12);
+        QCOMPARE(e.Pitch, copied.Pitch);
+        QCOMPARE(e.Yaw, copied.Yaw == 0 ? 0.0 : -copied.Yaw);
+        QCOMPARE(e.X, copied.X == 0 ? 0.0 : -copied.X);
+        QCOMPARE(F().UndoStack->undoText(), "Paste Mirrored");
+    }
+
+    // A loop that does not close: Match Loop closes it as one step, and Check KEY no longer
+    // warns of it.
+    void matchLoopClosesTheLoop() {
+        SETUP(Open(VORLIN_TEST_DATA "/check/loop_open/input.key"));
+        QCOMPARE(LoopSeams(*F().Session.KeyFile).size(), size_t(1));
+        Menu("MatchLoop1");
+        QVERIFY(LoopSeams(*F().Session.KeyFile).empty());
+        QCOMPARE(F().UndoStack->undoText(), "Match Loop");
+        F().UndoStack->undo();
+        QCOMPARE(LoopSeams(*F().Session.KeyFile).size(), size_t(1));
+    }
+
+    // The slider sets the key while it moves; Cancel puts it back; OK keeps it as one step.
+    void tweenFollowsTheSlider() {
+        SETUP(Open());
+        Select(0, 2); // root's key at 16, between keys at 8 and 24 (z 0.015 both)
+        const std::string before = Text();
+        const int steps = F().UndoStack->count();
+        auto z = [this] { return F().Session.KeyFile->Nodes[0].Entries[2].Z; };
+        WhenModal([&](QWidget* d) {
+            QCOMPARE(z(), 0.015); // the slider starts half way
+            Get<QSlider>(d, "TBTween")->setValue(0);
+            QCOMPARE(z(), 0.015);
+            Get<QAbstractButton>(d, "BNCancel")->click();
+        });
+        Menu("Tween1");
+        QCOMPARE(Text(), before);
+        QCOMPARE(F().UndoStack->count(), steps);
+        WhenModal([](QWidget* d) {
+            Get<QSlider>(d, "TBTween")->setValue(100);
+            Get<QAbstractButton>(d, "BNOK")->click();
+        });
+        Menu("Tween1");
+        QCOMPARE(z(), 0.015);
+        QCOMPARE(F().UndoStack->count(), steps + 1);
+        QCOMPARE(F().UndoStack->undoText(), "Tween");
+    }
+
+    // Onion skins draw the neighbouring keys' poses: the view's pixels change, the document and
+    // its title do not; off again, the picture is as before.
+    void onionSkinsChangeThePictureNotTheDocument() {
+        if (!OpenGLAvailable()) QSKIP("no OpenGL on this display");
+        SETUP(Open());
+        F().ShowFrame(16);
+        auto shot = [this] {
+            F().PaintBox()->Repaint();
+            QApplication::processEvents();
+            return F().PaintBox()->grabFramebuffer();
+        };
+        const QImage plain = shot();
+        const std::string before = Text();
+        Menu("OnionSkin1");
+        QVERIFY(Get<QAction>(form_.get(), "OnionSkin1")->isChecked());
+        const QImage onion = shot();
+        QVERIFY(onion != plain);
+        QCOMPARE(Text(), before);
+        QVERIFY(!F().isWindowModified());
+        Menu("OnionSkin1");
+        QCOMPARE(shot(), plain);
+    }
+};
+
+QTEST_MAIN(TestAnimatorTools)
+#include "test_animator_tools.moc"
