@@ -17,7 +17,7 @@ _vorlin_cli() {
     fi
     if ((cword == 2)); then
         case "${words[1]}" in
-            key) COMPREPLY=($(compgen -W "dump save check curves" -- "$cur")); return ;;
+            key) COMPREPLY=($(compgen -W "dump save check curves mirror" -- "$cur")); return ;;
             container) COMPREPLY=($(compgen -W "list" -- "$cur")); return ;;
             model) COMPREPLY=($(compgen -W "dump" -- "$cur")); return ;;
         esac
@@ -35,7 +35,7 @@ _vorlin_cli() {
         --project) _filedir -d; return ;;
         --jk) _filedir gob; return ;;
         --mots) _filedir goo; return ;;
-        --node | --index | --from | --to | --geoset | --jobs | --frame | --frames | --size | \
+        --node | --index | --from | --to | --geoset | --jobs | --frame | --frames | --size | --pair | \
             --yaw | --pitch | --zoom | --background | --sheet) return ;;
     esac
 
@@ -43,6 +43,7 @@ _vorlin_cli() {
     case "$command" in
         "key save") options="--recalc" ;;
         "key check") options="--model" ;;
+        "key mirror") options="--model --pair" ;;
         "key curves") options="--node --index --model --from --to --csv" ;;
         "model dump") options="--geoset" ;;
         find) options="--project --jk --mots" ;;

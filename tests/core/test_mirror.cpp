@@ -198,3 +198,30 @@ TEST(Breakdown, TweenBlendsTheNeighboursTheShortWayRound) {
     tween.Restore(doc);
     EXPECT_EQ(doc.ToText(), before->ToText());
 }
+
+// The command line: mirrored twice, the sample's walk is itself again; the pairs and the nodes
+// without a partner are reported; a pair naming no node is an error.
+TEST(Mirror, CommandLine) {
+    test::TempDir dir;
+    const std::string cli = VORLIN_CLI, walk = kSample + "/3do/key/walk.key";
+    const std::string once = dir.file("once.key"), twice = dir.file("twice.key");
+    auto r = test::RunCommand(cli + " key mirror " + test::ShellQuote(walk) + " " +
+                              test::ShellQuote(once) + " --model " +
+                              test::ShellQuote(kSample + "/3do/sample.3do"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"unpaired\": [\n        \"ROOT\",\n        \"TORSO\",\n        \"HEAD\""),
+              std::string::npos)
+        << r.out;
+    ASSERT_EQ(test::RunCommand(cli + " key mirror " + test::ShellQuote(once) + " " +
+                               test::ShellQuote(twice))
+                  .status,
+              0);
+    auto body = [](const std::string& text) { return text.substr(text.find('\n')); };
+    EXPECT_EQ(body(test::ReadAll(twice)), body(test::ReadAll(walk)));
+    EXPECT_NE(body(test::ReadAll(once)), body(test::ReadAll(walk)));
+    r = test::RunCommand(cli + " key mirror " + test::ShellQuote(walk) + " " +
+                         test::ShellQuote(dir.file("x.key")) + " --pair ROOT=nobody");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Error: No node is named nobody in the KEY (name the model with --model)\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("x.key")));
+}
