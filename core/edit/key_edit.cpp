@@ -59,12 +59,7 @@ int InsertKey(TKEYFile& doc, int node, int32_t frame) {
     const TKEYPose pose = TKEYFile::PoseFromEntry(entries[at], frame);
     auto key = std::make_shared<TKEYEntry>();
     key->Frame = frame;
-    key->X = pose.X;
-    key->Y = pose.Y;
-    key->Z = pose.Z;
-    key->Pitch = pose.Pitch;
-    key->Yaw = pose.Yaw;
-    key->Roll = pose.Roll;
+    TakePose(*key, pose);
     // Before the first entry the game carries entry 0 backwards: the new key comes first.
     const int index = frame < entries[at].Frame ? at : at + 1;
     entries.Insert(index, key);

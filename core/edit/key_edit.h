@@ -12,6 +12,17 @@
 
 namespace vorlin {
 
+// The position and orientation of an entry or a hierarchy node (its rest pose) into an
+// entry; its frame, flags and rates stay.
+template <typename Pose> void TakePose(TKEYEntry& e, const Pose& p) {
+    e.X = p.X;
+    e.Y = p.Y;
+    e.Z = p.Z;
+    e.Pitch = p.Pitch;
+    e.Yaw = p.Yaw;
+    e.Roll = p.Roll;
+}
+
 // The entries of some nodes as they are (their order and values), to put back: a command that
 // follows the mouse starts from them at every step.
 class TNodesSnapshot {

@@ -26,21 +26,6 @@ void TKeySession::LoadKey(const std::string& name) {
     SetKey(LoadKeyReported(name));
 }
 
-namespace {
-
-// The position and orientation of an entry or a hierarchy node (its rest pose) into an
-// entry; its frame, flags and rates stay.
-template <typename Pose> void TakePose(TKEYEntry& e, const Pose& p) {
-    e.X = p.X;
-    e.Y = p.Y;
-    e.Z = p.Z;
-    e.Pitch = p.Pitch;
-    e.Yaw = p.Yaw;
-    e.Roll = p.Roll;
-}
-
-} // namespace
-
 std::unique_ptr<TKEYFile> TKeySession::BuildNewKey() const {
     if (!Model) return nullptr;
     const TSettings& g = Settings;

@@ -192,12 +192,7 @@ TKeyRef PasteMirrored(TKEYFile& doc, const TKEYEntry& copied, int from, const TM
     } else {
         key = &doc.Nodes[node].Entries[at];
     }
-    key->X = pose.X;
-    key->Y = pose.Y;
-    key->Z = pose.Z;
-    key->Pitch = pose.Pitch;
-    key->Yaw = pose.Yaw;
-    key->Roll = pose.Roll;
+    TakePose(*key, pose);
     const int index = at < 0 ? 0 : at;
     doc.UpdateEntry(node, index);
     return {node, index};
