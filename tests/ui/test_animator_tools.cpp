@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QSlider>
 #include <QTableWidget>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QUndoStack>
 
@@ -164,6 +165,13 @@ private slots:
         QVERIFY(onion != plain);
         QCOMPARE(Text(), before);
         QVERIFY(!F().isWindowModified());
+        QCOMPARE(F().Renderer->Onions.size(), size_t(2));
+        // Not while the animation plays.
+        Get<QAbstractButton>(form_.get(), "BNPlay")->click();
+        shot();
+        QVERIFY(F().Renderer->Onions.empty());
+        F().SetEditMode();
+        F().ShowFrame(16);
         Menu("OnionSkin1");
         QCOMPARE(shot(), plain);
     }
