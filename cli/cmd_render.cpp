@@ -178,15 +178,27 @@ int Render(const QStringList& args) {
     // A model taken from a container finds its materials there, unless told otherwise.
     if (IsContainerPath(modelPath) && !parser.isSet(jk) && !parser.isSet(mots))
         Settings.JKGOB = modelPath.substr(0, modelPath.find('>'));
-    // A reader's message may not say which file it is about.
+    // A reader's message may not say which file it is about; the search's warning that a file
+    // is nowhere says again what the error says, so a file that cannot be read is one line.
     auto reading = [](const char* what, const std::string& path, auto read) {
-        try {
-            return read();
-        } catch (const std::exception& e) {
-            throw Error(std::string("Cannot read the ") + what + " " + path + ": " + e.what());
+        std::vector<std::string> warnings;
+        decltype(read()) result;
+        {
+            TKeptMessages kept;
+            try {
+                result = read();
+            } catch (const std::exception& e) {
+                throw Error(std::string("Cannot read the ") + what + " " + path + ": " + e.what());
+            }
+            warnings = std::move(kept.Kept);
         }
+        for (const std::string& w : warnings)
+            LogMessage(mtWarning, w);
+        return result;
     };
-    T3DO model(reading("model", modelPath, [&] { return T3DO(modelPath, 0); }));
+    const std::unique_ptr<T3DO> loaded =
+        reading("model", modelPath, [&] { return std::make_unique<T3DO>(modelPath, 0); });
+    T3DO& model = *loaded;
     model.FileName = modelPath;
     const double floorHeight = model.LowestPoint(); // as the editor takes it on loading
     std::unique_ptr<TKEYFile> key;

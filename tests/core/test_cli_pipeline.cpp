@@ -153,6 +153,8 @@ TEST(CliRender, FailuresNameWhatFailedAndLeaveNoFile) {
          "Error: Frame 32 is outside 0..31 (the KEY has 32 frames)\n"},
         {"render " + ShellQuote(dir.file("none.3do")) + " --out " + ShellQuote(out), 1,
          "Error: Cannot read the model " + dir.file("none.3do") + ": File not found"},
+        {"render none.3do --out " + ShellQuote(out), 1,
+         "Error: Cannot read the model none.3do: Can't find file anywhere: none.3do\n"},
         {Render(dir.file("no/such/folder/x.gif")), 1, "Error: Cannot write "},
         {Render(dir.file("x.bmp")), 1, "the name must end in .png, .webp or .gif"},
         {Render(dir.file("s.png"), "--frames 0:9 --sheet 3x3"), 1,
@@ -172,6 +174,7 @@ TEST(CliRender, FailuresNameWhatFailedAndLeaveNoFile) {
         const auto r = c.args.starts_with("__EGL") ? RunCommand(c.args) : Cli(c.args);
         EXPECT_EQ(r.status, c.status);
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        if (c.status == 1) EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
         EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << "a file was left behind";
     }
 }
