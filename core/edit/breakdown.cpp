@@ -3,14 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "support/misc_utils.h"
+
 namespace vorlin {
 
 namespace {
-
-// The difference b - a of two angles, the short way round (-180..180).
-double AngleStep(double a, double b) {
-    return std::remainder(b - a, 360.0);
-}
 
 std::vector<int> NodesOf(const std::vector<TKeyRef>& keys) {
     std::vector<int> nodes;
@@ -34,9 +31,9 @@ std::vector<TKeyRef> MatchLoop(TKEYFile& doc) {
         e.DX = (first.X - e.X) / d;
         e.DY = (first.Y - e.Y) / d;
         e.DZ = (first.Z - e.Z) / d;
-        e.DPitch = AngleStep(e.Pitch, first.Pitch) / d;
-        e.DYaw = AngleStep(e.Yaw, first.Yaw) / d;
-        e.DRoll = AngleStep(e.Roll, first.Roll) / d;
+        e.DPitch = AngleRate(d, first.Pitch, e.Pitch);
+        e.DYaw = AngleRate(d, first.Yaw, e.Yaw);
+        e.DRoll = AngleRate(d, first.Roll, e.Roll);
         // The flags that make the game apply the rates it needs.
         const bool moves = e.DX != 0 || e.DY != 0 || e.DZ != 0;
         const bool turns = e.DPitch != 0 || e.DYaw != 0 || e.DRoll != 0;
@@ -69,7 +66,7 @@ void TTween::Apply(TKEYFile& doc, double fraction) const {
         const TKEYEntry& q = before_.Value(n, k.entry + 1);
         TKEYEntry& e = doc.Nodes[k.node].Entries[k.entry];
         auto mix = [fraction](double a, double b) { return a + fraction * (b - a); };
-        auto turn = [fraction](double a, double b) { return a + fraction * AngleStep(a, b); };
+        auto turn = [fraction](double a, double b) { return a + fraction * AngleDiff(a, b); };
         e.X = mix(p.X, q.X);
         e.Y = mix(p.Y, q.Y);
         e.Z = mix(p.Z, q.Z);

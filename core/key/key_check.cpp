@@ -26,14 +26,6 @@ std::string Hex(uint32_t v) {
     return "0x" + digits;
 }
 
-// The short way from angle a to angle b, in -180..180.
-double AngleDiff(double a, double b) {
-    double d = std::fmod(b - a, 360.0);
-    if (d > 180) d -= 360;
-    if (d <= -180) d += 360;
-    return d;
-}
-
 // How far the position and the orientation change from one entry to the next.
 double Moved(const TKEYEntry& e, const TKEYEntry& next) {
     return std::max({std::abs(next.X - e.X), std::abs(next.Y - e.Y), std::abs(next.Z - e.Z)});

@@ -391,6 +391,13 @@ double NormalizeAngle(double angle) {
     return angle;
 }
 
+double AngleDiff(double a, double b) {
+    double d = std::fmod(b - a, 360.0);
+    if (d > 180) d -= 360;
+    if (d <= -180) d += 360;
+    return d;
+}
+
 double AngleRate(double d, double b, double a) {
     double diff = b - a;
     if (d == 0.0 || diff == 0.0) return 0.0;

@@ -70,6 +70,8 @@ constexpr int kScanWordBuffer = 98;
 
 // 360 gives 0; above 360 subtracts 360 once; below 0 adds 360 once.
 double NormalizeAngle(double angle);
+// The short way from angle a to angle b, in (-180, 180].
+double AngleDiff(double a, double b);
 // Change per frame from angle a to angle b over distance d, the short way round.
 double AngleRate(double d, double b, double a);
 // Rounded to 8 decimals, as printing with "%15.8f" and reading back does.
