@@ -98,37 +98,48 @@ std::vector<std::string> SortedFiles(const std::string& dir, std::string_view ex
     return found;
 }
 
-TScope ScopeOf(const std::vector<std::string>& modelPaths) {
-    TScope scope;
-    for (const std::string& path : modelPaths)
-        scope.push_back({path, ModelNodeNames(path)});
-    return scope;
-}
+// The models each KEY may be checked against, with AutoModels. A list of models is read once,
+// however many KEYs share it (KEYs given one by one, as a shell's *.key gives them).
+class TScopes {
+public:
+    int Of(const std::vector<std::string>& models) {
+        const auto [it, fresh] = known_.try_emplace(models, int(list_.size()));
+        if (fresh) {
+            TScope scope;
+            for (const std::string& path : models)
+                scope.push_back({path, ModelNodeNames(path)});
+            list_.push_back(std::move(scope));
+        }
+        return it->second;
+    }
+    const TScope& operator[](size_t i) const { return list_[i]; }
+
+private:
+    std::vector<TScope> list_;
+    std::map<std::vector<std::string>, int> known_;
+};
 
 void CollectContainer(const std::string& path, bool autoModels, std::vector<TJob>& jobs,
-                      std::vector<TScope>& scopes);
+                      TScopes& scopes);
 
 // The KEYs of one path given, and (with AutoModels) the models they may be checked against.
-void Collect(const std::string& path, bool autoModels, std::vector<TJob>& jobs,
-             std::vector<TScope>& scopes) {
-    const int scope = autoModels ? int(scopes.size()) : -1;
+void Collect(const std::string& path, bool autoModels, std::vector<TJob>& jobs, TScopes& scopes) {
     std::error_code ec;
     if (IsContainerPath(path)) {
         // Read here: containers are opened through a cache the workers do not share.
-        TJob job{path, true, {}, {}, scope};
+        TJob job{path, true, {}, {}, autoModels ? scopes.Of(ModelCandidates(path, {})) : -1};
         try {
             job.Text = ReadKeyText(path);
         } catch (const std::exception& e) {
             job.ReadError = e.what();
         }
         jobs.push_back(std::move(job));
-        if (autoModels) scopes.push_back(ScopeOf(ModelCandidates(path, {})));
         return;
     }
     if (fs::is_directory(path, ec)) {
+        const int scope = autoModels ? scopes.Of(SortedFiles(path, ".3do")) : -1;
         for (std::string& key : SortedFiles(path, ".key"))
             jobs.push_back({std::move(key), false, {}, {}, scope});
-        if (autoModels) scopes.push_back(ScopeOf(SortedFiles(path, ".3do")));
         // The containers of the tree (a mod's packed GOB beside its sources), each on its own.
         for (const char* ext : {".gob", ".goo"})
             for (const std::string& container : SortedFiles(path, ext))
@@ -137,8 +148,8 @@ void Collect(const std::string& path, bool autoModels, std::vector<TJob>& jobs,
     }
     if (!fs::exists(path, ec)) throw Error("No such file or folder: " + path);
     if (!IsContainerName(path)) {
-        jobs.push_back({path, false, {}, {}, scope});
-        if (autoModels) scopes.push_back(ScopeOf(ModelCandidates(path, {})));
+        jobs.push_back(
+            {path, false, {}, {}, autoModels ? scopes.Of(ModelCandidates(path, {})) : -1});
         return;
     }
     CollectContainer(path, autoModels, jobs, scopes);
@@ -146,8 +157,7 @@ void Collect(const std::string& path, bool autoModels, std::vector<TJob>& jobs,
 
 // A container's KEYs are read here, one after another, and parsed on the workers.
 void CollectContainer(const std::string& path, bool autoModels, std::vector<TJob>& jobs,
-                      std::vector<TScope>& scopes) {
-    const int scope = autoModels ? int(scopes.size()) : -1;
+                      TScopes& scopes) {
     std::unique_ptr<TContainerFile> container;
     try {
         container = OpenContainerFile(path);
@@ -165,6 +175,8 @@ void CollectContainer(const std::string& path, bool autoModels, std::vector<TJob
     }
     std::sort(keys.begin(), keys.end(),
               [](const TFileItem* a, const TFileItem* b) { return a->name < b->name; });
+    std::sort(models.begin(), models.end());
+    const int scope = autoModels ? scopes.Of(models) : -1;
     for (const TFileItem* item : keys) {
         TJob job{path + ">" + item->name, true, {}, {}, scope};
         try {
@@ -175,14 +187,9 @@ void CollectContainer(const std::string& path, bool autoModels, std::vector<TJob
         }
         jobs.push_back(std::move(job));
     }
-    if (autoModels) {
-        std::sort(models.begin(), models.end());
-        scopes.push_back(ScopeOf(models));
-    }
 }
 
-TKeyReport CheckOne(TJob& job, const T3DO* fixedModel, const std::vector<TScope>& scopes,
-                    TModelCache& cache) {
+TKeyReport CheckOne(TJob& job, const T3DO* fixedModel, const TScopes& scopes, TModelCache& cache) {
     TKeyReport report;
     report.Path = job.Path;
     TKeptMessages kept;
@@ -225,7 +232,7 @@ TKeyReport CheckOne(TJob& job, const T3DO* fixedModel, const std::vector<TScope>
 std::vector<TKeyReport> CheckMod(const std::vector<std::string>& paths,
                                  const TModCheckOptions& options) {
     std::vector<TJob> jobs;
-    std::vector<TScope> scopes;
+    TScopes scopes;
     for (const std::string& path : paths)
         Collect(path, options.AutoModels, jobs, scopes);
     if (jobs.empty()) throw Error("No KEY files to check");
