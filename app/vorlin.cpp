@@ -45,6 +45,10 @@ void BuildParser(QCommandLineParser& parser, const TProgramOptions& o) {
     parser.addPositionalArgument("keys", "KEY animations to open, in order.", "[KEY...]");
 }
 
+void PrintPaths() {
+    std::printf("help: %s\nsample: %s\n", qPrintable(HelpPagePath()), qPrintable(SampleDir()));
+}
+
 void SetNames() {
     QCoreApplication::setApplicationName("Vorlin");
     QCoreApplication::setApplicationVersion(VORLIN_VERSION);
@@ -74,7 +78,7 @@ int RunWithoutDisplay(int argc, char* argv[], const std::string& why) {
     BuildParser(parser, o);
     parser.process(app);
     if (parser.isSet(o.paths)) {
-        std::printf("help: %s\nsample: %s\n", qPrintable(HelpPagePath()), qPrintable(SampleDir()));
+        PrintPaths();
         return 0;
     }
     std::fprintf(stderr,
@@ -102,7 +106,7 @@ int main(int argc, char* argv[]) {
                              &node = o.node, &paths = o.paths;
     parser.process(app);
     if (parser.isSet(paths)) {
-        std::printf("help: %s\nsample: %s\n", qPrintable(HelpPagePath()), qPrintable(SampleDir()));
+        PrintPaths();
         return 0;
     }
 
