@@ -14,10 +14,11 @@ namespace vorlin {
 
 double TKeySession::LoadModel(const std::string& name) {
     auto model = std::make_unique<T3DO>(name, 0);
-    model->FileName = name;
+    // The file really read (a bare name is found by the search), kept absolute.
+    model->FileName = AbsolutePath(model->FileName);
     Model = std::move(model);
     SelectedNode = 0;
-    ProjectDir = ProjectDirOf(name);
+    ProjectDir = ProjectDirOf(Model->FileName);
     FloorHeight = Model->LowestPoint();
     return 10 * Model->Radius() + 3;
 }

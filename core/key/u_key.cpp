@@ -65,7 +65,11 @@ int32_t ReadCount(const std::string& line, const char* format) {
 
 class KeyReader {
 public:
-    KeyReader(TKEYFile& doc, TTextFile& text) : doc_(doc), lines_(text) {}
+    // keyed is set once the text shows something only a KEY has: a markers or nodes section,
+    // or a header that gives one of the header's values (a model's text has a header section
+    // too, but none of those values).
+    KeyReader(TKEYFile& doc, TTextFile& text, bool& keyed)
+        : doc_(doc), lines_(text), keyed_(keyed) {}
 
     void Run() {
         std::string name;
@@ -81,8 +85,10 @@ public:
             if (name == "HEADER")
                 named = ReadHeader(name);
             else if (name == "MARKERS") {
+                keyed_ = true;
                 if (!ReadMarkers()) return Cut();
             } else if (name == "KEYFRAME") {
+                keyed_ = true;
                 if (!ReadNodes()) return Cut();
                 nodesRead_ = true;
             } else
@@ -112,6 +118,9 @@ private:
             if (SectionLine(line_, next)) return true;
             int pos = GetWord(line_, 1, key);
             GetWord(line_, pos, value);
+            if (key == "FLAGS" || key == "TYPE" || key == "FRAMES" || key == "FPS" ||
+                key == "JOINTS")
+                keyed_ = true;
             if (key == "FLAGS")
                 ValHex(value, doc_.Flags);
             else if (key == "TYPE")
@@ -274,6 +283,7 @@ private:
 
     TKEYFile& doc_;
     SignificantLines lines_;
+    bool& keyed_;
     std::string line_;
     std::string rates_;
     std::string column_;
@@ -287,17 +297,27 @@ namespace {
 std::unique_ptr<TKEYFile> ReadKey(std::unique_ptr<TFile> file, const std::string& path,
                                   bool* whole) {
     auto doc = std::make_unique<TKEYFile>();
-    doc->FullName = path;
+    // The file really read: a bare name found by the search, or a disk name matched without
+    // regard to case, is saved back where it came from, not under the name as given.
+    doc->FullName = file->GetFullName();
     doc->Name = PathName(path);
     if (whole) *whole = false;
+    bool keyed = false;
     try {
         TTextFile text(std::move(file));
-        KeyReader reader(*doc, text);
+        KeyReader reader(*doc, text, keyed);
         reader.Run();
         if (whole) *whole = reader.Whole();
     } catch (const std::exception& e) {
-        LogMessage(mtWarning, e.what());
+        if (!keyed) throw;               // nothing of a KEY was read: the error is the whole story
+        LogMessage(mtWarning, e.what()); // the document keeps what was read before it
     }
+    // Random bytes, an empty file or another program's ".key" would open as an empty
+    // document that Save then writes over the file.
+    if (!keyed)
+        throw Error(PathName(path) +
+                    " is not a KEY animation: it has none of a KEY's sections (HEADER with its "
+                    "values, MARKERS, KEYFRAME)");
     return doc;
 }
 

@@ -264,6 +264,7 @@ struct NotAModel {};
 T3DO::T3DO(const std::string& fileName, int geoset) {
     std::unique_ptr<TFile> file =
         PathDir(fileName).empty() ? FindResource(fileName) : OpenFile(fileName);
+    FileName = file->GetFullName(); // where a bare name was found
     bool isModel = false;
     try {
         TTextFile text(std::move(file));

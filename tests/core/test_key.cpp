@@ -118,8 +118,10 @@ TEST_F(Key, ReadsFromContainersAndByBareName) {
     EXPECT_EQ(doc->Name, "kywalk.key");
     EXPECT_EQ(doc->Nodes.Count(), 3);
     Settings.JKGOB = gob;
+    // Named bare, it is the file the search found: that is what Save would replace.
     auto found = TKEYFile::CreateFromFile("KYWALK.KEY");
-    EXPECT_EQ(found->FullName, "KYWALK.KEY");
+    EXPECT_EQ(found->FullName, gob + ">3do\\key\\KYWALK.KEY");
+    EXPECT_EQ(found->Name, "KYWALK.KEY");
     EXPECT_EQ(found->Nodes[1].MeshName, "KYTORSO");
     EXPECT_THROW(TKEYFile::CreateFromFile("nowhere.key"), Error);
     EXPECT_THROW(TKEYFile::CreateFromFile(dir.file("missing.key")), IOError);
@@ -452,4 +454,49 @@ TEST_F(Key, ValuesThatCannotBeReadBackAreNotSaved) {
     doc.FullName = path;
     doc.SaveToFile(path);
     EXPECT_EQ(TKEYFile::CreateFromFile(path)->Nodes[1].Entries[1].Yaw, 1e80);
+}
+
+// What opens as a KEY: a text with a markers or nodes section, or a header giving one of its
+// values (whatever the first section is called, as the game reads it). Anything else (a model,
+// random bytes, an empty file, another program's .key) is refused, saying so, rather than
+// opened as an empty document that Save would write over the file.
+TEST_F(Key, OnlyAKeyOpensAsOne) {
+    std::string random(4096, '\0');
+    uint32_t x = 88172645u;
+    for (char& c : random) {
+        x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+        c = char(x);
+    }
+    const struct {
+        const char* name;
+        std::string text;
+        bool key;
+    } cases[] = {
+        {"empty", "", false},
+        {"random bytes", random, false},
+        {"a model", test::ReadAll(std::string(VORLIN_SAMPLE_DIR) + "/3do/sample.3do"), false},
+        {"a PGP key", "-----BEGIN PGP PUBLIC KEY BLOCK-----\nmQINBF\n", false},
+        {"a model's header alone", "SECTION: HEADER\n3DO 2.1\n", false},
+        {"unknown sections", "SECTION: COLORMAPS\nX 1\nSECTION: FOO\n", false},
+        {"a header", "SECTION: HEADER\nFRAMES 30\n", true},
+        {"a misnamed header", "SECTION: HEADR\nFPS 15\n", true},
+        {"markers only", "SECTION: MARKERS\nMARKERS 0\n", true},
+        {"nodes only", "SECTION: KEYFRAME NODES\nNODES 0\n", true},
+        {"cut short in the nodes", "SECTION: KEYFRAME NODES\nNODES 3\nNODE 0\n", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.write("x.key", c.text);
+        if (c.key) {
+            EXPECT_NO_THROW(TKEYFile::CreateFromFile(path));
+            continue;
+        }
+        try {
+            TKEYFile::CreateFromFile(path);
+            ADD_FAILURE() << "opened as a KEY";
+        } catch (const Error& e) {
+            EXPECT_EQ(std::string(e.what()).rfind("x.key is not a KEY animation", 0), 0u)
+                << e.what();
+        }
+    }
 }
