@@ -89,6 +89,20 @@ std::vector<std::string> TRecoveryFolder::Sessions() const {
     return sessions;
 }
 
+std::vector<std::string> TRecoveryFolder::BareLocks() const {
+    const std::vector<std::string> sessions = Sessions();
+    std::vector<std::string> locks;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir_, ec), end; !ec && it != end; it.increment(ec)) {
+        const fs::path p = it->path();
+        if (p.extension() == ".lock" &&
+            !std::binary_search(sessions.begin(), sessions.end(), p.stem().string()))
+            locks.push_back(p.stem().string());
+    }
+    std::sort(locks.begin(), locks.end());
+    return locks;
+}
+
 void TRecoveryFolder::Write(const std::string& session, const std::string& keyText,
                             const std::string& record) const {
     std::error_code ec;

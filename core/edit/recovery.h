@@ -51,6 +51,9 @@ public:
 
     // The sessions that left a document or a record, by name.
     std::vector<std::string> Sessions() const;
+    // The sessions that hold or left a lock file and nothing else (a session killed before or
+    // after its copy, or one that saved since).
+    std::vector<std::string> BareLocks() const;
     // Writes a session's document and then its record, each replacing the old one whole (a
     // record names a document that is complete).
     void Write(const std::string& session, const std::string& keyText,

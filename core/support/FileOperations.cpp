@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -55,6 +58,14 @@ std::string PathExt(std::string_view path) {
 bool DiskFileExists(const std::string& path) {
     struct stat st;
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+std::string GivenPath(const std::string& path) {
+    if (path.empty() || IsContainerPath(path)) return path;
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return path;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    return ec ? path : absolute.lexically_normal().string();
 }
 
 namespace {
@@ -364,7 +375,47 @@ uint64_t NextTempNumber() {
     return next++;
 }
 
+// The temporary file a write makes beside its target: ".NAME.PID-NUMBER".
+std::string TempName(const std::string& name, int64_t pid, uint64_t number) {
+    return "." + name + "." + std::to_string(pid) + "-" + std::to_string(number);
+}
+
+// The process that made a temporary file of that form, or 0 when the name is not one: only the
+// files this program writes (KEY files and the recovery records) count.
+int64_t TempFileOwner(std::string_view name) {
+    if (name.size() < 2 || name[0] != '.') return 0;
+    const size_t dash = name.rfind('-');
+    const size_t dot = name.rfind('.', dash);
+    if (dash == std::string_view::npos || dot == std::string_view::npos || dot == 0) return 0;
+    auto digits = [](std::string_view d) {
+        return !d.empty() &&
+               std::all_of(d.begin(), d.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    const std::string_view pid = name.substr(dot + 1, dash - dot - 1);
+    if (!digits(pid) || !digits(name.substr(dash + 1))) return 0;
+    const std::string ext = UpperCase(PathExt(name.substr(1, dot - 1)));
+    if (ext != ".KEY" && ext != ".JSON") return 0;
+    int64_t owner = 0;
+    const auto r = std::from_chars(pid.data(), pid.data() + pid.size(), owner);
+    return r.ec == std::errc() ? owner : 0;
+}
+
 } // namespace
+
+void RemoveStaleTempFiles(const std::string& dir) {
+    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (!d) return;
+    std::vector<std::string> stale;
+    while (const dirent* e = ::readdir(d)) {
+        const int64_t owner = TempFileOwner(e->d_name);
+        // A writer still running keeps its file: it is about to become the target.
+        if (owner > 0 && owner != ::getpid() && ::kill(pid_t(owner), 0) != 0 && errno == ESRCH)
+            stale.emplace_back(e->d_name);
+    }
+    ::closedir(d);
+    for (const std::string& name : stale)
+        ::unlink((dir + name).c_str());
+}
 
 void ReplaceFileContents(const std::string& target, const std::string& bytes) {
     std::string path = target;
@@ -390,8 +441,7 @@ void ReplaceFileContents(const std::string& target, const std::string& bytes) {
     std::string tmp;
     int fd = -1;
     for (int attempt = 0; fd < 0; ++attempt) {
-        tmp = dir + "." + PathName(path) + "." + std::to_string(::getpid()) + "-" +
-              std::to_string(NextTempNumber());
+        tmp = dir + TempName(PathName(path), ::getpid(), NextTempNumber());
         fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && (errno != EEXIST || attempt > 100)) RaiseIOError(errno);
     }
@@ -434,6 +484,8 @@ void ReplaceFileContents(const std::string& target, const std::string& bytes) {
         (void)::fsync(folder);
         ::close(folder);
     }
+    // A write killed in the middle left its temporary file, as large as the document.
+    RemoveStaleTempFiles(dir);
 }
 
 } // namespace vorlin

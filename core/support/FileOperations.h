@@ -58,11 +58,19 @@ std::unique_ptr<TFile> FindResource(const std::string& name);
 // Empty when there is none.
 std::string FindDiskPath(const std::string& path);
 bool DiskFileExists(const std::string& path);
+// A file named on a command line: the disk file it names from the current folder when there
+// is one (as a shell user means "walk.key"), made absolute; otherwise the path as given (a
+// container path, or a bare resource name for the search).
+std::string GivenPath(const std::string& path);
 // Writes bytes to a temporary file beside the target and renames it over the target once all
 // was written, so a failed write never damages the file that was there; the target's
 // permissions carry over, and a link is followed to the file it points to. The data is synced
 // before the rename and the folder after it, so a power cut leaves the old file or the new one.
 void ReplaceFileContents(const std::string& target, const std::string& bytes);
+// Removes the temporary files that writes of processes no longer running left in a folder
+// (given with its final "/", or empty for the current one); ReplaceFileContents does so after
+// each write it completes.
+void RemoveStaleTempFiles(const std::string& dir);
 
 // Whether a file name matches a mask, both in lower case: the text before the mask's first "*"
 // must begin the name and the text after it must occur somewhere in it (an empty part always

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "settings/GlobalVars.h"
 #include "support/Containers.h"
@@ -185,4 +187,30 @@ TEST_F(FileOps, FolderListingsFollowChangesOnDisk) {
     // Of two names that differ only in case, the first in name order is taken.
     dir.write("Old/Mat/B.MAT", "b");
     EXPECT_EQ(FindDiskPath(dir.file("old/mat/b.Mat")), dir.file("Old/Mat/B.MAT"));
+}
+
+// A write killed in the middle leaves its temporary file (as large as the document) beside the
+// target; the next write into that folder removes those of processes no longer running, and
+// keeps a running writer's and other programs' files.
+TEST_F(FileOps, AWriteRemovesTheTemporaryFilesOfDeadWriters) {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ASSERT_GT(child, 0);
+    ::waitpid(child, nullptr, 0); // its number now names no process
+    const std::string dead = std::to_string(child);
+    const std::string stale[] = {".big.key." + dead + "-42", ".session-1-2.json." + dead + "-7"};
+    const std::string kept[] = {".big.key.1-42",              // process 1 runs
+                                ".notes.txt." + dead + "-42", // not a file this program writes
+                                ".big.key." + dead,           // not the form of one
+                                "big.key." + dead + "-42"};
+    for (const std::string& f : stale)
+        dir.write(f, "half");
+    for (const std::string& f : kept)
+        dir.write(f, "theirs");
+    ReplaceFileContents(dir.file("other.key"), "whole");
+    for (const std::string& f : stale)
+        EXPECT_FALSE(std::filesystem::exists(dir.file(f))) << f;
+    for (const std::string& f : kept)
+        EXPECT_TRUE(std::filesystem::exists(dir.file(f))) << f;
+    EXPECT_EQ(test::ReadAll(dir.file("other.key")), "whole");
 }
