@@ -2,13 +2,21 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
+#include <QLibraryInfo>
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
 #include <cstdio>
+#include <cstring>
+#include <string_view>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include "app/data_paths.h"
+#include "app/termination.h"
 #include "app/vorlin_app.h"
 #include "app/vorlinform.h"
 #include "settings/GlobalVars.h"
@@ -54,19 +62,74 @@ void SetNames() {
     QCoreApplication::setApplicationVersion(VORLIN_VERSION);
 }
 
-// Why no window can be shown, or empty when a display answers. Qt aborts the program when its
-// platform cannot connect, so the X server is asked first.
-std::string NoDisplay() {
-    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) return {}; // chosen by the caller
-    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) return {};
-    if (qEnvironmentVariableIsEmpty("DISPLAY")) return "DISPLAY is not set";
+bool XAnswers() {
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) return false;
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
     const bool failed = xcb_connection_has_error(c) != 0;
     xcb_disconnect(c);
-    if (failed)
-        return "the X server at " + qEnvironmentVariable("DISPLAY").toStdString() +
-               " does not answer";
-    return {};
+    return !failed;
+}
+
+// Whether a Wayland compositor listens where WAYLAND_DISPLAY says (a name in
+// XDG_RUNTIME_DIR, or a path).
+bool WaylandAnswers() {
+    const QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
+    if (display.isEmpty()) return false;
+    const QString path =
+        display.startsWith('/') ? display : qEnvironmentVariable("XDG_RUNTIME_DIR") + "/" + display;
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    const QByteArray bytes = path.toLocal8Bit();
+    if (size_t(bytes.size()) >= sizeof address.sun_path) return false;
+    std::memcpy(address.sun_path, bytes.constData(), size_t(bytes.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return ok;
+}
+
+bool WaylandPluginInstalled() {
+    const QDir platforms(QLibraryInfo::path(QLibraryInfo::PluginsPath) + "/platforms");
+    return !platforms.entryList({"libqwayland-*.so"}, QDir::Files).isEmpty();
+}
+
+// Why no window can be shown, or empty when a display answers. Qt aborts the program when its
+// platform cannot connect, so the displays are asked first; a Wayland desktop without an X
+// server gets Qt's Wayland platform.
+std::string NoDisplay() {
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) return {}; // chosen by the caller
+    if (XAnswers()) return {};
+    const bool wayland = WaylandAnswers();
+    if (wayland && WaylandPluginInstalled()) {
+        qputenv("QT_QPA_PLATFORM", "wayland");
+        return {};
+    }
+    std::string x = qEnvironmentVariableIsEmpty("DISPLAY")
+                        ? "DISPLAY is not set"
+                        : "the X server at " + qEnvironmentVariable("DISPLAY").toStdString() +
+                              " does not answer";
+    std::string w;
+    if (wayland)
+        w = "the Wayland display answers, but Qt's Wayland platform (qt6-wayland) is not "
+            "installed";
+    else if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        w = "WAYLAND_DISPLAY is not set";
+    else
+        w = "the Wayland display " + qEnvironmentVariable("WAYLAND_DISPLAY").toStdString() +
+            " does not answer";
+    return x + ", " + w;
+}
+
+// The options that print and end (help, version, the paths) never need a display.
+bool OnlyPrints(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        if (a == "--help" || a == "-h" || a == "-?" || a == "--help-all" || a == "--version" ||
+            a == "-v" || a == "--paths")
+            return true;
+    }
+    return false;
 }
 
 // With no display the options that print still work; starting the editor says why it cannot.
@@ -91,6 +154,7 @@ int RunWithoutDisplay(int argc, char* argv[], const std::string& why) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    if (OnlyPrints(argc, argv)) return RunWithoutDisplay(argc, argv, {});
     if (const std::string why = NoDisplay(); !why.empty())
         return RunWithoutDisplay(argc, argv, why);
     QApplication app(argc, argv);
@@ -162,6 +226,16 @@ int main(int argc, char* argv[]) {
     }
     windows.MainForm->RecoverAtStart = !shooting;
     windows.Show(parser.positionalArguments());
+    // A logout, a kill or the display going away keeps the unsaved edits for the next start.
+    const TTermination ending([&] {
+        windows.MainForm->KeepForRecovery();
+        if (shooting) return;
+        try {
+            SaveExitSettings();
+        } catch (const std::exception&) {
+            // The settings are what the last start had; the work is what matters here.
+        }
+    });
     int loop = QApplication::exec();
     if (!shooting) {
         try {

@@ -472,6 +472,7 @@ private slots:
         doc.Nodes.Add().MeshName = "ROOT";
         doc.Nodes[0].Entries.Add();
         doc.SaveToFile(path);
+        answer_ = IDNO; // the unsaved document is given up for it
         form.LoadKEY(QString::fromStdString(path));
         std::filesystem::remove(path);
         boxes_.clear();

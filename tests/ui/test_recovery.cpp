@@ -16,6 +16,7 @@
 #include <filesystem>
 
 #include "app/autosave.h"
+#include "app/termination.h"
 #include "app/vorlinform.h"
 #include "edit/recovery.h"
 #include "key/u_key.h"
@@ -46,6 +47,50 @@ int RunChild(int argc, char** argv) {
     form.findChild<QToolButton*>("BNAddEntry")->click();
     return app.exec();
 }
+
+// An editor with an unsaved change and autosave off, ended from outside: by a signal, or by its
+// display going away (the display it is given). "--save" saves the change, so only its lock
+// is left behind.
+int RunEndedChild(int argc, char** argv) {
+    QApplication app(argc, argv);
+    Settings.AUTOSAVE_SECONDS = 0;
+    TVorlinForm form;
+    form.show();
+    form.Load3DO(kModel);
+    form.LoadKEY(argv[2]);
+    form.findChild<QToolButton*>("BNAddEntry")->click();
+    if (argc > 3 && std::string(argv[3]) == "--save") {
+        form.Autosave->SaveNow(); // the session's lock is taken with its first copy
+        form.Autosave->Wait();
+        form.SaveKEY();
+    }
+    const TTermination ending([&] { form.KeepForRecovery(); });
+    std::puts("edited");
+    std::fflush(stdout);
+    return app.exec();
+}
+
+// A display of its own (the test ends it under the editor), on a free number.
+struct TOwnDisplay {
+    QProcess server;
+    QString name;
+    bool Start() {
+        for (int n = 91; n < 130 && name.isEmpty(); ++n) {
+            if (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n))) continue;
+            server.start("Xvfb",
+                         {QString(":%1").arg(n), "-screen", "0", "800x600x24", "-nolisten", "tcp"});
+            if (!server.waitForStarted()) return false;
+            for (int i = 0; i < 200 && !QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n)); ++i)
+                QTest::qWait(25);
+            if (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n))) name = QString(":%1").arg(n);
+        }
+        return !name.isEmpty();
+    }
+    ~TOwnDisplay() {
+        server.kill();
+        server.waitForFinished();
+    }
+};
 
 } // namespace
 
@@ -220,6 +265,117 @@ private slots:
         QVERIFY(Folder().Sessions().empty());
     }
 
+    // A logout (SIGHUP), a stop or a task manager's kill (SIGTERM), or the X server going away
+    // with autosave off: the change is in the recovery copy, and the editor ends as the signal
+    // ends a program (the display's loss as Qt ends it, status 1). The next start offers it.
+    void anEditorEndedFromOutsideKeepsItsChange_data() {
+        QTest::addColumn<int>("signal"); // 0: the display goes away
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+        QTest::newRow("the display goes away") << 0;
+    }
+    void anEditorEndedFromOutsideKeepsItsChange() {
+        QFETCH(int, signal);
+        const std::string key = files_->write(
+            "walk.key", ReadAll(std::string(VORLIN_SAMPLE_DIR) + "/3do/key/walk.key"));
+        TOwnDisplay display;
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (signal == 0) {
+            QVERIFY2(display.Start(), "Xvfb did not start");
+            env.insert("DISPLAY", display.name);
+            env.insert("QT_QPA_PLATFORM", "xcb");
+        }
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {"--ended-child", QString::fromStdString(key)});
+        QVERIFY(child.waitForStarted());
+        QByteArray out;
+        QTRY_VERIFY2_WITH_TIMEOUT((out += child.readAllStandardOutput()).contains("edited"),
+                                  child.readAllStandardError().constData(), 30000);
+        if (signal)
+            ::kill(pid_t(child.processId()), signal);
+        else
+            display.server.kill();
+        QVERIFY(child.waitForFinished(30000));
+        if (signal) {
+            QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+            QCOMPARE(child.exitCode(), signal);
+        } else {
+            QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(child.exitCode(), 1);
+        }
+        const std::vector<std::string> sessions = Folder().Sessions();
+        QCOMPARE(sessions.size(), size_t(1));
+        QCOMPARE(Folder().ReadKey(sessions[0])->Nodes[0].Entries.Count(), 5);
+        QCOMPARE(ReadAll(key), ReadAll(std::string(VORLIN_SAMPLE_DIR) + "/3do/key/walk.key"));
+        TVorlinForm form;
+        QString offered;
+        WhenModal([&](QWidget* dialog) {
+            offered = dialog->windowTitle();
+            Get<QPushButton>(dialog, "BNLater")->click();
+        });
+        form.OfferRecovery();
+        QCOMPARE(offered, QString("Recover Unsaved Changes"));
+    }
+
+    // What killed sessions leave besides their copies: a lock nothing holds, half-written
+    // temporary files in the recovery folder and in the user's. The next start removes the
+    // recovery folder's, the next save into a folder that folder's; a live writer's file and
+    // files of other programs stay.
+    void leftoversOfKilledSessionsGo() {
+        const std::string key = files_->write(
+            "walk.key", ReadAll(std::string(VORLIN_SAMPLE_DIR) + "/3do/key/walk.key"));
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(),
+                    {"--ended-child", QString::fromStdString(key), "--save"});
+        QVERIFY(child.waitForStarted());
+        QByteArray out;
+        QTRY_VERIFY_WITH_TIMEOUT((out += child.readAllStandardOutput()).contains("edited"), 30000);
+        const std::string dead = std::to_string(child.processId());
+        ::kill(pid_t(child.processId()), SIGKILL);
+        QVERIFY(child.waitForFinished());
+        const std::string recovery = FromQ(RecoveryFolder());
+        QVERIFY(Folder().Sessions().empty());
+        QCOMPARE(QDir(ToQ(recovery)).entryList({"*.lock"}, QDir::Files).size(), qsizetype(1));
+        const std::string halfCopy = recovery + "/.session-" + dead + "-1.key." + dead + "-9";
+        const std::string halfSave = files_->file(".walk.key." + dead + "-9");
+        const std::string live = files_->file(".walk.key.1-9"); // process 1 runs
+        const std::string theirs = files_->file(".notes.txt." + dead + "-9");
+        for (const std::string& f : {halfCopy, halfSave, live, theirs})
+            WriteAll(f, "half");
+
+        TVorlinForm form;
+        QCOMPARE(ModalDuring([&] { form.OfferRecovery(); }), QString());
+        QVERIFY(QDir(ToQ(recovery)).entryList({"*.lock"}, QDir::Files).isEmpty());
+        QVERIFY(!std::filesystem::exists(halfCopy));
+        form.Load3DO(kModel);
+        form.LoadKEY(QString::fromStdString(key));
+        form.findChild<QToolButton*>("BNAddEntry")->click();
+        QVERIFY(form.SaveKEY());
+        QVERIFY(!std::filesystem::exists(halfSave));
+        QVERIFY(std::filesystem::exists(live));
+        QVERIFY(std::filesystem::exists(theirs));
+    }
+
+    // A change every quarter second for three seconds with a copy due one second after a
+    // change: the copy is written while the editing goes on, not only once it stops.
+    void steadyEditingIsCopied() {
+        Settings.AUTOSAVE_SECONDS = 1;
+        const std::string key = files_->write(
+            "walk.key", ReadAll(std::string(VORLIN_SAMPLE_DIR) + "/3do/key/walk.key"));
+        TVorlinForm form;
+        form.Load3DO(kModel);
+        form.LoadKEY(QString::fromStdString(key));
+        int written = 0;
+        form.Autosave->onWritten = [&] { ++written; };
+        for (int i = 0; i < 12 && written == 0; ++i) {
+            Get<QAction>(&form, "AddEntry1")->trigger();
+            QTest::qWait(250);
+        }
+        QVERIFY(written > 0);
+    }
+
     // Undo back to the save point: the copy of the undone change goes with it.
     void undoingToTheSavePointDropsTheCopy() {
         const std::string key = files_->write(
@@ -243,6 +399,7 @@ private slots:
 
 int main(int argc, char** argv) {
     if (argc > 2 && std::string(argv[1]) == "--child") return RunChild(argc, argv);
+    if (argc > 2 && std::string(argv[1]) == "--ended-child") return RunEndedChild(argc, argv);
     QApplication app(argc, argv);
     TestRecovery test;
     return QTest::qExec(&test, argc, argv);

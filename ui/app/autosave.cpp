@@ -54,6 +54,9 @@ TAutosaver::~TAutosaver() {
 
 void TAutosaver::Changed() {
     if (Settings.AUTOSAVE_SECONDS <= 0) return;
+    // Counted from the first change not yet copied: restarting it at every change would never
+    // copy steady editing at all.
+    if (timer_.isActive()) return;
     timer_.start(int(std::min<int64_t>(int64_t(Settings.AUTOSAVE_SECONDS) * 1000, 1 << 30)));
 }
 
@@ -66,13 +69,13 @@ bool TAutosaver::Lock() {
     return true;
 }
 
-void TAutosaver::SaveNow() {
+std::optional<TAutosaver::TCopy> TAutosaver::Take() {
     timer_.stop();
     const TKEYFile* doc = document ? document() : nullptr;
-    if (!doc || (modified && !modified())) return;
+    if (!doc || (modified && !modified())) return std::nullopt;
     if (!Lock()) {
         LogMessage(mtWarning, "Autosave: cannot lock " + folder_.LockPath(session_));
-        return;
+        return std::nullopt;
     }
     QJsonObject record{{"document", ToQ(doc->FullName)},
                        {"name", ToQ(doc->Name)},
@@ -83,22 +86,25 @@ void TAutosaver::SaveNow() {
     // without a question.
     if (const std::optional<TDiskStamp> stamp = diskStamp ? diskStamp() : std::nullopt)
         record["disk"] = stamp->Json();
-    auto snapshot = std::make_shared<TKeySnapshot>(TKeySnapshot::Of(*doc));
-    const std::string json = QJsonDocument(record).toJson().toStdString();
-    uint64_t generation;
-    {
-        std::lock_guard<std::mutex> hold(shared_->m);
-        generation = shared_->generation;
-    }
+    TCopy copy{std::make_shared<TKeySnapshot>(TKeySnapshot::Of(*doc)),
+               QJsonDocument(record).toJson().toStdString(), 0};
+    std::lock_guard<std::mutex> hold(shared_->m);
+    copy.generation = shared_->generation;
+    return copy;
+}
+
+void TAutosaver::SaveNow() {
+    std::optional<TCopy> copy = Take();
+    if (!copy) return;
     QPointer<TAutosaver> self(this);
     QThreadPool::globalInstance()->start(
-        [self, shared = shared_, folder = folder_, session = session_, snapshot, json, generation] {
+        [self, shared = shared_, folder = folder_, session = session_, copy = *copy] {
             std::string error;
             try {
-                const std::string text = snapshot->Document()->ToText();
+                const std::string text = copy.snapshot->Document()->ToText();
                 std::lock_guard<std::mutex> hold(shared->m);
-                if (shared->generation != generation) return; // saved or dropped meanwhile
-                folder.Write(session, text, json);
+                if (shared->generation != copy.generation) return; // saved or dropped meanwhile
+                folder.Write(session, text, copy.record);
             } catch (const std::exception& e) {
                 error = e.what();
             }
@@ -107,6 +113,23 @@ void TAutosaver::SaveNow() {
                 if (self && self->onWritten) self->onWritten();
             });
         });
+}
+
+void TAutosaver::WriteNow() {
+    std::optional<TCopy> copy = Take();
+    if (!copy) return;
+    try {
+        const std::string text = copy->snapshot->Document()->ToText();
+        std::lock_guard<std::mutex> hold(shared_->m);
+        ++shared_->generation; // a copy still on its way is older than this one
+        folder_.Write(session_, text, copy->record);
+    } catch (const std::exception& e) {
+        LogMessage(mtWarning, "Autosave failed: " + std::string(e.what()));
+    }
+}
+
+void TAutosaver::ReleaseLock() {
+    lock_.reset();
 }
 
 void TAutosaver::Wait() {

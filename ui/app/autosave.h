@@ -1,7 +1,7 @@
-// Autosave: after a change, once AUTOSAVE_SECONDS pass without another, the document is
-// written to a recovery file of this session (never to the user's own file). The document is
-// copied as plain values on the editing thread and written on a worker thread, so editing
-// waits for the copy only. The session's lock file tells other instances it is running.
+// Autosave: AUTOSAVE_SECONDS after the first change not yet copied (however many follow), the
+// document is written to a recovery file of this session (never to the user's own file). The
+// document is copied as plain values on the editing thread and written on a worker thread, so
+// editing waits for the copy only. The session's lock file tells other instances it is running.
 #pragma once
 
 #include <QDateTime>
@@ -51,10 +51,15 @@ public:
     // Runs on the window's thread after each write (tests wait for it).
     std::function<void()> onWritten;
 
-    // A change was made: the wait starts again (nothing happens when autosave is off).
+    // A change was made: a copy follows within AUTOSAVE_SECONDS (nothing happens when autosave
+    // is off).
     void Changed();
     // Writes the document now, on the worker thread.
     void SaveNow();
+    // Writes it now on this thread, before returning: for a program about to end.
+    void WriteNow();
+    // Lets other instances take this session's files (they stay where they are).
+    void ReleaseLock();
     // Removes this session's recovery files; a write under way is dropped.
     void Drop();
     // Until a write under way is on disk.
@@ -64,6 +69,14 @@ public:
 private:
     // Takes the session's lock the first time it writes.
     bool Lock();
+    // The document as a copy is written: its values, its record, the generation it belongs to.
+    // None when there is nothing to copy (no document, no unsaved change, no lock).
+    struct TCopy {
+        std::shared_ptr<const TKeySnapshot> snapshot;
+        std::string record;
+        uint64_t generation;
+    };
+    std::optional<TCopy> Take();
     struct Shared {
         std::mutex m;
         uint64_t generation = 0; // a write of an older generation is dropped

@@ -549,8 +549,7 @@ void TVorlinForm::UpdateTitle() {
     if (Session.Model) title = ToQ(PathName(Session.Model->FileName)) + " - " + title;
     if (Session.KeyFile) title = ToQ(Session.KeyFile->Name) + "[*] - " + title;
     setWindowTitle(title);
-    setWindowModified(Session.KeyFile &&
-                      (Session.KeyFile->FullName.empty() || !UndoStack->isClean() || recovered_));
+    setWindowModified(Session.KeyFile && (!onDisk_ || !UndoStack->isClean()));
 }
 
 void TVorlinForm::Redraw() {

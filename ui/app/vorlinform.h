@@ -102,11 +102,20 @@ public:
     // last used with, else the one its node names match best, else one the user picks.
     void OpenArguments(const QStringList& args);
     void Load3DO(const QString& name);
+    // Opens a KEY as the document, once the document on show may go (DocumentMayGo).
     void LoadKEY(const QString& name);
     void LoadCMP(const QString& name);
     void CreateNewKEY();
-    void SaveKEY();
-    void SaveAsKEY();
+    // True when the document was written; false when the save was cancelled (no file name
+    // chosen, or a file changed since it was read not to be replaced). A write that fails
+    // raises its error.
+    bool SaveKEY();
+    bool SaveAsKEY();
+    // The one question every path that replaces or closes the document asks first: true when
+    // it may go (unchanged, saved now, or the user said No); false when the user cancelled, or
+    // the save asked for was cancelled or failed (the document then stays, unsaved). Asked once
+    // in a command: the command's later steps take the answer.
+    bool DocumentMayGo();
     void SetEditMode();
     void SetPlayMode();
     void ShowFrame(int frame);
@@ -138,6 +147,9 @@ public:
 
     // Recovery files left by sessions that are no longer running: "Recover Unsaved Changes".
     void OfferRecovery();
+    // The program is about to end without the close question (the session ends under it):
+    // unsaved edits are written to the recovery copy at once, for the next start to offer.
+    void KeepForRecovery();
 
     QString PanelText(int panel) const;
     // A picture of the whole window, the 3D view included.
@@ -304,14 +316,17 @@ private:
     QString ModelForKey(const QString& key, QString& how);
     // Remembers that the open KEY is used with the open model.
     void RememberPair();
-    // True when the document may be replaced: asks to save a modified one.
-    bool SaveQuestion();
     // Whether the document differs from its file; a file that cannot be read counts as
     // different.
     bool DocumentModified() const;
     // The folder Save As starts in for a document that has no disk file yet (with "/").
     std::string SaveFolder() const;
     void AfterModel();
+    // Where a document that replaces the one on show comes from.
+    enum class TOrigin { File, New, Recovered };
+    // Makes doc the document on show (the guard has let the old one go): a fresh history, the
+    // session's recovery copy of the old one gone, the controls reset, edit mode.
+    void SetDocument(std::unique_ptr<TKEYFile> doc, TOrigin origin);
     // A save went through: clean, no recovery file, the file's stamp remembered.
     void AfterSave();
     TGetFileOpen& FileOpenDialog();
@@ -371,8 +386,14 @@ private:
     std::unique_ptr<TKeyChange> drag_;
     const TKEYFile* dragDoc_ = nullptr;
     QString dragText_; // the step's name when it is not the view's Move or Rotate Entry
-    // The document came from a recovery file: changed, with nothing to undo.
-    bool recovered_ = false;
+    // The document's file holds the document as it is at the undo stack's clean point: it was
+    // read from there or saved there. Not so for a new document, a recovered one, or one whose
+    // save failed: such a document counts as unsaved whatever its history.
+    bool onDisk_ = false;
+    // The document the close question let go in the command under way (DocumentMayGo), and
+    // how deep the commands under way are nested (the answer holds until the outermost ends).
+    const TKEYFile* released_ = nullptr;
+    int commands_ = 0;
     // The file as this document's edits began from it (read, saved, or at recovery the copy's).
     std::optional<TDiskStamp> diskStamp_;
     // The file's version the Recover dialog told of: activation does not ask to reload it, Save

@@ -359,9 +359,9 @@ void TVorlinForm::KEYSummary1Click() {
         if (taken) Session.KeyFile->RecalcAll();
     });
     if (!taken) { // cannot happen: the dialog keeps the nodes; replace the document then
-        Session.SetKey(std::move(edited));
-        Session.KeyFile->RecalcAll();
-        UndoStack->clear();
+        edited->RecalcAll();
+        SetDocument(std::move(edited), TOrigin::New);
+        return;
     }
     ClearEntryList();
     InitKEYControls();

@@ -20,6 +20,7 @@
 #include "dialogs/about_form.h"
 #include "dialogs/summary_form.h"
 #include "edit/model_match.h"
+#include "key/key_check.h"
 #include "model/graph_files.h"
 #include "panels/timeline/timeline_panel.h"
 #include "panels/view/view_panel.h"
@@ -65,8 +66,8 @@ void TVorlinForm::OpenArguments(const QStringList& args) {
     QString model;
     QStringList keys, maps;
     for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (a.isEmpty()) continue;
+        if (args[i].isEmpty()) continue;
+        const QString a = ToQ(GivenPath(FromQ(args[i])));
         switch (DetectFileKind(FromQ(a))) {
         case TFileKind::Model:
             if (model.isEmpty()) model = a;
@@ -96,6 +97,8 @@ void TVorlinForm::OpenArguments(const QStringList& args) {
             return;
         }
     }
+    // Only the last KEY stays loaded: the document on show is asked about once, not for each.
+    if (!keys.isEmpty() && !DocumentMayGo()) return;
     if (!model.isEmpty()) Load3DO(model);
     for (const QString& map : maps)
         LoadCMP(map);
@@ -142,11 +145,11 @@ void TVorlinForm::RememberPair() {
 void TVorlinForm::Load3DO(const QString& qname) {
     if (qname.isEmpty()) return;
     if (Session.KeyFile) SetEditMode();
-    // Kept absolute, so that the recent list opens it again from any folder.
-    const std::string name = TKeySession::AbsolutePath(FromQ(qname));
     // A model that cannot be read leaves the one on show in place.
-    view_->ViewZoom = Session.LoadModel(name);
+    view_->ViewZoom = Session.LoadModel(TKeySession::AbsolutePath(FromQ(qname)));
     const T3DO& model = *Session.Model;
+    // Where it was read from, absolute: the recent list opens it again from any folder.
+    const std::string& name = model.FileName;
     if (Renderer) {
         SceneToRenderer();
         Renderer->RebuildLists();
@@ -195,22 +198,32 @@ void TVorlinForm::AfterModel() {
 }
 
 void TVorlinForm::LoadKEY(const QString& qname) {
-    if (qname.isEmpty()) return;
-    SetEditMode();
-    const std::string name = TKeySession::AbsolutePath(FromQ(qname));
+    if (qname.isEmpty() || !DocumentMayGo()) return;
     // A document that cannot be opened leaves the one on show in place.
-    Session.LoadKey(name);
+    std::unique_ptr<TKEYFile> doc = LoadKeyReported(TKeySession::AbsolutePath(FromQ(qname)));
+    // Where it was really read from (a bare name is found by the search): the recent list and
+    // the remembered pairs open that file again.
+    const std::string name = TKeySession::AbsolutePath(doc->FullName);
+    doc->FullName = name;
+    SetDocument(std::move(doc), TOrigin::File);
+    ReportModelMatch();
+    TKeySession::AddRecent(Settings.RECENT_KEY, name);
+    BuildReopenKEYMenu();
+    RememberPair();
+}
+
+void TVorlinForm::SetDocument(std::unique_ptr<TKEYFile> doc, TOrigin origin) {
+    SetEditMode();
+    Session.SetKey(std::move(doc));
+    released_ = nullptr;
     UndoStack->clear();
-    recovered_ = false;
+    onDisk_ = origin == TOrigin::File;
     RememberDiskStamp();
     Autosave->Drop(); // the document it held is gone (its changes were saved or given up)
     ClearEntryList(); // another document: the list is filled afresh
     InitKEYControls();
-    ReportModelMatch();
     FillEntryList();
-    TKeySession::AddRecent(Settings.RECENT_KEY, name);
-    BuildReopenKEYMenu();
-    RememberPair();
+    UpdateTitle();
 }
 
 void TVorlinForm::LoadCMP(const QString& name) {
@@ -237,16 +250,9 @@ void TVorlinForm::CreateNewKEY() {
 }
 
 void TVorlinForm::TakeSummary() {
-    SetEditMode();
-    Session.SetKey(SummaryDialog().SummaryDocument());
-    UndoStack->clear();
-    recovered_ = false;
-    diskStamp_.reset();
-    Autosave->Drop();
-    Session.KeyFile->RecalcAll();
-    ClearEntryList(); // the entries may have changed in number and frames
-    InitKEYControls();
-    FillEntryList();
+    std::unique_ptr<TKEYFile> doc = SummaryDialog().SummaryDocument();
+    doc->RecalcAll();
+    SetDocument(std::move(doc), TOrigin::New);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -261,39 +267,51 @@ bool TVorlinForm::DocumentModified() const {
     }
 }
 
-bool TVorlinForm::SaveQuestion() {
-    if (!DocumentModified()) return true;
-    int answer = ShowMessageBox(this, "Save changes to " + ToQ(Session.KeyFile->Name) + "?",
-                                "Confirm", MB_YESNOCANCEL | MB_ICONQUESTION);
-    if (answer == IDCANCEL) return false;
-    if (answer == IDYES) SaveKEY();
-    return true;
+bool TVorlinForm::DocumentMayGo() {
+    const TKEYFile* doc = Session.KeyFile.get();
+    if (!doc || doc == released_ || !DocumentModified()) return true;
+    Pause();
+    const int answer = ShowMessageBox(this, "Save changes to " + ToQ(doc->Name) + "?", "Confirm",
+                                      MB_YESNOCANCEL | MB_ICONQUESTION);
+    bool go = answer == IDNO;
+    if (answer == IDYES) {
+        // Only a save that happened lets the document go: a cancelled Save As, a No to
+        // replacing a changed file or a failed write keep it, unsaved, and end the command.
+        try {
+            go = SaveKEY();
+        } catch (const std::exception& e) {
+            ShowMessageBox(this, QString::fromLocal8Bit(e.what()), "Vorlin", MB_OK | MB_ICONERROR);
+        }
+    }
+    if (go)
+        released_ = doc;
+    else
+        Resume();
+    return go;
 }
 
-void TVorlinForm::SaveKEY() {
+bool TVorlinForm::SaveKEY() {
     TKEYFile* doc = Session.KeyFile.get();
-    if (!doc) return;
+    if (!doc) return false;
     const std::string& full = doc->FullName;
-    if (full.empty() || IsContainerPath(full) || PathName(full) != doc->Name) {
-        SaveAsKEY();
-        return;
-    }
-    if (!CheckDiskChange(true)) return; // never over a newer file without asking
+    if (full.empty() || IsContainerPath(full) || PathName(full) != doc->Name) return SaveAsKEY();
+    if (!CheckDiskChange(true)) return false; // never over a newer file without asking
     doc->SaveToFile(full);
     AfterSave();
+    return true;
 }
 
 void TVorlinForm::AfterSave() {
     UndoStack->setClean();
-    recovered_ = false;
+    onDisk_ = true;
     RememberDiskStamp();
     Autosave->Drop(); // the file holds the work now
     UpdateTitle();
 }
 
-void TVorlinForm::SaveAsKEY() {
+bool TVorlinForm::SaveAsKEY() {
     TKEYFile* doc = Session.KeyFile.get();
-    if (!doc) return;
+    if (!doc) return false;
     KeyTimer->stop();
     FileDialogRequest request;
     request.kind = FileDialogRequest::Save;
@@ -306,23 +324,30 @@ void TVorlinForm::SaveAsKEY() {
     else
         request.initialPath = ToQ(SaveFolder() + doc->Name);
     std::optional<QString> chosen = AskFileName(this, request);
-    if (chosen) {
-        std::string path = FromQ(*chosen);
-        doc->FullName = path;
-        doc->Name = PathName(path);
-        PLKEY->setText("KEY: " + ToQ(doc->Name));
-        try {
-            doc->SaveToFile(path);
-        } catch (...) {
-            Resume();
-            throw;
-        }
-        AfterSave();
-        TKeySession::AddRecent(Settings.RECENT_KEY, TKeySession::AbsolutePath(path));
-        BuildReopenKEYMenu();
-        RememberPair();
+    if (!chosen) {
+        Resume();
+        return false;
     }
+    const std::string path = TKeySession::AbsolutePath(FromQ(*chosen));
+    doc->FullName = path;
+    doc->Name = PathName(path);
+    PLKEY->setText("KEY: " + ToQ(doc->Name));
+    // Another file now: what the old one held says nothing of it, until the write succeeds.
+    onDisk_ = false;
+    diskStamp_.reset();
+    UpdateTitle();
+    try {
+        doc->SaveToFile(path);
+    } catch (...) {
+        Resume();
+        throw;
+    }
+    AfterSave();
+    TKeySession::AddRecent(Settings.RECENT_KEY, path);
+    BuildReopenKEYMenu();
+    RememberPair();
     Resume();
+    return true;
 }
 
 std::string TVorlinForm::SaveFolder() const {
@@ -377,10 +402,7 @@ void TVorlinForm::Open3DOClick() {
 void TVorlinForm::OpenKEYClick() {
     if (!OpenKEY1->isEnabled()) return;
     KeyTimer->stop();
-    if (!SaveQuestion()) {
-        Resume();
-        return;
-    }
+    if (!DocumentMayGo()) return;
     auto chosen = PickFile("Open KEY File", "&Get Other KEY", "KEY",
                            Session.KeyFile ? ToQ(Session.KeyFile->Name) : QString());
     if (chosen) {
@@ -405,10 +427,7 @@ void TVorlinForm::SetCMPClick() {
 void TVorlinForm::NewKEYClick() {
     if (!NewKEY1->isEnabled()) return;
     KeyTimer->stop();
-    if (!SaveQuestion()) {
-        Resume();
-        return;
-    }
+    if (!DocumentMayGo()) return;
     CreateNewKEY();
 }
 

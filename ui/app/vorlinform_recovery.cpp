@@ -29,8 +29,7 @@ void TVorlinForm::BuildAutosave() {
     Autosave->diskStamp = [this] { return diskStamp_; };
     connect(UndoStack, &QUndoStack::indexChanged, this, [this] {
         // Back where the file is: the recovery copy would only bring back what was undone.
-        const TKEYFile* doc = Session.KeyFile.get();
-        if (UndoStack->isClean() && !recovered_ && doc && !doc->FullName.empty())
+        if (UndoStack->isClean() && onDisk_)
             Autosave->Drop();
         else
             Autosave->Changed();
@@ -39,6 +38,15 @@ void TVorlinForm::BuildAutosave() {
 
 void TVorlinForm::OfferRecovery() {
     const TRecoveryFolder folder(FromQ(RecoveryFolder()));
+    // What killed sessions left besides their copies: locks that nothing holds any more, and
+    // copies half written.
+    RemoveStaleTempFiles(folder.Dir() + "/");
+    for (const std::string& session : folder.BareLocks()) {
+        if (session == Autosave->Session()) continue;
+        QLockFile lock(ToQ(folder.LockPath(session)));
+        lock.setStaleLockTime(0); // a live owner's lock is never taken, however old
+        if (lock.tryLock(0)) lock.unlock();
+    }
     // Sessions still running hold their lock: their files are theirs. The others' locks are
     // held while the question is open, so that a second instance starting does not offer them.
     std::vector<std::unique_ptr<QLockFile>> locks;
@@ -101,6 +109,7 @@ void TVorlinForm::OfferRecovery() {
     if (dialog.Chosen() != TRecoverForm::Recover || chosen.size() != 1) return;
     const TRecoveryItem& item = items[size_t(chosen[0])];
     Command([&] {
+        if (!DocumentMayGo()) return;
         if (!item.Model.isEmpty()) Load3DO(item.Model);
         if (!Session.Model)
             throw Error("The model of " + FromQ(item.Name) +
@@ -109,26 +118,23 @@ void TVorlinForm::OfferRecovery() {
         // Saved where it belongs: its own path, not the recovery file's.
         doc->FullName = FromQ(item.Document);
         doc->Name = item.Document.isEmpty() ? FromQ(item.Name) : PathName(doc->FullName);
-        SetEditMode();
-        Session.SetKey(std::move(doc));
-        UndoStack->clear();
-        recovered_ = true;
-        RememberDiskStamp();
+        SetDocument(std::move(doc), TOrigin::Recovered);
         if (item.DiskChanged) {
             // The file was saved after the copy: Save asks before replacing it. The dialog
             // told of that version, so activating the window does not ask to reload it.
             toldDisk_ = diskStamp_;
             diskStamp_ = item.Disk ? *item.Disk : TDiskStamp{};
         }
-        ClearEntryList();
-        InitKEYControls();
-        FillEntryList();
-        UpdateTitle();
         // Kept under this session before the old files go, so a crash now loses nothing.
         Autosave->SaveNow();
         Autosave->Wait();
         folder.Remove(FromQ(item.Session));
     });
+}
+
+void TVorlinForm::KeepForRecovery() {
+    Autosave->WriteNow(); // only when there are unsaved edits
+    Autosave->ReleaseLock();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -173,7 +179,11 @@ bool TVorlinForm::CheckDiskChange(bool saving) {
     askingDisk_ = false;
     if (saving) return answer == IDYES;
     if (answer == IDYES) {
-        Command([this] { LoadKEY(ToQ(Session.KeyFile->FullName)); });
+        // The question said that reloading discards the edits made here.
+        Command([this] {
+            released_ = Session.KeyFile.get();
+            LoadKEY(ToQ(Session.KeyFile->FullName));
+        });
         return true;
     }
     diskStamp_ = now; // the user knows: the next save replaces it without asking again

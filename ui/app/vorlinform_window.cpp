@@ -136,16 +136,7 @@ void TVorlinForm::closeEvent(QCloseEvent* event) {
 bool TVorlinForm::FormCloseQuery() {
     if (!Session.KeyFile) return true;
     KeyTimer->stop();
-    if (DocumentModified()) {
-        int answer = ShowMessageBox(this, "Save changes to " + ToQ(Session.KeyFile->Name) + "?",
-                                    "Confirm", MB_YESNOCANCEL | MB_ICONQUESTION);
-        if (answer == IDCANCEL) {
-            Resume();
-            return false;
-        }
-        if (answer == IDNO) return true;
-        SaveKEY();
-    }
+    if (!DocumentMayGo()) return false;
     Resume();
     return true;
 }
@@ -173,11 +164,14 @@ void TVorlinForm::FormClose() {
 // Commands, the pause rule, playback
 
 void TVorlinForm::Command(const std::function<void()>& body) {
+    ++commands_;
     try {
         body();
     } catch (const std::exception& e) {
         ShowMessageBox(this, QString::fromLocal8Bit(e.what()), "Vorlin", MB_OK | MB_ICONERROR);
     }
+    // The close question's answer was for this command only.
+    if (--commands_ == 0) released_ = nullptr;
     ShowSelectedEntry();
 }
 
