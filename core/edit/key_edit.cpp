@@ -5,7 +5,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "model/u_3dos.h"
 #include "support/errors.h"
+#include "support/misc_utils.h"
 
 namespace vorlin {
 
@@ -191,6 +193,28 @@ std::vector<TKeyRef> TKeyScale::Keys(const TKEYFile& doc) const {
 // ---------------------------------------------------------------------------------------------
 // Copy and paste
 
+TRestPoses RestPoses(const T3DO& model) {
+    TRestPoses rest(size_t(model.HNodes.Count()));
+    for (int j = 0; j < model.HNodes.Count(); ++j) {
+        const T3DOHNode& h = model.HNodes[j];
+        rest[size_t(j)] = {h.X, h.Y, h.Z, h.Pitch, h.Yaw, h.Roll};
+    }
+    return rest;
+}
+
+void CarryOver(TKEYEntry& e, const TKEYPose& from, const TKEYPose& to) {
+    e.X = to.X + (e.X - from.X);
+    e.Y = to.Y + (e.Y - from.Y);
+    e.Z = to.Z + (e.Z - from.Z);
+    auto angle = [](double value, double fromRest, double toRest) {
+        const double a = NormalizeAngle(NormalizeAngle(toRest) + AngleDiff(fromRest, value));
+        return a == 0 ? 0.0 : a; // no "-0" in the file
+    };
+    e.Pitch = angle(e.Pitch, from.Pitch, to.Pitch);
+    e.Yaw = angle(e.Yaw, from.Yaw, to.Yaw);
+    e.Roll = angle(e.Roll, from.Roll, to.Roll);
+}
+
 bool TKeyClipboard::OneNode() const {
     return std::all_of(Keys.begin(), Keys.end(),
                        [&](const Key& k) { return k.Joint == Keys.front().Joint; });
@@ -220,7 +244,8 @@ std::string PasteRefusal(const TKEYFile& doc, const TKeyClipboard& clip, int32_t
     return {};
 }
 
-TPasteResult PasteKeys(TKEYFile& doc, const TKeyClipboard& clip, int32_t frame, int onto) {
+TPasteResult PasteKeys(TKEYFile& doc, const TKeyClipboard& clip, int32_t frame, int onto,
+                       const TRestPoses* rest) {
     const std::string refusal = PasteRefusal(doc, clip, frame);
     if (!refusal.empty()) throw Error(refusal);
     TPasteResult result;
@@ -245,12 +270,13 @@ TPasteResult PasteKeys(TKEYFile& doc, const TKeyClipboard& clip, int32_t frame, 
                 ++at;
             entries.Insert(at, target);
         }
-        target->X = k.Values.X;
-        target->Y = k.Values.Y;
-        target->Z = k.Values.Z;
-        target->Pitch = k.Values.Pitch;
-        target->Yaw = k.Values.Yaw;
-        target->Roll = k.Values.Roll;
+        TKEYEntry values = k.Values;
+        // Onto another joint: the motion from the source's rest pose, from the target's.
+        const int32_t to = doc.Joint(node);
+        if (rest && to != k.Joint && k.Joint >= 0 && to >= 0 && size_t(k.Joint) < rest->size() &&
+            size_t(to) < rest->size())
+            CarryOver(values, (*rest)[size_t(k.Joint)], (*rest)[size_t(to)]);
+        TakePose(*target, values);
         pasted.emplace_back(node, target);
     }
     for (const auto& [node, entry] : pasted) {
