@@ -250,6 +250,18 @@ TPasteResult PasteKeys(TKEYFile& doc, const TKeyClipboard& clip, int32_t frame, 
     if (!refusal.empty()) throw Error(refusal);
     TPasteResult result;
     const bool one = clip.OneNode() && onto >= 0 && onto < doc.Nodes.Count();
+    // Each node's entries in frame order (as they are unless the file was damaged): the key at
+    // a frame is then found by halving, not by a walk along the node for every key pasted.
+    std::vector<char> sorted(size_t(doc.Nodes.Count()), 2); // 2: not looked at yet
+    auto inOrder = [&](int node) {
+        if (sorted[size_t(node)] == 2) {
+            const auto& items = doc.Nodes[node].Entries.Items();
+            sorted[size_t(node)] =
+                std::is_sorted(items.begin(), items.end(),
+                               [](const auto& a, const auto& b) { return a->Frame < b->Frame; });
+        }
+        return sorted[size_t(node)] != 0;
+    };
     std::vector<std::pair<int, std::shared_ptr<TKEYEntry>>> pasted;
     for (const TKeyClipboard::Key& k : clip.Keys) {
         const int node = one ? onto : doc.NodeOfJoint(k.Joint);
@@ -260,14 +272,23 @@ TPasteResult PasteKeys(TKEYFile& doc, const TKeyClipboard& clip, int32_t frame, 
         TKEYEntries& entries = doc.Nodes[node].Entries;
         const int32_t f = frame + k.Offset;
         std::shared_ptr<TKEYEntry> target;
-        for (const auto& e : entries)
-            if (e->Frame == f) target = e;
+        int at = 0;
+        if (inOrder(node)) {
+            const auto& items = entries.Items();
+            const auto after =
+                std::upper_bound(items.begin(), items.end(), f,
+                                 [](int32_t frame, const auto& e) { return frame < e->Frame; });
+            at = int(after - items.begin());
+            if (at > 0 && items[size_t(at) - 1]->Frame == f) target = items[size_t(at) - 1];
+        } else {
+            for (const auto& e : entries)
+                if (e->Frame == f) target = e;
+            while (at < entries.Count() && entries[at].Frame <= f)
+                ++at;
+        }
         if (!target) {
             target = std::make_shared<TKEYEntry>();
             target->Frame = f;
-            int at = 0;
-            while (at < entries.Count() && entries[at].Frame <= f)
-                ++at;
             entries.Insert(at, target);
         }
         TKEYEntry values = k.Values;
@@ -279,16 +300,21 @@ TPasteResult PasteKeys(TKEYFile& doc, const TKeyClipboard& clip, int32_t frame, 
         TakePose(*target, values);
         pasted.emplace_back(node, target);
     }
+    // Where each pasted key is now, found by its object in one pass over each node.
+    std::unordered_map<const TKEYEntry*, TKeyRef> place;
+    for (const auto& [node, entry] : pasted)
+        place.emplace(entry.get(), TKeyRef{node, -1});
+    std::vector<char> seen(size_t(doc.Nodes.Count()), 0);
     for (const auto& [node, entry] : pasted) {
+        if (seen[size_t(node)]++) continue;
         const TKEYEntries& entries = doc.Nodes[node].Entries;
-        const int at = int(std::find(entries.begin(), entries.end(), entry) - entries.begin());
-        doc.UpdateEntry(node, at);
+        for (int i = 0; i < entries.Count(); ++i)
+            if (auto it = place.find(entries.Get(i).get()); it != place.end()) it->second.entry = i;
     }
-    for (const auto& [node, entry] : pasted) {
-        const TKEYEntries& entries = doc.Nodes[node].Entries;
-        result.Keys.push_back(
-            {node, int(std::find(entries.begin(), entries.end(), entry) - entries.begin())});
-    }
+    for (const auto& [node, entry] : pasted)
+        doc.UpdateEntry(node, place[entry.get()].entry);
+    for (const auto& [entry, key] : place)
+        result.Keys.push_back(key);
     result.Keys = ValidKeys(doc, std::move(result.Keys));
     return result;
 }
