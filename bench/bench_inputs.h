@@ -48,19 +48,20 @@ inline std::unique_ptr<T3DO> LargeModel(int meshes, int vertices, int materials)
     return m;
 }
 
-// A KEY with one node per model node, `entries` entries each, rates worked out.
-inline std::unique_ptr<TKEYFile> LargeKey(const T3DO& model, int nodes, int entries) {
+// A KEY with one node per model node, `entries` entries each `gap` frames apart, rates worked
+// out.
+inline std::unique_ptr<TKEYFile> LargeKey(const T3DO& model, int nodes, int entries, int gap = 10) {
     auto key = std::make_unique<TKEYFile>();
     key->Name = "large.key";
     key->Flags = 3;
-    key->Frames = entries * 10;
+    key->Frames = entries * gap;
     for (int n = 0; n < nodes; ++n) {
         TKEYNode& node = key->Nodes.Add();
         node.MeshName =
             n < model.HNodes.Count() ? model.HNodes[n].Name : "NODE" + std::to_string(n);
         for (int e = 0; e < entries; ++e) {
             TKEYEntry& entry = key->Nodes.Last().Entries.Add();
-            entry.Frame = e * 10;
+            entry.Frame = e * gap;
             entry.X = 0.001 * ((e * 37 + n) % 100);
             entry.Y = 0.5 - 0.0025 * (e % 13);
             entry.Z = 0.125 * (e % 3);

@@ -28,6 +28,16 @@ std::vector<TKeyRef> MatchLoop(TKEYFile& doc) {
         const double d = double(doc.Frames) - e.Frame;
         if (d <= 0) continue; // a key at or past the end: nothing runs on from it
         const TKEYPose first = doc.EvaluateNode(k, 0);
+        // A node whose end meets frame 0 already (within what the file's 8 decimals of a rate
+        // keep) is left as it is, flags and all.
+        const TKEYPose end = doc.EvaluateNode(k, doc.Frames);
+        const double near = 1e-8 * std::max(d, 1.0);
+        if (std::abs(end.X - first.X) <= near && std::abs(end.Y - first.Y) <= near &&
+            std::abs(end.Z - first.Z) <= near &&
+            std::abs(AngleDiff(end.Pitch, first.Pitch)) <= near &&
+            std::abs(AngleDiff(end.Yaw, first.Yaw)) <= near &&
+            std::abs(AngleDiff(end.Roll, first.Roll)) <= near)
+            continue;
         e.DX = (first.X - e.X) / d;
         e.DY = (first.Y - e.Y) / d;
         e.DZ = (first.Z - e.Z) / d;

@@ -196,27 +196,42 @@ std::vector<TCurveKey> CurveKeysIn(const TKEYFile& doc, int node, const TCurveLa
 }
 
 std::optional<TCurveKey> CurveKeyAt(const TKEYFile& doc, int node, const TCurveLayout& layout,
-                                    double x, double y, double radius) {
+                                    double x, double y, double radius,
+                                    const std::vector<TCurveKey>& picked) {
     if (node < 0 || node >= doc.Nodes.Count()) return std::nullopt;
     const int plot = layout.PlotAt(y);
     if (plot < 0) return std::nullopt;
-    std::optional<TCurveKey> best;
+    // Its place in the order of drawing: the picked points after all others, in picking order.
+    auto rank = [&](const TCurveKey& k) -> int64_t {
+        const auto at = std::find(picked.begin(), picked.end(), k);
+        if (at != picked.end()) return (int64_t(1) << 40) + (at - picked.begin());
+        return int64_t(k.entry) * kChannels + k.channel;
+    };
+    std::optional<TCurveKey> best, top;
     double bestDistance = radius * radius;
+    int64_t topRank = -1;
     const TKEYEntries& entries = doc.Nodes[node].Entries;
+    const double reach = std::max(radius, kKeyPointHalf);
     for (int i = 0; i < entries.Count(); ++i) {
-        if (std::abs(layout.Frames.X(entries[i].Frame) - x) > radius) continue;
+        if (std::abs(layout.Frames.X(entries[i].Frame) - x) > reach) continue;
         for (int c = plot * 3; c < plot * 3 + 3; ++c) {
             double kx, ky;
             // A key outside its plot is not drawn, so it is not there to pick.
             if (!PointAt(layout, entries[i], c, kx, ky)) continue;
+            const TCurveKey key{i, c};
+            if (std::abs(kx - x) <= kKeyPointHalf && std::abs(ky - y) <= kKeyPointHalf &&
+                rank(key) > topRank) {
+                topRank = rank(key);
+                top = key;
+            }
             const double d = (kx - x) * (kx - x) + (ky - y) * (ky - y);
             if (d <= bestDistance) { // the later key wins a tie, as it is drawn on top
                 bestDistance = d;
-                best = TCurveKey{i, c};
+                best = key;
             }
         }
     }
-    return best;
+    return top ? top : best;
 }
 
 } // namespace vorlin

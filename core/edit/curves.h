@@ -105,8 +105,15 @@ struct TCurveLayout {
 std::vector<TCurveKey> CurveKeysIn(const TKEYFile& doc, int node, const TCurveLayout& layout,
                                    double x0, double y0, double x1, double y1);
 
-// The shown key point nearest to (x, y) within radius pixels.
+// The half-width of a key point's square as the curves draw it (picked points and the selected
+// entry's are drawn larger).
+constexpr double kKeyPointHalf = 4.5;
+
+// The shown key point under (x, y): of the points whose square holds it, the one drawn on top
+// (the picked points are drawn over the others, the last picked topmost; else the later entry,
+// then the later channel); when no square holds it, the nearest within radius pixels.
 std::optional<TCurveKey> CurveKeyAt(const TKEYFile& doc, int node, const TCurveLayout& layout,
-                                    double x, double y, double radius = 6);
+                                    double x, double y, double radius = 6,
+                                    const std::vector<TCurveKey>& picked = {});
 
 } // namespace vorlin

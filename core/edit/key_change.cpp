@@ -121,7 +121,15 @@ void TKeyChange::End(const TKEYFile& doc) {
         const std::vector<Entry>& now = doc.Nodes[s.node].Entries.Items();
         NodeChange c{s.node, false, {}, {}, {}, {}};
         if (now == s.list) {
-            // The same entries in the same order (most changes): compare them in place.
+            // The same entries in the same order (most changes): compare them in place, once to
+            // count (the lists are made at their size: growing them copies and faults pages in
+            // again, which a change of every key of a large document feels), once to keep.
+            size_t differ = 0;
+            for (size_t i = 0; i < now.size(); ++i)
+                differ += !SameEntry(values[i], *now[i]);
+            if (differ == 0) continue;
+            c.before.reserve(differ);
+            c.after.reserve(differ);
             for (size_t i = 0; i < now.size(); ++i)
                 if (!SameEntry(values[i], *now[i])) {
                     c.before.push_back({now[i], values[i]});
@@ -137,6 +145,8 @@ void TKeyChange::End(const TKEYFile& doc) {
             was.emplace_back(s.list[i].get(), i);
         std::sort(was.begin(), was.end());
         kept.assign(s.list.size(), 0);
+        c.before.reserve(s.list.size());
+        c.after.reserve(now.size());
         for (const Entry& e : now) {
             const auto it = std::lower_bound(was.begin(), was.end(),
                                              std::pair<const TKEYEntry*, size_t>{e.get(), 0});

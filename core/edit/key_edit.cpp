@@ -5,7 +5,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "model/u_3dos.h"
 #include "support/errors.h"
+#include "support/misc_utils.h"
 
 namespace vorlin {
 
@@ -191,6 +193,28 @@ std::vector<TKeyRef> TKeyScale::Keys(const TKEYFile& doc) const {
 // ---------------------------------------------------------------------------------------------
 // Copy and paste
 
+TRestPoses RestPoses(const T3DO& model) {
+    TRestPoses rest(size_t(model.HNodes.Count()));
+    for (int j = 0; j < model.HNodes.Count(); ++j) {
+        const T3DOHNode& h = model.HNodes[j];
+        rest[size_t(j)] = {h.X, h.Y, h.Z, h.Pitch, h.Yaw, h.Roll};
+    }
+    return rest;
+}
+
+void CarryOver(TKEYEntry& e, const TKEYPose& from, const TKEYPose& to) {
+    e.X = to.X + (e.X - from.X);
+    e.Y = to.Y + (e.Y - from.Y);
+    e.Z = to.Z + (e.Z - from.Z);
+    auto angle = [](double value, double fromRest, double toRest) {
+        const double a = NormalizeAngle(NormalizeAngle(toRest) + AngleDiff(fromRest, value));
+        return a == 0 ? 0.0 : a; // no "-0" in the file
+    };
+    e.Pitch = angle(e.Pitch, from.Pitch, to.Pitch);
+    e.Yaw = angle(e.Yaw, from.Yaw, to.Yaw);
+    e.Roll = angle(e.Roll, from.Roll, to.Roll);
+}
+
 bool TKeyClipboard::OneNode() const {
     return std::all_of(Keys.begin(), Keys.end(),
                        [&](const Key& k) { return k.Joint == Keys.front().Joint; });
@@ -220,11 +244,24 @@ std::string PasteRefusal(const TKEYFile& doc, const TKeyClipboard& clip, int32_t
     return {};
 }
 
-TPasteResult PasteKeys(TKEYFile& doc, const TKeyClipboard& clip, int32_t frame, int onto) {
+TPasteResult PasteKeys(TKEYFile& doc, const TKeyClipboard& clip, int32_t frame, int onto,
+                       const TRestPoses* rest) {
     const std::string refusal = PasteRefusal(doc, clip, frame);
     if (!refusal.empty()) throw Error(refusal);
     TPasteResult result;
     const bool one = clip.OneNode() && onto >= 0 && onto < doc.Nodes.Count();
+    // Each node's entries in frame order (as they are unless the file was damaged): the key at
+    // a frame is then found by halving, not by a walk along the node for every key pasted.
+    std::vector<char> sorted(size_t(doc.Nodes.Count()), 2); // 2: not looked at yet
+    auto inOrder = [&](int node) {
+        if (sorted[size_t(node)] == 2) {
+            const auto& items = doc.Nodes[node].Entries.Items();
+            sorted[size_t(node)] =
+                std::is_sorted(items.begin(), items.end(),
+                               [](const auto& a, const auto& b) { return a->Frame < b->Frame; });
+        }
+        return sorted[size_t(node)] != 0;
+    };
     std::vector<std::pair<int, std::shared_ptr<TKEYEntry>>> pasted;
     for (const TKeyClipboard::Key& k : clip.Keys) {
         const int node = one ? onto : doc.NodeOfJoint(k.Joint);
@@ -235,34 +272,49 @@ TPasteResult PasteKeys(TKEYFile& doc, const TKeyClipboard& clip, int32_t frame, 
         TKEYEntries& entries = doc.Nodes[node].Entries;
         const int32_t f = frame + k.Offset;
         std::shared_ptr<TKEYEntry> target;
-        for (const auto& e : entries)
-            if (e->Frame == f) target = e;
+        int at = 0;
+        if (inOrder(node)) {
+            const auto& items = entries.Items();
+            const auto after =
+                std::upper_bound(items.begin(), items.end(), f,
+                                 [](int32_t frame, const auto& e) { return frame < e->Frame; });
+            at = int(after - items.begin());
+            if (at > 0 && items[size_t(at) - 1]->Frame == f) target = items[size_t(at) - 1];
+        } else {
+            for (const auto& e : entries)
+                if (e->Frame == f) target = e;
+            while (at < entries.Count() && entries[at].Frame <= f)
+                ++at;
+        }
         if (!target) {
             target = std::make_shared<TKEYEntry>();
             target->Frame = f;
-            int at = 0;
-            while (at < entries.Count() && entries[at].Frame <= f)
-                ++at;
             entries.Insert(at, target);
         }
-        target->X = k.Values.X;
-        target->Y = k.Values.Y;
-        target->Z = k.Values.Z;
-        target->Pitch = k.Values.Pitch;
-        target->Yaw = k.Values.Yaw;
-        target->Roll = k.Values.Roll;
+        TKEYEntry values = k.Values;
+        // Onto another joint: the motion from the source's rest pose, from the target's.
+        const int32_t to = doc.Joint(node);
+        if (rest && to != k.Joint && k.Joint >= 0 && to >= 0 && size_t(k.Joint) < rest->size() &&
+            size_t(to) < rest->size())
+            CarryOver(values, (*rest)[size_t(k.Joint)], (*rest)[size_t(to)]);
+        TakePose(*target, values);
         pasted.emplace_back(node, target);
     }
+    // Where each pasted key is now, found by its object in one pass over each node.
+    std::unordered_map<const TKEYEntry*, TKeyRef> place;
+    for (const auto& [node, entry] : pasted)
+        place.emplace(entry.get(), TKeyRef{node, -1});
+    std::vector<char> seen(size_t(doc.Nodes.Count()), 0);
     for (const auto& [node, entry] : pasted) {
+        if (seen[size_t(node)]++) continue;
         const TKEYEntries& entries = doc.Nodes[node].Entries;
-        const int at = int(std::find(entries.begin(), entries.end(), entry) - entries.begin());
-        doc.UpdateEntry(node, at);
+        for (int i = 0; i < entries.Count(); ++i)
+            if (auto it = place.find(entries.Get(i).get()); it != place.end()) it->second.entry = i;
     }
-    for (const auto& [node, entry] : pasted) {
-        const TKEYEntries& entries = doc.Nodes[node].Entries;
-        result.Keys.push_back(
-            {node, int(std::find(entries.begin(), entries.end(), entry) - entries.begin())});
-    }
+    for (const auto& [node, entry] : pasted)
+        doc.UpdateEntry(node, place[entry.get()].entry);
+    for (const auto& [entry, key] : place)
+        result.Keys.push_back(key);
     result.Keys = ValidKeys(doc, std::move(result.Keys));
     return result;
 }

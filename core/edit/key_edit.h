@@ -84,6 +84,16 @@ private:
     std::vector<std::vector<int32_t>> stay_; // per node of Nodes(): the frames that stay
 };
 
+// The rest pose of each joint (the model's hierarchy nodes by index), which motion pasted from
+// one node onto another is measured from.
+using TRestPoses = std::vector<TKEYPose>;
+class T3DO;
+TRestPoses RestPoses(const T3DO& model);
+// A key's position and angles carried from one node onto another as motion from its rest pose:
+// to + (value - from) for each position, and likewise for each angle the short way round
+// (kept in 0 .. 360), so a limb keeps its own pivot. Frame, flags and rates stay.
+void CarryOver(TKEYEntry& e, const TKEYPose& from, const TKEYPose& to);
+
 // Keys copied: each one's node (its NODE number), its frame from the first copied frame, and
 // its values.
 struct TKeyClipboard {
@@ -101,15 +111,17 @@ struct TKeyClipboard {
 
 // Pastes keys with the first copied frame at frame, each on the node of its NODE number, or all
 // on node `onto` (>= 0) when they came from one node. A key on a frame where its node has a key
-// replaces that key's values. The positions and angles are pasted; flags and rates are derived
-// around every pasted key.
+// replaces that key's values. The positions and angles are pasted (onto another node than their
+// own, as motion from the source's rest pose onto the target's, when rest holds both joints);
+// flags and rates are derived around every pasted key.
 struct TPasteResult {
     std::vector<TKeyRef> Keys; // where the pasted keys are
     int Skipped = 0;           // keys whose NODE number no node of the document has
 };
 // Why the keys cannot be pasted there (a frame outside the animation, named), or empty.
 std::string PasteRefusal(const TKEYFile& doc, const TKeyClipboard& clip, int32_t frame);
-TPasteResult PasteKeys(TKEYFile& doc, const TKeyClipboard& clip, int32_t frame, int onto = -1);
+TPasteResult PasteKeys(TKEYFile& doc, const TKeyClipboard& clip, int32_t frame, int onto = -1,
+                       const TRestPoses* rest = nullptr);
 
 // The whole frame nearest to frame where a marker is (markers may sit between frames); frame
 // itself when the document has no markers.

@@ -177,12 +177,19 @@ std::vector<std::string> MirrorKey(TKEYFile& doc, const TMirrorPairs& pairs,
 }
 
 TKeyRef PasteMirrored(TKEYFile& doc, const TKEYEntry& copied, int from, const TMirrorPairs& pairs,
-                      int32_t frame) {
+                      int32_t frame, const std::vector<TKEYPose>* rest) {
     const int partner =
         from >= 0 && size_t(from) < pairs.Partner.size() ? pairs.Partner[size_t(from)] : from;
     const int node = doc.NodeOfJoint(partner);
     if (node < 0) return {-1, -1};
     TKEYEntry pose = copied;
+    if (rest && partner != from && from >= 0 && partner >= 0 && size_t(from) < rest->size() &&
+        size_t(partner) < rest->size()) {
+        // rest B + M (v - rest A) = M (M rest B + v - rest A): carried onto the mirrored rest
+        // pose of the partner, then mirrored.
+        const TKEYPose& b = (*rest)[size_t(partner)];
+        CarryOver(pose, (*rest)[size_t(from)], {-b.X, b.Y, b.Z, b.Pitch, -b.Yaw, -b.Roll});
+    }
     MirrorEntry(pose);
     const int at = doc.Nodes[node].Entries.Count() == 0 ? -1 : InsertKey(doc, node, frame);
     TKEYEntry* key;

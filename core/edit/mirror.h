@@ -51,9 +51,11 @@ std::vector<std::string> MirrorKey(TKEYFile& doc, const TMirrorPairs& pairs,
 
 // Paste X-flipped: the pose of an entry copied from the node driving joint `from`, mirrored,
 // into the key at frame of the node driving from's partner (a key made there when it has none,
-// as Insert Key makes one), its rates derived. Returns where that key is, or node -1 when no
-// node drives the partner.
+// as Insert Key makes one), its rates derived. Onto a partner other than itself, with the rest
+// poses of both, the motion from from's rest pose is mirrored onto the partner's rest pose
+// (rest B + M (value - rest A)), as pasting keys onto another node carries it. Returns where
+// that key is, or node -1 when no node drives the partner.
 TKeyRef PasteMirrored(TKEYFile& doc, const TKEYEntry& copied, int from, const TMirrorPairs& pairs,
-                      int32_t frame);
+                      int32_t frame, const std::vector<TKEYPose>* rest = nullptr);
 
 } // namespace vorlin

@@ -147,8 +147,13 @@ std::vector<TKeyRef> ValidKeys(const TKEYFile& doc, std::vector<TKeyRef> keys) {
         return k.node < 0 || k.node >= doc.Nodes.Count() || k.entry < 0 ||
                k.entry >= doc.Nodes[k.node].Entries.Count();
     });
-    std::sort(keys.begin(), keys.end());
-    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    // Picked keys are mostly kept sorted already: sorting 50,000 again at every paint shows.
+    if (std::adjacent_find(keys.begin(), keys.end(), [](const TKeyRef& a, const TKeyRef& b) {
+            return !(a < b);
+        }) != keys.end()) {
+        std::sort(keys.begin(), keys.end());
+        keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    }
     return keys;
 }
 
@@ -157,24 +162,26 @@ TKeyMove::TKeyMove(const TKEYFile& doc, std::vector<TKeyRef> keys) {
     std::erase_if(keys_, [](const TKeyRef& k) { return k.entry == 0; });
     int64_t lo = std::numeric_limits<int32_t>::min(), hi = std::numeric_limits<int32_t>::max();
     const int64_t last = int64_t(doc.Frames) - 1;
-    for (size_t k = 0; k < keys_.size(); ++k) {
-        const int node = keys_[k].node, i = keys_[k].entry;
-        const TKEYEntries& entries = doc.Nodes[node].Entries;
-        const int64_t f = entries[i].Frame;
-        from_.push_back(entries[i].Frame);
-        auto moving = [&](int j) {
-            return std::binary_search(keys_.begin(), keys_.end(), TKeyRef{node, j});
-        };
-        // The nearest keys of the node that stay where they are bound this one.
-        int before = i - 1;
-        while (moving(before)) // entry 0 never moves, so this ends
-            --before;
-        int after = i + 1;
-        while (after < entries.Count() && moving(after))
-            ++after;
-        lo = std::max(lo, int64_t(entries[before].Frame) + 1 - f);
-        lo = std::max(lo, -f);
-        hi = std::min(hi, (after < entries.Count() ? int64_t(entries[after].Frame) - 1 : last) - f);
+    from_.reserve(keys_.size());
+    for (const TKeyRef& k : keys_)
+        from_.push_back(doc.Nodes[k.node].Entries[k.entry].Frame);
+    // The keys are sorted: each run of neighbouring entries of a node moves between the keys
+    // that stay on either side of it (entry 0 never moves, so one is always before it).
+    for (size_t a = 0; a < keys_.size();) {
+        size_t b = a;
+        while (b + 1 < keys_.size() && keys_[b + 1].node == keys_[a].node &&
+               keys_[b + 1].entry == keys_[b].entry + 1)
+            ++b;
+        const TKEYEntries& entries = doc.Nodes[keys_[a].node].Entries;
+        const int before = keys_[a].entry - 1, after = keys_[b].entry + 1;
+        for (size_t k = a; k <= b; ++k) {
+            const int64_t f = from_[k];
+            lo = std::max(lo, int64_t(entries[before].Frame) + 1 - f);
+            lo = std::max(lo, -f);
+            hi = std::min(hi,
+                          (after < entries.Count() ? int64_t(entries[after].Frame) - 1 : last) - f);
+        }
+        a = b + 1;
     }
     // Keys already out of order, or outside the animation, do not move at all.
     if (keys_.empty() || lo > 0 || hi < 0) {
@@ -193,8 +200,15 @@ int TKeyMove::Apply(TKEYFile& doc, int delta) const {
     delta = Clamp(delta);
     for (size_t k = 0; k < keys_.size(); ++k)
         doc.Nodes[keys_[k].node].Entries[keys_[k].entry].Frame = from_[k] + delta;
+    // The rates of each moved entry and of the one before it, each entry once (neighbouring
+    // keys share one: with every key picked that halves the work).
+    TKeyRef done{-1, -1};
     for (const TKeyRef& k : keys_)
-        doc.UpdateEntry(k.node, k.entry);
+        for (const TKeyRef r : {TKeyRef{k.node, k.entry - 1}, k})
+            if (done < r) {
+                doc.ComputeRates(r.node, r.entry);
+                done = r;
+            }
     return delta;
 }
 

@@ -1,10 +1,13 @@
 // TKEYFile's rates, entry editing and posing a model (reading and writing its text, and
 // whether it differs from its file, are in u_key.cpp).
+#include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "key/u_key.h"
 #include "model/u_3dos.h"
 #include "settings/GlobalVars.h"
+#include "support/errors.h"
 #include "support/misc_utils.h"
 
 namespace vorlin {
@@ -94,7 +97,12 @@ void TKEYFile::AppendEntry(int node) {
     e->Pitch = last.Pitch;
     e->Yaw = last.Yaw;
     e->Roll = last.Roll;
-    e->Frame = ClampFrame(int64_t(last.Frame) + Settings.DEFAULT_FRAMEGAP);
+    // At least a frame on (two keys of a node on one frame would play as one), at most to the
+    // last frame a KEY holds; with no frame left there, no entry is added.
+    const int32_t frame = ClampFrame(int64_t(last.Frame) + std::max(Settings.DEFAULT_FRAMEGAP, 1));
+    if (frame <= last.Frame)
+        throw Error("No entry can follow an entry at frame " + std::to_string(last.Frame));
+    e->Frame = frame;
     entries.Add(e);
     if (e->Frame >= Frames) Frames = ClampFrame(int64_t(e->Frame) + 1);
     UpdateEntry(node, entries.Count() - 1);

@@ -143,6 +143,17 @@ TEST(Curves, KeyPointsAreHitOnTheirShownChannelNearestFirst) {
         auto hit = CurveKeyAt(*doc, 0, l, x + c.dx, y + c.dy);
         EXPECT_EQ(hit, c.hit) << c.entry << "/" << c.channel << " visible " << c.visible;
     }
+    // Points drawn one over another: the topmost one, and a picked one is drawn over the rest
+    // (the last picked on top).
+    l.Visible = 0x3F;
+    {
+        auto [x, y] = at(1, 1); // Y and Z of entry 1 at one place, Z on top
+        EXPECT_EQ(CurveKeyAt(*doc, 0, l, x + 2, y + 2), (TCurveKey{1, 2}));
+        EXPECT_EQ(CurveKeyAt(*doc, 0, l, x + 2, y + 2, 6, {{1, 1}}), (TCurveKey{1, 1}));
+        EXPECT_EQ(CurveKeyAt(*doc, 0, l, x, y, 6, {{1, 1}, {1, 2}}), (TCurveKey{1, 2}));
+        EXPECT_EQ(CurveKeyAt(*doc, 0, l, x, y, 6, {{1, 2}, {1, 1}}), (TCurveKey{1, 1}));
+        EXPECT_EQ(CurveKeyAt(*doc, 0, l, x, y, 6, {{2, 4}}), (TCurveKey{1, 2})); // not there
+    }
     EXPECT_EQ(CurveKeyAt(*doc, 0, l, at(0, 0).first, 3), std::nullopt); // the marker strip
     EXPECT_EQ(CurveKeyAt(*doc, 1, l, 0, 100), std::nullopt);
 

@@ -376,14 +376,18 @@ TEST_F(Key, FramesFarApartAreMeasuredWithoutOverflow) {
     node.Entries[0].DX = 1;
     node.Entries[0].Flags = 1;
     EXPECT_DOUBLE_EQ(doc.EvaluateNode(0, 100).X, 100.0 + 2147483648.0);
-    // Appending after the last frame there is: the new entry stays on it.
+    // Appending near the last frame there is: the new entry stops on it; after an entry on it
+    // no entry can come (it would share that frame), and the document stays as it was.
     doc.Frames = INT32_MAX;
     node.Entries[0].Frame = INT32_MAX - 3;
     doc.AppendEntry(0);
     EXPECT_EQ(node.Entries[1].Frame, INT32_MAX);
     EXPECT_EQ(doc.Frames, INT32_MAX);
-    doc.InsertEntry(0, 1);
-    EXPECT_EQ(node.Entries[2].Frame, INT32_MAX);
+    const std::string before = doc.ToText();
+    EXPECT_THROW(doc.InsertEntry(0, 1), Error);
+    EXPECT_THROW(doc.AppendEntry(0), Error);
+    EXPECT_EQ(node.Entries.Count(), 2);
+    EXPECT_EQ(doc.ToText(), before);
 }
 
 TEST_F(Key, ANameEndsAtItsFirstControlCharacter) {

@@ -162,6 +162,40 @@ TEST(KeyEdit, CopyAndPasteKeys) {
     EXPECT_EQ(derived->ToText(), doc->ToText());
 }
 
+// Onto another node, keys carry the motion from the source's rest pose onto the target's (the
+// short way for angles); onto their own node, or without rest poses, values stay as copied.
+TEST(KeyEdit, KeysPastedOntoAnotherNodeKeepItsPivot) {
+    auto doc = Doc({{0, 10, 20}, {0, 10}, {0}});
+    const TRestPoses rest = {{-0.11, 0, 0.235, 340, 0, 0}, {0.11, 0, 0.235, 10, 350, 0}, {}};
+    doc->Nodes[0].Entries[1].X = -0.11 + 0.02;
+    doc->Nodes[0].Entries[1].Pitch = 350; // 10 degrees on from 340
+    doc->Nodes[0].Entries[1].Roll = 0;
+    doc->Nodes[0].Entries[2].Yaw = 20;
+    const TKeyClipboard clip = TKeyClipboard::Copy(*doc, {{0, 1}, {0, 2}});
+    struct Case {
+        int onto;
+        const TRestPoses* rest;
+        int32_t paste, frame; // pasted at, a key looked at
+        double x, pitch, yaw;
+    };
+    const Case cases[] = {
+        {1, &rest, 4, 4, 0.13, 20, 60},     // 0.11 + 0.02; 10 + 10; 350 + 70 wraps round
+        {1, &rest, 4, 14, 2.22, 30, 10},    // 0.11 + 2.11; 10 + 20 the short way; 350 + 20
+        {0, &rest, 25, 25, -0.09, 350, 70}, // onto its own node: as copied
+        {1, nullptr, 4, 4, -0.09, 350, 70}, // no rest poses (no model): as copied
+    };
+    for (const Case& c : cases) {
+        auto d = doc->Clone();
+        ASSERT_EQ(PasteKeys(*d, clip, c.paste, c.onto, c.rest).Keys.size(), 2u);
+        const TKEYNode& node = d->Nodes[c.onto];
+        const TKEYEntry& e = node.Entries[d->EntryForFrame(c.onto, c.frame)];
+        ASSERT_EQ(e.Frame, c.frame);
+        EXPECT_NEAR(e.X, c.x, 1e-12) << c.onto << " at " << c.frame;
+        EXPECT_NEAR(e.Pitch, c.pitch, 1e-12) << c.onto << " at " << c.frame;
+        EXPECT_NEAR(e.Yaw, c.yaw, 1e-12) << c.onto << " at " << c.frame;
+    }
+}
+
 // Undone or redone, the keys picked are those the step moved or changed a value of, not the
 // ones whose rates alone followed.
 TEST(KeyEdit, TheKeysAStepChanged) {

@@ -7,11 +7,13 @@
 #include <filesystem>
 
 #include "edit/breakdown.h"
+#include "edit/key_change.h"
 #include "edit/mirror.h"
 #include "edit/view_pick.h"
 #include "key/key_check.h"
 #include "model/u_3dos.h"
 #include "support/fixtures.h"
+#include "support/misc_utils.h"
 
 using namespace vorlin;
 
@@ -173,6 +175,73 @@ TEST(Breakdown, MatchLoopClosesTheLoopAndKeepsFrameZero) {
     EXPECT_EQ(doc->Nodes[0].Entries[1].Flags & 2, 2);
 }
 
+// Match Loop changes (and counts) only the nodes whose end does not meet frame 0: a node of one
+// entry holding still, or one that closes already, keeps its flags and rates.
+TEST(Breakdown, MatchLoopTouchesOnlyTheNodesThatNeedIt) {
+    auto doc = TKEYFile::CreateFromText("SECTION: HEADER\nFLAGS 0x3\nFRAMES 20\nJOINTS 3\n"
+                                        "SECTION: KEYFRAME NODES\nNODES 3\n"
+                                        "NODE 0\nMESH NAME STILL\nENTRIES 1\n"
+                                        "0: 0 0x0 1 2 3 40 50 60\n0 0 0 0 0 0\n"
+                                        "NODE 1\nMESH NAME CLOSED\nENTRIES 2\n"
+                                        "0: 0 0x2 0 0 0 0 0 0\n0 0 0 1 0 0\n"
+                                        "1: 10 0x2 0 0 0 10 0 0\n0 0 0 -1 0 0\n"
+                                        "NODE 2\nMESH NAME OPEN\nENTRIES 2\n"
+                                        "0: 0 0x0 0 0 0 0 0 0\n0 0 0 0 0 0\n"
+                                        "1: 10 0x0 0 0 0 0 30 0\n0 0 0 0 0 0\n",
+                                        "loop.key");
+    const auto before = doc->Clone();
+    EXPECT_EQ(MatchLoop(*doc), (std::vector<TKeyRef>{{2, 1}}));
+    for (int k : {0, 1})
+        EXPECT_TRUE(SameEntry(doc->Nodes[k].Entries.Last(), before->Nodes[k].Entries.Last())) << k;
+    EXPECT_EQ(doc->Nodes[2].Entries[1].Flags, 2);
+    EXPECT_DOUBLE_EQ(doc->Nodes[2].Entries[1].DYaw, -3);
+    EXPECT_TRUE(MatchLoop(*doc).empty()); // closed now: a second run changes nothing
+}
+
+// Paste Mirrored onto a partner carries the mirrored motion from rest pose to rest pose: a pair
+// placed as mirror images gets the plain mirror image, another pair keeps its own pivot.
+TEST(Mirror, PasteMirroredCarriesTheMotionOntoThePartner) {
+    TKEYFile doc;
+    doc.Frames = 20;
+    doc.Joints = 2;
+    for (const char* name : {"L_ARM", "R_ARM"}) {
+        TKEYNode& n = doc.Nodes.Add();
+        n.MeshName = name;
+        n.NodeNumber = doc.Nodes.Count() - 1;
+        n.Entries.Add();
+    }
+    const TMirrorPairs pairs = FindMirrorPairs({"L_ARM", "R_ARM"});
+    TKEYEntry copied; // 0.03 out, 10 degrees each way from the left arm's rest pose
+    copied.X = -0.08;
+    copied.Z = 0.235;
+    copied.Pitch = 350;
+    copied.Yaw = 15;
+    copied.Roll = 10;
+    const TKEYPose left{-0.11, 0, 0.235, 340, 5, 0};
+    struct Case {
+        TKEYPose right;
+        bool rest;
+        double x, yaw, roll;
+    };
+    const Case cases[] = {
+        {{0.11, 0, 0.235, 340, 355, 0}, true, 0.08, 345, 350}, // mirror images: as mirrored
+        {{0.2, 0, 0.235, 340, 355, 0}, true, 0.17, 345, 350},  // its own pivot, 0.03 out
+        {{0.2, 0, 0.235, 340, 355, 0}, false, 0.08, 345, 350}, // no model: as mirrored
+    };
+    for (const Case& c : cases) {
+        auto d = doc.Clone();
+        const std::vector<TKEYPose> rest = {left, c.right};
+        const TKeyRef at = PasteMirrored(*d, copied, 0, pairs, 10, c.rest ? &rest : nullptr);
+        ASSERT_EQ(at.node, 1);
+        const TKEYEntry& e = d->Nodes[1].Entries[at.entry];
+        EXPECT_EQ(e.Frame, 10);
+        EXPECT_NEAR(e.X, c.x, 1e-12) << c.right.X;
+        EXPECT_NEAR(e.Pitch, 350, 1e-12);
+        EXPECT_NEAR(NormalizeAngle(e.Yaw), c.yaw, 1e-12) << c.right.X;
+        EXPECT_NEAR(NormalizeAngle(e.Roll), c.roll, 1e-12) << c.right.X;
+    }
+}
+
 TEST(Breakdown, TweenBlendsTheNeighboursTheShortWayRound) {
     TKEYFile doc;
     doc.Frames = 30;
@@ -209,8 +278,9 @@ TEST(Mirror, CommandLine) {
                               test::ShellQuote(once) + " --model " +
                               test::ShellQuote(kSample + "/3do/sample.3do"));
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("\"unpaired\": [\n        \"ROOT\",\n        \"TORSO\",\n        \"HEAD\""),
-              std::string::npos)
+    EXPECT_NE(
+        r.out.find("\"unpaired\": [\n        \"ROOT\",\n        \"TORSO\",\n        \"HEAD\""),
+        std::string::npos)
         << r.out;
     ASSERT_EQ(test::RunCommand(cli + " key mirror " + test::ShellQuote(once) + " " +
                                test::ShellQuote(twice))

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QSlider>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -116,6 +117,14 @@ private slots:
         Menu("MatchLoop1");
         QVERIFY(LoopSeams(*F().Session.KeyFile).empty());
         QCOMPARE(F().UndoStack->undoText(), "Match Loop");
+        // Only what needed it is changed and counted; once closed, there is nothing to do.
+        QCOMPARE(F().statusBar()->currentMessage(),
+                 QString("Match Loop: the last key of 1 node runs on to frame 0"));
+        const int steps = F().UndoStack->count();
+        Menu("MatchLoop1");
+        QCOMPARE(F().statusBar()->currentMessage(),
+                 QString("Match Loop: every node's end meets frame 0 already"));
+        QCOMPARE(F().UndoStack->count(), steps); // no step that changes nothing
         F().UndoStack->undo();
         QCOMPARE(LoopSeams(*F().Session.KeyFile).size(), size_t(1));
     }
@@ -174,6 +183,60 @@ private slots:
         F().ShowFrame(16);
         Menu("OnionSkin1");
         QCOMPARE(shot(), plain);
+    }
+
+    // The skins lie behind the pose on show: wherever the pose is drawn, its pixels are as
+    // without them (parts that stay still are not tinted). Playback leaves them out, and as
+    // soon as it stops (Space) the view is drawn with them again, without a frame change.
+    void onionSkinsLieBehindThePoseAndReturnWhenPlaybackStops() {
+        if (!OpenGLAvailable()) QSKIP("no OpenGL on this display");
+        SETUP(Open());
+        Select(3, 1); // the left arm's key at 8: skins of its keys at 0 and 16
+        F().ShowFrame(8);
+        auto shot = [this] {
+            F().PaintBox()->Repaint();
+            QApplication::processEvents();
+            return F().PaintBox()->grabFramebuffer();
+        };
+        const QImage plain = shot();
+        Menu("OnionSkin1");
+        const QImage onion = shot();
+        QCOMPARE(F().Renderer->Onions.size(), size_t(2));
+        QHash<QRgb, int> count;
+        for (int y = 0; y < plain.height(); ++y)
+            for (int x = 0; x < plain.width(); ++x)
+                ++count[plain.pixel(x, y)];
+        QRgb background = 0;
+        for (auto it = count.begin(); it != count.end(); ++it)
+            if (it.value() > count.value(background)) background = it.key();
+        int tinted = 0, pose = 0, changed = 0;
+        for (int y = 0; y < plain.height(); ++y)
+            for (int x = 0; x < plain.width(); ++x) {
+                const bool drawn = plain.pixel(x, y) != background;
+                pose += drawn;
+                if (onion.pixel(x, y) != plain.pixel(x, y)) (drawn ? tinted : changed)++;
+            }
+        QVERIFY(pose > 500);
+        QVERIFY2(changed > 100, "the skins show round the pose");
+        QCOMPARE(tinted, 0);
+
+        // Played, then stopped with Space: the next frame drawn has its skins again.
+        int paints = 0;
+        size_t skins = 0;
+        F().PaintBox()->onPaint = [this, &paints, &skins, paint = F().PaintBox()->onPaint] {
+            paint();
+            ++paints;
+            skins = F().Renderer->Onions.size();
+        };
+        Get<QAbstractButton>(form_.get(), "BNPlay")->click();
+        QTRY_VERIFY(paints > 2);
+        QCOMPARE(skins, size_t(0));
+        F().PaintBox()->setFocus();
+        QTest::keyClick(F().PaintBox(), Qt::Key_Space);
+        QVERIFY(Get<QAbstractButton>(form_.get(), "BNEdit")->isChecked());
+        const int stoppedAt = paints;
+        QTRY_VERIFY(paints > stoppedAt);
+        QCOMPARE(skins, size_t(2));
     }
 };
 

@@ -228,6 +228,127 @@ private slots:
         QVERIFY2(QToolTip::text().contains("leave out the rotation rates"),
                  qPrintable(QToolTip::text()));
     }
+
+    // Picks as an animator makes them: Shift held at the press of a picked point keeps the
+    // picks and drags them in time (a Shift+click alone takes the point out); each node keeps
+    // its own picks; points drawn over one another give the one on top, a picked one before the
+    // rest; the typed value is the one the legend shows.
+    void picksStayOnTheirNodeAndShiftDragsThemInTime() {
+        keyPath_ = files_->write("walk.key", ReadAll(kSample + "/3do/key/walk.key"));
+        Settings.TIMELINE_HEIGHT = 280;
+        Settings.VORLIN_HEIGHT = 720;
+        Settings.CURVES_VISIBLE = true;
+        form_ = std::make_unique<TVorlinForm>();
+        form_->show();
+        VERIFY_ACTIVE(form_.get());
+        F().Load3DO(QString::fromStdString(kSample + "/3do/sample.3do"));
+        F().LoadKEY(QString::fromStdString(keyPath_));
+        auto* tree = Get<QTreeWidget>(form_.get(), "TV3DO");
+        auto select = [&](int row) {
+            tree->scrollToItem(tree->topLevelItem(row));
+            QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                              tree->visualItemRect(tree->topLevelItem(row)).center());
+            QCOMPARE(SelectedNode, row);
+        };
+        constexpr int kLeft = 7, kRight = 9, kPitch = 3, kRoll = 5; // l_thigh, r_thigh
+        select(kLeft);
+        QVERIFY(Curves()->isVisible());
+        // Yaw and roll (0 throughout) hidden, so that pitch's points are not under theirs.
+        Get<QToolButton>(form_.get(), "BNCurveYaw")->click();
+        Get<QToolButton>(form_.get(), "BNCurveRoll")->click();
+        const TCurveLayout& l = Curves()->Layout;
+        auto point = [&](int node, int entry, int channel) {
+            const TKEYEntry& e = Doc().Nodes[node].Entries[entry];
+            return QPointF(l.Frames.X(e.Frame),
+                           l.Y(TCurveLayout::PlotOf(channel), ShownValue(e, channel)))
+                .toPoint();
+        };
+        auto frames = [&](int node) {
+            std::vector<int> out;
+            for (const auto& e : Doc().Nodes[node].Entries)
+                out.push_back(e->Frame);
+            return out;
+        };
+        const QPoint twoLeft = QPointF(-2 * l.Frames.PixelsPerFrame, 0).toPoint();
+        auto shiftDrag = [&](QPoint from) {
+            SendMouse(Curves(), QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton,
+                      Qt::ShiftModifier);
+            SendMouse(Curves(), QEvent::MouseMove, from + twoLeft / 2 + QPoint(0, 9), Qt::NoButton,
+                      Qt::LeftButton, Qt::ShiftModifier);
+            SendMouse(Curves(), QEvent::MouseMove, from + twoLeft + QPoint(0, 9), Qt::NoButton,
+                      Qt::LeftButton, Qt::ShiftModifier);
+            SendMouse(Curves(), QEvent::MouseButtonRelease, from + twoLeft + QPoint(0, 9),
+                      Qt::LeftButton, Qt::NoButton, Qt::ShiftModifier);
+        };
+
+        // The pitch point at 24 picked, then Shift-dragged two frames left: it moves in time,
+        // its value stays, and it stays picked.
+        QTest::mouseClick(Curves(), Qt::LeftButton, {}, point(kLeft, 3, kPitch));
+        QCOMPARE(Curves()->Picked(), (std::vector<TCurveKey>{{3, kPitch}}));
+        shiftDrag(point(kLeft, 3, kPitch));
+        QCOMPARE(frames(kLeft), (std::vector<int>{0, 8, 16, 22}));
+        QCOMPARE(Doc().Nodes[kLeft].Entries[3].Pitch, 0.0);
+        QCOMPARE(Curves()->Picked(), (std::vector<TCurveKey>{{3, kPitch}}));
+        QCOMPARE(F().UndoStack->undoText(), QString("Move Keys"));
+        Keys("Ctrl+Z");
+        // A Shift+click without a drag still takes it out.
+        QTest::mouseClick(Curves(), Qt::LeftButton, Qt::ShiftModifier, point(kLeft, 3, kPitch));
+        QVERIFY(Curves()->Picked().empty());
+        QCOMPARE(frames(kLeft), (std::vector<int>{0, 8, 16, 24}));
+
+        // With 16 and 24 picked, a Shift-drag of 24 moves both, not the other one alone.
+        QTest::mouseClick(Curves(), Qt::LeftButton, {}, point(kLeft, 2, kPitch));
+        QTest::mouseClick(Curves(), Qt::LeftButton, Qt::ShiftModifier, point(kLeft, 3, kPitch));
+        QCOMPARE(Curves()->Picked().size(), size_t(2));
+        shiftDrag(point(kLeft, 3, kPitch));
+        QCOMPARE(frames(kLeft), (std::vector<int>{0, 8, 14, 22}));
+        QCOMPARE(Curves()->Picked().size(), size_t(2));
+        Keys("Ctrl+Z");
+
+        // The typed value is the one the plot and the legend show: -25, not 335.
+        QTest::mouseDClick(Curves(), Qt::LeftButton, {}, point(kLeft, 2, kPitch));
+        auto* field = Get<QLineEdit>(Curves(), "EBCurveValue");
+        QVERIFY(field->isVisible());
+        QCOMPARE(field->text(), QString("-25"));
+        QTest::keyClick(field, Qt::Key_Escape);
+        QVERIFY(!field->isVisible());
+
+        // A band over the pitch points at 8 and 16, then the right thigh: none of its points are
+        // picked, and a drag of its point at 8 moves that point alone.
+        const QPoint a = point(kLeft, 1, kPitch), b = point(kLeft, 2, kPitch);
+        Drag(Curves(), QPoint(a.x() - 5, a.y() - 5), {QPoint(b.x() + 5, b.y() + 5)});
+        const std::vector<TCurveKey> leftPicks = Curves()->Picked();
+        QCOMPARE(leftPicks, (std::vector<TCurveKey>{{1, kPitch}, {2, kPitch}}));
+        select(kRight);
+        QVERIFY(Curves()->Picked().empty());
+        const TKEYEntry before8 = Doc().Nodes[kRight].Entries[1];
+        const TKEYEntry before16 = Doc().Nodes[kRight].Entries[2];
+        const QPoint r8 = point(kRight, 1, kPitch);
+        Drag(Curves(), r8, {r8 - QPoint(0, 10), r8 - QPoint(0, 20)});
+        QCOMPARE(Curves()->Picked().size(), size_t(1));
+        QCOMPARE(Curves()->Picked().front().entry, 1);
+        const int moved = Curves()->Picked().front().channel;
+        QVERIFY(Channel(Doc().Nodes[kRight].Entries[1], moved) != Channel(before8, moved));
+        for (int c = 0; c < kChannels; ++c)
+            QCOMPARE(Channel(Doc().Nodes[kRight].Entries[2], c), Channel(before16, c));
+        Keys("Ctrl+Z");
+        select(kLeft); // its own picks again
+        QCOMPARE(Curves()->Picked(), leftPicks);
+
+        // Pitch, yaw and roll drawn one over another: a click takes the picked one (drawn on
+        // top of the others), else roll, drawn last.
+        Get<QToolButton>(form_.get(), "BNCurveYaw")->click();
+        Get<QToolButton>(form_.get(), "BNCurveRoll")->click();
+        QTest::mouseClick(Curves(), Qt::LeftButton, {}, point(kLeft, 1, kRoll));
+        QCOMPARE(Curves()->Picked(), leftPicks);
+        QTest::mouseClick(Curves(), Qt::LeftButton, {}, point(kLeft, 3, kRoll));
+        QCOMPARE(Curves()->Picked(), (std::vector<TCurveKey>{{3, kRoll}}));
+
+        // Another document: nothing of it is picked.
+        F().LoadKEY(QString::fromStdString(keyPath_));
+        select(kLeft);
+        QVERIFY(Curves()->Picked().empty());
+    }
 };
 
 QTEST_MAIN(TestCurves)

@@ -106,6 +106,8 @@ private slots:
         fail("EBNOF", "ten", "Number of frames is not a valid number");
         fail("EBFPS", "abc", "Frames per second is not a valid number");
         fail("EBFBE", "1.5", "Frames between entries is not a valid number");
+        fail("EBFBE", "0", "Frames between entries must be at least 1"); // keys on one frame
+        fail("EBFBE", "-3", "Frames between entries must be at least 1");
         fail("EBSTEP", "0,5", "Move step is not a valid number");
         fail("EBSTEP", "", "Move step is not a valid number"); // an empty field is no number
         QCOMPARE(Settings.DEFAULT_FRAMERATE, 15);

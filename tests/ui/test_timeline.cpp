@@ -335,6 +335,64 @@ private slots:
     }
 
     // At the default size the rows that do not fit scroll, by the bar or the wheel.
+    // Keys of the left arm copied and pasted onto the right arm stay at the right arm's pivot
+    // and carry the left arm's swing; pasted back onto the left arm they are as copied. The
+    // status bar says what each step did; Add Entry never puts a key on a frame that has one.
+    void keysPastedOntoAnotherNodeKeepItsPivot() {
+        SETUP(Open());
+        constexpr int kRightArm = 5; // rest x 0.11, the left arm's -0.11
+        auto status = [this] { return F().statusBar()->currentMessage(); };
+        auto press = [this](Qt::Key key) {
+            Strip()->setFocus();
+            QTest::keyClick(Strip(), key, Qt::ControlModifier);
+            QApplication::processEvents();
+        };
+        Strip()->setFocus();
+        Click(Key(kArm, 8));
+        press(Qt::Key_C);
+        QCOMPARE(status(), QString("1 key copied"));
+        Click(Key(kArm, 16), Qt::ShiftModifier);
+        press(Qt::Key_C);
+        QCOMPARE(status(), QString("2 keys copied"));
+        const TKEYEntry at8 = Doc().Nodes[kArm].Entries[1], at16 = Doc().Nodes[kArm].Entries[2];
+
+        // The right arm's row (an empty place of it), the playhead at 4 from the ruler.
+        const TTimelineLayout& l = Strip()->Layout;
+        Click(Key(kRightArm, 5));
+        QCOMPARE(SelectedNode, kRightArm);
+        Click(QPointF(l.X(4), l.RulerHeight / 2).toPoint());
+        QCOMPARE(F().CurrentFrame(), 4);
+        press(Qt::Key_V);
+        QCOMPARE(Frames(Doc(), kRightArm), (std::vector<int>{0, 4, 8, 12, 16, 24}));
+        QCOMPARE(status(), QString("2 keys pasted at frame 4"));
+        QCOMPARE(F().UndoStack->undoText(), QString("Paste Keys"));
+        const TKEYEntries& right = Doc().Nodes[kRightArm].Entries;
+        for (auto [entry, from] : {std::pair{1, at8}, std::pair{3, at16}}) {
+            QCOMPARE(right[entry].X, 0.11); // its own pivot, not the left arm's -0.11
+            QCOMPARE(right[entry].Y, from.Y);
+            QCOMPARE(right[entry].Z, from.Z);
+            QCOMPARE(right[entry].Pitch, from.Pitch); // the swing, from a rest pitch of 0
+        }
+        QVERIFY(RatesDerived(Doc()));
+        // Onto the left arm itself at 4: as copied.
+        Click(Key(kArm, 5));
+        press(Qt::Key_V);
+        QCOMPARE(Doc().Nodes[kArm].Entries[1].Frame, 4);
+        QCOMPARE(Doc().Nodes[kArm].Entries[1].X, at8.X);
+        QCOMPARE(Doc().Nodes[kArm].Entries[1].Pitch, at8.Pitch);
+
+        // Add Entry with a gap of 0 (a settings file edited by hand) still goes a frame on.
+        Settings.DEFAULT_FRAMEGAP = 0;
+        const std::vector<int> armFrames = Frames(Doc(), kArm);
+        Get<QToolButton>(form_.get(), "BNAddEntry")->click();
+        std::vector<int> more = armFrames;
+        more.push_back(armFrames.back() + 1);
+        QCOMPARE(Frames(Doc(), kArm), more);
+        Get<QToolButton>(form_.get(), "BNInsertEntry")->click();
+        more.push_back(more.back() + 1);
+        QCOMPARE(Frames(Doc(), kArm), more);
+    }
+
     void theRowsScrollAtTheDefaultSize() {
         SETUP(Open(false));
         QCOMPARE(F().size(), QSize(660, 450));

@@ -190,8 +190,11 @@ void TVorlinForm::StartTimer() {
 }
 
 void TVorlinForm::SetEditMode() {
+    const bool playing = KeyTimer->isActive();
     KeyTimer->stop();
     if (Session.KeyFile) BNEdit->setChecked(true);
+    // What playing leaves out (the onion skins) shows again at once, not at the next frame.
+    if (playing) Redraw();
 }
 
 void TVorlinForm::SetPlayMode() {
@@ -372,6 +375,7 @@ void TVorlinForm::InitKEYControls() {
     SetFrameLabel(0);
     Timeline->KeysChanged();
     Timeline->Fit();
+    Curves->DocumentChanged();
     Curves->Fit();
     UpdateEnabling();
     UpdateTitle();

@@ -220,6 +220,9 @@ void TOGLRenderer::DrawScene(const T3DO* model, const TKEYFile* key, bool textur
         if (n.Mesh < 0 || n.Mesh >= model->Meshes.Count()) return nullptr;
         return &model->Meshes[n.Mesh];
     };
+    // The skins first, leaving the depth alone: the pose on show is drawn over them, opaque,
+    // and they show only round it.
+    DrawOnions();
     if (textured) {
         bound_ = kNoTexture;
         GL.glColor3ub(255, 255, 255);
@@ -268,7 +271,6 @@ void TOGLRenderer::DrawScene(const T3DO* model, const TKEYFile* key, bool textur
             GL.glVertex3f(float(e->X), float(e->Y), float(e->Z));
         GL.glEnd();
     }
-    DrawOnions();
     GL.glFinish();
 }
 

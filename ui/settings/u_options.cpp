@@ -544,6 +544,13 @@ void TOptions::OkClick() {
         !CheckNumber(EBSTEP, true, "Move step is not a valid number") ||
         !CheckNumber(EBAUTOSAVE, false, "Autosave seconds is not a valid number"))
         return;
+    // Entries a gap of 0 apart would share a frame, which the game plays as one key.
+    if (int32_t gap = 0; ValInt(FromQ(EBFBE->text()), gap) && gap < 1) {
+        ShowMessageBox(this, "Frames between entries must be at least 1", "Warning",
+                       MB_OK | MB_ICONWARNING);
+        EBFBE->setFocus();
+        return;
+    }
     TSettings& g = Settings;
     g.JKGOB = FromQ(EBJKGOB->text());
     g.MOTSGOB = FromQ(EBMOTSGOB->text());

@@ -23,32 +23,61 @@ QString Number(double v) {
 
 } // namespace
 
+const std::vector<TCurveKey>& TCurvesPanel::Picked() const {
+    static const std::vector<TCurveKey> none;
+    const auto at = picks_.find(Node());
+    return at == picks_.end() ? none : at->second;
+}
+
+std::vector<TCurveKey>& TCurvesPanel::Picks() {
+    return picks_[Node()];
+}
+
+void TCurvesPanel::DocumentChanged() {
+    picks_.clear();
+}
+
 void TCurvesPanel::PressKey(TCurveKey key, bool shift) {
     TKeySession& s = host_.EditSession();
-    const bool picked = std::find(picked_.begin(), picked_.end(), key) != picked_.end();
-    if (shift) {
-        if (picked)
-            std::erase(picked_, key);
-        else
-            picked_.push_back(key);
-    } else if (!picked) {
-        picked_ = {key};
+    std::vector<TCurveKey>& picked = Picks();
+    const bool was = std::find(picked.begin(), picked.end(), key) != picked.end();
+    // Shift on a picked point keeps the picks for a drag (locked to time) and leaves its entry
+    // selected as it is: only a click without a drag takes the point out.
+    unpick_ = shift && was;
+    if (unpick_) {
+        startValues_.clear();
+        for (const TCurveKey& k : picked)
+            startValues_.push_back(Channel(s.KeyFile->Nodes[Node()].Entries[k.entry], k.channel));
+        startFrame_ = s.KeyFile->Nodes[Node()].Entries[key.entry].Frame;
+        update();
+        return;
     }
+    if (shift)
+        picked.push_back(key);
+    else if (!was)
+        picked = {key};
+    const int shown = Node();
     // Its entry is picked as a click in the entry list picks it (the frame follows).
     if (key.entry != SelectedEntry) host_.PickEntry(key.entry);
     // Picking may change the values (Auto Copy): the drag starts from them as they are now.
     const int node = Node();
-    if (node < 0 || key.entry >= s.KeyFile->Nodes[node].Entries.Count()) {
+    if (node < 0 || node != shown || key.entry >= s.KeyFile->Nodes[node].Entries.Count()) {
         press_ = Press::None;
-        picked_.clear();
         return;
     }
     const TKEYEntries& entries = s.KeyFile->Nodes[node].Entries;
-    std::erase_if(picked_, [&](const TCurveKey& k) { return k.entry >= entries.Count(); });
+    std::vector<TCurveKey>& now = Picks();
+    std::erase_if(now, [&](const TCurveKey& k) { return k.entry >= entries.Count(); });
     startValues_.clear();
-    for (const TCurveKey& k : picked_)
+    for (const TCurveKey& k : now)
         startValues_.push_back(Channel(entries[k.entry], k.channel));
     startFrame_ = entries[key.entry].Frame;
+    update();
+}
+
+void TCurvesPanel::ClickKey() {
+    if (unpick_) std::erase(Picks(), key_);
+    unpick_ = false;
     update();
 }
 
@@ -63,17 +92,18 @@ void TCurvesPanel::DragValue(double by, bool snap) {
     TKEYEntries& entries = s.KeyFile->Nodes[node].Entries;
     const int c = key_.channel;
     const int plot = TCurveLayout::PlotOf(c);
-    const auto pressed = std::find(picked_.begin(), picked_.end(), key_);
-    if (pressed == picked_.end()) return;
+    const std::vector<TCurveKey>& picked = Picked();
+    const auto pressed = std::find(picked.begin(), picked.end(), key_);
+    if (pressed == picked.end() || startValues_.size() != picked.size()) return;
     // The pressed point moves as far as the pointer (Ctrl: to whole units or 5 degrees, as the
     // plot shows it); the other picked points of its plot move as far.
-    const double start = startValues_[size_t(pressed - picked_.begin())];
+    const double start = startValues_[size_t(pressed - picked.begin())];
     const double shownStart = ShownValue(c, IsAngle(c) ? NormalizeAngle(start) : start);
     if (snap) by = SnapValue(c, shownStart + by) - shownStart;
-    for (size_t k = 0; k < picked_.size(); ++k)
-        if (TCurveLayout::PlotOf(picked_[k].channel) == plot)
-            SetChannel(entries[picked_[k].entry], picked_[k].channel, startValues_[k] + by);
-    for (const TCurveKey& k : picked_) // the rates into and out of each, as the commands do
+    for (size_t k = 0; k < picked.size(); ++k)
+        if (TCurveLayout::PlotOf(picked[k].channel) == plot)
+            SetChannel(entries[picked[k].entry], picked[k].channel, startValues_[k] + by);
+    for (const TCurveKey& k : picked) // the rates into and out of each, as the commands do
         s.KeyFile->UpdateEntry(node, k.entry);
     // The plot widens to keep the dragged point in view.
     Layout.KeepInView(plot, PointValue(entries[key_.entry], c));
@@ -87,7 +117,7 @@ void TCurvesPanel::DragTime(double pointerFrame, bool snap) {
     if (node < 0) return;
     if (!move_) {
         std::vector<TKeyRef> keys;
-        for (const TCurveKey& k : picked_)
+        for (const TCurveKey& k : Picked())
             keys.push_back({node, k.entry});
         auto move = std::make_unique<TKeyMove>(*s.KeyFile, keys);
         if (move->Empty()) {
@@ -122,18 +152,21 @@ void TCurvesPanel::PickBand(QRectF band, bool add) {
     if (node < 0) return;
     std::vector<TCurveKey> keys = CurveKeysIn(*Session().KeyFile, node, Layout, band.left(),
                                               band.top(), band.right(), band.bottom());
+    std::vector<TCurveKey>& picked = Picks();
     if (add)
-        for (const TCurveKey& k : picked_)
+        for (const TCurveKey& k : picked)
             if (std::find(keys.begin(), keys.end(), k) == keys.end()) keys.push_back(k);
-    picked_ = std::move(keys);
-    host_.ShowStatus(QString("%1 key points picked").arg(picked_.size()), 3000);
+    picked = std::move(keys);
+    host_.ShowStatus(picked.size() == 1 ? QString("1 key point picked")
+                                        : QString("%1 key points picked").arg(picked.size()),
+                     3000);
 }
 
 void TCurvesPanel::TypeValue(TCurveKey key) {
     TKeySession& s = host_.EditSession();
     const int node = Node();
     if (node < 0 || !host_.CanEdit() || key.entry >= s.KeyFile->Nodes[node].Entries.Count()) return;
-    picked_ = {key};
+    Picks() = {key};
     const TKEYEntry& e = s.KeyFile->Nodes[node].Entries[key.entry];
     const int plot = TCurveLayout::PlotOf(key.channel);
     field_->onEdited = nullptr;
@@ -148,7 +181,9 @@ void TCurvesPanel::TypeValue(TCurveKey key) {
         field_->Close();
         if (Node() != node || key.entry >= s.KeyFile->Nodes[node].Entries.Count()) return;
         host_.RecordStep("Edit Value", {node}, [&] {
-            SetChannel(s.KeyFile->Nodes[node].Entries[key.entry], key.channel, *v);
+            // An angle typed as the plot shows it (-25) is kept as the game turns it (335).
+            SetChannel(s.KeyFile->Nodes[node].Entries[key.entry], key.channel,
+                       IsAngle(key.channel) ? NormalizeAngle(*v) : *v);
             s.KeyFile->UpdateEntry(node, key.entry);
         });
         Layout.KeepInView(TCurveLayout::PlotOf(key.channel),
@@ -156,7 +191,7 @@ void TCurvesPanel::TypeValue(TCurveKey key) {
         host_.KeysChanged();
     };
     field_->Open(QPointF(Layout.Frames.X(e.Frame), Layout.Y(plot, PointValue(e, key.channel))),
-                 QString::number(Channel(e, key.channel), 'g', 10));
+                 QString::number(PointValue(e, key.channel), 'g', 10));
 }
 
 } // namespace vorlin

@@ -336,48 +336,59 @@ void TCurvesPanel::PaintKeys(QPainter& p, int plot) {
     const TKEYFile& doc = *Session().KeyFile;
     const int node = Node();
     const TKEYEntries& entries = doc.Nodes[node].Entries;
+    const std::vector<TCurveKey>& picked = Picked();
     const double left = Layout.Frames.Left - 6, right = width() + 6;
-    double drawn = -INFINITY; // where the last plain key was drawn
-    for (int i = 0; i < entries.Count(); ++i) {
+    auto point = [&](int i, int c, bool isPicked) {
         const double x = Layout.Frames.X(entries[i].Frame);
-        if (x < left || x > right) continue;
         const bool selected = i == SelectedEntry;
         // Rates that miss the next key: the curve jumps there, and the key says so.
         const unsigned state = stale_[size_t(i)];
         const bool stale = state & kStaleRates;
-        bool picked = false;
-        for (const TCurveKey& k : picked_)
-            picked = picked || k.entry == i;
+        const double y = Layout.Y(TCurveLayout::PlotOf(c), ShownValue(entries[i], c));
+        const double r = selected || isPicked ? kKeyPointHalf : kKeyPointHalf - 1;
+        p.setPen(QPen(stale ? kStale : palette().text().color(), stale ? 2 : 1));
+        // A key whose flags keep the game from applying this channel's rates is hollow: the
+        // game holds the value to the next key.
+        if (state & (1u << c))
+            p.setBrush(palette().base());
+        else
+            p.setBrush(isPicked ? palette().highlight().color() : kColours[c]);
+        if (stale) {
+            const QPointF diamond[4] = {
+                {x, y - r - 1}, {x + r + 1, y}, {x, y + r + 1}, {x - r - 1, y}};
+            p.drawPolygon(diamond, 4);
+        } else {
+            p.drawRect(QRectF(x - r, y - r, 2 * r, 2 * r));
+        }
+        if (selected && !isPicked) { // the selected entry's points are ringed
+            p.setBrush(Qt::NoBrush);
+            p.drawRect(QRectF(x - r - 2, y - r - 2, 2 * r + 4, 2 * r + 4));
+        }
+    };
+    double drawn = -INFINITY; // where the last plain key was drawn
+    std::vector<char> hasPick(size_t(entries.Count()), 0);
+    for (const TCurveKey& k : picked)
+        if (k.entry < entries.Count()) hasPick[size_t(k.entry)] = 1;
+    for (int i = 0; i < entries.Count(); ++i) {
+        const double x = Layout.Frames.X(entries[i].Frame);
+        if (x < left || x > right) continue;
         // Keys closer than a pixel cover each other: one of them stands for the rest.
-        if (!selected && !stale && !picked) {
+        if (i != SelectedEntry && !(stale_[size_t(i)] & kStaleRates) && !hasPick[size_t(i)]) {
             if (x - drawn < 1) continue;
             drawn = x;
         }
-        for (int c = plot * 3; c < plot * 3 + 3; ++c) {
-            if (!(Layout.Visible & (1u << c))) continue;
-            const double y = Layout.Y(TCurveLayout::PlotOf(c), ShownValue(entries[i], c));
-            const bool point =
-                std::find(picked_.begin(), picked_.end(), TCurveKey{i, c}) != picked_.end();
-            const double r = selected || point ? 4.5 : 3.5;
-            p.setPen(QPen(stale ? kStale : palette().text().color(), stale ? 2 : 1));
-            // A key whose flags keep the game from applying this channel's rates is hollow:
-            // the game holds the value to the next key.
-            if (state & (1u << c))
-                p.setBrush(palette().base());
-            else
-                p.setBrush(point ? palette().highlight().color() : kColours[c]);
-            if (stale) {
-                const QPointF diamond[4] = {
-                    {x, y - r - 1}, {x + r + 1, y}, {x, y + r + 1}, {x - r - 1, y}};
-                p.drawPolygon(diamond, 4);
-            } else {
-                p.drawRect(QRectF(x - r, y - r, 2 * r, 2 * r));
-            }
-            if (selected && !point) { // the selected entry's points are ringed
-                p.setBrush(Qt::NoBrush);
-                p.drawRect(QRectF(x - r - 2, y - r - 2, 2 * r + 4, 2 * r + 4));
-            }
-        }
+        for (int c = plot * 3; c < plot * 3 + 3; ++c)
+            if ((Layout.Visible & (1u << c)) &&
+                std::find(picked.begin(), picked.end(), TCurveKey{i, c}) == picked.end())
+                point(i, c, false);
+    }
+    // The picked points over the others, the last picked on top: what a click there takes.
+    for (const TCurveKey& k : picked) {
+        if (k.entry >= entries.Count() || TCurveLayout::PlotOf(k.channel) != plot ||
+            !(Layout.Visible & (1u << k.channel)))
+            continue;
+        const double x = Layout.Frames.X(entries[k.entry].Frame);
+        if (x >= left && x <= right) point(k.entry, k.channel, true);
     }
     if (press_ == Press::Band) {
         p.setPen(QPen(palette().highlight().color(), 1, Qt::DashLine));
@@ -410,7 +421,8 @@ void TCurvesPanel::mousePressEvent(QMouseEvent* e) {
     if (Layout.PlotAt(at.y()) < 0) return;
     const int node = Node();
     const std::optional<TCurveKey> key =
-        node >= 0 ? CurveKeyAt(*Session().KeyFile, node, Layout, at.x(), at.y()) : std::nullopt;
+        node >= 0 ? CurveKeyAt(*Session().KeyFile, node, Layout, at.x(), at.y(), 6, Picked())
+                  : std::nullopt;
     if (!key) {
         // An empty place: a band of points, or (released where it was pressed) the frame.
         press_ = Press::Band;
@@ -418,6 +430,7 @@ void TCurvesPanel::mousePressEvent(QMouseEvent* e) {
     }
     press_ = Press::Key;
     key_ = *key;
+    shiftPress_ = e->modifiers() & Qt::ShiftModifier;
     pressValue_ = Layout.ValueAt(TCurveLayout::PlotOf(key->channel), at.y());
     PressKey(*key, e->modifiers() & Qt::ShiftModifier);
 }
@@ -441,7 +454,8 @@ void TCurvesPanel::mouseMoveEvent(QMouseEvent* e) {
         if (!drag_) {
             if (std::abs(by.x()) < kClickDistance && std::abs(by.y()) < kClickDistance) return;
             // The first movement picks the way; Shift: along the frames only.
-            drag_ = DragDirection(by.x(), by.y(), e->modifiers() & Qt::ShiftModifier);
+            drag_ =
+                DragDirection(by.x(), by.y(), shiftPress_ || (e->modifiers() & Qt::ShiftModifier));
         }
         const bool snap = e->modifiers() & Qt::ControlModifier;
         if (*drag_ == TPointDrag::Time)
@@ -477,7 +491,10 @@ void TCurvesPanel::mouseReleaseEvent(QMouseEvent* e) {
         update();
         break;
     case Press::Key:
-        if (drag_) EndDrag();
+        if (drag_)
+            EndDrag();
+        else
+            ClickKey();
         break;
     case Press::None:
         break;
@@ -488,8 +505,8 @@ void TCurvesPanel::mouseReleaseEvent(QMouseEvent* e) {
 void TCurvesPanel::mouseDoubleClickEvent(QMouseEvent* e) {
     const int node = Node();
     if (e->button() != Qt::LeftButton || node < 0) return;
-    if (auto key =
-            CurveKeyAt(*Session().KeyFile, node, Layout, e->position().x(), e->position().y()))
+    if (auto key = CurveKeyAt(*Session().KeyFile, node, Layout, e->position().x(),
+                              e->position().y(), 6, Picked()))
         TypeValue(*key);
 }
 
@@ -517,8 +534,8 @@ void TCurvesPanel::keyPressEvent(QKeyEvent* e) {
         Fit();
         return;
     }
-    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && picked_.size() == 1) {
-        TypeValue(picked_.front());
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && Picked().size() == 1) {
+        TypeValue(Picked().front());
         return;
     }
     QWidget::keyPressEvent(e);
@@ -549,14 +566,14 @@ bool TCurvesPanel::event(QEvent* e) {
     if (Session().KeyFile && help->pos().y() < Layout.Top)
         tip = MarkerTip(Session().KeyFile->Markers, Layout.Frames, help->pos().x());
     else if (node >= 0)
-        if (auto key =
-                CurveKeyAt(*Session().KeyFile, node, Layout, help->pos().x(), help->pos().y())) {
+        if (auto key = CurveKeyAt(*Session().KeyFile, node, Layout, help->pos().x(),
+                                  help->pos().y(), 6, Picked())) {
             const TKEYEntry& entry = Session().KeyFile->Nodes[node].Entries[key->entry];
             tip = QString("Entry %1 (%2): %3 %4")
                       .arg(key->entry)
                       .arg(entry.Frame)
                       .arg(kCaptions[key->channel])
-                      .arg(ValueText(Channel(entry, key->channel)));
+                      .arg(ValueText(ShownValue(entry, key->channel)));
             if (RatesStale(*Session().KeyFile, node, key->entry))
                 tip += "\nIts rates do not reach the next key: the pose jumps there "
                        "(recalculate the rates)";

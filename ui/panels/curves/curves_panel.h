@@ -7,6 +7,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -36,8 +37,11 @@ public:
     unsigned Channels() const { return Layout.Visible; }
     void SetChannels(unsigned mask);
     std::function<void(unsigned mask)> onChannels;
-    // The key points picked (of the selected node).
-    const std::vector<TCurveKey>& Picked() const { return picked_; }
+    // The key points picked on the node shown: each node keeps its own, so picks never pass
+    // to another node by their entry numbers.
+    const std::vector<TCurveKey>& Picked() const;
+    // Another document: no point of it is picked yet.
+    void DocumentChanged();
 
     // ---- commands (curves_commands.cpp) ----
     // A key point's value typed in a small field (a double-click on it, or Enter with one
@@ -74,8 +78,13 @@ private:
     void PaintKeys(class QPainter& p, int plot);
     void PaintMarkers(class QPainter& p);
     // ---- commands' parts (curves_commands.cpp) ----
-    // A press on a key point: picks it (and its entry) unless it is picked already.
+    // The shown node's picks, to change.
+    std::vector<TCurveKey>& Picks();
+    // A press on a key point: picks it (and its entry) unless it is picked already. With Shift
+    // it joins the picks; one picked already leaves them only when the press ends without a
+    // drag (ClickKey), so a Shift-drag moves all of them.
     void PressKey(TCurveKey key, bool shift);
+    void ClickKey();
     // The drag of the picked points: in value (each by the same amount on its plot's scale,
     // Ctrl snapping the pressed one) or in time (their entries by whole frames, Ctrl snapping
     // to markers); its end.
@@ -89,12 +98,14 @@ private:
     QToolButton* toggles_[kChannels];
     TValueField* field_;
     TCurveSamples samples_;
-    std::vector<QPointF> line_;   // kept between paints
-    std::vector<unsigned> stale_; // per entry on show: its RateState
-    std::vector<TCurveKey> picked_;
+    std::vector<QPointF> line_;                   // kept between paints
+    std::vector<unsigned> stale_;                 // per entry on show: its RateState
+    std::map<int, std::vector<TCurveKey>> picks_; // by KEY node
     Press press_ = Press::None;
     QPointF pressAt_, bandTo_;
     TCurveKey key_;                   // the point a press went down on
+    bool unpick_ = false;             // a Shift-press on a picked point: a click unpicks it
+    bool shiftPress_ = false;         // Shift was held at the press: the drag goes in time
     std::vector<double> startValues_; // the picked points' values when the press went down
     int32_t startFrame_ = 0;          // the pressed point's frame then
     double pressValue_ = 0;           // the value under the pointer then

@@ -214,7 +214,8 @@ void TTimelinePanel::CopyKeys() {
     TKeySession& s = host_.EditSession();
     if (!s.KeyFile) return;
     s.KeyClipboard = TKeyClipboard::Copy(*s.KeyFile, s.SelectedKeys());
-    host_.ShowStatus(QString("%1 keys copied").arg(s.KeyClipboard.Keys.size()), 3000);
+    const size_t n = s.KeyClipboard.Keys.size();
+    host_.ShowStatus(n == 1 ? QString("1 key copied") : QString("%1 keys copied").arg(n), 3000);
 }
 
 void TTimelinePanel::PasteKeys() {
@@ -236,15 +237,23 @@ void TTimelinePanel::PasteKeys() {
             if (const int n = s.KeyFile->NodeOfJoint(k.Joint); n >= 0) nodes.push_back(n);
     std::sort(nodes.begin(), nodes.end());
     nodes.erase(std::unique(nodes.begin(), nodes.end()), nodes.end());
+    // Onto another node, the keys carry their motion from rest pose to rest pose.
+    const TRestPoses rest = s.Model ? RestPoses(*s.Model) : TRestPoses();
     TPasteResult result;
-    host_.RecordStep("Paste Keys", nodes,
-                     [&] { result = vorlin::PasteKeys(*s.KeyFile, s.KeyClipboard, frame, onto); });
+    host_.RecordStep("Paste Keys", nodes, [&] {
+        result = vorlin::PasteKeys(*s.KeyFile, s.KeyClipboard, frame, onto, &rest);
+    });
     s.MarkedKeys = result.Keys;
     host_.KeysChanged();
+    const size_t n = result.Keys.size();
     if (result.Skipped > 0)
         host_.ShowStatus(QString("%1 keys were not pasted: no node of their NODE number is in "
                                  "this KEY")
                              .arg(result.Skipped));
+    else // the word of the copy no longer stands
+        host_.ShowStatus(n == 1 ? QString("1 key pasted at frame %1").arg(frame)
+                                : QString("%1 keys pasted at frame %2").arg(n).arg(frame),
+                         3000);
     update();
 }
 

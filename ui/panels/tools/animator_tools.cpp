@@ -114,9 +114,12 @@ void TAnimatorTools::PasteMirrored() {
     }
     const TKEYEntry copied = *s.CopiedEntry;
     const int frame = host_.CurrentFrame();
+    // Onto its partner, the motion from rest pose to rest pose, mirrored.
+    const TRestPoses rest = s.Model ? RestPoses(*s.Model) : TRestPoses();
     TKeyRef at{-1, -1};
-    host_.RecordStep("Paste Mirrored", {node},
-                     [&] { at = vorlin::PasteMirrored(*s.KeyFile, copied, from, pairs, frame); });
+    host_.RecordStep("Paste Mirrored", {node}, [&] {
+        at = vorlin::PasteMirrored(*s.KeyFile, copied, from, pairs, frame, &rest);
+    });
     if (at.node < 0) return;
     host_.PickNode(partner);
     host_.PickEntry(at.entry);
@@ -130,8 +133,13 @@ void TAnimatorTools::MatchLoop() {
     host_.RecordStep("Match Loop", TKeyChange::AllNodes(*s.KeyFile),
                      [&] { set = vorlin::MatchLoop(*s.KeyFile); });
     host_.KeysChanged();
-    host_.ShowStatus(
-        QString("Match Loop: the last keys of %1 nodes run on to frame 0").arg(set.size()));
+    if (set.empty())
+        host_.ShowStatus("Match Loop: every node's end meets frame 0 already");
+    else
+        host_.ShowStatus(set.size() == 1
+                             ? QString("Match Loop: the last key of 1 node runs on to frame 0")
+                             : QString("Match Loop: the last keys of %1 nodes run on to frame 0")
+                                   .arg(set.size()));
 }
 
 void TAnimatorTools::Tween() {
