@@ -5,11 +5,11 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config ccache
-    qt6-base-dev libqt6opengl6-dev libqt6svg6
+    qt6-base-dev libqt6opengl6-dev libqt6svg6 qt6-wayland
     libgl-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0 libegl-dev libegl-mesa0 libxcb1-dev
     libwebp-dev libgif-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth openbox x11-utils xdotool fonts-dejavu-core
+    xvfb xauth openbox x11-utils xdotool fonts-dejavu-core weston
     clang-format locales python3
     clang libclang-rt-14-dev
     dpkg-dev file desktop-file-utils appstream shared-mime-info xdg-utils libfile-mimeinfo-perl

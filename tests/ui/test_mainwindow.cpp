@@ -596,29 +596,78 @@ private slots:
                  qPrintable(QString("%1 pixels differ").arg(differ)));
     }
 
-    // With no display (over SSH), what only prints works, and the editor says why it cannot
-    // start instead of aborting.
+    // With no display (over SSH, or a Wayland session's variable left with nothing behind it),
+    // what only prints works, and the editor says why it cannot start instead of aborting.
     void withoutADisplayThePrintingOptionsWork() {
+        for (const char* wayland : {"", "wayland-nowhere"})
+            for (const char* option : {"--version", "--help", "--paths", ""}) {
+                QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+                env.remove("DISPLAY");
+                env.remove("QT_QPA_PLATFORM");
+                if (*wayland)
+                    env.insert("WAYLAND_DISPLAY", wayland);
+                else
+                    env.remove("WAYLAND_DISPLAY");
+                QProcess p;
+                p.setProcessEnvironment(env);
+                p.start(VORLIN_EXE, *option ? QStringList{option} : QStringList{});
+                QVERIFY(p.waitForFinished(60000));
+                QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+                const QString out = p.readAllStandardOutput(), err = p.readAllStandardError();
+                const QString o = option;
+                if (!o.isEmpty()) {
+                    QCOMPARE(p.exitCode(), 0);
+                    QVERIFY(out.startsWith(o == "--version" ? "Vorlin "
+                                           : o == "--help"  ? "Usage:"
+                                                            : "help: "));
+                } else {
+                    QCOMPARE(p.exitCode(), 1);
+                    QCOMPARE(err.count('\n'), 1);
+                    QVERIFY2(err.contains("needs a graphical session"), qPrintable(err));
+                    QVERIFY2(err.contains("DISPLAY is not set"), qPrintable(err));
+                    QVERIFY2(err.contains(*wayland ? "wayland-nowhere does not answer"
+                                                   : "WAYLAND_DISPLAY is not set"),
+                             qPrintable(err));
+                }
+            }
+    }
+
+    // A Wayland desktop without an X server: the editor runs on Qt's Wayland platform and its
+    // view draws the model (a headless compositor stands in for the desktop).
+    void onAWaylandDesktopTheEditorRunsNatively() {
+        MakeStore();
+        const QString runtime = QString::fromStdString(files_->file("runtime"));
+        QDir().mkpath(runtime);
+        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
         env.remove("QT_QPA_PLATFORM");
-        for (const char* option : {"--version", "--help", ""}) {
-            QProcess p;
-            p.setProcessEnvironment(env);
-            p.start(VORLIN_EXE, *option ? QStringList{option} : QStringList{});
-            QVERIFY(p.waitForFinished(60000));
-            QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-            const QString out = p.readAllStandardOutput(), err = p.readAllStandardError();
-            if (*option) {
-                QCOMPARE(p.exitCode(), 0);
-                QVERIFY(out.startsWith(QString(option) == "--version" ? "Vorlin " : "Usage:"));
-            } else {
-                QCOMPARE(p.exitCode(), 1);
-                QCOMPARE(err.count('\n'), 1);
-                QVERIFY2(err.contains("needs a graphical session"), qPrintable(err));
-            }
-        }
+        env.insert("XDG_RUNTIME_DIR", runtime);
+        QProcess compositor;
+        compositor.setProcessEnvironment(env);
+        compositor.start("weston", {"--backend=headless-backend.so", "--socket=wayland-vorlin",
+                                    "--idle-time=0", "--width=800", "--height=600"});
+        QVERIFY2(compositor.waitForStarted(), "weston is missing: run scripts/setup.sh");
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(runtime + "/wayland-vorlin"), 30000);
+        env.insert("WAYLAND_DISPLAY", "wayland-vorlin");
+        const QString png = QString::fromStdString(files_->file("wayland.png"));
+        QProcess editor;
+        editor.setProcessEnvironment(env);
+        editor.start(VORLIN_EXE,
+                     {"--screenshot", png, "--part", "Pbox", VORLIN_SAMPLE_DIR "/3do/sample.3do",
+                      VORLIN_SAMPLE_DIR "/3do/key/walk.key"});
+        QVERIFY(editor.waitForFinished(60000));
+        compositor.terminate();
+        compositor.waitForFinished();
+        QCOMPARE(editor.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(editor.exitCode() == 0, editor.readAllStandardError().constData());
+        const QImage shot = QImage(png).convertToFormat(QImage::Format_RGB32);
+        QVERIFY(!shot.isNull());
+        int model = 0;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x)
+                model += shot.pixel(x, y) != shot.pixel(0, 0);
+        QVERIFY2(model > 2000, "the view shows the model");
     }
 
     void withoutOpenGLTheEditorStillRuns() {
