@@ -15,8 +15,8 @@ bool SameEntry(const TKEYEntry& a, const TKEYEntry& b) {
 }
 
 bool SameDocument(const TKEYFile& a, const TKEYFile& b) {
-    if (TKeyChange::HeaderOf(a) != TKeyChange::HeaderOf(b) ||
-        a.Markers.Count() != b.Markers.Count() || a.Nodes.Count() != b.Nodes.Count())
+    if (a.Header() != b.Header() || a.Markers.Count() != b.Markers.Count() ||
+        a.Nodes.Count() != b.Nodes.Count())
         return false;
     for (int m = 0; m < a.Markers.Count(); ++m)
         if (a.Markers[m].Frame != b.Markers[m].Frame ||
@@ -31,18 +31,6 @@ bool SameDocument(const TKEYFile& a, const TKEYFile& b) {
             if (!SameEntry(x.Entries[i], y.Entries[i])) return false;
     }
     return true;
-}
-
-TKeyChange::Header TKeyChange::HeaderOf(const TKEYFile& doc) {
-    return {doc.Frames, doc.Flags, doc.FPS, doc.KeyType, doc.Joints};
-}
-
-void TKeyChange::SetHeader(TKEYFile& doc, const Header& h) {
-    doc.Frames = h.Frames;
-    doc.Flags = h.Flags;
-    doc.FPS = h.FPS;
-    doc.KeyType = h.KeyType;
-    doc.Joints = h.Joints;
 }
 
 std::vector<TKEYMarker> TKeyChange::MarkersOf(const TKEYFile& doc) {
@@ -67,7 +55,7 @@ std::vector<TKEYEntry> spare;
 } // namespace
 
 void TKeyChange::Begin(const TKEYFile& doc, const std::vector<int>& nodes) {
-    headerBefore_ = HeaderOf(doc);
+    headerBefore_ = doc.Header();
     markersBefore_ = MarkersOf(doc);
     nodesBefore_ = doc.Nodes.Items();
     pending_.clear();
@@ -97,7 +85,7 @@ std::vector<int> TKeyChange::AllNodes(const TKEYFile& doc) {
 }
 
 void TKeyChange::End(const TKEYFile& doc) {
-    headerAfter_ = HeaderOf(doc);
+    headerAfter_ = doc.Header();
     nodesChanged_ = doc.Nodes.Items() != nodesBefore_;
     if (nodesChanged_)
         nodesAfter_ = doc.Nodes.Items();
@@ -176,7 +164,7 @@ void TKeyChange::End(const TKEYFile& doc) {
 }
 
 void TKeyChange::Undo(TKEYFile& doc) const {
-    SetHeader(doc, headerBefore_);
+    doc.SetHeader(headerBefore_);
     if (markersChanged_) SetMarkers(doc, markersBefore_);
     for (const NodeChange& c : nodes_) {
         TKEYEntries& entries = doc.Nodes[c.node].Entries;
@@ -188,7 +176,7 @@ void TKeyChange::Undo(TKEYFile& doc) const {
 }
 
 void TKeyChange::Redo(TKEYFile& doc) const {
-    SetHeader(doc, headerAfter_);
+    doc.SetHeader(headerAfter_);
     if (nodesChanged_) doc.Nodes.SetItems(nodesAfter_);
     if (markersChanged_) SetMarkers(doc, markersAfter_);
     for (const NodeChange& c : nodes_) {
@@ -224,6 +212,15 @@ std::vector<TKeyRef> TKeyChange::ChangedKeys(const TKEYFile& doc) const {
     }
     std::sort(keys.begin(), keys.end());
     return keys;
+}
+
+std::vector<int> TKeyChange::ChangedNodes() const {
+    std::vector<int> nodes;
+    for (const NodeChange& c : nodes_)
+        nodes.push_back(c.node);
+    std::sort(nodes.begin(), nodes.end());
+    nodes.erase(std::unique(nodes.begin(), nodes.end()), nodes.end());
+    return nodes;
 }
 
 bool TKeyChange::Empty() const {

@@ -31,6 +31,12 @@ public:
     std::vector<TKeyRef> ChangedKeys(const TKEYFile& doc) const;
     // The memory the change holds, roughly.
     size_t Bytes() const;
+    // What it touched: the KEY nodes whose entries it changed, and whether it changed the
+    // header, the markers or the list of nodes.
+    std::vector<int> ChangedNodes() const;
+    bool HeaderChanged() const { return headerBefore_ != headerAfter_; }
+    bool MarkersChanged() const { return markersChanged_; }
+    bool NodesChanged() const { return nodesChanged_; }
 
     // The selection the change was made with, and the one it left.
     int NodeBefore = 0, EntryBefore = 0, NodeAfter = 0, EntryAfter = 0;
@@ -39,14 +45,6 @@ public:
 
 private:
     using Entry = std::shared_ptr<TKEYEntry>;
-    struct Header {
-        int32_t Frames;
-        uint32_t Flags;
-        double FPS;
-        uint32_t KeyType;
-        int32_t Joints;
-        bool operator==(const Header&) const = default;
-    };
     struct Value {
         Entry entry;
         TKEYEntry value;
@@ -62,12 +60,10 @@ private:
         std::vector<Entry> list;
         size_t values; // where its entries' values start in values_
     };
-    static Header HeaderOf(const TKEYFile& doc);
-    static void SetHeader(TKEYFile& doc, const Header& h);
     static std::vector<TKEYMarker> MarkersOf(const TKEYFile& doc);
     static void SetMarkers(TKEYFile& doc, const std::vector<TKEYMarker>& markers);
 
-    Header headerBefore_{}, headerAfter_{};
+    TKEYHeader headerBefore_{}, headerAfter_{};
     // The document's nodes, when one was added (kept only then).
     bool nodesChanged_ = false;
     std::vector<std::shared_ptr<TKEYNode>> nodesBefore_, nodesAfter_;

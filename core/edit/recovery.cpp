@@ -17,11 +17,7 @@ TKeySnapshot TKeySnapshot::Of(const TKEYFile& doc) {
     TKeySnapshot s;
     s.Name = doc.Name;
     s.FullName = doc.FullName;
-    s.Frames = doc.Frames;
-    s.Flags = doc.Flags;
-    s.FPS = doc.FPS;
-    s.KeyType = doc.KeyType;
-    s.Joints = doc.Joints;
+    s.Header = doc.Header();
     s.Markers.reserve(size_t(doc.Markers.Count()));
     for (const auto& m : doc.Markers)
         s.Markers.push_back(*m);
@@ -42,11 +38,7 @@ std::unique_ptr<TKEYFile> TKeySnapshot::Document() const {
     auto doc = std::make_unique<TKEYFile>();
     doc->Name = Name;
     doc->FullName = FullName;
-    doc->Frames = Frames;
-    doc->Flags = Flags;
-    doc->FPS = FPS;
-    doc->KeyType = KeyType;
-    doc->Joints = Joints;
+    doc->SetHeader(Header);
     for (const TKEYMarker& m : Markers)
         doc->Markers.Add(std::make_shared<TKEYMarker>(m));
     for (const Node& from : Nodes) {

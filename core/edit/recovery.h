@@ -26,11 +26,7 @@ struct TKeySnapshot {
         std::vector<TKEYEntry> Entries;
     };
     std::string Name, FullName;
-    int32_t Frames = 0;
-    uint32_t Flags = 0;
-    double FPS = 0;
-    uint32_t KeyType = 0;
-    int32_t Joints = 0;
+    TKEYHeader Header;
     std::vector<TKEYMarker> Markers;
     std::vector<Node> Nodes;
 

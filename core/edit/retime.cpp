@@ -115,11 +115,7 @@ bool TakeRetimed(TKEYFile& doc, const TKEYFile& copy) {
     if (copy.Nodes.Count() != doc.Nodes.Count()) return false;
     for (int n = 0; n < doc.Nodes.Count(); ++n)
         if (copy.Nodes[n].MeshName != doc.Nodes[n].MeshName) return false;
-    doc.Frames = copy.Frames;
-    doc.Flags = copy.Flags;
-    doc.FPS = copy.FPS;
-    doc.KeyType = copy.KeyType;
-    doc.Joints = copy.Joints;
+    doc.SetHeader(copy.Header());
     doc.Markers.SetItems(copy.Markers.Items());
     // The retiming keeps each entry's place (entries only come or go at a node's end), so the
     // node's own entries take the new values: an entry remembered for pasting stays the one

@@ -11,7 +11,9 @@
 
 namespace vorlin {
 
-TKEYFile::TKEYFile() : FPS(Settings.DEFAULT_FRAMERATE) {}
+TKEYFile::TKEYFile() {
+    FPS = Settings.DEFAULT_FRAMERATE;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Reading
@@ -336,11 +338,7 @@ std::unique_ptr<TKEYFile> TKEYFile::Clone() const {
     auto copy = std::make_unique<TKEYFile>();
     copy->Name = Name;
     copy->FullName = FullName;
-    copy->Frames = Frames;
-    copy->Flags = Flags;
-    copy->FPS = FPS;
-    copy->KeyType = KeyType;
-    copy->Joints = Joints;
+    copy->SetHeader(Header());
     for (const auto& m : Markers)
         copy->Markers.Add(std::make_shared<TKEYMarker>(*m));
     for (const auto& n : Nodes) {
@@ -621,8 +619,7 @@ bool TKEYFile::IsModified() const {
     if (FullName.empty()) return true;
     std::unique_ptr<TKEYFile> disk = CreateFromFile(FullName);
     const TKEYFile& f = *disk;
-    if (Name != f.Name || FullName != f.FullName || Frames != f.Frames || Flags != f.Flags ||
-        FPS != f.FPS || KeyType != f.KeyType || Joints != f.Joints ||
+    if (Name != f.Name || FullName != f.FullName || Header() != f.Header() ||
         Nodes.Count() != f.Nodes.Count() || Markers.Count() != f.Markers.Count())
         return true;
     for (int i = 0; i < Markers.Count(); ++i)

@@ -67,7 +67,17 @@ struct TKEYPose {
 // A frame number computed in 64 bits, kept to the 32-bit range the format holds.
 int32_t ClampFrame(int64_t frame);
 
-class TKEYFile {
+// The header's values: listed here once, copied and compared as one.
+struct TKEYHeader {
+    int32_t Frames = 0;
+    uint32_t Flags = 0;
+    double FPS = 0; // the game reads a real number; whole values are written as integers
+    uint32_t KeyType = 0xFFFF;
+    int32_t Joints = 0;
+    bool operator==(const TKEYHeader&) const = default;
+};
+
+class TKEYFile : public TKEYHeader {
 public:
     // A new, empty document; FPS is the DEFAULT_FRAMERATE setting.
     TKEYFile();
@@ -135,11 +145,8 @@ public:
 
     std::string Name = "Untitled.key";
     std::string FullName;
-    int32_t Frames = 0;
-    uint32_t Flags = 0;
-    double FPS; // the game reads a real number; whole values are written as integers
-    uint32_t KeyType = 0xFFFF;
-    int32_t Joints = 0;
+    const TKEYHeader& Header() const { return *this; }
+    void SetHeader(const TKEYHeader& h) { static_cast<TKEYHeader&>(*this) = h; }
     TKEYMarkers Markers;
     TKEYNodes Nodes;
 
