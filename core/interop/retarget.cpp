@@ -21,12 +21,16 @@ struct TTarget {
     int Bone = -1; // the source bone whose joint is the target; -1 for the tips
     TVec3 Model;   // the direction at rest, model
     TVec3 Source;  // the direction at rest, source (game axes)
+    // On the line of the body (no side: a spine's head, a pelvis's back), which the node
+    // follows exactly; the others only turn it about that line.
+    bool Primary = false;
 };
 
 struct TMapped {
     int Bone = -1;
     std::vector<TTarget> Targets;
-    TMat3 Align; // takes the source's rest directions to the model's
+    TMat3 Align;      // takes the source's rest directions to the model's
+    int Primary = -1; // the target on the body's line, if any
 };
 
 TXform ToGameAxes(const TMat3& a, const TXform& w) {
@@ -131,7 +135,8 @@ TRetargeted Retarget(const T3DO& model, const TMotion& motion, const TBoneMap& m
                 continue;
             }
             TTarget t{b, Unit(restWorld[size_t(c)].T - at),
-                      Unit(sourceRest[size_t(b)].T - sourceAt)};
+                      Unit(sourceRest[size_t(b)].T - sourceAt),
+                      ClassifyBone(names[size_t(c)]).Side == TSide::None};
             if (Length(t.Model) > 0.5 && Length(t.Source) > 0.5) m.Targets.push_back(t);
         }
         const std::optional<TVec3> tip = MeshCentre(model, n);
@@ -146,10 +151,11 @@ TRetargeted Retarget(const T3DO& model, const TMotion& motion, const TBoneMap& m
         if (!m.Targets.empty()) {
             std::vector<TVec3> from, to;
             for (const TTarget& t : m.Targets) {
+                if (t.Primary && m.Primary < 0) m.Primary = int(from.size());
                 from.push_back(t.Source);
                 to.push_back(t.Model);
             }
-            m.Align = BestRotation(from, to);
+            m.Align = BestRotation(from, to, m.Primary);
         } else if (const int a = mappedAbove(n); a >= 0) {
             m.Align = mapped[size_t(a)].Align; // turns as its mapped parent's frame does
         }
@@ -189,7 +195,9 @@ TRetargeted Retarget(const T3DO& model, const TMotion& motion, const TBoneMap& m
         throw Error("The motion of " + motion.Path + " ends at " + std::to_string(motion.Duration) +
                     " seconds, before the start asked for");
     if (to < from) throw Error("The end asked for lies before the start");
-    const double span = std::floor((to - from) * out.Fps + 1e-6);
+    // A thousandth of a frame short is the whole frame: rates and times written in few digits
+    // (a BVH's 0.033333 seconds, glTF's single precision) fall short of it.
+    const double span = std::floor((to - from) * out.Fps + 1e-3);
     if (span + 1 > kMaxFrames)
         throw Error("The motion of " + motion.Path + " would make more than 100000 frames at " +
                     std::to_string(int(out.Fps)) + " a second: import a part of it");
@@ -237,7 +245,7 @@ TRetargeted Retarget(const T3DO& model, const TMotion& motion, const TBoneMap& m
                     fromDirs.push_back(turn * t.Source);
                     toDirs.push_back(Unit(sourceNow[size_t(t.Bone)].T - now.T));
                 }
-                if (!fromDirs.empty()) r = BestRotation(fromDirs, toDirs) * r;
+                if (!fromDirs.empty()) r = BestRotation(fromDirs, toDirs, m.Primary) * r;
                 x.L = Transposed(above.L) * r;
             }
             if (n == root && options.Root != TRootMotion::None) {

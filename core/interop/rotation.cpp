@@ -147,9 +147,9 @@ TMat3 AxisAngle(const TVec3& axis, double degrees) {
 }
 
 double RotationAngle(const TMat3& a, const TMat3& b) {
-    const TMat3 d = Transposed(a) * b;
-    const double c = std::clamp((d.m[0][0] + d.m[1][1] + d.m[2][2] - 1) / 2, -1.0, 1.0);
-    return std::acos(c) * kDeg;
+    // From the quaternion: the arc cosine of the trace loses half the digits at small angles.
+    const TQuat q = MatrixQuat(Transposed(a) * b);
+    return 2 * std::atan2(std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z), std::abs(q.w)) * kDeg;
 }
 
 TXform operator*(const TXform& a, const TXform& b) {
@@ -254,7 +254,25 @@ TGameAngles GameAngles(const TMat3& r, const TGameAngles* previous) {
     return distance(second) < distance(first) ? second : first;
 }
 
-TMat3 BestRotation(const std::vector<TVec3>& from, const std::vector<TVec3>& to) {
+TMat3 BestRotation(const std::vector<TVec3>& from, const std::vector<TVec3>& to, int primary) {
+    const size_t given = std::min(from.size(), to.size());
+    if (primary >= 0 && size_t(primary) < given && Length(from[size_t(primary)]) > 0.5 &&
+        Length(to[size_t(primary)]) > 0.5) {
+        const TVec3 axis = to[size_t(primary)];
+        const TMat3 swing = Swing(from[size_t(primary)], axis);
+        // The turn about the primary direction that best lays the others on theirs.
+        double across = 0, along = 0;
+        for (size_t i = 0; i < given; ++i) {
+            if (int(i) == primary || Length(from[i]) < 0.5 || Length(to[i]) < 0.5) continue;
+            TVec3 f = swing * from[i], t = to[i];
+            f = f - Dot(f, axis) * axis;
+            t = t - Dot(t, axis) * axis;
+            across += Dot(Cross(f, t), axis);
+            along += Dot(f, t);
+        }
+        if (std::abs(across) + std::abs(along) < 1e-12) return swing;
+        return AxisAngle(axis, std::atan2(across, along) * kDeg) * swing;
+    }
     double s[3][3] = {};
     int used = -1, count = 0;
     bool same = true;
@@ -273,9 +291,9 @@ TMat3 BestRotation(const std::vector<TVec3>& from, const std::vector<TVec3>& to)
     const TMat3 swing = Swing(from[size_t(used)], to[size_t(used)]);
     if (count == 1) return swing;
     // A faint pull towards no turn at all settles what the directions leave open (the turn
-    // about the line of two opposite directions, a pelvis's two thighs) and moves a fit they
-    // do settle by a negligible amount.
-    const double pull = 1e-4 * count;
+    // about the line of two opposite directions, a pelvis's two thighs) and moves a fit that
+    // they settle by nothing that shows.
+    const double pull = 1e-9 * count;
     for (int j = 0; j < 3; ++j)
         s[j][j] += pull;
     // Horn's quaternion: the eigenvector of the largest eigenvalue of N.
@@ -292,7 +310,7 @@ TMat3 BestRotation(const std::vector<TVec3>& from, const std::vector<TVec3>& to)
         if (n[i][i] > n[best][best]) best = i;
     for (int i = 0; i < 4; ++i)
         if (i != best && (second < 0 || n[i][i] > n[second][second])) second = i;
-    if (n[best][best] - n[second][second] < 1e-12 * count) return swing;
+    if (n[best][best] - n[second][second] < 1e-13 * count) return swing;
     return QuatMatrix({v[0][best], v[1][best], v[2][best], v[3][best]});
 }
 

@@ -68,7 +68,8 @@ TGameAngles GameAngles(const TMat3& r, const TGameAngles* previous = nullptr);
 
 // The rotation that best takes each direction from[i] to to[i] (unit vectors or zero, which
 // count for nothing). One direction gives the shortest turn that takes it to its target; more
-// give the least-squares fit, nearest no turn where they leave a turn open.
-TMat3 BestRotation(const std::vector<TVec3>& from, const std::vector<TVec3>& to);
+// give the least-squares fit, nearest no turn where they leave a turn open. With a primary
+// direction, that one is met exactly and the others only settle the turn about it.
+TMat3 BestRotation(const std::vector<TVec3>& from, const std::vector<TVec3>& to, int primary = -1);
 
 } // namespace vorlin
