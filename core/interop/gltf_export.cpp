@@ -223,10 +223,12 @@ int AddMesh(tinygltf::Model& gltf, TBufferWriter& buffer, TMaterials& materials,
         p.mode = TINYGLTF_MODE_TRIANGLES;
         p.attributes["POSITION"] =
             buffer.Floats(g.Positions, 3, TINYGLTF_TYPE_VEC3, true, TINYGLTF_TARGET_ARRAY_BUFFER);
-        p.attributes["TEXCOORD_0"] =
-            buffer.Floats(g.Uvs, 2, TINYGLTF_TYPE_VEC2, false, TINYGLTF_TARGET_ARRAY_BUFFER);
-        p.indices = buffer.Indices(g.Indices, g.Positions.size() / 3);
         p.material = materials.Of(material);
+        // Texture coordinates only where a picture uses them.
+        if (gltf.materials[size_t(p.material)].pbrMetallicRoughness.baseColorTexture.index >= 0)
+            p.attributes["TEXCOORD_0"] =
+                buffer.Floats(g.Uvs, 2, TINYGLTF_TYPE_VEC2, false, TINYGLTF_TARGET_ARRAY_BUFFER);
+        p.indices = buffer.Indices(g.Indices, g.Positions.size() / 3);
         out.primitives.push_back(p);
     }
     gltf.meshes.push_back(out);
