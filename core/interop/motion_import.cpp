@@ -20,12 +20,11 @@ std::vector<std::string> ModelNames(const T3DO& model, std::vector<int>* parents
     return names;
 }
 
-// Bones that are only where a chain ends (a BVH's End Site) are no bones to report unused.
-bool EndSite(const std::string& name) {
+} // namespace
+
+bool IsEndSite(const std::string& name) {
     return name.starts_with("EndSite_") || name.ends_with("_End") || name.ends_with("_end");
 }
-
-} // namespace
 
 TBoneMap ImportMap(const T3DO& model, const TMotion& motion,
                    const std::vector<std::pair<std::string, std::string>>& changes) {
@@ -40,7 +39,8 @@ TImportResult ImportMotion(const T3DO& model, const TMotion& motion,
                            const TImportOptions& options) {
     if (model.HNodes.Count() == 0) throw Error(model.FileName + " has no hierarchy nodes to move");
     TImportResult result;
-    result.Map = ImportMap(model, motion, options.Map);
+    result.Map = options.Mapping ? *options.Mapping : ImportMap(model, motion, options.Map);
+    result.Map.Source.resize(size_t(model.HNodes.Count()), -1);
     const TRetargeted moved = Retarget(model, motion, result.Map, options.Retarget);
     result.Key = BuildKey(model, moved.Poses, moved.Fps, options.Tolerance);
     TKEYFile& key = *result.Key;
@@ -78,7 +78,7 @@ TImportResult ImportMotion(const T3DO& model, const TMotion& motion,
             result.UnmappedNodes.push_back(names[n]);
     }
     for (int b : result.Map.UnusedBones(motion.Count()))
-        if (!EndSite(motion.Names[size_t(b)]))
+        if (!IsEndSite(motion.Names[size_t(b)]))
             result.UnusedBones.push_back(motion.Names[size_t(b)]);
     return result;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@ struct TImportOptions {
     TTolerance Tolerance;
     // Changes to the automatic mapping: model node name to bone name ("" for no bone).
     std::vector<std::pair<std::string, std::string>> Map;
+    // The whole mapping, as a dialog left it, in place of the automatic one and the changes.
+    std::optional<TBoneMap> Mapping;
 };
 
 struct TImportResult {
@@ -31,6 +34,9 @@ struct TImportResult {
     TKeyError Error; // the largest difference of the KEY as saved from the motion
     double Scale = 1, Fps = 0;
 };
+
+// A node that only marks where a chain ends (a BVH's End Site), no bone to report unused.
+bool IsEndSite(const std::string& name);
 
 // The mapping an import takes: the automatic one with the changes applied.
 TBoneMap ImportMap(const T3DO& model, const TMotion& motion,

@@ -237,8 +237,12 @@ void TVorlinForm::CreateNewKEY() {
 }
 
 void TVorlinForm::TakeSummary() {
+    TakeNewDocument(SummaryDialog().SummaryDocument());
+}
+
+void TVorlinForm::TakeNewDocument(std::unique_ptr<TKEYFile> doc) {
     SetEditMode();
-    Session.SetKey(SummaryDialog().SummaryDocument());
+    Session.SetKey(std::move(doc));
     UndoStack->clear();
     recovered_ = false;
     diskStamp_.reset();
