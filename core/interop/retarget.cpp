@@ -86,11 +86,24 @@ TRetargeted Retarget(const T3DO& model, const TMotion& motion, const TBoneMap& m
         throw Error("No bone of " + motion.Path + " maps onto a node of " + model.FileName +
                     ": name the pairs in a map");
 
+    // The model's own skeleton come back (every node by its name, the same joints): its rest
+    // is the model's, whatever pose the program that wrote it kept as the nodes' own (Blender
+    // writes the frame on show).
+    bool own = true;
+    for (int n = 0; n < nm && own; ++n) {
+        const int b = map.Source[size_t(n)];
+        const int p = parent[size_t(n)];
+        own = b >= 0 && b < ns && BoneKey(motion.Names[size_t(b)]) == BoneKey(names[size_t(n)]) &&
+              (p < 0 || motion.Parent[size_t(b)] == map.Source[size_t(p)]) &&
+              (p < 0 || // a root may stand anywhere
+               std::abs(Length(motion.Rest[size_t(b)].T) - Length(restLocal[size_t(n)].T)) <
+                   1e-4 + 1e-3 * Length(restLocal[size_t(n)].T));
+    }
     // The source's axes turned about the vertical so that its left and right lie as the
     // model's do: the mirror pairs of mapped nodes tell both sides.
     const std::vector<TXform> sourceRestRaw = motion.World(motion.Rest);
     TMat3 toGame = motion.ToGame;
-    {
+    if (!own) {
         const TMirrorPairs pairs = FindMirrorPairs(names);
         TVec3 across, sourceAcross;
         for (int n = 0; n < nm; ++n) {
@@ -111,6 +124,9 @@ TRetargeted Retarget(const T3DO& model, const TMotion& motion, const TBoneMap& m
     std::vector<TXform> sourceRest(static_cast<size_t>(ns));
     for (int b = 0; b < ns; ++b)
         sourceRest[size_t(b)] = ToGameAxes(toGame, sourceRestRaw[size_t(b)]);
+    if (own)
+        for (int n = 0; n < nm; ++n)
+            sourceRest[size_t(map.Source[size_t(n)])] = restWorld[size_t(n)];
 
     // Each mapped node's directions and the turn that takes the source's rest onto the model's.
     std::vector<std::vector<int>> children(static_cast<size_t>(nm));

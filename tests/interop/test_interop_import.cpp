@@ -159,6 +159,25 @@ TEST(MotionImport, RoundTripThroughGltfGivesThePoseBack) {
     }
 }
 
+// Blender writes each node's transform as the frame on show, not the rest: the model's own
+// skeleton is still taken at the model's rest.
+TEST(MotionImport, TheModelsOwnSkeletonSavedInAnotherPose) {
+    auto model = SampleModel();
+    TempDir dir;
+    const auto walk = TKEYFile::CreateFromFile(SamplePath("3do/key/walk.key"));
+    auto posed = SampleModel();
+    walk->ApplyToModel(*posed, 8);
+    for (const auto& h : posed->HNodes) {
+        h->X = h->CurX, h->Y = h->CurY, h->Z = h->CurZ;
+        h->Pitch = h->CurPitch, h->Yaw = h->CurYaw, h->Roll = h->CurRoll;
+    }
+    const std::string glb = dir.file("posed.glb");
+    ExportGltf(*posed, {walk.get()}, BuiltInPalette(), glb);
+    const TImportResult result = ImportMotion(*model, *ReadMotion(glb), {});
+    EXPECT_LT(VertexDifference(*model, *walk, *result.Key), 0.002);
+    EXPECT_LE(Entries(*result.Key), Entries(*walk) + model->HNodes.Count());
+}
+
 TEST(MotionImport, AnotherCharactersKeyMovesAFigureOfOtherProportions) {
     auto model = SampleModel();
     const auto walk = TKEYFile::CreateFromFile(SamplePath("3do/key/walk.key"));
