@@ -2,6 +2,7 @@
 // the usual skeletons onto the sample's.
 #include <gtest/gtest.h>
 
+#include "expect_error.h"
 #include "interop/bone_map.h"
 
 namespace vorlin {
@@ -128,14 +129,9 @@ TEST(BoneMap, ChangesByHandAndTheirMistakes) {
         const char* message;
     };
     for (const Bad& b : {Bad{{"wing", "Hips"}, "The model has no node wing"},
-                         Bad{{"head", "Wing"}, "The motion has no bone Wing"}}) {
-        try {
-            ApplyMapChanges(map, kSampleNames, bones, {b.change});
-            ADD_FAILURE() << b.message;
-        } catch (const std::exception& e) {
-            EXPECT_STREQ(e.what(), b.message);
-        }
-    }
+                         Bad{{"head", "Wing"}, "The motion has no bone Wing"}})
+        test::ExpectError([&] { ApplyMapChanges(map, kSampleNames, bones, {b.change}); },
+                          b.message);
 }
 
 } // namespace
