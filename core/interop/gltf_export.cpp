@@ -20,6 +20,8 @@ namespace vorlin {
 namespace {
 
 constexpr int kNearest = 9728, kRepeat = 10497;
+// The most node samples one animation takes (280 MB of floats).
+constexpr double kMaxSamples = 1e7;
 
 // Byte data laid out in one buffer, each view on a 4-byte boundary.
 class TBufferWriter {
@@ -259,8 +261,14 @@ void AddAnimation(tinygltf::Model& gltf, TBufferWriter& buffer, const T3DO& mode
     if (!(doc.FPS > 0) || !std::isfinite(doc.FPS))
         throw Error(name + " cannot be exported: its FPS is not above 0");
     if (doc.Frames < 1) throw Error(name + " cannot be exported: it has no frames");
-    std::vector<double> frames;
     const double last = doc.Frames - 1;
+    // Seven floats a node for every sample: bounded before any is made.
+    const double samples = std::floor(last / step) + 2;
+    if (samples * model.HNodes.Count() > kMaxSamples)
+        throw Error(name + " cannot be exported: " + std::to_string(doc.Frames) + " frames of " +
+                    std::to_string(model.HNodes.Count()) + " nodes are more samples than " +
+                    std::to_string(int64_t(kMaxSamples)));
+    std::vector<double> frames;
     for (int64_t i = 0; double(i) * step < last - 1e-9; ++i)
         frames.push_back(double(i) * step);
     frames.push_back(last);

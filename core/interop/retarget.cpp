@@ -14,6 +14,8 @@ namespace {
 
 // The most frames one import makes, as New KEY makes at most that many entries a node.
 constexpr double kMaxFrames = 100000;
+// The most poses (frames times nodes) one import holds: 480 MB.
+constexpr double kMaxPoses = 1e7;
 
 // Where a mapped node's direction is read: a mapped node below it (its bone's joint in the
 // source), or, when none is, the tips (the node's mesh, the bone's children).
@@ -218,6 +220,11 @@ TRetargeted Retarget(const T3DO& model, const TMotion& motion, const TBoneMap& m
         throw Error("The motion of " + motion.Path + " would make more than 100000 frames at " +
                     std::to_string(int(out.Fps)) + " a second: import a part of it");
     const int frames = int(span) + 1;
+    // Every frame holds a pose of every node until the keys are chosen: bounded as a whole.
+    if (double(frames) * nm > kMaxPoses)
+        throw Error("The motion of " + motion.Path + " makes " + std::to_string(frames) +
+                    " frames of " + std::to_string(nm) + " nodes, more poses than " +
+                    std::to_string(int64_t(kMaxPoses)) + ": import a part of it");
 
     std::vector<TXform> local, world(static_cast<size_t>(nm)), sourceNow(static_cast<size_t>(ns));
     motion.Sample(from, local);

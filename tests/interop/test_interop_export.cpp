@@ -144,10 +144,16 @@ TEST(GltfExport, SubFrameSamplesAndRefusals) {
     };
     auto zeroFps = s.walk->Clone();
     zeroFps->FPS = 0;
+    auto endless = s.walk->Clone();
+    endless->Frames = INT32_MAX;
     const Bad bad[] = {
         {"no fps",
          [&] { ExportGltf(*s.model, {zeroFps.get()}, BuiltInPalette(), dir.file("a.glb")); },
          "walk.key cannot be exported: its FPS is not above 0"},
+        {"endless",
+         [&] { ExportGltf(*s.model, {endless.get()}, BuiltInPalette(), dir.file("d.glb")); },
+         "walk.key cannot be exported: 2147483647 frames of 11 nodes are more samples than "
+         "10000000"},
         {"step", [&] { ExportGltf(*s.model, {}, BuiltInPalette(), dir.file("b.glb"), {2}); },
          "The step between samples must be above 0 and at most 1 frame"},
         {"extension", [&] { ExportGltf(*s.model, {}, BuiltInPalette(), dir.file("c.obj")); },
@@ -157,7 +163,7 @@ TEST(GltfExport, SubFrameSamplesAndRefusals) {
         SCOPED_TRACE(b.name);
         test::ExpectError(b.run, b.message);
     }
-    for (const char* name : {"a.glb", "b.glb", "c.obj"})
+    for (const char* name : {"a.glb", "b.glb", "c.obj", "d.glb"})
         EXPECT_FALSE(std::filesystem::exists(dir.file(name))) << name;
 }
 

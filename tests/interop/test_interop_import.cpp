@@ -321,6 +321,13 @@ TEST(MotionImport, BadInputIsOneClearLine) {
          },
          "seconds, before the start asked for"},
         {"missing", [&] { ReadMotion(dir.file("none.fbx")); }, "no such file"},
+        {"endless",
+         [&] {
+             auto walk = TKEYFile::CreateFromFile(SamplePath("3do/key/walk.key"));
+             walk->Frames = INT32_MAX;
+             ImportMotion(*model, *KeyMotion(*model, *walk), {});
+         },
+         "would make more than 100000 frames at 15 a second: import a part of it"},
     };
     for (const Bad& b : bad) {
         SCOPED_TRACE(b.name);
