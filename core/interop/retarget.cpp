@@ -7,6 +7,7 @@
 #include "edit/mirror.h"
 #include "model/u_3dos.h"
 #include "support/errors.h"
+#include "support/misc_utils.h"
 
 namespace vorlin {
 
@@ -210,7 +211,7 @@ TRetargeted Retarget(const T3DO& model, const TMotion& motion, const TBoneMap& m
     const double from = std::max(0.0, options.From);
     const double to = options.To ? std::min(*options.To, motion.Duration) : motion.Duration;
     if (from > motion.Duration + 1e-9)
-        throw Error("The motion of " + motion.Path + " ends at " + std::to_string(motion.Duration) +
+        throw Error("The motion of " + motion.Path + " ends at " + GeneralFloat(motion.Duration) +
                     " seconds, before the start asked for");
     if (to < from) throw Error("The end asked for lies before the start");
     // A thousandth of a frame short is the whole frame: rates and times written in few digits
@@ -218,7 +219,7 @@ TRetargeted Retarget(const T3DO& model, const TMotion& motion, const TBoneMap& m
     const double span = std::floor((to - from) * out.Fps + 1e-3);
     if (span + 1 > kMaxFrames)
         throw Error("The motion of " + motion.Path + " would make more than 100000 frames at " +
-                    std::to_string(int(out.Fps)) + " a second: import a part of it");
+                    GeneralFloat(out.Fps) + " a second: import a part of it");
     const int frames = int(span) + 1;
     // Every frame holds a pose of every node until the keys are chosen: bounded as a whole.
     if (double(frames) * nm > kMaxPoses)

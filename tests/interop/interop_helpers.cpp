@@ -24,8 +24,8 @@ std::string BvhText(const std::vector<TBvhBone>& bones,
         else
             out += pad + (bone.Parent < 0 ? "ROOT " : "JOINT ") + bone.Name + "\n";
         out += pad + "{\n";
-        out += pad + "  OFFSET " + std::to_string(bone.X) + " " + std::to_string(bone.Y) + " " +
-               std::to_string(bone.Z) + "\n";
+        out += pad + "  OFFSET " + GeneralFloat(bone.X) + " " + GeneralFloat(bone.Y) + " " +
+               GeneralFloat(bone.Z) + "\n";
         if (!bone.End)
             out += pad +
                    (bone.Parent < 0 ? "  CHANNELS 6 Xposition Yposition Zposition "
@@ -37,11 +37,11 @@ std::string BvhText(const std::vector<TBvhBone>& bones,
     };
     write(0, 0);
     out += "MOTION\nFrames: " + std::to_string(frames.size()) +
-           "\nFrame Time: " + std::to_string(frameTime) + "\n";
+           "\nFrame Time: " + GeneralFloat(frameTime) + "\n";
     for (const auto& f : frames) {
         std::string line;
         for (double v : f)
-            line += (line.empty() ? "" : " ") + std::to_string(v);
+            line += (line.empty() ? "" : " ") + GeneralFloat(v);
         out += line + "\n";
     }
     return out;
