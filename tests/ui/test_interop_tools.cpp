@@ -113,6 +113,31 @@ private slots:
         QVERIFY(messages[0].contains("is not a motion file that can be read"));
         QCOMPARE(F().Session.KeyFile->Name, "Motion.key");
     }
+
+    // Another character's KEY: its model is asked for next, and the walk comes onto the figure
+    // with its header and markers, unsaved.
+    void importAnotherCharactersKey() {
+        SETUP(Open());
+        QStringList captions;
+        const QStringList answers = {VORLIN_SAMPLE_DIR "/3do/key/walk.key",
+                                     VORLIN_SAMPLE_DIR "/3do/sample.3do"};
+        SetFileDialogHandler([&](const FileDialogRequest& r) -> std::optional<QString> {
+            captions << r.caption;
+            return answers.value(int(captions.size()) - 1);
+        });
+        WhenModal([](QWidget* d) {
+            QCOMPARE(Get<QComboBox>(d, "CBAnimation")->currentText(), "walk.key");
+            QCOMPARE(Get<QLabel>(d, "LBUnused")->text(), "Every bone is used.");
+            Get<QAbstractButton>(d, "BNOK")->click();
+        });
+        Menu("ImportMotion1");
+        QCOMPARE(captions, QStringList({"Import Motion", "The Model walk.key Plays On"}));
+        const TKEYFile& key = *F().Session.KeyFile;
+        QVERIFY(key.FullName.empty());
+        QCOMPARE(key.Flags, 3u);
+        QCOMPARE(key.Markers.Count(), 2);
+        QVERIFY(F().isWindowModified());
+    }
 };
 
 QTEST_MAIN(TestInteropTools)
