@@ -63,5 +63,7 @@ int Pose(const QStringList& args);
 int Texture(const QStringList& args);
 int Render(const QStringList& args);
 int CheckMod(const QStringList& args);
+int Export(const QStringList& args);
+int Import(const QStringList& args);
 
 } // namespace vorlin::cli

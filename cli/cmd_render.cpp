@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "cli_common.h"
+#include "cli_resources.h"
 #include "edit/key_session.h"
 #include "edit/view_pick.h"
 #include "image_out.h"
@@ -109,11 +110,10 @@ int Render(const QStringList& args) {
     QCommandLineOption cmp("cmp", "colour map", "CMP");
     QCommandLineOption background("background", "background colour", "RRGGBB");
     QCommandLineOption sheet("sheet", "contact sheet grid", "COLSxROWS");
-    QCommandLineOption project("project", "project folder", "DIR");
-    QCommandLineOption jk("jk", "the game's container", "GOB");
-    QCommandLineOption mots("mots", "the expansion's container", "GOO");
+    const TResourceOptions resources;
     parser.addOptions({out, frame, frames, size, view, yaw, pitch, zoom, wireframe, node, cmp,
-                       background, sheet, project, jk, mots});
+                       background, sheet});
+    resources.AddTo(parser);
     const QStringList pos = Parse(parser, args, 1, 2);
     if (!parser.isSet(out)) throw UsageError{"--out FILE is required"};
 
@@ -160,49 +160,18 @@ int Render(const QStringList& args) {
             backgroundColour[size_t(i)] = float((rgb >> (16 - 8 * i)) & 0xFF) / 255.0f;
     }
 
-    // Resources are found as the editor finds them: beside the model, then in the containers.
-    // Files named on the command line are taken from the current folder when they are there:
-    // the search below starts from the model's folder instead.
-    auto given = [](const QString& path) {
-        const QFileInfo disk(path);
-        return Bytes(!path.contains('>') && disk.isFile() ? disk.absoluteFilePath() : path);
-    };
-    const std::string modelPath = given(pos[0]);
-    const std::string keyPath = pos.size() > 1 ? given(pos[1]) : std::string();
-    const std::string cmpPath = parser.isSet(cmp) ? given(parser.value(cmp)) : std::string();
-    ProjectDir =
-        parser.isSet(project) ? Bytes(parser.value(project)) : TKeySession::ProjectDirOf(modelPath);
-    if (!ProjectDir.empty() && ProjectDir.back() != '/') ProjectDir += '/';
-    if (parser.isSet(jk)) Settings.JKGOB = Bytes(parser.value(jk));
-    if (parser.isSet(mots)) Settings.MOTSGOB = Bytes(parser.value(mots));
-    // A model taken from a container finds its materials there, unless told otherwise.
-    if (IsContainerPath(modelPath) && !parser.isSet(jk) && !parser.isSet(mots))
-        Settings.JKGOB = modelPath.substr(0, modelPath.find('>'));
-    // A reader's message may not say which file it is about; the search's warning that a file
-    // is nowhere says again what the error says, so a file that cannot be read is one line.
-    auto reading = [](const char* what, const std::string& path, auto read) {
-        std::vector<std::string> warnings;
-        decltype(read()) result;
-        {
-            TKeptMessages kept;
-            try {
-                result = read();
-            } catch (const std::exception& e) {
-                throw Error(std::string("Cannot read the ") + what + " " + path + ": " + e.what());
-            }
-            warnings = std::move(kept.Kept);
-        }
-        for (const std::string& w : warnings)
-            LogMessage(mtWarning, w);
-        return result;
-    };
+    const std::string modelPath = GivenPath(pos[0]);
+    const std::string keyPath = pos.size() > 1 ? GivenPath(pos[1]) : std::string();
+    const std::string cmpPath = parser.isSet(cmp) ? GivenPath(parser.value(cmp)) : std::string();
+    SetResourceSearch(parser, resources, modelPath);
     const std::unique_ptr<T3DO> loaded =
-        reading("model", modelPath, [&] { return std::make_unique<T3DO>(modelPath, 0); });
+        ReadReported("model", modelPath, [&] { return std::make_unique<T3DO>(modelPath, 0); });
     T3DO& model = *loaded;
     model.FileName = modelPath;
     const double floorHeight = model.LowestPoint(); // as the editor takes it on loading
     std::unique_ptr<TKEYFile> key;
-    if (pos.size() > 1) key = reading("KEY", keyPath, [&] { return LoadKeyReported(keyPath); });
+    if (pos.size() > 1)
+        key = ReadReported("KEY", keyPath, [&] { return LoadKeyReported(keyPath); });
     const std::vector<int> list = FramesOf(parser, frame, frames, key.get(), animated);
     image.Frames = int(list.size());
     image.Series = parser.isSet(frames) && !animated && !parser.isSet(sheet);

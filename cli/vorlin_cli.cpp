@@ -36,6 +36,10 @@ const char* kUsage = "usage: vorlin-cli <command>\n"
                      "  model dump PATH [--geoset N]\n"
                      "  pose MODEL KEY FRAME\n"
                      "  texture MAT [--cmp CMP] --out FILE.png\n"
+                     "  export MODEL [KEY...] --out FILE.glb|FILE.gltf [--cmp CMP] [--step S]\n"
+                     "  import MOTION --model 3DO --out OUT.key [--anim NAME] [--source-model 3DO]\n"
+                     "         [--map FILE] [--fps F] [--from S] [--to S] [--tolerance DEG[,UNITS]]\n"
+                     "         [--root keep|inplace|none] [--scale K]\n"
                      "  help\n";
 
 const char* kHelpEnd =
@@ -44,7 +48,11 @@ const char* kHelpEnd =
     "render writes .png (one frame; with --frames NAME_0007.png each, or one contact sheet\n"
     "with --sheet), .webp or .gif (animated, looping, at the KEY's FPS); it needs no display.\n"
     "check takes KEY files, folders (searched below) and containers; exit status 0: no\n"
-    "errors, 1: errors found, 2: the check could not run.\n";
+    "errors, 1: errors found, 2: the check could not run.\n"
+    "export writes glTF 2.0 (+Y up: a game point x, y, z is x, z, -y), each KEY sampled at\n"
+    "every frame; import takes BVH, FBX, glTF/GLB or Collada (or a KEY with --source-model)\n"
+    "onto the model's skeleton by direction and keeps the fewest keys within the tolerance\n"
+    "(0.5 degrees, 0.002 units).\n";
 
 using Command = std::function<int(const QStringList&)>;
 
@@ -61,6 +69,8 @@ int Run(const QStringList& argv) {
         {"model dump", {2, ModelDump}},
         {"pose", {1, Pose}},
         {"texture", {1, Texture}},
+        {"export", {1, Export}},
+        {"import", {1, Import}},
         {"cat", {1, Cat}},
         {"find", {1, Find}},
     };

@@ -12,7 +12,7 @@ _vorlin_cli() {
     [[ "$command" == *" "* ]] && first=3
 
     if ((cword == 1)); then
-        COMPREPLY=($(compgen -W "key check render container model cat find pose texture help" -- "$cur"))
+        COMPREPLY=($(compgen -W "key check render container model cat find pose texture export import help" -- "$cur"))
         return
     fi
     if ((cword == 2)); then
@@ -26,9 +26,17 @@ _vorlin_cli() {
 
     # An option's value.
     case "$prev" in
-        --model) _filedir 3do; return ;;
+        --model | --source-model) _filedir 3do; return ;;
+        --map) _filedir json; return ;;
+        --root) COMPREPLY=($(compgen -W "keep inplace none" -- "$cur")); return ;;
         --cmp) _filedir cmp; return ;;
-        --out) _filedir '@(png|webp|gif)'; return ;;
+        --out)
+            case "$command" in
+                export) _filedir '@(glb|gltf)' ;;
+                import) _filedir key ;;
+                *) _filedir '@(png|webp|gif)' ;;
+            esac
+            return ;;
         --junit) _filedir xml; return ;;
         --models) COMPREPLY=($(compgen -W "auto" -- "$cur")); return ;;
         --view) COMPREPLY=($(compgen -W "front back left right top bottom" -- "$cur")); return ;;
@@ -36,7 +44,8 @@ _vorlin_cli() {
         --jk) _filedir gob; return ;;
         --mots) _filedir goo; return ;;
         --node | --index | --from | --to | --geoset | --jobs | --frame | --frames | --size | --pair | \
-            --yaw | --pitch | --zoom | --background | --sheet) return ;;
+            --yaw | --pitch | --zoom | --background | --sheet | --step | --anim | --fps | \
+            --tolerance | --scale) return ;;
     esac
 
     local options=""
@@ -51,6 +60,9 @@ _vorlin_cli() {
         check) options="--model --models --json --junit --jobs" ;;
         render) options="--out --frame --frames --size --view --yaw --pitch --zoom --wireframe
                          --node --cmp --background --sheet --project --jk --mots" ;;
+        export) options="--out --cmp --step --project --jk --mots" ;;
+        import) options="--model --out --anim --source-model --map --fps --from --to --tolerance
+                         --root --scale --project --jk --mots" ;;
     esac
     if [[ "$cur" == -* ]]; then
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
@@ -63,6 +75,8 @@ _vorlin_cli() {
         render) _filedir '@(3do|key)' ;;
         "container list") _filedir '@(gob|goo)' ;;
         texture) _filedir mat ;;
+        export) _filedir '@(3do|key)' ;;
+        import) _filedir '@(bvh|fbx|gltf|glb|dae|key)' ;;
         *) _filedir ;;
     esac
 } &&

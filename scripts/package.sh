@@ -22,7 +22,8 @@ version=$(dpkg-deb -f "$deb" Version)
 depends=$(dpkg-deb -f "$deb" Depends)
 [[ "$deb" == "build-package/vorlin_${version}_$(dpkg --print-architecture).deb" ]] ||
     fail "named $deb"
-for lib in libqt6widgets6 libqt6opengl6 libc6 libstdc++6 qt6-qpa-plugins qt6-wayland libegl-mesa0 libwebp libgif; do
+for lib in libqt6widgets6 libqt6opengl6 libc6 libstdc++6 qt6-qpa-plugins qt6-wayland libegl-mesa0 libwebp libgif \
+    libassimp5 libtinygltf2d libstb0; do
     grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 files=$(dpkg-deb -c "$deb")

@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev libqt6opengl6-dev libqt6svg6 qt6-wayland
     libgl-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0 libegl-dev libegl-mesa0 libxcb1-dev
     libwebp-dev libgif-dev
+    libassimp-dev libtinygltf-dev libstb-dev assimp-testmodels
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth openbox x11-utils xdotool fonts-dejavu-core weston
     clang-format locales python3

@@ -132,8 +132,9 @@ public:
     // first entry after it (0 when none is at or before it). From a hint at or below the
     // answer for an earlier frame, it walks on from there, so frames in order cost one pass.
     int EntryForFrame(int node, int frame, int hint = 0) const;
-    // The pose entry e gives at a frame, its rates applied as its flags say.
-    static TKEYPose PoseFromEntry(const TKEYEntry& e, int frame);
+    // The pose entry e gives at a frame, its rates applied as its flags say (a frame between
+    // two whole ones continues the same straight lines).
+    static TKEYPose PoseFromEntry(const TKEYEntry& e, double frame);
     // The joint (model hierarchy node) node k drives: its NODE number, or its place.
     int32_t Joint(int k) const;
     // The node that drives a joint: the last with that number, as the game's later nodes

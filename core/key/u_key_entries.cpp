@@ -143,9 +143,9 @@ int TKEYFile::EntryForFrame(int node, int frame, int hint) const {
     return after > 0 ? after - 1 : 0;
 }
 
-TKEYPose TKEYFile::PoseFromEntry(const TKEYEntry& e, int frame) {
+TKEYPose TKEYFile::PoseFromEntry(const TKEYEntry& e, double frame) {
     // In doubles: frames far apart (an entry at -2147483648, say) have no 32-bit difference.
-    const double d = double(frame) - double(e.Frame);
+    const double d = frame - double(e.Frame);
     // The game moves on only what the flags mark: bit 1 the position, bit 2 the orientation.
     const double dp = (e.Flags & 1) ? d : 0.0;
     const double dr = (e.Flags & 2) ? d : 0.0;

@@ -24,6 +24,7 @@
 #include "panels/curves/curves_panel.h"
 #include "panels/timeline/timeline_panel.h"
 #include "panels/tools/animator_tools.h"
+#include "panels/tools/interop_tools.h"
 #include "panels/view/view_panel.h"
 #include "render/paint_box.h"
 #include "support/DialogSeams.h"
@@ -104,6 +105,10 @@ void TVorlinForm::BuildMenus() {
     connect(SaveKEY1, &QAction::triggered, this, [this] { Command([this] { SaveKEY(); }); });
     SaveAsKEY1 = Item(File1, "SaveAsKEY1", "Sa&ve As KEY...");
     connect(SaveAsKEY1, &QAction::triggered, this, [this] { Command([this] { SaveAsKEY(); }); });
+    Interop = new TInteropTools(
+        *this, this, [this] { return DocumentMayGo(); },
+        [this](std::unique_ptr<TKEYFile> doc) { TakeNewDocument(std::move(doc)); });
+    Interop->AddActions(File1, nullptr);
     File1->addSeparator()->setObjectName("N2");
     connect(Item(File1, "Exit1", "&Exit"), &QAction::triggered, this, &QWidget::close);
 
@@ -471,6 +476,8 @@ void TVorlinForm::BuildEnablingTable() {
     enabling_ = {
         {SetCMP1, model},
         {NewKEY1, model},
+        {Interop->ExportGltf1, model},
+        {Interop->ImportMotion1, model},
         {OpenKEY1, model},
         {Reopen3DO1, [this] { return !Reopen3DO1->actions().isEmpty(); }},
         {ReopenKEY1, [this] { return !ReopenKEY1->actions().isEmpty() && Session.Model; }},

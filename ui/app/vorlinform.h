@@ -49,6 +49,7 @@ class TSummaryForm;
 class TNodePanel;
 class TTimelinePanel;
 class TAnimatorTools;
+class TInteropTools;
 class TCurvesPanel;
 class TViewPanel;
 class TOGLRenderer;
@@ -336,6 +337,8 @@ private:
                                     const QString& initial);
     // Takes the summary dialog's document after OK: rates derived, controls reset.
     void TakeSummary();
+    // A document made here (New KEY, an import) put on show: new, unsaved, nothing to undo.
+    void TakeNewDocument(std::unique_ptr<TKEYFile> doc);
     void FillReopenMenu(QMenu* menu, const std::array<std::string, kRecentCount>& list,
                         void (TVorlinForm::*load)(const QString&));
     void Open3DOClick();
@@ -361,6 +364,7 @@ private:
     TPaintBox* Pbox;
     TTimelinePanel* Timeline;
     TAnimatorTools* Tools = nullptr;
+    TInteropTools* Interop = nullptr; // File > Export glTF, Import Motion
     TCurvesPanel* Curves;
     std::unique_ptr<TViewPanel> view_;
     QSplitter* ViewSplit;

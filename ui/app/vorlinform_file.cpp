@@ -250,7 +250,10 @@ void TVorlinForm::CreateNewKEY() {
 }
 
 void TVorlinForm::TakeSummary() {
-    std::unique_ptr<TKEYFile> doc = SummaryDialog().SummaryDocument();
+    TakeNewDocument(SummaryDialog().SummaryDocument());
+}
+
+void TVorlinForm::TakeNewDocument(std::unique_ptr<TKEYFile> doc) {
     doc->RecalcAll();
     SetDocument(std::move(doc), TOrigin::New);
 }

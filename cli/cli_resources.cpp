@@ -1,0 +1,28 @@
+#include "cli_resources.h"
+
+#include <QFileInfo>
+
+#include "cli_common.h"
+#include "edit/key_session.h"
+#include "settings/GlobalVars.h"
+#include "support/FileOperations.h"
+
+namespace vorlin::cli {
+
+std::string GivenPath(const QString& path) {
+    const QFileInfo disk(path);
+    return Bytes(!path.contains('>') && disk.isFile() ? disk.absoluteFilePath() : path);
+}
+
+void SetResourceSearch(const QCommandLineParser& parser, const TResourceOptions& options,
+                       const std::string& modelPath) {
+    ProjectDir = parser.isSet(options.Project) ? Bytes(parser.value(options.Project))
+                                               : TKeySession::ProjectDirOf(modelPath);
+    if (!ProjectDir.empty() && ProjectDir.back() != '/') ProjectDir += '/';
+    if (parser.isSet(options.Jk)) Settings.JKGOB = Bytes(parser.value(options.Jk));
+    if (parser.isSet(options.Mots)) Settings.MOTSGOB = Bytes(parser.value(options.Mots));
+    if (IsContainerPath(modelPath) && !parser.isSet(options.Jk) && !parser.isSet(options.Mots))
+        Settings.JKGOB = modelPath.substr(0, modelPath.find('>'));
+}
+
+} // namespace vorlin::cli
