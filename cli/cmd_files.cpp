@@ -51,7 +51,7 @@ int Cat(const QStringList& args) {
     while (left > 0) {
         int64_t want = left < int64_t(buffer.size()) ? left : int64_t(buffer.size());
         int64_t got = file->Read(buffer.data(), want);
-        if (got <= 0) throw IOError("Read beyond end of file", 100);
+        if (got <= 0) throw CutShortError(file->GetFullName());
         std::fwrite(buffer.data(), 1, size_t(got), stdout);
         left -= got;
     }

@@ -178,8 +178,9 @@ int Render(const QStringList& args) {
     // A model taken from a container finds its materials there, unless told otherwise.
     if (IsContainerPath(modelPath) && !parser.isSet(jk) && !parser.isSet(mots))
         Settings.JKGOB = modelPath.substr(0, modelPath.find('>'));
-    // A reader's message may not say which file it is about; the search's warning that a file
-    // is nowhere says again what the error says, so a file that cannot be read is one line.
+    // A reader's message may not say which file it is about (an I/O error does); the search's
+    // warning that a file is nowhere says again what the error says, so a file that cannot be
+    // read is one line.
     auto reading = [](const char* what, const std::string& path, auto read) {
         std::vector<std::string> warnings;
         decltype(read()) result;
@@ -187,6 +188,8 @@ int Render(const QStringList& args) {
             TKeptMessages kept;
             try {
                 result = read();
+            } catch (const IOError&) {
+                throw; // it names the file and what happened
             } catch (const std::exception& e) {
                 throw Error(std::string("Cannot read the ") + what + " " + path + ": " + e.what());
             }

@@ -162,6 +162,9 @@ void CollectContainer(const std::string& path, bool autoModels, std::vector<TJob
     try {
         container = OpenContainerFile(path);
         (void)container->ListFiles();
+    } catch (const IOError& e) {
+        jobs.push_back({path, false, {}, e.what(), -1}); // it names the file
+        return;
     } catch (const std::exception& e) {
         jobs.push_back(
             {path, false, {}, std::string("The container cannot be read: ") + e.what(), -1});

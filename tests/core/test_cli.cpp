@@ -126,7 +126,8 @@ TEST(Cli, KeySaveNamesTheOutputAndRecalculates) {
     EXPECT_NE(text.find("0.50000000"), std::string::npos);
     r = Cli("key save " + ShellQuote(in) + " " + ShellQuote(dir.file("none/out.key")));
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Error: File not found\n");
+    EXPECT_EQ(r.err, "Error: Cannot write " + dir.file("none/out.key") + ": the folder " +
+                         dir.file("none/") + " does not exist\n");
 }
 
 TEST(Cli, ModelDumpAndPose) {

@@ -152,7 +152,7 @@ TEST(CliRender, FailuresNameWhatFailedAndLeaveNoFile) {
         {Render(out, "--frame 32"), 1,
          "Error: Frame 32 is outside 0..31 (the KEY has 32 frames)\n"},
         {"render " + ShellQuote(dir.file("none.3do")) + " --out " + ShellQuote(out), 1,
-         "Error: Cannot read the model " + dir.file("none.3do") + ": File not found"},
+         "Error: Cannot read " + dir.file("none.3do") + ": there is no such file\n"},
         {"render none.3do --out " + ShellQuote(out), 1,
          "Error: Cannot read the model none.3do: Can't find file anywhere: none.3do\n"},
         {Render(dir.file("no/such/folder/x.gif")), 1, "Error: Cannot write "},
@@ -229,8 +229,9 @@ TEST(CliCheck, AModWithGoodAndBadKeysAndADamagedContainer) {
         << r.out;
     EXPECT_EQ(byName["walk.key"]["findings"].toArray().size(), 1); // the FLAGS warning
     ASSERT_EQ(broken["findings"].toArray().size(), 1);
-    EXPECT_TRUE(broken["findings"].toArray()[0].toObject()["message"].toString().startsWith(
-        "The container cannot be read"));
+    EXPECT_EQ(broken["findings"].toArray()[0].toObject()["message"].toString().toStdString(),
+              "Cannot read " + dir.file("mod/broken.goo") +
+                  ": the file is cut short (it ends inside its data)");
     EXPECT_EQ(out["filesWithErrors"], 2);
 
     // JUnit: a case per file, failing where there are errors.
