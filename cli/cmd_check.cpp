@@ -1,7 +1,6 @@
 // check: every KEY of a mod (files, folders, containers) by the game's rules, on all cores, as
 // lines for people, JSON for scripts or JUnit XML for CI systems.
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QXmlStreamWriter>
 #include <cstdio>
 
@@ -9,6 +8,7 @@
 #include "cli_json.h"
 #include "edit/mod_check.h"
 #include "key/key_check.h"
+#include "support/FileOperations.h"
 
 namespace vorlin::cli {
 
@@ -90,11 +90,9 @@ QString Q(const std::string& s) {
 // One test case per KEY, named by its path, in a suite per folder or container; its errors are
 // one failure, its warnings the case's output.
 void WriteJUnit(const QString& path, const std::vector<TKeyReport>& reports) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw Error("Cannot write " + Bytes(path) + ": " + Bytes(file.errorString()));
     const TCounts c = Count(reports);
-    QXmlStreamWriter xml(&file);
+    QByteArray bytes;
+    QXmlStreamWriter xml(&bytes);
     xml.setAutoFormatting(true);
     xml.writeStartDocument();
     xml.writeStartElement("testsuites");
@@ -132,8 +130,8 @@ void WriteJUnit(const QString& path, const std::vector<TKeyReport>& reports) {
     xml.writeEndElement();
     xml.writeEndElement();
     xml.writeEndDocument();
-    if (xml.hasError() || !file.commit())
-        throw Error("Cannot write " + Bytes(path) + ": " + Bytes(file.errorString()));
+    if (xml.hasError()) throw Error("Cannot write " + Bytes(path) + ": the XML writer failed");
+    ReplaceFileContents(Bytes(path), std::string_view(bytes.constData(), size_t(bytes.size())));
 }
 
 } // namespace
@@ -183,6 +181,8 @@ int CheckMod(const QStringList& args) {
         paths.push_back(Bytes(p));
     std::vector<TKeyReport> reports;
     try {
+        // A report that cannot be written is refused before a long check, not after it.
+        if (parser.isSet(junit)) TFileReplacement probe(Bytes(parser.value(junit)));
         reports = vorlin::CheckMod(paths, options);
         if (terminal) std::fputs("\r\033[K", stderr);
         if (parser.isSet(junit)) WriteJUnit(parser.value(junit), reports);

@@ -6,6 +6,7 @@
 
 #include "cli_common.h"
 #include "cli_json.h"
+#include "image_out.h"
 #include "key/u_key.h"
 #include "model/graph_files.h"
 #include "model/u_3dos.h"
@@ -196,8 +197,7 @@ int Texture(const QStringList& args) {
     if (image.isNull()) throw Error("MAT picture is too large");
     for (int y = 0; y < h; ++y)
         std::memcpy(image.scanLine(y), rgb.data() + size_t(y) * size_t(w) * 3, size_t(w) * 3);
-    if (!image.save(parser.value(out), "PNG"))
-        throw Error("Cannot write " + Bytes(parser.value(out)));
+    WritePng(parser.value(out), image);
     return 0;
 }
 

@@ -209,6 +209,7 @@ int Render(const QStringList& args) {
     const std::vector<int> list = FramesOf(parser, frame, frames, key.get(), animated);
     image.Frames = int(list.size());
     image.Series = parser.isSet(frames) && !animated && !parser.isSet(sheet);
+    image.Inputs = {{"the model", modelPath}, {"the KEY", keyPath}, {"the colour map", cmpPath}};
     double fps = key ? key->FPS : 15;
     if (animated && !(fps > 0 && std::isfinite(fps))) {
         LogMessage(mtWarning,

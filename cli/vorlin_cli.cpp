@@ -20,7 +20,7 @@ namespace {
 const char* kUsage = "usage: vorlin-cli <command>\n"
                      "  key dump PATH\n"
                      "  key save IN OUT [--recalc]\n"
-    "  key mirror IN OUT [--model 3DO] [--pair A=B]...\n"
+                     "  key mirror IN OUT [--model 3DO] [--pair A=B]...\n"
                      "  key check KEY [--model 3DO]\n"
                      "  key curves KEY (--node NAME | --index N) [--model 3DO] [--from F]\n"
                      "             [--to T] [--csv]\n"
