@@ -184,6 +184,7 @@ int Texture(const QStringList& args) {
     if (!parser.isSet(out)) throw UsageError{"--out is required"};
     TPalette& palette = CurrentPalette();
     if (parser.isSet(cmp)) {
+        CheckColourMap(Bytes(parser.value(cmp))); // asked for: not to be left out quietly
         // As "Set CMP" does: the palette (or the built-in one), then the light table.
         LoadCMPPalette(Bytes(parser.value(cmp)), palette);
         ApplyCMPLight(Bytes(parser.value(cmp)), palette);

@@ -214,7 +214,10 @@ public:
         GraphicsControlBlock control{};
         control.DisposalMode = DISPOSE_DO_NOT;
         control.TransparentColor = NO_TRANSPARENT_COLOR;
-        control.DelayTime = int(StartOf(count_ + 1, spf_, 100) - StartOf(count_, spf_, 100));
+        // Browsers show a delay under 2 hundredths as 10: such frames (60 frames a second and
+        // more) show for 2, and the GIF plays slower than the KEY.
+        control.DelayTime =
+            std::max(2, int(StartOf(count_ + 1, spf_, 100) - StartOf(count_, spf_, 100)));
         GifByteType extension[4];
         const size_t length = EGifGCBToExtension(&control, extension);
         Check(EGifPutExtension(gif_, GRAPHICS_EXT_FUNC_CODE, int(length), extension));
@@ -288,7 +291,8 @@ std::unique_ptr<TImageWriter> MakeImageWriter(const TImageOptions& o) {
         const long long cells = (long long)o.SheetCols * o.SheetRows;
         if (cells < o.Frames)
             throw Error("The contact sheet holds " + std::to_string(cells) + " frames; there are " +
-                        std::to_string(o.Frames) + " to show");
+                        std::to_string(o.Frames) +
+                        " to show (choose them with --frames A:B[:STEP], or a larger --sheet)");
         // QImage's own limit on a side, and a gigabyte of pixels.
         const long long w = (long long)o.Width * o.SheetCols, h = (long long)o.Height * o.SheetRows;
         if (w > 32767 || h > 32767 || w * h > (1LL << 28))

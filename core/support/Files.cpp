@@ -337,6 +337,18 @@ std::string TFileInfo::GetColumn(int n) const {
 
 // ---- TContainerFile ----
 
+namespace {
+
+// A stored name as the indexes hold it: ignoring case, and "/" taken for the container's "\"
+// (a name typed in a shell, "res2.gob>3do/key/walk.key").
+std::string IndexKey(std::string_view name) {
+    std::string key = UpperCase(name);
+    std::replace(key.begin(), key.end(), '/', '\\');
+    return key;
+}
+
+} // namespace
+
 TContainerFile::TContainerFile(std::string path) : Path(std::move(path)) {}
 
 void TContainerFile::Open() {
@@ -359,21 +371,21 @@ void TContainerFile::ClearFiles() {
 
 void TContainerFile::AddFile(std::string name, uint32_t size, uint32_t offset) {
     int index = static_cast<int>(FileList.size());
-    fileIndex_.emplace(UpperCase(name), index); // keeps the first of equal names
+    fileIndex_.emplace(IndexKey(name), index); // keeps the first of equal names
     // Every folder on the name's path exists, also one that holds only folders (misc for
     // misc\cmp\x.cmp): otherwise it could be neither listed nor entered.
     for (size_t slash = name.find('\\'); slash != std::string::npos;
          slash = name.find('\\', slash + 1)) {
         if (slash == 0) continue;
         std::string folder = name.substr(0, slash);
-        if (dirIndex_.emplace(UpperCase(folder), static_cast<int>(DirList.size())).second)
+        if (dirIndex_.emplace(IndexKey(folder), static_cast<int>(DirList.size())).second)
             DirList.push_back(std::move(folder));
     }
     FileList.push_back({std::move(name), std::make_shared<TFileInfo>(size, offset)});
 }
 
 int TContainerFile::IndexOfFile(std::string_view name) const {
-    auto it = fileIndex_.find(UpperCase(name));
+    auto it = fileIndex_.find(IndexKey(name));
     return it == fileIndex_.end() ? -1 : it->second;
 }
 
@@ -395,8 +407,9 @@ std::unique_ptr<TFile> TContainerFile::OpenFileByFI(const TFileInfo* info) {
 }
 
 bool TContainerFile::ChDir(const std::string& folder) {
-    if (folder.empty() || dirIndex_.count(UpperCase(folder))) {
+    if (folder.empty() || dirIndex_.count(IndexKey(folder))) {
         CurDir = folder;
+        std::replace(CurDir.begin(), CurDir.end(), '/', '\\');
         return true;
     }
     return false;

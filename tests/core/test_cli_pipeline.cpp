@@ -158,7 +158,8 @@ TEST(CliRender, FailuresNameWhatFailedAndLeaveNoFile) {
         {Render(dir.file("no/such/folder/x.gif")), 1, "Error: Cannot write "},
         {Render(dir.file("x.bmp")), 1, "the name must end in .png, .webp or .gif"},
         {Render(dir.file("s.png"), "--frames 0:9 --sheet 3x3"), 1,
-         "Error: The contact sheet holds 9 frames; there are 10 to show\n"},
+         "Error: The contact sheet holds 9 frames; there are 10 to show (choose them with "
+         "--frames A:B[:STEP], or a larger --sheet)\n"},
         {Render(out, "--node nobody"), 1, "Error: The model has no node nobody\n"},
         {Render(out, "--size 100000x10"), 1, "OpenGL draws pictures of 1 to "},
         {Render(out, "--frames 9:2"), 2, "--frames must run forwards"},
