@@ -6,19 +6,12 @@
 #include <filesystem>
 #include <sys/stat.h>
 
-#include "support/fixtures.h"
+#include "cli_test.h"
 
 using namespace vorlin;
-using test::RunCommand;
-using test::ShellQuote;
-using test::TempDir;
+using namespace vorlin::test;
 
 namespace {
-
-const std::string kSample = VORLIN_SAMPLE_DIR;
-const std::string kModel = kSample + "/3do/sample.3do";
-const std::string kWalk = kSample + "/3do/key/walk.key";
-const std::string kCli = std::string("env -u DISPLAY -u WAYLAND_DISPLAY ") + VORLIN_CLI;
 
 size_t Lines(const std::string& text) {
     return size_t(std::count(text.begin(), text.end(), '\n'));

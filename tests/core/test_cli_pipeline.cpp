@@ -11,23 +11,12 @@
 #include <gif_lib.h>
 #include <webp/demux.h>
 
-#include "support/fixtures.h"
+#include "cli_test.h"
 
 using namespace vorlin;
-using test::RunCommand;
-using test::ShellQuote;
-using test::TempDir;
+using namespace vorlin::test;
 
 namespace {
-
-const std::string kSample = VORLIN_SAMPLE_DIR;
-const std::string kModel = kSample + "/3do/sample.3do";
-const std::string kWalk = kSample + "/3do/key/walk.key"; // 32 frames at 15 a second
-
-// With no display at all, as on a build server.
-test::RunResult Cli(const std::string& args) {
-    return RunCommand("env -u DISPLAY -u WAYLAND_DISPLAY " + std::string(VORLIN_CLI) + " " + args);
-}
 
 std::string Render(const std::string& out, const std::string& options = {}) {
     return "render " + ShellQuote(kModel) + " " + ShellQuote(kWalk) + " --out " + ShellQuote(out) +
