@@ -93,6 +93,15 @@ int Run(QStringList argv) {
         argv.append("--help");
     }
     theCommand = CommandOf(argv);
+    const bool group =
+        !argv.isEmpty() &&
+        std::any_of(std::begin(kCommands), std::end(kCommands), [&](const TCommandInfo& c) {
+            return QString(c.Words).section(' ', 0, 0) == argv[0];
+        });
+    if (!theCommand && group && (argv.contains("--help") || argv.contains("-h"))) {
+        PrintUsage(); // "key --help": the commands there are
+        return 0;
+    }
     if (!theCommand)
         throw UsageError{argv.isEmpty() ? "no command"
                                         : "unknown command: " + Bytes(argv.join(' '))};
