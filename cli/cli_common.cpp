@@ -5,11 +5,38 @@
 namespace vorlin::cli {
 
 CliSink* theSink = nullptr;
+const TCommandInfo* theCommand = nullptr;
+
+namespace {
+
+bool WantsHelp(const QStringList& args) {
+    for (const QString& a : args) {
+        if (a == "--") return false; // what follows is an argument, whatever it says
+        if (a == "--help" || a == "-h") return true;
+    }
+    return false;
+}
+
+// The usage, what the command does, and its options as Qt lists them.
+std::string CommandHelp(const QCommandLineParser& parser) {
+    std::string text =
+        theCommand ? CommandUsage(*theCommand) + "\n" + theCommand->Does + "\n" : std::string();
+    const QString qt = parser.helpText();
+    const qsizetype options = qt.indexOf("Options:");
+    if (options >= 0) text += "\n" + Bytes(qt.mid(options));
+    return text;
+}
+
+} // namespace
 
 // Parses the arguments after the command words; returns the positional ones.
 QStringList Parse(QCommandLineParser& parser, const QStringList& args, int minPositional,
                   int maxPositional) {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    if (WantsHelp(args)) {
+        parser.addOption({{"h", "help"}, "this command's usage"});
+        throw HelpAsked{CommandHelp(parser)};
+    }
     // A negative number (a frame before zero) is an argument or an option's value, not an
     // option.
     QStringList list = args;

@@ -16,17 +16,43 @@ struct TFinding;
 
 namespace vorlin::cli {
 
-// A mistake in the command line: the message, then the usage, status 2.
+// A mistake in the command line: the message and where to read the usage, status 2.
 struct UsageError {
     std::string message;
+};
+
+// A command's --help: the text to print, status 0.
+struct HelpAsked {
+    std::string Text;
+};
+
+// A command of the tool: its words ("key dump"), its arguments for the usage (a line break
+// continues them), what it does, and the function that takes the arguments after its words and
+// returns the exit status.
+struct TCommandInfo {
+    const char* Words;
+    const char* Usage;
+    const char* Does;
+    int (*Run)(const QStringList& args);
+};
+// The command being run: its help and its usage errors name it.
+extern const TCommandInfo* theCommand;
+// "usage: vorlin-cli render MODEL [KEY] ...", a line or more.
+std::string CommandUsage(const TCommandInfo& command);
+
+// The command stopped at a signal (Ctrl+C, a kill) and cleaned up: the message, and the status
+// 128 + the signal's number, as for a program the signal ended.
+struct Interrupted {
+    int Signal;
+    std::string Message;
 };
 
 // Standard error for warnings, and a record of them for the "warnings" arrays.
 class CliSink : public MessageSink {
 public:
     void Log(TMsgType kind, const std::string& text) override {
-        if (kind == mtWarning) warnings.push_back(text);
-        stderrSink_.Log(kind, text);
+        if (kind == mtWarning) warnings.push_back(text); // JSON escapes what it must
+        stderrSink_.Log(kind, ShowControls(text));
     }
     int Ask(const std::string& text, const std::string& caption, unsigned flags) override {
         return stderrSink_.Ask(text, caption, flags);
@@ -39,7 +65,8 @@ private:
 
 extern CliSink* theSink;
 
-// Parses the arguments after the command words; returns the positional ones.
+// Parses the arguments after the command words; returns the positional ones. --help or -h
+// raises HelpAsked with the command's usage, what it does and its options.
 QStringList Parse(QCommandLineParser& parser, const QStringList& args, int minPositional,
                   int maxPositional);
 std::string Bytes(const QString& s);

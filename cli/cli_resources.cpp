@@ -10,8 +10,7 @@
 namespace vorlin::cli {
 
 std::string GivenPath(const QString& path) {
-    const QFileInfo disk(path);
-    return Bytes(!path.contains('>') && disk.isFile() ? disk.absoluteFilePath() : path);
+    return vorlin::GivenPath(Bytes(path));
 }
 
 void SetResourceSearch(const QCommandLineParser& parser, const TResourceOptions& options,

@@ -31,9 +31,10 @@ std::string GivenPath(const QString& path);
 void SetResourceSearch(const QCommandLineParser& parser, const TResourceOptions& options,
                        const std::string& modelPath);
 
-// Reads with read(); an error becomes "Cannot read the WHAT PATH: why". A reader's message may
-// not say which file it is about, and the search's warning that a file is nowhere says again
-// what the error says, so the warnings are passed on only when the file was read.
+// Reads with read(); an error becomes "Cannot read the WHAT PATH: why" (an I/O error already
+// names its file). A reader's message may not say which file it is about, and the search's warning
+// that a file is nowhere says again what the error says, so the warnings are passed on only when
+// the file was read.
 template <class Read> auto ReadReported(const char* what, const std::string& path, Read read) {
     std::vector<std::string> warnings;
     decltype(read()) result;
@@ -41,6 +42,8 @@ template <class Read> auto ReadReported(const char* what, const std::string& pat
         TKeptMessages kept;
         try {
             result = read();
+        } catch (const IOError&) {
+            throw; // it names the file and what happened
         } catch (const std::exception& e) {
             throw Error(std::string("Cannot read the ") + what + " " + path + ": " + e.what());
         }

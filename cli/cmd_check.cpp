@@ -1,7 +1,6 @@
 // check: every KEY of a mod (files, folders, containers) by the game's rules, on all cores, as
 // lines for people, JSON for scripts or JUnit XML for CI systems.
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QXmlStreamWriter>
 #include <cstdio>
 
@@ -9,6 +8,7 @@
 #include "cli_json.h"
 #include "edit/mod_check.h"
 #include "key/key_check.h"
+#include "support/FileOperations.h"
 
 namespace vorlin::cli {
 
@@ -28,20 +28,21 @@ TCounts Count(const std::vector<TKeyReport>& reports) {
     return c;
 }
 
-// "walk.key:12: error: message (node 3 (TORSO) entry 5)"
+// "walk.key:12: error: message (node 3 (TORSO) entry 5)"; the bytes a file brings (names,
+// lines it quotes) with their control characters written out, for a terminal and for XML.
 std::string FindingLine(const TKeyReport& r, const TPlacedFinding& f) {
     std::string line = r.Path;
     if (f.Line > 0) line += ":" + std::to_string(f.Line);
     line += std::string(": ") + SeverityText(f.Severity) + ": " + f.Message;
     if (!f.Where.empty() && f.Where != "file" && f.Where.rfind("line ", 0) != 0)
         line += " (" + f.Where + ")";
-    return line;
+    return ShowControls(line);
 }
 
 std::string ModelLine(const TKeyReport& r) {
-    if (r.Model.empty()) return r.Path + ": no model matches its nodes";
-    return r.Path + ": model " + r.Model + " (binds " + std::to_string(r.Bound) + " of " +
-           std::to_string(r.Nodes) + " nodes)";
+    if (r.Model.empty()) return ShowControls(r.Path + ": no model matches its nodes");
+    return ShowControls(r.Path + ": model " + r.Model + " (binds " + std::to_string(r.Bound) +
+                        " of " + std::to_string(r.Nodes) + " nodes)");
 }
 
 void PrintHuman(const std::vector<TKeyReport>& reports, bool autoModels) {
@@ -90,11 +91,9 @@ QString Q(const std::string& s) {
 // One test case per KEY, named by its path, in a suite per folder or container; its errors are
 // one failure, its warnings the case's output.
 void WriteJUnit(const QString& path, const std::vector<TKeyReport>& reports) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw Error("Cannot write " + Bytes(path) + ": " + Bytes(file.errorString()));
     const TCounts c = Count(reports);
-    QXmlStreamWriter xml(&file);
+    QByteArray bytes;
+    QXmlStreamWriter xml(&bytes);
     xml.setAutoFormatting(true);
     xml.writeStartDocument();
     xml.writeStartElement("testsuites");
@@ -107,7 +106,7 @@ void WriteJUnit(const QString& path, const std::vector<TKeyReport>& reports) {
     xml.writeAttribute("failures", QString::number(c.FilesWithErrors));
     xml.writeAttribute("errors", "0");
     for (const TKeyReport& r : reports) {
-        const QString name = Q(r.Path);
+        const QString name = Q(ShowControls(r.Path));
         const qsizetype cut = std::max(name.lastIndexOf('>'), name.lastIndexOf('/'));
         xml.writeStartElement("testcase");
         xml.writeAttribute("classname", cut > 0 ? name.left(cut) : QString("."));
@@ -120,7 +119,7 @@ void WriteJUnit(const QString& path, const std::vector<TKeyReport>& reports) {
         }
         if (first) {
             xml.writeStartElement("failure");
-            xml.writeAttribute("message", Q(first->Message));
+            xml.writeAttribute("message", Q(ShowControls(first->Message)));
             xml.writeAttribute("type", "error");
             xml.writeCharacters(errors);
             xml.writeEndElement();
@@ -132,8 +131,8 @@ void WriteJUnit(const QString& path, const std::vector<TKeyReport>& reports) {
     xml.writeEndElement();
     xml.writeEndElement();
     xml.writeEndDocument();
-    if (xml.hasError() || !file.commit())
-        throw Error("Cannot write " + Bytes(path) + ": " + Bytes(file.errorString()));
+    if (xml.hasError()) throw Error("Cannot write " + Bytes(path) + ": the XML writer failed");
+    ReplaceFileContents(Bytes(path), std::string_view(bytes.constData(), size_t(bytes.size())));
 }
 
 } // namespace
@@ -157,7 +156,7 @@ int CheckMod(const QStringList& args) {
     QCommandLineOption models("models", "auto: each KEY against its best-matching model", "auto");
     QCommandLineOption json("json", "JSON on standard output");
     QCommandLineOption junit("junit", "JUnit XML report", "FILE");
-    QCommandLineOption jobs("jobs", "worker threads", "N");
+    QCommandLineOption jobs("jobs", "how many threads check (one a core by default)", "N");
     parser.addOptions({model, models, json, junit, jobs});
     const QStringList pos = Parse(parser, args, 1, 1 << 20);
     TModCheckOptions options;
@@ -183,13 +182,15 @@ int CheckMod(const QStringList& args) {
         paths.push_back(Bytes(p));
     std::vector<TKeyReport> reports;
     try {
+        // A report that cannot be written is refused before a long check, not after it.
+        if (parser.isSet(junit)) TFileReplacement probe(Bytes(parser.value(junit)));
         reports = vorlin::CheckMod(paths, options);
         if (terminal) std::fputs("\r\033[K", stderr);
         if (parser.isSet(junit)) WriteJUnit(parser.value(junit), reports);
     } catch (const std::exception& e) {
         // Not a finding: the check itself could not run.
         if (terminal) std::fputs("\r\033[K", stderr);
-        std::fprintf(stderr, "Error: %s\n", e.what());
+        std::fprintf(stderr, "Error: %s\n", ShowControls(e.what()).c_str());
         return 2;
     }
     if (parser.isSet(json))

@@ -6,6 +6,7 @@
 
 #include "cli_common.h"
 #include "cli_json.h"
+#include "image_out.h"
 #include "key/u_key.h"
 #include "model/graph_files.h"
 #include "model/u_3dos.h"
@@ -51,7 +52,7 @@ int Cat(const QStringList& args) {
     while (left > 0) {
         int64_t want = left < int64_t(buffer.size()) ? left : int64_t(buffer.size());
         int64_t got = file->Read(buffer.data(), want);
-        if (got <= 0) throw IOError("Read beyond end of file", 100);
+        if (got <= 0) throw CutShortError(file->GetFullName());
         std::fwrite(buffer.data(), 1, size_t(got), stdout);
         left -= got;
     }
@@ -183,6 +184,7 @@ int Texture(const QStringList& args) {
     if (!parser.isSet(out)) throw UsageError{"--out is required"};
     TPalette& palette = CurrentPalette();
     if (parser.isSet(cmp)) {
+        CheckColourMap(Bytes(parser.value(cmp))); // asked for: not to be left out quietly
         // As "Set CMP" does: the palette (or the built-in one), then the light table.
         LoadCMPPalette(Bytes(parser.value(cmp)), palette);
         ApplyCMPLight(Bytes(parser.value(cmp)), palette);
@@ -196,8 +198,7 @@ int Texture(const QStringList& args) {
     if (image.isNull()) throw Error("MAT picture is too large");
     for (int y = 0; y < h; ++y)
         std::memcpy(image.scanLine(y), rgb.data() + size_t(y) * size_t(w) * 3, size_t(w) * 3);
-    if (!image.save(parser.value(out), "PNG"))
-        throw Error("Cannot write " + Bytes(parser.value(out)));
+    WritePng(parser.value(out), image);
     return 0;
 }
 

@@ -2,6 +2,8 @@
 // PNG per frame, a contact sheet, or an animated WebP or GIF.
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -9,6 +11,7 @@
 #include "cli_common.h"
 #include "cli_resources.h"
 #include "edit/key_session.h"
+#include "edit/model_match.h"
 #include "edit/view_pick.h"
 #include "image_out.h"
 #include "key/key_check.h"
@@ -25,10 +28,11 @@ namespace vorlin::cli {
 
 namespace {
 
-// Ctrl+C or a kill ends the drawing between two frames, so that what was written is removed.
+// Ctrl+C or a kill ends the drawing between two frames, so that what was written is removed;
+// the status then says which signal it was, as though it had ended the program.
 volatile std::sig_atomic_t interrupted = 0;
-extern "C" void OnInterrupt(int) {
-    interrupted = 1;
+extern "C" void OnInterrupt(int signal) {
+    interrupted = signal;
 }
 
 // The size of the editor's 3D view in its default window.
@@ -58,39 +62,54 @@ double ToDouble(const QString& text, const char* what) {
     return v;
 }
 
-// The frames asked for, each checked against the KEY's.
-std::vector<int> FramesOf(const QCommandLineParser& parser, const QCommandLineOption& frame,
-                          const QCommandLineOption& frames, const TKEYFile* key, bool animated) {
+// The frames to draw, From, From + Step, ... (Count of them): a range, never a list, so that a
+// KEY claiming two billion frames costs nothing until they are drawn, one at a time.
+struct TFrames {
+    int64_t From = 0, Step = 1, Count = 1;
+    int At(int64_t i) const { return int(From + i * Step); }
+};
+
+// Every frame of an animation or a contact sheet, unless --frames says which, up to this many.
+constexpr int64_t kMostFramesUnasked = 10000;
+
+// The frames asked for, each checked against the KEY's. keyName is the KEY as it was given.
+TFrames FramesOf(const QCommandLineParser& parser, const QCommandLineOption& frame,
+                 const QCommandLineOption& frames, const TKEYFile* key, const std::string& keyName,
+                 bool everyFrame) {
     if (parser.isSet(frame) && parser.isSet(frames))
         throw UsageError{"give --frame or --frames, not both"};
-    const int count = key ? key->Frames : 1;
+    const bool asked = parser.isSet(frame) || parser.isSet(frames);
+    if (!asked && !everyFrame) return {};
+    if (everyFrame && !key && !asked) throw Error("An animated picture needs a KEY");
+    const int64_t count = key ? key->Frames : 1;
+    if (key && count <= 0) throw Error(keyName + " has no frames");
     auto check = [&](int f) {
         if (f < 0 || f >= count)
             throw Error("Frame " + std::to_string(f) + " is outside 0.." +
-                        std::to_string(std::max(0, count - 1)) +
+                        std::to_string(count - 1) +
                         (key ? " (the KEY has " + std::to_string(count) + " frames)"
                              : " (without a KEY there is only the rest pose, frame 0)"));
         return f;
     };
-    if (parser.isSet(frame)) return {check(ToInt(parser.value(frame), "--frame"))};
-    int from = 0, to = count - 1, step = 1;
+    if (parser.isSet(frame)) return {check(ToInt(parser.value(frame), "--frame")), 1, 1};
     if (parser.isSet(frames)) {
         const QStringList parts = parser.value(frames).split(':');
         if (parts.size() < 2 || parts.size() > 3)
             throw UsageError{"--frames must be A:B or A:B:STEP"};
-        from = check(ToInt(parts[0], "--frames"));
-        to = check(ToInt(parts[1], "--frames"));
-        if (parts.size() == 3) step = ToInt(parts[2], "--frames' step");
+        const int from = check(ToInt(parts[0], "--frames"));
+        const int to = check(ToInt(parts[1], "--frames"));
+        const int step = parts.size() == 3 ? ToInt(parts[2], "--frames' step") : 1;
         if (step < 1) throw UsageError{"--frames' step must be at least 1"};
         if (to < from) throw UsageError{"--frames must run forwards (A <= B)"};
-    } else if (!animated) {
-        return {0};
+        return {from, step, (int64_t(to) - from) / step + 1};
     }
-    if (animated && !key) throw Error("An animated picture needs a KEY");
-    std::vector<int> list;
-    for (long long f = from; f <= to; f += step)
-        list.push_back(int(f));
-    return list;
+    if (count > kMostFramesUnasked)
+        throw Error(keyName + " has " + std::to_string(count) + " frames; more than " +
+                    std::to_string(kMostFramesUnasked) +
+                    " are drawn only when asked for: choose a range with --frames A:B[:STEP] "
+                    "(for example --frames 0:" +
+                    std::to_string(kMostFramesUnasked - 1) + ")");
+    return {0, 1, count};
 }
 
 } // namespace
@@ -100,16 +119,19 @@ int Render(const QStringList& args) {
     QCommandLineOption out("out", "the picture to write", "FILE");
     QCommandLineOption frame("frame", "the frame to draw", "F");
     QCommandLineOption frames("frames", "the frames to draw", "A:B[:STEP]");
-    QCommandLineOption size("size", "picture size", "WxH");
+    QCommandLineOption size("size", "the picture's size (518x270, the editor's first view)", "WxH");
     QCommandLineOption view("view", "the side to look from", "SIDE");
-    QCommandLineOption yaw("yaw", "camera azimuth", "DEG");
-    QCommandLineOption pitch("pitch", "camera elevation", "DEG");
-    QCommandLineOption zoom("zoom", "camera distance, as the view's zoom", "Z");
+    QCommandLineOption yaw("yaw", "the camera's azimuth in degrees", "DEG");
+    QCommandLineOption pitch("pitch", "the camera's elevation in degrees", "DEG");
+    QCommandLineOption zoom("zoom",
+                            "the camera's distance from the centre in tenths of a unit, 1 to 500 "
+                            "(larger is farther; by default the one that fits the model)",
+                            "Z");
     QCommandLineOption wireframe("wireframe", "outlines instead of textures");
-    QCommandLineOption node("node", "the node drawn as selected", "NAME");
+    QCommandLineOption node("node", "the node drawn as selected (none without it)", "NAME");
     QCommandLineOption cmp("cmp", "colour map", "CMP");
     QCommandLineOption background("background", "background colour", "RRGGBB");
-    QCommandLineOption sheet("sheet", "contact sheet grid", "COLSxROWS");
+    QCommandLineOption sheet("sheet", "one contact sheet of the frames in this grid", "COLSxROWS");
     const TResourceOptions resources;
     parser.addOptions({out, frame, frames, size, view, yaw, pitch, zoom, wireframe, node, cmp,
                        background, sheet});
@@ -168,21 +190,42 @@ int Render(const QStringList& args) {
         ReadReported("model", modelPath, [&] { return std::make_unique<T3DO>(modelPath, 0); });
     T3DO& model = *loaded;
     model.FileName = modelPath;
+    // A picture of nothing is no answer (a model cut short before its faces, say).
+    const bool drawable = std::any_of(model.HNodes.begin(), model.HNodes.end(), [&](const auto& h) {
+        return h->Mesh >= 0 && h->Mesh < model.Meshes.Count() &&
+               model.Meshes[h->Mesh].Faces.Count() > 0;
+    });
+    if (!drawable)
+        throw Error(Bytes(pos[0]) + " has no mesh to draw: no node of its hierarchy shows a mesh "
+                                    "with faces");
     const double floorHeight = model.LowestPoint(); // as the editor takes it on loading
     std::unique_ptr<TKEYFile> key;
-    if (pos.size() > 1)
+    if (pos.size() > 1) {
         key = ReadReported("KEY", keyPath, [&] { return LoadKeyReported(keyPath); });
-    const std::vector<int> list = FramesOf(parser, frame, frames, key.get(), animated);
-    image.Frames = int(list.size());
+        // As check --model counts them: the KEY's nodes that drive no model node of their name.
+        std::vector<std::string> names;
+        for (const auto& h : model.HNodes)
+            names.push_back(h->Name);
+        const int unmatched = key->Nodes.Count() - ModelMatchScore(*key, names);
+        if (unmatched > 0)
+            LogMessage(mtWarning, std::to_string(unmatched) + " of the KEY's " +
+                                      std::to_string(key->Nodes.Count()) +
+                                      " nodes do not match the model's nodes (vorlin-cli check " +
+                                      "--model names them): is the KEY made for another model?");
+    }
+    const bool everyFrame = animated || parser.isSet(sheet);
+    const TFrames list =
+        FramesOf(parser, frame, frames, key.get(), Bytes(pos.size() > 1 ? pos[1] : ""), everyFrame);
+    image.Frames = int(std::min<int64_t>(list.Count, INT_MAX));
     image.Series = parser.isSet(frames) && !animated && !parser.isSet(sheet);
+    image.Inputs = {{"the model", modelPath}, {"the KEY", keyPath}, {"the colour map", cmpPath}};
     double fps = key ? key->FPS : 15;
     if (animated && !(fps > 0 && std::isfinite(fps))) {
         LogMessage(mtWarning,
                    "The KEY's FPS is not above 0; the picture runs at 15 frames a second");
         fps = 15;
     }
-    const int step = list.size() > 1 ? list[1] - list[0] : 1;
-    image.SecondsPerFrame = step / fps;
+    image.SecondsPerFrame = double(list.Step) / fps;
 
     int selected = -1;
     if (parser.isSet(node)) {
@@ -193,6 +236,7 @@ int Render(const QStringList& args) {
     }
     TPalette& palette = CurrentPalette();
     if (parser.isSet(cmp)) {
+        CheckColourMap(cmpPath); // asked for: a picture without it would be a wrong answer
         // As Set CMP does: the palette (or the built-in one), then the light table.
         LoadCMPPalette(cmpPath, palette);
         ApplyCMPLight(cmpPath, palette);
@@ -216,7 +260,7 @@ int Render(const QStringList& args) {
     renderer.PanOffset = camera.Pan;
     renderer.SetCamera(viewPitch, viewYaw, camera.Zoom * 0.1);
 
-    const bool progress = list.size() > 1 && ErrorIsTerminal();
+    const bool progress = list.Count > 1 && ErrorIsTerminal();
     // An error ends the progress line, so that its message starts a line of its own.
     struct EndLine {
         bool on;
@@ -224,22 +268,26 @@ int Render(const QStringList& args) {
             if (on) std::fputs("\r\033[K", stderr);
         }
     } endLine{progress};
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
-    for (size_t i = 0; i < list.size(); ++i) {
-        if (interrupted) throw Error("Interrupted: no picture was written");
-        if (key) key->ApplyToModel(model, list[i]);
+    // A signal the caller has us ignore (a shell's background job and Ctrl+C) stays ignored.
+    for (const int signal : {SIGINT, SIGTERM})
+        if (std::signal(signal, OnInterrupt) == SIG_IGN) std::signal(signal, SIG_IGN);
+    QImage picture(image.Width, image.Height, QImage::Format_RGBX8888);
+    if (picture.isNull()) throw Error("Not enough memory for a picture of that size");
+    for (int64_t i = 0; i < list.Count; ++i) {
+        if (interrupted) throw Interrupted{interrupted, "Interrupted: no picture was written"};
+        if (key) key->ApplyToModel(model, list.At(i));
         renderer.DrawScene(&model, key.get(), !parser.isSet(wireframe));
-        QImage picture(image.Width, image.Height, QImage::Format_RGBX8888);
-        if (picture.isNull()) throw Error("Not enough memory for a picture of that size");
         target.ReadPixels(picture.bits());
-        writer->Add(picture, list[i]);
+        writer->Add(picture, list.At(i));
         if (progress) {
-            std::fprintf(stderr, "\rframe %zu/%zu", i + 1, list.size());
+            std::fprintf(stderr, "\rframe %lld/%lld", (long long)i + 1, (long long)list.Count);
             std::fflush(stderr);
         }
     }
+    if (interrupted) throw Interrupted{interrupted, "Interrupted: no picture was written"};
     writer->Finish();
+    // Too late to take it back; the caller still learns that it asked to stop.
+    if (interrupted) throw Interrupted{interrupted, "Interrupted after the picture was written"};
     return 0;
 }
 

@@ -1,17 +1,20 @@
 #include "image_out.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageWriter>
 #include <QPainter>
 #include <QPainterPath>
-#include <QSaveFile>
 #include <cmath>
+#include <exception>
 #include <gif_lib.h>
 #include <vector>
 #include <webp/encode.h>
 #include <webp/mux.h>
 
 #include "cli_common.h"
+#include "support/FileOperations.h"
 #include "support/errors.h"
 
 namespace vorlin::cli {
@@ -23,25 +26,23 @@ namespace {
 }
 
 // Writes the bytes to the path in one step: a reader sees the old file or the whole new one.
+// Every write is checked (a full disk is an error naming the file), and nothing is left of a
+// write that failed.
 void WriteWhole(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        CannotWrite(path, file.errorString());
+    ReplaceFileContents(Bytes(path), std::string_view(bytes.constData(), size_t(bytes.size())));
 }
 
-void WritePng(const QString& path, const QImage& picture) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) CannotWrite(path, file.errorString());
-    if (!picture.save(&file, "PNG")) CannotWrite(path, "the PNG writer failed");
-    if (!file.commit()) CannotWrite(path, file.errorString());
-}
+using TInputs = std::vector<std::pair<std::string, std::string>>;
 
-// Whether the folder of the path takes a new file: asked before any frame is drawn, so that a
+// Whether the path may take the picture: not a file it is drawn from, and a folder that takes a
+// new file. Asked before any frame is drawn (for a series, before each frame's file), so that a
 // long render does not end in an error it could have given at once.
-void CheckWritable(const QString& path) {
-    QSaveFile probe(path);
-    if (!probe.open(QIODevice::WriteOnly)) CannotWrite(path, probe.errorString());
-    probe.cancelWriting();
+void CheckWritable(const QString& path, const TInputs& inputs) {
+    for (const auto& [what, input] : inputs)
+        if (SameFile(Bytes(path), input))
+            CannotWrite(path, QString::fromStdString(
+                                  "it is " + what + " being drawn (--out must name another file)"));
+    TFileReplacement probe(Bytes(path));
 }
 
 // The time each frame starts at, in the unit given, rounded from the exact times so that the
@@ -52,7 +53,7 @@ long long StartOf(int index, double secondsPerFrame, double unitsPerSecond) {
 
 class TPngWriter : public TImageWriter {
 public:
-    explicit TPngWriter(const QString& path) : path_(path) { CheckWritable(path); }
+    explicit TPngWriter(const TImageOptions& o) : path_(o.Path) { CheckWritable(path_, o.Inputs); }
     void Add(const QImage& picture, int) override { picture_ = picture; }
     void Finish() override { WritePng(path_, picture_); }
 
@@ -61,11 +62,11 @@ private:
     QImage picture_;
 };
 
-// NAME_0007.png for frame 7; the frames written are removed again unless all are.
+// The frames written are removed again unless all are.
 class TSeriesWriter : public TImageWriter {
 public:
-    explicit TSeriesWriter(const QString& path) : base_(path.left(path.size() - 4)) {
-        CheckWritable(path);
+    explicit TSeriesWriter(const TImageOptions& o) : path_(o.Path), inputs_(o.Inputs) {
+        CheckWritable(SeriesFramePath(path_, 0), {}); // the folder; the name itself is not written
     }
     ~TSeriesWriter() override {
         if (!finished_)
@@ -73,14 +74,16 @@ public:
                 QFile::remove(file);
     }
     void Add(const QImage& picture, int frame) override {
-        const QString path = base_ + QString("_%1.png").arg(frame, 4, 10, QChar('0'));
+        const QString path = SeriesFramePath(path_, frame);
+        CheckWritable(path, inputs_);
         WritePng(path, picture);
         written_.push_back(path);
     }
     void Finish() override { finished_ = true; }
 
 private:
-    QString base_;
+    QString path_;
+    TInputs inputs_;
     std::vector<QString> written_;
     bool finished_ = false;
 };
@@ -91,7 +94,7 @@ public:
     TSheetWriter(const TImageOptions& o)
         : path_(o.Path), cols_(o.SheetCols), width_(o.Width), height_(o.Height),
           sheet_(o.Width * o.SheetCols, o.Height * o.SheetRows, QImage::Format_RGBA8888) {
-        CheckWritable(path_);
+        CheckWritable(path_, o.Inputs);
         if (sheet_.isNull()) throw Error("Not enough memory for the contact sheet");
         sheet_.fill(QColor(40, 40, 40));
     }
@@ -124,7 +127,7 @@ private:
 class TWebPWriter : public TImageWriter {
 public:
     explicit TWebPWriter(const TImageOptions& o) : path_(o.Path), spf_(o.SecondsPerFrame) {
-        CheckWritable(path_);
+        CheckWritable(path_, o.Inputs);
         WebPAnimEncoderOptions options;
         if (!WebPAnimEncoderOptionsInit(&options) || !WebPConfigInit(&config_))
             throw Error("The WebP library does not match the one this program was built with");
@@ -169,14 +172,15 @@ private:
 };
 
 // Animated GIF through giflib: each frame with its own 256 colours, chosen by giflib's
-// quantizer; a looping application extension; delays in hundredths of a second.
+// quantizer; a looping application extension; delays in hundredths of a second. The encoded
+// bytes go to the file as they come, so memory does not grow with the frames.
 class TGifWriter : public TImageWriter {
 public:
     explicit TGifWriter(const TImageOptions& o)
-        : path_(o.Path), width_(o.Width), height_(o.Height), spf_(o.SecondsPerFrame) {
-        CheckWritable(path_);
+        : path_(o.Path), width_(o.Width), height_(o.Height), spf_(o.SecondsPerFrame),
+          file_((CheckWritable(o.Path, o.Inputs), Bytes(o.Path))) {
         int error = 0;
-        gif_ = EGifOpen(&bytes_, &TGifWriter::Out, &error);
+        gif_ = EGifOpen(this, &TGifWriter::Out, &error);
         if (!gif_) CannotWrite(path_, GifErrorString(error));
         static const GifByteType netscape[] = "NETSCAPE2.0";
         static const GifByteType loopForever[] = {1, 0, 0};
@@ -210,7 +214,10 @@ public:
         GraphicsControlBlock control{};
         control.DisposalMode = DISPOSE_DO_NOT;
         control.TransparentColor = NO_TRANSPARENT_COLOR;
-        control.DelayTime = int(StartOf(count_ + 1, spf_, 100) - StartOf(count_, spf_, 100));
+        // Browsers show a delay under 2 hundredths as 10: such frames (60 frames a second and
+        // more) show for 2, and the GIF plays slower than the KEY.
+        control.DelayTime =
+            std::max(2, int(StartOf(count_ + 1, spf_, 100) - StartOf(count_, spf_, 100)));
         GifByteType extension[4];
         const size_t length = EGifGCBToExtension(&control, extension);
         Check(EGifPutExtension(gif_, GRAPHICS_EXT_FUNC_CODE, int(length), extension));
@@ -227,28 +234,52 @@ public:
         int error = 0;
         const int closed = EGifCloseFile(gif_, &error);
         gif_ = nullptr;
+        if (failed_) std::rethrow_exception(failed_);
         if (closed == GIF_ERROR) CannotWrite(path_, GifErrorString(error));
-        WriteWhole(path_, bytes_);
+        file_.Commit();
     }
 
 private:
+    // giflib is C: a failed write is kept and raised once giflib has returned its error.
     static int Out(GifFileType* gif, const GifByteType* data, int length) {
-        static_cast<QByteArray*>(gif->UserData)
-            ->append(reinterpret_cast<const char*>(data), length);
+        auto* self = static_cast<TGifWriter*>(gif->UserData);
+        if (self->failed_) return 0;
+        try {
+            self->file_.Write(
+                std::string_view(reinterpret_cast<const char*>(data), size_t(length)));
+        } catch (...) {
+            self->failed_ = std::current_exception();
+            return 0;
+        }
         return length;
     }
     void Check(int result) {
+        if (failed_) std::rethrow_exception(failed_);
         if (result == GIF_ERROR) CannotWrite(path_, GifErrorString(gif_->Error));
     }
     QString path_;
     int width_, height_;
     double spf_;
-    QByteArray bytes_;
+    TFileReplacement file_; // removed unless Finish commits it
+    std::exception_ptr failed_;
     GifFileType* gif_ = nullptr;
     int count_ = 0;
 };
 
 } // namespace
+
+QString SeriesFramePath(const QString& path, int frame) {
+    return path.left(path.size() - 4) + QString("_%1.png").arg(frame, 4, 10, QChar('0'));
+}
+
+void WritePng(const QString& path, const QImage& picture) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter png(&buffer, "PNG");
+    if (!png.write(picture)) CannotWrite(path, "the PNG encoder failed: " + png.errorString());
+    WriteWhole(path, bytes);
+}
 
 std::unique_ptr<TImageWriter> MakeImageWriter(const TImageOptions& o) {
     const QString ext = QFileInfo(o.Path).suffix().toLower();
@@ -260,7 +291,8 @@ std::unique_ptr<TImageWriter> MakeImageWriter(const TImageOptions& o) {
         const long long cells = (long long)o.SheetCols * o.SheetRows;
         if (cells < o.Frames)
             throw Error("The contact sheet holds " + std::to_string(cells) + " frames; there are " +
-                        std::to_string(o.Frames) + " to show");
+                        std::to_string(o.Frames) +
+                        " to show (choose them with --frames A:B[:STEP], or a larger --sheet)");
         // QImage's own limit on a side, and a gigabyte of pixels.
         const long long w = (long long)o.Width * o.SheetCols, h = (long long)o.Height * o.SheetRows;
         if (w > 32767 || h > 32767 || w * h > (1LL << 28))
@@ -269,8 +301,8 @@ std::unique_ptr<TImageWriter> MakeImageWriter(const TImageOptions& o) {
                         "268435456 in all");
         return std::make_unique<TSheetWriter>(o);
     }
-    if (o.Series) return std::make_unique<TSeriesWriter>(o.Path);
-    return std::make_unique<TPngWriter>(o.Path);
+    if (o.Series) return std::make_unique<TSeriesWriter>(o);
+    return std::make_unique<TPngWriter>(o);
 }
 
 } // namespace vorlin::cli

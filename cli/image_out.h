@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QString>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace vorlin::cli {
 
@@ -25,9 +27,16 @@ struct TImageOptions {
     bool Series = false;               // .png: NAME_0007.png per frame
     int SheetCols = 0, SheetRows = 0;  // .png: a contact sheet of this grid
     double SecondsPerFrame = 1.0 / 15; // animated: how long each frame shows
+    // The files the pictures are drawn from ("the model", its path), which no picture may
+    // replace, under any name.
+    std::vector<std::pair<std::string, std::string>> Inputs;
 };
 
 // Raises for an extension it cannot write and for a sheet that does not hold the frames.
 std::unique_ptr<TImageWriter> MakeImageWriter(const TImageOptions& options);
+// The file of one frame of a series: NAME_0007.png for frame 7 of NAME.png.
+QString SeriesFramePath(const QString& path, int frame);
+// One picture as a PNG file, written whole or not at all.
+void WritePng(const QString& path, const QImage& picture);
 
 } // namespace vorlin::cli

@@ -49,6 +49,14 @@ std::string WriteInput(const uint8_t* data, size_t size, const std::string& name
     return path;
 }
 
+std::unique_ptr<TKEYFile> ReadKey(const std::string& path) {
+    try {
+        return TKEYFile::CreateFromFile(path);
+    } catch (const Error&) {
+        return nullptr;
+    }
+}
+
 void Quiet() {
     static NullSink sink;
     SetMessageSink(&sink);

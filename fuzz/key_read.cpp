@@ -9,7 +9,8 @@ using namespace vorlin;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Quiet();
     const std::string path = fuzz::WriteInput(data, size, "input.key");
-    auto doc = TKEYFile::CreateFromFile(path);
+    auto doc = fuzz::ReadKey(path);
+    if (!doc) return 0;
     (void)doc->ToText();
     (void)CheckKey(*doc);
     const std::string text(reinterpret_cast<const char*>(data), size);

@@ -9,7 +9,8 @@ using namespace vorlin;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Quiet();
     const std::string path = fuzz::WriteInput(data, size, "input.key");
-    auto first = TKEYFile::CreateFromFile(path);
+    auto first = fuzz::ReadKey(path);
+    if (!first) return 0;
     const std::string saved = fuzz::WorkFile("saved.key");
     first->Name = "saved.key";
     first->FullName = saved;

@@ -12,11 +12,13 @@ _vorlin_cli() {
     [[ "$command" == *" "* ]] && first=3
 
     if ((cword == 1)); then
-        COMPREPLY=($(compgen -W "key check render container model cat find pose texture export import help" -- "$cur"))
+        COMPREPLY=($(compgen -W "key check render container model cat find pose texture export
+                                 import help --help -h --version" -- "$cur"))
         return
     fi
     if ((cword == 2)); then
         case "${words[1]}" in
+            help) COMPREPLY=($(compgen -W "key check render container model cat find pose texture" -- "$cur")); return ;;
             key) COMPREPLY=($(compgen -W "dump save check curves mirror" -- "$cur")); return ;;
             container) COMPREPLY=($(compgen -W "list" -- "$cur")); return ;;
             model) COMPREPLY=($(compgen -W "dump" -- "$cur")); return ;;
@@ -65,7 +67,7 @@ _vorlin_cli() {
                          --root --scale --project --jk --mots" ;;
     esac
     if [[ "$cur" == -* ]]; then
-        COMPREPLY=($(compgen -W "$options" -- "$cur"))
+        COMPREPLY=($(compgen -W "$options --help -h" -- "$cur"))
         return
     fi
     case "$command" in

@@ -4,15 +4,45 @@
 # New inputs gather in build-fuzz/corpus/; an input that fails is saved under
 # build-fuzz/artifacts/<harness>/ and fails the run: once fixed, keep it in the harness's
 # corpus folder as a regression (the test suite replays every corpus file).
+#
+# scripts/fuzz.sh --replay runs every harness once over its seed corpus instead (and the empty
+# input, as libFuzzer always starts with it): a few seconds, run by scripts/test.sh, so that a
+# harness that cannot even start fails the tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds="${1:-60}"
-scripts/setup.sh
+mode=fuzz
+seconds=60
+case "${1:-}" in
+    --replay) mode=replay ;;
+    "") ;;
+    *) seconds="$1" ;;
+esac
+[ "$mode" = fuzz ] && scripts/setup.sh
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DVORLIN_FUZZERS=ON >/dev/null
+    -DCMAKE_CXX_COMPILER=clang++ -DVORLIN_FUZZERS=ON >/dev/null
 cmake --build build-fuzz
-harnesses=(key_read key_roundtrip model_pose mat_rgb cmp gob sscanf textline)
+# One harness a corpus folder: a folder without its harness fails as well.
+harnesses=()
+for corpus in fuzz/corpus/*/; do
+    harnesses+=("$(basename "$corpus")")
+done
 failed=0
+if [ "$mode" = replay ]; then
+    for h in "${harnesses[@]}"; do
+        log="build-fuzz/$h.replay.log"
+        mkdir -p "build-fuzz/artifacts/$h"
+        if "build-fuzz/fuzz/fuzz_$h" -runs=0 -rss_limit_mb=2048 -timeout=10 \
+            -artifact_prefix="build-fuzz/artifacts/$h/" \
+            "fuzz/corpus/$h" >"$log" 2>&1 && grep -qw INITED "$log"; then
+            echo "fuzz replay $h: $(find "fuzz/corpus/$h" -type f | wc -l) inputs"
+        else
+            failed=1
+            echo "fuzz replay $h FAILED:"
+            tail -n 30 "$log"
+        fi
+    done
+    exit "$failed"
+fi
 printf '%-14s %12s  %s\n' harness executions findings
 for h in "${harnesses[@]}"; do
     work="build-fuzz/corpus/$h"

@@ -5,8 +5,10 @@
 # Then everything (the editor, its widget tests, the core, the command-line tool, their tests
 # and the fuzzing corpus replays) is built again with AddressSanitizer and UndefinedBehavior-
 # Sanitizer and run the same way: any report fails the run. Last, the fuzzing harnesses are
-# compiled with clang (a build, not a fuzzing run: scripts/fuzz.sh runs them), so that code
-# clang refuses cannot come in unseen. Extra arguments go to both runs of ctest. With
+# built with clang and libFuzzer and each runs once over its seed corpus (scripts/fuzz.sh
+# --replay, a few seconds; scripts/fuzz.sh fuzzes), so that code clang refuses, or a harness
+# that stops at an ordinary input, cannot come in unseen. Extra arguments go to both runs of
+# ctest. With
 # VORLIN_PACKAGE=1 the Debian package is built and checked as well (scripts/package.sh;
 # slower, so not by default).
 set -euo pipefail
@@ -30,9 +32,7 @@ export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 (cd build-asan && xvfb-run -a -s "-screen 0 1280x1024x24" ../scripts/desktop.sh \
     ctest --output-on-failure -j2 -E '^install_' "$@")
 
-cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_CXX_COMPILER=clang++ -DVORLIN_FUZZERS=ON >/dev/null
-cmake --build build-fuzz
+scripts/fuzz.sh --replay
 
 if [ "${VORLIN_PACKAGE:-0}" = 1 ]; then
     scripts/package.sh

@@ -46,7 +46,7 @@ for page in vorlin vorlin-cli; do
     [ -z "$warnings" ] || fail "$page(1): $warnings"
 done
 text() { MANWIDTH=200 man -l "$share/man/man1/$1.1.gz" 2>/dev/null | col -b; }
-usage=$("$prefix/bin/vorlin-cli" 2>&1 || true)
+usage=$("$prefix/bin/vorlin-cli" --help)
 completion=$share/bash-completion/completions/vorlin-cli
 for word in $(grep -oE '^  [a-z]+( [a-z]+)?' <<<"$usage" | sed 's/^  //' | tr ' ' '_') \
     $(grep -oE -- '--[a-z]+' <<<"$usage" | sort -u); do
@@ -72,4 +72,8 @@ complete_line() {
 [ "$(complete_line 'vorlin-cli key cu')" = curves ] || fail "key cu: $(complete_line 'vorlin-cli key cu')"
 [ "$(complete_line 'vorlin-cli key curves walk.key --i')" = --index ] ||
     fail "key curves --i: $(complete_line 'vorlin-cli key curves walk.key --i')"
+[ "$(complete_line 'vorlin-cli --')" = "--help --version" ] ||
+    fail "--: $(complete_line 'vorlin-cli --')"
+[ "$(complete_line 'vorlin-cli render m.3do --he')" = --help ] ||
+    fail "render --he: $(complete_line 'vorlin-cli render m.3do --he')"
 echo "install_desktop: all checks passed"

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "edit/model_match.h"
@@ -162,6 +163,9 @@ void CollectContainer(const std::string& path, bool autoModels, std::vector<TJob
     try {
         container = OpenContainerFile(path);
         (void)container->ListFiles();
+    } catch (const IOError& e) {
+        jobs.push_back({path, false, {}, e.what(), -1}); // it names the file
+        return;
     } catch (const std::exception& e) {
         jobs.push_back(
             {path, false, {}, std::string("The container cannot be read: ") + e.what(), -1});
@@ -235,6 +239,13 @@ std::vector<TKeyReport> CheckMod(const std::vector<std::string>& paths,
     TScopes scopes;
     for (const std::string& path : paths)
         Collect(path, options.AutoModels, jobs, scopes);
+    // A KEY named twice (itself and by its folder, by two spellings, a shell's *.key beside the
+    // folder) is one file, checked once, where it first came.
+    std::set<std::string> seen;
+    std::erase_if(jobs, [&](const TJob& job) {
+        const std::string id = FileIdentity(job.Path);
+        return !seen.insert(id.empty() ? job.Path : id).second;
+    });
     if (jobs.empty()) throw Error("No KEY files to check");
     std::unique_ptr<T3DO> fixedModel;
     if (!options.Model.empty()) fixedModel = std::make_unique<T3DO>(options.Model, 0);

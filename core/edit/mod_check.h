@@ -45,7 +45,8 @@ struct TKeyReport {
 };
 
 // The reports in the order the KEYs were found: each path in turn, a folder's KEYs (searched
-// below it, loose files only) and a container's sorted by name. Raises for what stops the
+// below it, loose files only) and a container's sorted by name; a file found twice is checked
+// once. Raises for what stops the
 // whole run: a path that is not there, nothing to check, a model that cannot be read.
 std::vector<TKeyReport> CheckMod(const std::vector<std::string>& paths,
                                  const TModCheckOptions& options);

@@ -28,7 +28,7 @@ TMAT::TMAT(std::unique_ptr<TFile> file) : file_(std::move(file)) {
         return;
     }
     int64_t at = kHeaderSize + int64_t(kRecordSize) * RecordCount;
-    if (at > file_->FileSize()) throw IOError("Read beyond end of file", 100);
+    if (at > file_->FileSize()) throw CutShortError(file_->GetFullName());
     file_->Seek(at);
     ReadBlock(*file_, TextureHeader.data(), kTextureHeaderSize);
     Info.width = static_cast<uint16_t>(LE32(&TextureHeader[0]));

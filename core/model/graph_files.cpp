@@ -1,5 +1,7 @@
 #include "model/graph_files.h"
 
+#include <string_view>
+
 #include "support/FileOperations.h"
 
 namespace vorlin {
@@ -83,6 +85,18 @@ const TPalette& BuiltInPalette() {
 TPalette& CurrentPalette() {
     static TPalette palette = BuiltInPalette();
     return palette;
+}
+
+void CheckColourMap(const std::string& name) {
+    std::unique_ptr<TFile> f = OpenFile(name);
+    char magic[4] = {};
+    const int64_t size = f->FileSize();
+    if (ReadAvailable(*f, magic, 4) != 4 || std::string_view(magic, 4) != "CMP ")
+        throw Error(name + " is not a colour map (a CMP file begins with \"CMP \")");
+    constexpr int64_t kWhole = kCmpLightOffset + 256;
+    if (size < kWhole)
+        throw Error(name + " is cut short: a colour map holds at least " + std::to_string(kWhole) +
+                    " bytes, it has " + std::to_string(size));
 }
 
 bool LoadCMPPalette(const std::string& name, TPalette& palette) {

@@ -24,6 +24,10 @@ TPalette& CurrentPalette();
 constexpr int kCmpPaletteOffset = 64;
 constexpr int kCmpLightOffset = 16960;
 
+// Raises unless the file can be read and is a whole colour map: "NAME is not a colour map
+// (...)" or "NAME is cut short: ...", or the I/O error. For a CMP that was asked for, where the
+// two operations below quietly fall back to the built-in palette.
+void CheckColourMap(const std::string& name);
 // Fills the palette from a CMP; when the file cannot be opened, with the built-in palette, and
 // the result is false. A CMP too short for its palette leaves the rest as it was.
 bool LoadCMPPalette(const std::string& name, TPalette& palette);

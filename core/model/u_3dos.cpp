@@ -67,8 +67,17 @@ public:
 
     // A section that only a model has came up.
     bool isModel = false;
+    // Where the file ended before the counts it gave were met (the first place): a model cut
+    // short would otherwise read as a smaller one without a word.
+    std::string cutShort;
 
 private:
+    void Cut(const std::string& what, int64_t read, int64_t announced) {
+        if (cutShort.empty())
+            cutShort = "it ends inside " + what + " (" + std::to_string(read) + " of " +
+                       std::to_string(announced) + " read)";
+    }
+
     // The next significant line: cut at "#", trimmed, upper-cased. A section header or "END"
     // sets the stop flag, as does the end of the file (which leaves the line empty).
     void NextLine() {
@@ -134,8 +143,10 @@ private:
         int32_t meshes = 0;
         SScanf(line_, "MESHES %d", {&meshes});
         for (int32_t k = 0; k < meshes; ++k) {
-            if (stop_) return;
-            if (!ReadMesh()) return;
+            if (stop_ || !ReadMesh()) {
+                if (atEnd_) Cut("its meshes", k, meshes);
+                return;
+            }
         }
     }
 
@@ -150,7 +161,10 @@ private:
         std::string skip;
         for (int32_t i = 0; i < n && !atEnd_; ++i) {
             NextLine();
-            if (atEnd_) break; // counts are not trusted beyond the end of the file
+            if (atEnd_) { // counts are not trusted beyond the end of the file
+                Cut("the vertices of mesh " + mesh.Name, i, n);
+                break;
+            }
             TVertex& v = mesh.Faces.NewVertex();
             SScanf(line_, "%s %f %f %f", {&skip, &v.x, &v.y, &v.z});
         }
@@ -160,7 +174,10 @@ private:
         texVerts_.clear();
         for (int32_t i = 0; i < t && !atEnd_; ++i) {
             NextLine();
-            if (atEnd_) break;
+            if (atEnd_) {
+                Cut("the texture vertices of mesh " + mesh.Name, i, t);
+                break;
+            }
             TTXVertex tv;
             SScanf(line_, "%s %l %l", {&skip, &tv.u, &tv.v});
             texVerts_.push_back(tv);
@@ -169,7 +186,10 @@ private:
         int32_t f = StrictInt(Word(2));
         for (int32_t i = 0; i < f && !atEnd_; ++i) {
             NextLine();
-            if (atEnd_) break;
+            if (atEnd_) {
+                Cut("the faces of mesh " + mesh.Name, i, f);
+                break;
+            }
             ReadFace(mesh);
         }
         texVerts_.clear();
@@ -233,7 +253,10 @@ private:
         std::string s1, s2, s3, s8;
         for (int32_t i = 0; i < h && !atEnd_; ++i) {
             NextLine();
-            if (atEnd_) break;
+            if (atEnd_) {
+                Cut("its hierarchy nodes", i, h);
+                break;
+            }
             T3DOHNode& n = model_.HNodes.Add();
             SScanf(line_, "%s %s %s %d %d %d %d %s %f %f %f %f %f %f %f %f %f %s",
                    {&s1, &s2, &s3, &n.Mesh, &n.Parent, &n.Child, &n.Sibling, &s8, &n.X, &n.Y, &n.Z,
@@ -276,6 +299,8 @@ T3DO::T3DO(const std::string& fileName, int geoset) {
         }
         isModel = reader.isModel;
         if (!isModel) throw NotAModel{};
+        if (!reader.cutShort.empty())
+            LogMessage(mtWarning, PathName(fileName) + " is cut short: " + reader.cutShort);
         CheckHierarchy();
         ResetPose();
         TransformVertices();

@@ -417,68 +417,98 @@ void RemoveStaleTempFiles(const std::string& dir) {
         ::unlink((dir + name).c_str());
 }
 
-void ReplaceFileContents(const std::string& target, const std::string& bytes) {
-    std::string path = target;
+TFileReplacement::TFileReplacement(const std::string& target) : target_(target), path_(target) {
     struct stat st;
-    bool exists = ::lstat(path.c_str(), &st) == 0;
+    bool exists = ::lstat(path_.c_str(), &st) == 0;
     if (exists && S_ISLNK(st.st_mode)) {
         // Replace the file the link points to, not the link.
         if (char* real = ::realpath(target.c_str(), nullptr)) {
-            path = real;
+            path_ = real;
             std::free(real);
         }
-        exists = ::stat(path.c_str(), &st) == 0;
+        exists = ::stat(path_.c_str(), &st) == 0;
     }
     if (exists) {
-        if (S_ISDIR(st.st_mode)) RaiseIOError(EISDIR);
+        if (S_ISDIR(st.st_mode)) RaiseIOError(EISDIR, TFileAction::Write, target_);
         // Renaming over a file needs only the folder's permission; refuse what the user could
         // not have written in place.
-        if (::access(path.c_str(), W_OK) != 0) RaiseIOError(errno);
+        if (::access(path_.c_str(), W_OK) != 0) RaiseIOError(errno, TFileAction::Write, target_);
     }
-    const std::string dir = PathDir(path);
+    const std::string dir = PathDir(path_);
     // Created with the usual permissions (the process's umask applies), in the target's folder
     // so that the rename is atomic.
-    std::string tmp;
-    int fd = -1;
-    for (int attempt = 0; fd < 0; ++attempt) {
-        tmp = dir + TempName(PathName(path), ::getpid(), NextTempNumber());
-        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && (errno != EEXIST || attempt > 100)) RaiseIOError(errno);
+    for (int attempt = 0; fd_ < 0; ++attempt) {
+        tmp_ = dir + TempName(PathName(path_), ::getpid(), NextTempNumber());
+        fd_ = ::open(tmp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ >= 0 || (errno == EEXIST && attempt < 100)) continue;
+        const int e = errno;
+        tmp_.clear();
+        if (e == EACCES || e == EPERM)
+            throw IOError("Cannot write " + target_ + ": no permission to create files in " +
+                              (dir.empty() ? std::string("the current folder") : dir),
+                          e);
+        RaiseIOError(e, TFileAction::Write, target_);
     }
-    auto fail = [&](int e) {
-        ::close(fd);
-        ::unlink(tmp.c_str());
-        RaiseIOError(e);
-    };
     if (exists) {
-        if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
+        if (::fchown(fd_, st.st_uid, st.st_gid) != 0) {
             // Another owner cannot be kept by an ordinary user; the file becomes theirs.
         }
-        if (::fchmod(fd, st.st_mode & 07777) != 0) fail(errno);
+        if (::fchmod(fd_, st.st_mode & 07777) != 0) Fail(errno);
     }
+}
+
+TFileReplacement::~TFileReplacement() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!tmp_.empty()) ::unlink(tmp_.c_str());
+}
+
+void TFileReplacement::Fail(int e) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!tmp_.empty()) ::unlink(tmp_.c_str());
+    tmp_.clear();
+    RaiseIOError(e, TFileAction::Write, target_);
+}
+
+void TFileReplacement::Write(std::string_view bytes) {
+    if (fd_ < 0) RaiseIOError(EBADF, TFileAction::Write, target_);
+    // Small pieces (an encoder's) gather into large writes.
+    constexpr size_t kChunk = 1 << 20;
+    if (pending_.size() + bytes.size() < kChunk) {
+        pending_.append(bytes);
+        return;
+    }
+    Flush();
+    pending_.assign(bytes);
+    Flush();
+}
+
+void TFileReplacement::Flush() {
     size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    while (done < pending_.size()) {
+        const ssize_t n = ::write(fd_, pending_.data() + done, pending_.size() - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            fail(errno);
+            Fail(errno);
         }
         done += size_t(n);
     }
+    pending_.clear();
+}
+
+void TFileReplacement::Commit() {
+    if (fd_ < 0) RaiseIOError(EBADF, TFileAction::Write, target_);
+    Flush();
     // On the disk before it takes the target's name: a power cut then leaves the old file or
-    // the new one, never a name over missing data.
-    if (::fsync(fd) != 0 && errno != EINVAL) fail(errno);
-    if (::close(fd) != 0) {
-        int e = errno;
-        ::unlink(tmp.c_str());
-        RaiseIOError(e);
-    }
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
-        int e = errno;
-        ::unlink(tmp.c_str());
-        RaiseIOError(e);
-    }
+    // the new one, never a name over missing data. A full disk shows here at the latest.
+    if (::fsync(fd_) != 0 && errno != EINVAL) Fail(errno);
+    const int closed = ::close(fd_);
+    fd_ = -1;
+    if (closed != 0) Fail(errno);
+    if (::rename(tmp_.c_str(), path_.c_str()) != 0) Fail(errno);
+    tmp_.clear();
     // And the rename itself, which lives in the folder.
+    const std::string dir = PathDir(path_);
     const int folder = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {
         (void)::fsync(folder);
@@ -486,6 +516,37 @@ void ReplaceFileContents(const std::string& target, const std::string& bytes) {
     }
     // A write killed in the middle left its temporary file, as large as the document.
     RemoveStaleTempFiles(dir);
+}
+
+void ReplaceFileContents(const std::string& target, std::string_view bytes) {
+    TFileReplacement file(target);
+    file.Write(bytes);
+    file.Commit();
+}
+
+namespace {
+
+std::string DiskIdentity(const std::string& path) {
+    struct stat st;
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return {};
+    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+}
+
+} // namespace
+
+std::string FileIdentity(const std::string& path) {
+    const size_t gt = path.find('>');
+    if (gt == std::string::npos) return DiskIdentity(path);
+    const std::string container = DiskIdentity(path.substr(0, gt));
+    if (container.empty()) return {};
+    std::string stored = UpperCase(path.substr(gt + 1));
+    std::replace(stored.begin(), stored.end(), '/', '\\');
+    return container + ">" + stored;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    const std::string id = FileIdentity(a);
+    return !id.empty() && id == FileIdentity(b);
 }
 
 } // namespace vorlin

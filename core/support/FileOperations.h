@@ -62,14 +62,44 @@ bool DiskFileExists(const std::string& path);
 // is one (as a shell user means "walk.key"), made absolute; otherwise the path as given (a
 // container path, or a bare resource name for the search).
 std::string GivenPath(const std::string& path);
-// Writes bytes to a temporary file beside the target and renames it over the target once all
-// was written, so a failed write never damages the file that was there; the target's
-// permissions carry over, and a link is followed to the file it points to. The data is synced
-// before the rename and the folder after it, so a power cut leaves the old file or the new one.
-void ReplaceFileContents(const std::string& target, const std::string& bytes);
+// A file's new contents, written to a temporary file beside it and put in its place by Commit
+// once all was written, so a failed or abandoned write never damages the file that was there
+// (the temporary file is removed again). The target's permissions carry over, and a link is
+// followed to the file it points to. The data is synced before the rename and the folder after
+// it, so a power cut leaves the old file or the new one. Every failure is an IOError naming
+// the target ("Cannot write out.png: no space left on the device").
+class TFileReplacement {
+public:
+    explicit TFileReplacement(const std::string& target);
+    ~TFileReplacement();
+    TFileReplacement(const TFileReplacement&) = delete;
+    TFileReplacement& operator=(const TFileReplacement&) = delete;
+
+    void Write(std::string_view bytes);
+    void Commit();
+    const std::string& Target() const { return target_; }
+
+private:
+    void Flush();
+    [[noreturn]] void Fail(int errnoValue);
+    std::string target_; // as the caller named it, for messages
+    std::string path_;   // the file replaced: the target, or the file its link points to
+    std::string tmp_;
+    std::string pending_;
+    int fd_ = -1;
+};
+// The whole file in one step, through a TFileReplacement.
+void ReplaceFileContents(const std::string& target, std::string_view bytes);
+
+// What a path names, the same for every way of naming one file: the disk file's device and
+// inode (links and other spellings included), or that of a container with the stored name
+// ignoring case and separators. Empty when there is no such file.
+std::string FileIdentity(const std::string& path);
+// Whether both paths name one existing file.
+bool SameFile(const std::string& a, const std::string& b);
 // Removes the temporary files that writes of processes no longer running left in a folder
-// (given with its final "/", or empty for the current one); ReplaceFileContents does so after
-// each write it completes.
+// (given with its final "/", or empty for the current one); every replacement does so when
+// it commits.
 void RemoveStaleTempFiles(const std::string& dir);
 
 // Whether a file name matches a mask, both in lower case: the text before the mask's first "*"

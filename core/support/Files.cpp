@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 #include "support/FileOperations.h"
@@ -46,35 +47,83 @@ int64_t ReadAvailable(TFile& file, void* buffer, int64_t count) {
     return file.Read(buffer, count);
 }
 
-void ReadBlock(TFile& file, void* buffer, int64_t count) {
-    if (ReadAvailable(file, buffer, count) != count) throw IOError("Read beyond end of file", 100);
-}
+namespace {
 
-IOError MakeIOError(int e) {
-    switch (e) {
-    case ENOENT:
-    case ENOTDIR:
-        return IOError("File not found", e);
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return IOError("File access denied", e);
-    case EMFILE:
-    case ENFILE:
-        return IOError("Too many open files", e);
-    case ENAMETOOLONG:
-    case EINVAL:
-        return IOError("Invalid filename", e);
-    case ENOSPC:
-    case EDQUOT:
-        return IOError("Disk full", e);
-    default:
-        return IOError("I/O error " + std::to_string(e), e);
+// The name a file goes by in messages; a file without one is "the file".
+std::string NameOf(const TFile& file) {
+    try {
+        return file.GetFullName();
+    } catch (const Error&) {
+        return "the file";
     }
 }
 
-void RaiseIOError(int e) {
-    throw MakeIOError(e);
+// What happened, in words a user can act on.
+std::string Reason(int e, TFileAction action, const std::string& path) {
+    const bool writing = action == TFileAction::Write;
+    switch (e) {
+    case ENOENT:
+        if (!writing) return "there is no such file";
+        return PathDir(path).empty() ? "its folder does not exist"
+                                     : "the folder " + PathDir(path) + " does not exist";
+    case ENOTDIR:
+        return "a part of its path is not a folder";
+    case EISDIR:
+        return "it is a folder";
+    case EACCES:
+    case EPERM:
+        return "permission denied";
+    case EROFS:
+        return "the file system is read-only";
+    case ENOSPC:
+        return "no space left on the device";
+    case EDQUOT:
+        return "the disk quota is used up";
+    case EMFILE:
+    case ENFILE:
+        return "too many files are open";
+    case ENAMETOOLONG:
+        return "the name is too long";
+    case EINVAL:
+        return "the name or position is not valid";
+    case ELOOP:
+        return "too many levels of symbolic links";
+    case EIO:
+        return "the device reported an input/output error";
+    case EFBIG:
+        return "the file is too large";
+    case EBUSY:
+    case ETXTBSY:
+        return "the file is busy";
+    case EBADF:
+        return "the file is not open";
+    default: {
+        std::string text = std::generic_category().message(e);
+        if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z') text[0] = char(text[0] - 'A' + 'a');
+        return text + " (error " + std::to_string(e) + ")";
+    }
+    }
+}
+
+} // namespace
+
+void ReadBlock(TFile& file, void* buffer, int64_t count) {
+    if (ReadAvailable(file, buffer, count) != count) throw CutShortError(NameOf(file));
+}
+
+IOError MakeIOError(int e, TFileAction action, const std::string& path) {
+    return IOError(std::string(action == TFileAction::Write ? "Cannot write " : "Cannot read ") +
+                       path + ": " + Reason(e, action, path),
+                   e);
+}
+
+void RaiseIOError(int e, TFileAction action, const std::string& path) {
+    throw MakeIOError(e, action, path);
+}
+
+IOError CutShortError(const std::string& path) {
+    return IOError("Cannot read " + path + ": the file is cut short (it ends inside its data)",
+                   100);
 }
 
 std::string ReadRest(TFile& file) {
@@ -98,21 +147,21 @@ int64_t TMemoryFile::Read(void* buffer, int64_t count) {
 }
 
 void TMemoryFile::Seek(int64_t position) {
-    if (position < 0) RaiseIOError(EINVAL);
+    if (position < 0) RaiseIOError(EINVAL, TFileAction::Read, name_);
     pos_ = position;
 }
 
 // ---- TDiskFile ----
 
 TDiskFile::TDiskFile(const std::string& path) : path_(path) {
-    if (path.empty()) RaiseIOError(ENOENT);
+    if (path.empty()) throw IOError("Cannot read a file without a name", ENOENT);
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) RaiseIOError(errno);
+    if (fd_ < 0) Fail(errno);
     struct stat st;
     if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
         ::close(fd_);
         fd_ = -1;
-        RaiseIOError(EISDIR); // a folder opens on this system, but it is not a file to read
+        Fail(EISDIR); // a folder opens on this system, but it is not a file to read
     }
 }
 
@@ -125,14 +174,14 @@ std::string TDiskFile::GetName() const {
 }
 
 int64_t TDiskFile::Read(void* buffer, int64_t count) {
-    if (fd_ < 0) RaiseIOError(EBADF);
+    if (fd_ < 0) Fail(EBADF);
     char* out = static_cast<char*>(buffer);
     int64_t done = 0;
     while (done < count) {
         ssize_t n = ::read(fd_, out + done, static_cast<size_t>(count - done));
         if (n < 0) {
             if (errno == EINTR) continue;
-            RaiseIOError(errno);
+            Fail(errno);
         }
         if (n == 0) break;
         done += n;
@@ -141,22 +190,26 @@ int64_t TDiskFile::Read(void* buffer, int64_t count) {
 }
 
 int64_t TDiskFile::FileSize() {
-    if (fd_ < 0) RaiseIOError(EBADF);
+    if (fd_ < 0) Fail(EBADF);
     struct stat st;
-    if (::fstat(fd_, &st) != 0) RaiseIOError(errno);
+    if (::fstat(fd_, &st) != 0) Fail(errno);
     return st.st_size;
 }
 
 int64_t TDiskFile::FilePos() {
-    if (fd_ < 0) RaiseIOError(EBADF);
+    if (fd_ < 0) Fail(EBADF);
     off_t p = ::lseek(fd_, 0, SEEK_CUR);
-    if (p < 0) RaiseIOError(errno);
+    if (p < 0) Fail(errno);
     return p;
 }
 
 void TDiskFile::Seek(int64_t position) {
-    if (fd_ < 0) RaiseIOError(EBADF);
-    if (::lseek(fd_, position, SEEK_SET) < 0) RaiseIOError(errno);
+    if (fd_ < 0) Fail(EBADF);
+    if (::lseek(fd_, position, SEEK_SET) < 0) Fail(errno);
+}
+
+void TDiskFile::Fail(int e) const {
+    RaiseIOError(e, TFileAction::Read, path_);
 }
 
 void TDiskFile::Close() {
@@ -284,6 +337,18 @@ std::string TFileInfo::GetColumn(int n) const {
 
 // ---- TContainerFile ----
 
+namespace {
+
+// A stored name as the indexes hold it: ignoring case, and "/" taken for the container's "\"
+// (a name typed in a shell, "res2.gob>3do/key/walk.key").
+std::string IndexKey(std::string_view name) {
+    std::string key = UpperCase(name);
+    std::replace(key.begin(), key.end(), '/', '\\');
+    return key;
+}
+
+} // namespace
+
 TContainerFile::TContainerFile(std::string path) : Path(std::move(path)) {}
 
 void TContainerFile::Open() {
@@ -306,21 +371,21 @@ void TContainerFile::ClearFiles() {
 
 void TContainerFile::AddFile(std::string name, uint32_t size, uint32_t offset) {
     int index = static_cast<int>(FileList.size());
-    fileIndex_.emplace(UpperCase(name), index); // keeps the first of equal names
+    fileIndex_.emplace(IndexKey(name), index); // keeps the first of equal names
     // Every folder on the name's path exists, also one that holds only folders (misc for
     // misc\cmp\x.cmp): otherwise it could be neither listed nor entered.
     for (size_t slash = name.find('\\'); slash != std::string::npos;
          slash = name.find('\\', slash + 1)) {
         if (slash == 0) continue;
         std::string folder = name.substr(0, slash);
-        if (dirIndex_.emplace(UpperCase(folder), static_cast<int>(DirList.size())).second)
+        if (dirIndex_.emplace(IndexKey(folder), static_cast<int>(DirList.size())).second)
             DirList.push_back(std::move(folder));
     }
     FileList.push_back({std::move(name), std::make_shared<TFileInfo>(size, offset)});
 }
 
 int TContainerFile::IndexOfFile(std::string_view name) const {
-    auto it = fileIndex_.find(UpperCase(name));
+    auto it = fileIndex_.find(IndexKey(name));
     return it == fileIndex_.end() ? -1 : it->second;
 }
 
@@ -342,8 +407,9 @@ std::unique_ptr<TFile> TContainerFile::OpenFileByFI(const TFileInfo* info) {
 }
 
 bool TContainerFile::ChDir(const std::string& folder) {
-    if (folder.empty() || dirIndex_.count(UpperCase(folder))) {
+    if (folder.empty() || dirIndex_.count(IndexKey(folder))) {
         CurDir = folder;
+        std::replace(CurDir.begin(), CurDir.end(), '/', '\\');
         return true;
     }
     return false;

@@ -33,15 +33,22 @@ public:
 // Every reader goes through this or ReadBlock, so that a file stored inside a container never
 // yields the bytes of the file stored after it.
 int64_t ReadAvailable(TFile& file, void* buffer, int64_t count);
-// Reads exactly count bytes or raises "Read beyond end of file".
+// Reads exactly count bytes or raises the file's CutShortError.
 void ReadBlock(TFile& file, void* buffer, int64_t count);
 // The bytes from the position to the end, as many as there really are (read in pieces, so a
 // size that a damaged directory claims reserves nothing).
 std::string ReadRest(TFile& file);
 
-// The I/O error for an errno value, with the user's wording ("File not found", ...).
-IOError MakeIOError(int errnoValue);
-[[noreturn]] void RaiseIOError(int errnoValue);
+// What was being done to a file when it failed.
+enum class TFileAction { Read, Write };
+// The I/O error for an errno value: the file and what happened in words, "Cannot read
+// dir.key: it is a folder", "Cannot write out.png: no space left on the device". Every failed
+// file operation is reported through these, so the editor and the command line say the same.
+IOError MakeIOError(int errnoValue, TFileAction action, const std::string& path);
+[[noreturn]] void RaiseIOError(int errnoValue, TFileAction action, const std::string& path);
+// A file that ends before the data it announces (code 100): "Cannot read PATH: the file is
+// cut short (it ends inside its data)".
+IOError CutShortError(const std::string& path);
 
 // A disk file opened for reading only.
 class TDiskFile : public TFile {
@@ -60,6 +67,7 @@ public:
     void Close() override;
 
 private:
+    [[noreturn]] void Fail(int errnoValue) const;
     std::string path_;
     int fd_ = -1;
 };

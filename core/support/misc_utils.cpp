@@ -538,6 +538,29 @@ std::string UpperCase(std::string_view text) {
     return s;
 }
 
+std::string ShowControls(std::string_view text) {
+    std::string s;
+    s.reserve(text.size());
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0x20 && u != 0x7F) {
+            s += c;
+        } else if (c == '\t') {
+            s += "\\t";
+        } else if (c == '\n') {
+            s += "\\n";
+        } else if (c == '\r') {
+            s += "\\r";
+        } else {
+            static const char digits[] = "0123456789abcdef";
+            s += "\\x";
+            s += digits[u >> 4];
+            s += digits[u & 15];
+        }
+    }
+    return s;
+}
+
 bool SameText(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {

@@ -164,4 +164,9 @@ std::string_view SignificantSpan(std::string_view raw);
 std::string UpperCase(std::string_view text);
 bool SameText(std::string_view a, std::string_view b);
 
+// The text with its control characters written out ("\x1b", "\t", "\n", "\r"), for output
+// that is one line a finding or must be XML: a byte from a file never moves a terminal's cursor
+// or breaks a report. Other bytes stay as they are.
+std::string ShowControls(std::string_view text);
+
 } // namespace vorlin

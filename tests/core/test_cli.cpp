@@ -1,7 +1,11 @@
 // The command-line tool, run as a separate process on real files.
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QImage>
 #include <QJsonArray>
@@ -80,7 +84,7 @@ TEST(Cli, UsageErrorsExitWithTwo) {
     EXPECT_EQ(Cli("frobnicate").status, 2);
     auto r = Cli("cat");
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("usage: vorlin-cli"), std::string::npos);
+    EXPECT_EQ(r.err, "vorlin-cli cat: wrong number of arguments (see vorlin-cli cat --help)\n");
     EXPECT_EQ(Cli("find x.mat --bogus").status, 2);
 }
 
@@ -126,7 +130,8 @@ TEST(Cli, KeySaveNamesTheOutputAndRecalculates) {
     EXPECT_NE(text.find("0.50000000"), std::string::npos);
     r = Cli("key save " + ShellQuote(in) + " " + ShellQuote(dir.file("none/out.key")));
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Error: File not found\n");
+    EXPECT_EQ(r.err, "Error: Cannot write " + dir.file("none/out.key") + ": the folder " +
+                         dir.file("none/") + " does not exist\n");
 }
 
 TEST(Cli, ModelDumpAndPose) {
@@ -244,4 +249,97 @@ TEST(Cli, KeyCurvesAgreeWithThePoseFrameByFrame) {
     r = Cli("key curves " + ShellQuote(none) + " --index 0");
     EXPECT_EQ(r.err,
               "Error: The KEY has no frames (FRAMES 0): give --to for the frames to sample\n");
+}
+
+namespace {
+
+// Runs the tool as a child of its own (signals at their defaults, as from a terminal); once the
+// file `started` exists, sends it the signal and returns the exit status, or -1.
+int StatusAfterSignal(const std::vector<std::string>& args, const std::string& started,
+                      int signal) {
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::unsetenv("DISPLAY");
+        const int quiet = ::open("/dev/null", O_WRONLY);
+        ::dup2(quiet, STDERR_FILENO);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    for (int i = 0; i < 600 && !std::filesystem::exists(started); ++i)
+        ::usleep(50'000);
+    ::kill(child, signal);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+// The conventions a script relies on: each command's own help, a usage error in one line with
+// where the usage is, and Ctrl+C or a kill ending with 128 + the signal and nothing left.
+TEST(Cli, CommandLineConventions) {
+    auto r = Cli("--help");
+    ASSERT_EQ(r.status, 0);
+    for (const char* words :
+         {"key dump", "key save", "key mirror", "key check", "key curves", "check", "render",
+          "container list", "cat", "find", "model dump", "pose", "texture"}) {
+        SCOPED_TRACE(words);
+        EXPECT_NE(r.out.find(std::string("\n  ") + words + " "), std::string::npos);
+        for (const std::string& ask : {std::string(words) + " --help", std::string(words) + " -h",
+                                       "help " + std::string(words)}) {
+            const auto help = Cli(ask);
+            EXPECT_EQ(help.status, 0) << ask;
+            EXPECT_EQ(help.out.rfind(std::string("usage: vorlin-cli ") + words + " ", 0), 0u)
+                << help.out;
+            EXPECT_NE(help.out.find("-h, --help"), std::string::npos) << help.out;
+        }
+    }
+    for (const char* listed : {"--jobs N", "--version", "--zoom Z", "130 and 143"})
+        EXPECT_NE(r.out.find(listed), std::string::npos) << listed;
+    EXPECT_NE(Cli("render --help").out.find("larger is farther"), std::string::npos);
+
+    const struct {
+        std::string args, err;
+    } usage[] = {
+        {"", "vorlin-cli: no command (see vorlin-cli --help)"},
+        {"key", "vorlin-cli: unknown command: key (see vorlin-cli --help)"},
+        {"render m.3do",
+         "vorlin-cli render: --out FILE is required (see vorlin-cli render --help)"},
+        {"render m.3do --out x.png --size 3",
+         "vorlin-cli render: --size must be NxM: 3 (see vorlin-cli render --help)"},
+        {"check --jobs 0 x", "vorlin-cli check: --jobs must be at least 1 (see vorlin-cli check "
+                             "--help)"},
+        {"key dump a b", "vorlin-cli key dump: wrong number of arguments (see vorlin-cli key dump "
+                         "--help)"},
+        {"texture --bogus m.mat",
+         "vorlin-cli texture: Unknown option 'bogus'. (see vorlin-cli texture --help)"},
+    };
+    for (const auto& u : usage) {
+        SCOPED_TRACE(u.args);
+        r = Cli(u.args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err, u.err + "\n");
+        EXPECT_EQ(r.out, "");
+    }
+
+    // Stopped while a series is drawn: 130 for Ctrl+C, 143 for a kill; its frames are gone.
+    TempDir dir;
+    const std::string sample = VORLIN_SAMPLE_DIR;
+    std::string key = test::ReadAll(sample + "/3do/key/walk.key");
+    key.replace(key.find("FRAMES 32"), 9, "FRAMES 5000");
+    dir.write("long.key", key);
+    for (const auto& [signal, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
+        SCOPED_TRACE(signal);
+        EXPECT_EQ(StatusAfterSignal({VORLIN_CLI, "render", sample + "/3do/sample.3do",
+                                     dir.file("long.key"), "--frames", "0:4999", "--size", "64x48",
+                                     "--out", dir.file("f.png")},
+                                    dir.file("f_0000.png"), signal),
+                  status);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1)
+            << "frames were left behind";
+    }
 }

@@ -11,23 +11,12 @@
 #include <gif_lib.h>
 #include <webp/demux.h>
 
-#include "support/fixtures.h"
+#include "cli_test.h"
 
 using namespace vorlin;
-using test::RunCommand;
-using test::ShellQuote;
-using test::TempDir;
+using namespace vorlin::test;
 
 namespace {
-
-const std::string kSample = VORLIN_SAMPLE_DIR;
-const std::string kModel = kSample + "/3do/sample.3do";
-const std::string kWalk = kSample + "/3do/key/walk.key"; // 32 frames at 15 a second
-
-// With no display at all, as on a build server.
-test::RunResult Cli(const std::string& args) {
-    return RunCommand("env -u DISPLAY -u WAYLAND_DISPLAY " + std::string(VORLIN_CLI) + " " + args);
-}
 
 std::string Render(const std::string& out, const std::string& options = {}) {
     return "render " + ShellQuote(kModel) + " " + ShellQuote(kWalk) + " --out " + ShellQuote(out) +
@@ -152,13 +141,14 @@ TEST(CliRender, FailuresNameWhatFailedAndLeaveNoFile) {
         {Render(out, "--frame 32"), 1,
          "Error: Frame 32 is outside 0..31 (the KEY has 32 frames)\n"},
         {"render " + ShellQuote(dir.file("none.3do")) + " --out " + ShellQuote(out), 1,
-         "Error: Cannot read the model " + dir.file("none.3do") + ": File not found"},
+         "Error: Cannot read " + dir.file("none.3do") + ": there is no such file\n"},
         {"render none.3do --out " + ShellQuote(out), 1,
          "Error: Cannot read the model none.3do: Can't find file anywhere: none.3do\n"},
         {Render(dir.file("no/such/folder/x.gif")), 1, "Error: Cannot write "},
         {Render(dir.file("x.bmp")), 1, "the name must end in .png, .webp or .gif"},
         {Render(dir.file("s.png"), "--frames 0:9 --sheet 3x3"), 1,
-         "Error: The contact sheet holds 9 frames; there are 10 to show\n"},
+         "Error: The contact sheet holds 9 frames; there are 10 to show (choose them with "
+         "--frames A:B[:STEP], or a larger --sheet)\n"},
         {Render(out, "--node nobody"), 1, "Error: The model has no node nobody\n"},
         {Render(out, "--size 100000x10"), 1, "OpenGL draws pictures of 1 to "},
         {Render(out, "--frames 9:2"), 2, "--frames must run forwards"},
@@ -229,8 +219,9 @@ TEST(CliCheck, AModWithGoodAndBadKeysAndADamagedContainer) {
         << r.out;
     EXPECT_EQ(byName["walk.key"]["findings"].toArray().size(), 1); // the FLAGS warning
     ASSERT_EQ(broken["findings"].toArray().size(), 1);
-    EXPECT_TRUE(broken["findings"].toArray()[0].toObject()["message"].toString().startsWith(
-        "The container cannot be read"));
+    EXPECT_EQ(broken["findings"].toArray()[0].toObject()["message"].toString().toStdString(),
+              "Cannot read " + dir.file("mod/broken.goo") +
+                  ": the file is cut short (it ends inside its data)");
     EXPECT_EQ(out["filesWithErrors"], 2);
 
     // JUnit: a case per file, failing where there are errors.
@@ -260,4 +251,162 @@ TEST(CliCheck, AModWithGoodAndBadKeysAndADamagedContainer) {
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("No such file or folder"), std::string::npos);
     EXPECT_EQ(Cli("check " + mod + " --model " + ShellQuote(dir.file("none.3do"))).status, 2);
+}
+
+namespace {
+
+// The pixels of the selected colour (and of the Z axis, which shares it).
+std::vector<QPoint> RedPixels(const std::string& path) {
+    const QImage image(QString::fromStdString(path));
+    std::vector<QPoint> red;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y) == QColor(255, 0, 0)) red.push_back({x, y});
+    return red;
+}
+
+// The walk with one header line changed.
+std::string WalkWith(const std::string& line, const std::string& by) {
+    std::string walk = test::ReadAll(kWalk);
+    walk.replace(walk.find(line), line.size(), by);
+    return walk;
+}
+
+} // namespace
+
+// What render draws is what it was asked for, and what it cannot draw rightly is an error or a
+// warning, never a quiet picture of something else.
+TEST(CliRender, DrawsWhatWasAskedOrSaysWhyNot) {
+    TempDir dir;
+    const std::string size = " --size 160x120";
+    // No node: nothing highlighted; a leaf, its own outline; the root, the whole model.
+    for (const char* node : {"", "head", "root"})
+        ASSERT_EQ(Cli(Render(dir.file(std::string("n") + node + ".png"),
+                             "--frame 4" + size + (*node ? std::string(" --node ") + node : "")))
+                      .status,
+                  0);
+    const auto none = RedPixels(dir.file("n.png")), head = RedPixels(dir.file("nhead.png")),
+               root = RedPixels(dir.file("nroot.png"));
+    EXPECT_LT(none.size(), head.size());
+    EXPECT_LT(head.size(), root.size());
+    for (const QPoint& p : none) // the axis, in every picture
+        EXPECT_NE(std::find(head.begin(), head.end(), p), head.end());
+
+    // A contact sheet takes every frame when not told: the last cell holds frame 31.
+    ASSERT_EQ(Cli(Render(dir.file("sheet.png"), "--sheet 8x4 --size 40x30")).status, 0);
+    const QImage sheet(QString::fromStdString(dir.file("sheet.png")));
+    EXPECT_EQ(sheet.size(), QSize(320, 120));
+    EXPECT_NE(sheet.pixelColor(7 * 40 + 20, 3 * 30 + 5), QColor(40, 40, 40)) << "an empty cell";
+
+    // A container path with "/" is the same file as with "\": the same picture.
+    const std::string gob = kSample + "/sample.gob";
+    ASSERT_EQ(Cli("render " + ShellQuote(gob + ">3do/sample.3do") + " " +
+                  ShellQuote(gob + ">3do/key/walk.key") + " --frame 4" + size + " --out " +
+                  ShellQuote(dir.file("gob.png")))
+                  .status,
+              0);
+    EXPECT_EQ(QImage(QString::fromStdString(dir.file("gob.png"))),
+              QImage(QString::fromStdString(dir.file("n.png"))));
+
+    // 60 frames a second: every GIF delay 2 hundredths (browsers show 1 as 10).
+    const std::string fast = dir.write("fast.key", WalkWith("FPS    15", "FPS    60"));
+    ASSERT_EQ(Cli("render " + ShellQuote(kModel) + " " + ShellQuote(fast) + " --out " +
+                  ShellQuote(dir.file("fast.gif")) + " --size 16x16")
+                  .status,
+              0);
+    const TAnimation gif = ReadGif(dir.file("fast.gif"));
+    EXPECT_EQ(gif.Frames, 32);
+    EXPECT_EQ(gif.Milliseconds, 32 * 20);
+
+    // What cannot be drawn rightly: an error, and no file; or a warning.
+    const std::string huge = dir.write("huge.key", WalkWith("FRAMES 32", "FRAMES 2147483647"));
+    const std::string empty = dir.write("empty.key", WalkWith("FRAMES 32", "FRAMES 0"));
+    const std::string other = dir.write("other.key", WalkWith("MESH NAME TORSO", "MESH NAME GUT"));
+    const std::string model = test::ReadAll(kModel);
+    // Cut after the third of the first mesh's vertices.
+    const std::string cut =
+        dir.write("cut.3do", model.substr(0, model.find("     3:", model.find("VERTICES 8"))));
+    const std::string shortCmp = dir.write("short.cmp", "CMP " + std::string(96, '\0'));
+    dir.write("out/keep", "");
+    const std::string out = " --out " + ShellQuote(dir.file("out/x.gif")) + size;
+    auto with = [&](const std::string& key, const std::string& options = "") {
+        return "render " + ShellQuote(kModel) + " " + ShellQuote(key) + out + " " + options;
+    };
+    const struct {
+        std::string args;
+        int status;
+        std::string err; // the whole of standard error, or with "..." a part of it
+    } cases[] = {
+        {with(huge), 1,
+         "Error: " + huge +
+             " has 2147483647 frames; more than 10000 are drawn only when asked "
+             "for: choose a range with --frames A:B[:STEP] (for example --frames "
+             "0:9999)\n"},
+        {with(huge, "--frames 0:3"), 0, ""},
+        {with(empty), 1, "Error: " + empty + " has no frames\n"},
+        {"render " + ShellQuote(kModel) + " " + ShellQuote(empty) + " --out " +
+             ShellQuote(dir.file("out/e.webp")),
+         1, "Error: " + empty + " has no frames\n"},
+        {with(kWalk, "--cmp " + ShellQuote(dir.file("none.cmp"))), 1,
+         "Error: Cannot read " + dir.file("none.cmp") + ": there is no such file\n"},
+        {with(kWalk, "--cmp " + ShellQuote(shortCmp)), 1,
+         "Error: " + shortCmp +
+             " is cut short: a colour map holds at least 17216 bytes, it has "
+             "100\n"},
+        {with(kWalk, "--cmp " + ShellQuote(kWalk)), 1,
+         "Error: " + kWalk + " is not a colour map (a CMP file begins with \"CMP \")\n"},
+        {"render " + ShellQuote(cut) + out, 1,
+         "Warning: cut.3do is cut short: it ends inside the vertices of mesh TORSO (3 of 8 "
+         "read)\nError: " +
+             cut + " has no mesh to draw: no node of its hierarchy shows a mesh with faces\n"},
+        {with(other, "--frames 0:1"), 0,
+         "Warning: 1 of the KEY's 11 nodes do not match the model's nodes (vorlin-cli check "
+         "--model names them): is the KEY made for another model?\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const auto r = Cli(c.args);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.err, c.err);
+        std::filesystem::remove(dir.file("out/x.gif"));
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.file("out")), {}), 1)
+            << "a file was left behind";
+    }
+}
+
+// One odd byte in one KEY of a mod: the lines and the JUnit report write it out, the report is
+// written, and the run ends 1 for the KEY's error. A KEY named twice is checked once.
+TEST(CliCheck, OddBytesAreWrittenOutAndAKeyNamedTwiceIsCheckedOnce) {
+    TempDir dir;
+    dir.write("mod/r.key", WalkWith("FRAMES 32", "FRAMES\x1b 32"));
+    const std::string clean =
+        dir.write("mod/sub/jump.key", test::ReadAll(kSample + "/3do/key/jump.key"));
+    const std::string report = dir.file("r.xml");
+    const std::string args = ShellQuote(dir.file("mod")) + " " + ShellQuote(clean) + " " +
+                             ShellQuote(dir.file("mod/sub/../r.key"));
+    auto r = Cli("check " + args + " --junit " + ShellQuote(report));
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_NE(r.out.find("r.key:8: error: The game cannot read \"frames\\x1b 32\""),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
+    EXPECT_NE(r.out.find("2 files checked"), std::string::npos) << r.out;
+
+    QXmlStreamReader xml(QByteArray::fromStdString(test::ReadAll(report)));
+    int cases = 0;
+    QString failure;
+    while (!xml.atEnd())
+        if (xml.readNext() == QXmlStreamReader::StartElement) {
+            cases += xml.name() == u"testcase";
+            if (xml.name() == u"failure" && failure.isEmpty())
+                failure = xml.attributes().value("message").toString();
+        }
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    EXPECT_EQ(cases, 2);
+    EXPECT_TRUE(failure.contains("\"frames\\x1b 32\"")) << failure.toStdString();
+
+    // JSON carries the byte itself, escaped as JSON escapes it.
+    r = Cli("check " + args + " --json");
+    EXPECT_NE(r.out.find("frames\\u001b 32"), std::string::npos) << r.out;
 }

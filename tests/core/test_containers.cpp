@@ -136,7 +136,8 @@ TEST(Gob2, RejectsOtherFiles) {
         TGOB2Directory gob(dir.file("absent.gob"));
         FAIL();
     } catch (const IOError& e) {
-        EXPECT_STREQ(e.what(), "File not found");
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot read " + dir.file("absent.gob") + ": there is no such file");
     }
 }
 
@@ -149,7 +150,8 @@ TEST(Gob2, DamagedCountEndsInShortReadNotInAllocation) {
         TGOB2Directory container(dir.write("huge.gob", gob));
         FAIL();
     } catch (const IOError& e) {
-        EXPECT_STREQ(e.what(), "Read beyond end of file");
+        EXPECT_EQ(std::string(e.what()), "Cannot read " + dir.file("huge.gob") +
+                                             ": the file is cut short (it ends inside its data)");
     }
 }
 

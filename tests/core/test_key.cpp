@@ -183,7 +183,10 @@ TEST_F(Key, SaveFailsCleanlyAndKeepsTheOldFile) {
             doc.SaveToFile(target);
             return 1;
         } catch (const IOError& e) {
-            if (std::string(e.what()) != "File access denied") return 2;
+            if (std::string(e.what()).find(": permission denied") == std::string::npos &&
+                std::string(e.what()).find(": no permission to create files in ") ==
+                    std::string::npos)
+                return 2;
         }
         return test::ReadAll(target) == "old contents" ? 0 : 3;
     };
@@ -212,7 +215,9 @@ TEST_F(Key, SaveFailsCleanlyAndKeepsTheOldFile) {
         doc.SaveToFile(dir.file("no/such/folder/x.key"));
         FAIL();
     } catch (const IOError& e) {
-        EXPECT_STREQ(e.what(), "File not found");
+        EXPECT_EQ(std::string(e.what()), "Cannot write " + dir.file("no/such/folder/x.key") +
+                                             ": the folder " + dir.file("no/such/folder/") +
+                                             " does not exist");
     }
     // Onto a folder.
     fs::create_directories(dir.file("adir.key"));

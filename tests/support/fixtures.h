@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -90,6 +91,10 @@ struct RunResult {
     std::string err;
 };
 RunResult RunCommand(const std::string& commandLine);
+// What the function returns when run as an ordinary user: in this process when it is not
+// root's, else in a child process as nobody (root may read and write anything, which hides the
+// permissions a test is about).
+std::string AsOrdinaryUser(const std::function<std::string()>& run);
 std::string ShellQuote(const std::string& s);
 
 } // namespace vorlin::test

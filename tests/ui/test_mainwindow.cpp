@@ -272,7 +272,8 @@ private slots:
         form.Command([&] { form.Load3DO(files_->file("gone.3do").c_str()); });
         form.Command([&] { form.LoadKEY(files_->file("gone.key").c_str()); });
         QCOMPARE(boxes_.size(), size_t(2));
-        QCOMPARE(boxes_[0].text, QString("File not found"));
+        QCOMPARE(boxes_[0].text, QString::fromStdString("Cannot read " + files_->file("gone.3do") +
+                                                        ": there is no such file"));
         QCOMPARE(form.Session.Model.get(), model);
         QCOMPARE(form.Session.KeyFile.get(), doc);
         QCOMPARE(Get<QTreeWidget>(&form, "TV3DO")->topLevelItemCount(), 2);
@@ -465,7 +466,10 @@ private slots:
             return std::optional<QString>(QString::fromStdString(files_->file("no/such/x.key")));
         });
         QVERIFY(!form.close());
-        QCOMPARE(boxes_.back().text, QString("File not found"));
+        QCOMPARE(boxes_.back().text,
+                 QString::fromStdString("Cannot write " + files_->file("no/such/x.key") +
+                                        ": the folder " + files_->file("no/such/") +
+                                        " does not exist"));
         QVERIFY(form.Session.KeyFile != nullptr);
         // A KEY whose file has gone asks before it is replaced, and the command goes on.
         TKEYFile doc;

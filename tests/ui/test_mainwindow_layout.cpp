@@ -255,7 +255,8 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QTRY_COMPARE(boxes_.size(), size_t(1));
-        QCOMPARE(boxes_[0].text, QString("File not found"));
+        QCOMPARE(boxes_[0].text, QString::fromStdString("Cannot read " + files_->file("gone.3do") +
+                                                        ": there is no such file"));
         QTest::qWait(50);
         QVERIFY(form.Session.KeyFile == nullptr);
         QVERIFY(Settings.RECENT_KEY[0].empty());

@@ -246,8 +246,10 @@ void TOGLRenderer::DrawScene(const T3DO* model, const TKEYFile* key, bool textur
     }
     GL.glDisable(GL_TEXTURE_2D);
     for (int i = 0; i < nodeCount; ++i) {
-        // Textured faces need no outline; the selected subtree is outlined in both modes.
-        const bool selected = model->IsInSubtree(Options.SelectedNode, i);
+        // Textured faces need no outline; the selected subtree is outlined in both modes. No
+        // node selected highlights nothing (every node lies below "no node" by the model's rule).
+        const bool selected =
+            Options.SelectedNode >= 0 && model->IsInSubtree(Options.SelectedNode, i);
         if (!selected && textured) continue;
         const auto& rgb = LineColours[selected ? lcSelected : lcWireframe];
         const T3DOMesh* mesh = meshOf(model->HNodes[i]);

@@ -47,7 +47,7 @@ struct TOnionSkin {
 
 // What the owner hands the renderer to draw besides the model and the document.
 struct TSceneOptions {
-    int SelectedNode = 0;      // drawn, with the nodes below it, in the selected colour
+    int SelectedNode = 0; // drawn, with the nodes below it, in the selected colour; none if < 0
     bool ShowNodePath = false; // the path of the document's first node
     bool ShowFloor = false;    // the grid at the floor height rather than at 0
     double FloorHeight = 0;
