@@ -20,8 +20,8 @@
 #include "app/vorlin_app.h"
 #include "app/vorlinform.h"
 #include "settings/GlobalVars.h"
-#include "settings/u_options.h"
-#include "support/DialogSeams.h"
+#include "options/u_options.h"
+#include "common/DialogSeams.h"
 #include "support/misc_utils.h"
 
 using namespace vorlin;

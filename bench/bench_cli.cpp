@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "support/fixtures.h"
+#include "fixtures/fixtures.h"
 
 namespace {
 

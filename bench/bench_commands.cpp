@@ -18,7 +18,7 @@
 #include "bench_inputs.h"
 #include "panels/timeline/timeline_panel.h"
 #include "panels/view/view_panel.h"
-#include "render/paint_box.h"
+#include "panels/view/paint_box.h"
 #include "settings/GlobalVars.h"
 
 using namespace vorlin;

@@ -4,9 +4,9 @@
 
 #include "bench_inputs.h"
 #include "edit/onion.h"
-#include "render/paint_box.h"
+#include "panels/view/paint_box.h"
 #include "settings/GlobalVars.h"
-#include "support/fixtures.h"
+#include "fixtures/fixtures.h"
 
 using namespace vorlin;
 

@@ -12,7 +12,7 @@
 #include "interop_helpers.h"
 #include "model/graph_files.h"
 #include "settings/GlobalVars.h"
-#include "support/fixtures.h"
+#include "fixtures/fixtures.h"
 
 using namespace vorlin;
 

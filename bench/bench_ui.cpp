@@ -21,9 +21,9 @@
 #include "panels/curves/curves_panel.h"
 #include "panels/timeline/timeline_panel.h"
 #include "panels/view/view_panel.h"
-#include "render/paint_box.h"
+#include "panels/view/paint_box.h"
 #include "support/FileOperations.h"
-#include "support/fixtures.h"
+#include "fixtures/fixtures.h"
 
 using namespace vorlin;
 

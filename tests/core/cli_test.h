@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "support/fixtures.h"
+#include "fixtures/fixtures.h"
 
 namespace vorlin::test {
 

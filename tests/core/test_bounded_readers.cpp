@@ -7,7 +7,7 @@
 #include "model/graph_files.h"
 #include "support/Containers.h"
 #include "support/FileOperations.h"
-#include "support/fixtures.h"
+#include "fixtures/fixtures.h"
 
 using namespace vorlin;
 using test::TempDir;

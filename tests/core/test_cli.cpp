@@ -12,7 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "support/fixtures.h"
+#include "fixtures/fixtures.h"
 
 using namespace vorlin;
 using test::BuildGob;

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "support/Containers.h"
-#include "support/fixtures.h"
+#include "fixtures/fixtures.h"
 
 using namespace vorlin;
 using test::BuildGob;

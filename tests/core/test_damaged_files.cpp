@@ -11,7 +11,7 @@
 #include "model/u_3dos.h"
 #include "support/Containers.h"
 #include "support/FileOperations.h"
-#include "support/fixtures.h"
+#include "fixtures/fixtures.h"
 
 using namespace vorlin;
 

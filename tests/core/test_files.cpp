@@ -7,7 +7,7 @@
 
 #include "support/FileOperations.h"
 #include "support/Files.h"
-#include "support/fixtures.h"
+#include "fixtures/fixtures.h"
 
 using namespace vorlin;
 using test::TempDir;

@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "key/key_check.h"
-#include "support/fixtures.h"
+#include "fixtures/fixtures.h"
 
 using namespace vorlin;
 namespace fs = std::filesystem;

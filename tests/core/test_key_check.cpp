@@ -7,7 +7,7 @@
 #include "key/key_check.h"
 #include "model/u_3dos.h"
 #include "settings/GlobalVars.h"
-#include "support/fixtures.h"
+#include "fixtures/fixtures.h"
 
 using namespace vorlin;
 namespace fs = std::filesystem;

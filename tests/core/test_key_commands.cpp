@@ -8,7 +8,7 @@
 
 #include "edit/key_commands.h"
 #include "support/FileOperations.h"
-#include "support/fixtures.h"
+#include "fixtures/fixtures.h"
 
 using namespace vorlin;
 

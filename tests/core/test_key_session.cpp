@@ -5,7 +5,7 @@
 #include "edit/key_change.h"
 #include "edit/key_session.h"
 #include "support/FileOperations.h"
-#include "support/fixtures.h"
+#include "fixtures/fixtures.h"
 
 using namespace vorlin;
 using test::TempDir;

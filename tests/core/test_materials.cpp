@@ -3,7 +3,7 @@
 #include "model/Images.h"
 #include "model/graph_files.h"
 #include "support/FileOperations.h"
-#include "support/fixtures.h"
+#include "fixtures/fixtures.h"
 
 using namespace vorlin;
 using test::TempDir;

@@ -12,7 +12,7 @@
 #include "edit/view_pick.h"
 #include "key/key_check.h"
 #include "model/u_3dos.h"
-#include "support/fixtures.h"
+#include "fixtures/fixtures.h"
 #include "support/misc_utils.h"
 
 using namespace vorlin;

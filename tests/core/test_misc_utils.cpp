@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "support/fixtures.h"
+#include "fixtures/fixtures.h"
 #include "support/misc_utils.h"
 
 using namespace vorlin;

@@ -12,7 +12,7 @@
 #include "model/u_3dos.h"
 #include "settings/GlobalVars.h"
 #include "support/FileOperations.h"
-#include "support/fixtures.h"
+#include "fixtures/fixtures.h"
 
 using namespace vorlin;
 using test::TempDir;

@@ -5,7 +5,7 @@
 #include "edit/model_match.h"
 #include "model/u_3dos.h"
 #include "support/errors.h"
-#include "support/fixtures.h"
+#include "fixtures/fixtures.h"
 
 using namespace vorlin;
 

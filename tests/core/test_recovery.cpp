@@ -6,7 +6,7 @@
 
 #include "edit/recovery.h"
 #include "support/errors.h"
-#include "support/fixtures.h"
+#include "fixtures/fixtures.h"
 
 using namespace vorlin;
 

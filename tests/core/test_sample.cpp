@@ -12,7 +12,7 @@
 #include "settings/GlobalVars.h"
 #include "support/Containers.h"
 #include "support/FileOperations.h"
-#include "support/fixtures.h"
+#include "fixtures/fixtures.h"
 
 using namespace vorlin;
 namespace fs = std::filesystem;

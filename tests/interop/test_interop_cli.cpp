@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "interop_helpers.h"
-#include "support/fixtures.h"
+#include "fixtures/fixtures.h"
 
 namespace vorlin {
 namespace {

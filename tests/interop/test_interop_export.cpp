@@ -16,7 +16,7 @@
 #include "key/u_key.h"
 #include "model/graph_files.h"
 #include "settings/GlobalVars.h"
-#include "support/fixtures.h"
+#include "fixtures/fixtures.h"
 
 namespace vorlin {
 namespace {

@@ -16,7 +16,7 @@
 #include "key/key_check.h"
 #include "model/graph_files.h"
 #include "settings/GlobalVars.h"
-#include "support/fixtures.h"
+#include "fixtures/fixtures.h"
 
 namespace vorlin {
 namespace {

@@ -17,7 +17,7 @@
 #include "edit/mirror.h"
 #include "key/key_check.h"
 #include "model/u_3dos.h"
-#include "render/paint_box.h"
+#include "panels/view/paint_box.h"
 #include "ui_helpers.h"
 
 using namespace vorlin;

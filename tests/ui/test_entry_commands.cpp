@@ -13,7 +13,7 @@
 
 #include "app/vorlinform.h"
 #include "key/u_key.h"
-#include "render/ogl_PRender.h"
+#include "gl/ogl_PRender.h"
 #include "ui_helpers.h"
 
 using namespace vorlin;

@@ -2,8 +2,8 @@
 // is kept for the rest of the process.
 #include <QtTest>
 
-#include "render/GLunit.h"
-#include "support/fixtures.h"
+#include "gl/GLunit.h"
+#include "fixtures/fixtures.h"
 
 using namespace vorlin;
 

@@ -24,9 +24,9 @@
 #include "key/u_key.h"
 #include "model/u_3dos.h"
 #include "settings/GlobalVars.h"
-#include "settings/u_options.h"
-#include "support/DialogSeams.h"
-#include "support/fixtures.h"
+#include "options/u_options.h"
+#include "common/DialogSeams.h"
+#include "fixtures/fixtures.h"
 #include "ui_helpers.h"
 
 using namespace vorlin;

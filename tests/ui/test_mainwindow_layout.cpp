@@ -22,8 +22,8 @@
 #include "dialogs/about_form.h"
 #include "panels/curves/curves_panel.h"
 #include "panels/timeline/timeline_panel.h"
-#include "settings/u_options.h"
-#include "support/U_msgForm.h"
+#include "options/u_options.h"
+#include "common/U_msgForm.h"
 #include "ui_helpers.h"
 
 using namespace vorlin;

@@ -3,8 +3,8 @@
 #include <QPlainTextEdit>
 #include <QtTest>
 
-#include "support/DialogSeams.h"
-#include "support/U_msgForm.h"
+#include "common/DialogSeams.h"
+#include "common/U_msgForm.h"
 
 using namespace vorlin;
 

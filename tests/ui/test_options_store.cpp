@@ -6,8 +6,8 @@
 #include <QtTest>
 
 #include "settings/GlobalVars.h"
-#include "settings/u_options.h"
-#include "support/fixtures.h"
+#include "options/u_options.h"
+#include "fixtures/fixtures.h"
 
 using namespace vorlin;
 

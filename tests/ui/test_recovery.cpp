@@ -20,8 +20,8 @@
 #include "app/vorlinform.h"
 #include "edit/recovery.h"
 #include "key/u_key.h"
-#include "support/DialogSeams.h"
-#include "support/qt_strings.h"
+#include "common/DialogSeams.h"
+#include "common/qt_strings.h"
 #include "ui_helpers.h"
 
 using namespace vorlin;

@@ -5,10 +5,10 @@
 
 #include "key/u_key.h"
 #include "model/u_3dos.h"
-#include "render/paint_box.h"
+#include "panels/view/paint_box.h"
 #include "settings/GlobalVars.h"
 #include "support/FileOperations.h"
-#include "support/fixtures.h"
+#include "fixtures/fixtures.h"
 
 using namespace vorlin;
 

@@ -15,7 +15,7 @@
 #include "app/vorlinform.h"
 #include "key/u_key.h"
 #include "panels/timeline/timeline_panel.h"
-#include "render/ogl_PRender.h"
+#include "gl/ogl_PRender.h"
 #include "ui_helpers.h"
 
 using namespace vorlin;

@@ -17,7 +17,7 @@
 #include "app/vorlinform.h"
 #include "edit/recovery.h"
 #include "key/u_key.h"
-#include "support/qt_strings.h"
+#include "common/qt_strings.h"
 #include "ui_helpers.h"
 
 using namespace vorlin;

@@ -14,7 +14,7 @@
 #include "edit/view_pick.h"
 #include "key/u_key.h"
 #include "panels/view/view_panel.h"
-#include "render/ogl_PRender.h"
+#include "gl/ogl_PRender.h"
 #include "ui_helpers.h"
 
 using namespace vorlin;

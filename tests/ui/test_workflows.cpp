@@ -11,7 +11,7 @@
 #include "app/vorlinform.h"
 #include "key/u_key.h"
 #include "support/FileOperations.h"
-#include "support/qt_strings.h"
+#include "common/qt_strings.h"
 #include "ui_helpers.h"
 
 using namespace vorlin;

@@ -18,10 +18,10 @@
 #include <optional>
 #include <vector>
 
-#include "render/paint_box.h"
+#include "panels/view/paint_box.h"
 #include "settings/GlobalVars.h"
-#include "support/DialogSeams.h"
-#include "support/fixtures.h"
+#include "common/DialogSeams.h"
+#include "fixtures/fixtures.h"
 
 namespace vorlin::test {
 

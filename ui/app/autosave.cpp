@@ -13,7 +13,7 @@
 
 #include "settings/GlobalVars.h"
 #include "support/misc_utils.h"
-#include "support/qt_strings.h"
+#include "common/qt_strings.h"
 
 namespace vorlin {
 

@@ -8,13 +8,13 @@
 #include "dialogs/markers_form.h"
 #include "dialogs/progress_form.h"
 #include "dialogs/summary_form.h"
-#include "render/paint_box.h"
+#include "panels/view/paint_box.h"
 #include "settings/GlobalVars.h"
-#include "settings/u_options.h"
-#include "support/DialogSeams.h"
+#include "options/u_options.h"
+#include "common/DialogSeams.h"
 #include "support/FileOperations.h"
-#include "support/U_msgForm.h"
-#include "support/qt_strings.h"
+#include "common/U_msgForm.h"
+#include "common/qt_strings.h"
 
 // Resources compiled into a static library are registered by name, outside any namespace;
 // once, whoever asks first (the program's icon, or a main window).

@@ -26,10 +26,10 @@
 #include "panels/tools/animator_tools.h"
 #include "panels/tools/interop_tools.h"
 #include "panels/view/view_panel.h"
-#include "render/paint_box.h"
-#include "support/DialogSeams.h"
+#include "panels/view/paint_box.h"
+#include "common/DialogSeams.h"
 #include "support/FileOperations.h"
-#include "support/qt_strings.h"
+#include "common/qt_strings.h"
 
 namespace vorlin {
 

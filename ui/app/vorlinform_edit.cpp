@@ -22,7 +22,7 @@
 #include "key/key_check.h"
 #include "panels/timeline/timeline_panel.h"
 #include "support/misc_utils.h"
-#include "support/qt_strings.h"
+#include "common/qt_strings.h"
 
 namespace vorlin {
 

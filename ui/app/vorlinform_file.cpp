@@ -24,12 +24,12 @@
 #include "model/graph_files.h"
 #include "panels/timeline/timeline_panel.h"
 #include "panels/view/view_panel.h"
-#include "render/ogl_PRender.h"
-#include "settings/u_options.h"
-#include "support/DialogSeams.h"
+#include "gl/ogl_PRender.h"
+#include "options/u_options.h"
+#include "common/DialogSeams.h"
 #include "support/FileOperations.h"
 #include "support/misc_utils.h"
-#include "support/qt_strings.h"
+#include "common/qt_strings.h"
 
 namespace vorlin {
 

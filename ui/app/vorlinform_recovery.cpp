@@ -14,10 +14,10 @@
 #include "app/autosave.h"
 #include "app/vorlinform.h"
 #include "dialogs/recover_form.h"
-#include "support/DialogSeams.h"
+#include "common/DialogSeams.h"
 #include "support/FileOperations.h"
 #include "support/misc_utils.h"
-#include "support/qt_strings.h"
+#include "common/qt_strings.h"
 
 namespace vorlin {
 

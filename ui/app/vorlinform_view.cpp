@@ -11,7 +11,7 @@
 #include "app/vorlinform.h"
 #include "dialogs/progress_form.h"
 #include "panels/view/view_panel.h"
-#include "render/paint_box.h"
+#include "panels/view/paint_box.h"
 
 namespace vorlin {
 

@@ -21,10 +21,10 @@
 #include "panels/curves/curves_panel.h"
 #include "panels/timeline/timeline_panel.h"
 #include "panels/view/view_panel.h"
-#include "render/paint_box.h"
-#include "support/DialogSeams.h"
+#include "panels/view/paint_box.h"
+#include "common/DialogSeams.h"
 #include "support/misc_utils.h"
-#include "support/qt_strings.h"
+#include "common/qt_strings.h"
 
 namespace vorlin {
 

@@ -9,9 +9,9 @@
 #include <algorithm>
 
 #include "settings/GlobalVars.h"
-#include "support/DialogSeams.h"
+#include "common/DialogSeams.h"
 #include "support/misc_utils.h"
-#include "support/qt_strings.h"
+#include "common/qt_strings.h"
 
 namespace vorlin {
 

@@ -12,9 +12,9 @@
 #include <cmath>
 
 #include "edit/markers.h"
-#include "support/DialogSeams.h"
+#include "common/DialogSeams.h"
 #include "support/misc_utils.h"
-#include "support/qt_strings.h"
+#include "common/qt_strings.h"
 
 namespace vorlin {
 

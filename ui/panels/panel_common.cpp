@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "edit/markers.h"
-#include "support/qt_strings.h"
+#include "common/qt_strings.h"
 
 namespace vorlin {
 

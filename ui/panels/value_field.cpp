@@ -4,7 +4,7 @@
 #include <QKeyEvent>
 
 #include "support/misc_utils.h"
-#include "support/qt_strings.h"
+#include "common/qt_strings.h"
 
 namespace vorlin {
 

@@ -15,7 +15,7 @@
 #include "panels/panel_host.h"
 #include "settings/GlobalVars.h"
 #include "support/misc_utils.h"
-#include "support/qt_strings.h"
+#include "common/qt_strings.h"
 
 namespace vorlin {
 

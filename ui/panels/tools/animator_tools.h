@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "render/ogl_PRender.h"
+#include "gl/ogl_PRender.h"
 
 class QMenu;
 class QAction;

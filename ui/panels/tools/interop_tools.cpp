@@ -12,10 +12,10 @@
 #include "model/graph_files.h"
 #include "model/u_3dos.h"
 #include "panels/panel_host.h"
-#include "support/DialogSeams.h"
+#include "common/DialogSeams.h"
 #include "support/FileOperations.h"
 #include "support/misc_utils.h"
-#include "support/qt_strings.h"
+#include "common/qt_strings.h"
 
 namespace vorlin {
 

@@ -6,7 +6,7 @@
 
 #include "edit/view_pick.h"
 #include "panels/panel_host.h"
-#include "render/paint_box.h"
+#include "panels/view/paint_box.h"
 #include "support/misc_utils.h"
 
 namespace vorlin {

@@ -1,4 +1,4 @@
-#include "settings/u_options.h"
+#include "options/u_options.h"
 
 #include "edit/onion.h"
 
@@ -25,11 +25,11 @@
 #include <string>
 
 #include "settings/GlobalVars.h"
-#include "support/DialogSeams.h"
+#include "common/DialogSeams.h"
 #include "support/FileOperations.h"
 #include "support/errors.h"
 #include "support/misc_utils.h"
-#include "support/qt_strings.h"
+#include "common/qt_strings.h"
 
 namespace vorlin {
 

@@ -1,4 +1,4 @@
-#include "render/offscreen.h"
+#include "gl/offscreen.h"
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
@@ -7,7 +7,7 @@
 #include <dlfcn.h>
 #include <string>
 
-#include "render/GLunit.h"
+#include "gl/GLunit.h"
 #include "support/errors.h"
 #include "support/misc_utils.h"
 

@@ -1,4 +1,4 @@
-#include "render/ogl_PRender.h"
+#include "gl/ogl_PRender.h"
 
 #include <GL/gl.h>
 
@@ -6,7 +6,7 @@
 #include "key/u_key.h"
 #include "model/geo_utils.h"
 #include "model/u_3dos.h"
-#include "render/GLunit.h"
+#include "gl/GLunit.h"
 #include "settings/GlobalVars.h"
 #include "support/FileOperations.h"
 #include "support/misc_utils.h"

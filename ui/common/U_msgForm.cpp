@@ -1,12 +1,12 @@
-#include "support/U_msgForm.h"
+#include "common/U_msgForm.h"
 
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QScreen>
 
-#include "support/DialogSeams.h"
-#include "support/qt_strings.h"
+#include "common/DialogSeams.h"
+#include "common/qt_strings.h"
 
 namespace vorlin {
 

@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "render/ogl_PRender.h"
+#include "gl/ogl_PRender.h"
 
 class QMouseEvent;
 class QOpenGLContext;

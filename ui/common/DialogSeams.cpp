@@ -1,4 +1,4 @@
-#include "support/DialogSeams.h"
+#include "common/DialogSeams.h"
 
 #include <QApplication>
 #include <QColorDialog>

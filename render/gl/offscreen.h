@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "render/ogl_PRender.h"
+#include "gl/ogl_PRender.h"
 
 namespace vorlin {
 

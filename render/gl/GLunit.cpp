@@ -1,4 +1,4 @@
-#include "render/GLunit.h"
+#include "gl/GLunit.h"
 
 #include <cstring>
 #include <dlfcn.h>

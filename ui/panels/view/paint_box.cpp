@@ -1,4 +1,4 @@
-#include "render/paint_box.h"
+#include "panels/view/paint_box.h"
 
 #include <GL/gl.h>
 #include <QGuiApplication>
