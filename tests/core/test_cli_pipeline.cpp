@@ -280,11 +280,11 @@ TEST(CliRender, DrawsWhatWasAskedOrSaysWhyNot) {
     TempDir dir;
     const std::string size = " --size 160x120";
     // No node: nothing highlighted; a leaf, its own outline; the root, the whole model.
-    for (const char* node : {"", "head", "root"})
-        ASSERT_EQ(Cli(Render(dir.file(std::string("n") + node + ".png"),
-                             "--frame 4" + size + (*node ? std::string(" --node ") + node : "")))
-                      .status,
-                  0);
+    for (const char* node : {"", "head", "root"}) {
+        const auto r = Cli(Render(dir.file(std::string("n") + node + ".png"),
+                                  "--frame 4" + size + (*node ? std::string(" --node ") + node : "")));
+        ASSERT_EQ(r.status, 0) << r.err << r.out;
+    }
     const auto none = RedPixels(dir.file("n.png")), head = RedPixels(dir.file("nhead.png")),
                root = RedPixels(dir.file("nroot.png"));
     EXPECT_LT(none.size(), head.size());

@@ -84,7 +84,9 @@ void TVorlinForm::showEvent(QShowEvent* event) {
             FormShow();
         };
         Pbox->onReady = [this, run] { QTimer::singleShot(0, this, run); };
-        QTimer::singleShot(5000, this, run);
+        // A loaded machine can take several seconds to give the first context: the renderer
+        // made before it would fail, and the editor would go on without its view.
+        QTimer::singleShot(30000, this, run);
     });
 }
 
