@@ -47,8 +47,8 @@ TEST(CliFiles, AFullDiskIsAnErrorNamingTheFileAndLeavesNothing) {
     TempDir dir;
     const std::string full = dir.file("full");
     std::filesystem::create_directories(full);
-    const std::string render = kCli + " render " + ShellQuote(kModel) + " " + ShellQuote(kWalk) +
-                               " --size 400x300 --out " + full + "/";
+    const std::string render = kCliDrawing + " render " + ShellQuote(kModel) + " " +
+                               ShellQuote(kWalk) + " --size 400x300 --out " + full + "/";
     const struct {
         std::string command;
         int room; // bytes left free before the command starts

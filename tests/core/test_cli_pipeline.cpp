@@ -107,7 +107,8 @@ TEST(CliRender, PngsASeriesAndAContactSheet) {
 
     // Names relative to the current folder, the model's materials found beside it.
     const auto r = RunCommand("cd " + ShellQuote(kSample + "/3do") + " && env -u DISPLAY " +
-                              VORLIN_CLI + " render sample.3do key/walk.key --size 20x10 --out " +
+                              kDrawingSanitizer + " " + VORLIN_CLI +
+                              " render sample.3do key/walk.key --size 20x10 --out " +
                               ShellQuote(dir.file("here.png")));
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
@@ -281,8 +282,9 @@ TEST(CliRender, DrawsWhatWasAskedOrSaysWhyNot) {
     const std::string size = " --size 160x120";
     // No node: nothing highlighted; a leaf, its own outline; the root, the whole model.
     for (const char* node : {"", "head", "root"}) {
-        const auto r = Cli(Render(dir.file(std::string("n") + node + ".png"),
-                                  "--frame 4" + size + (*node ? std::string(" --node ") + node : "")));
+        const auto r =
+            Cli(Render(dir.file(std::string("n") + node + ".png"),
+                       "--frame 4" + size + (*node ? std::string(" --node ") + node : "")));
         ASSERT_EQ(r.status, 0) << r.err << r.out;
     }
     const auto none = RedPixels(dir.file("n.png")), head = RedPixels(dir.file("nhead.png")),
