@@ -98,6 +98,9 @@ void TVorlinForm::FormShow() {
         Renderer->UpdateColours();
         if (Pbox) Pbox->onResize = [this] { FormResize(); };
         FormResize();
+        // A model loaded before the view could draw is framed as a load into a drawing view
+        // frames it: a zoom that would cut it is replaced by one that shows it whole.
+        if (!view_->ModelFits()) view_->FrameModel();
     } catch (const std::exception& e) {
         // The editor goes on without its 3D view; the files of the command line are not
         // loaded, as the error ends this handler.
