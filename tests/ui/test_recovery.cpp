@@ -84,11 +84,16 @@ struct TOwnDisplay {
     QString name;
     bool Start() {
         for (int n = 91; n < 130 && name.isEmpty(); ++n) {
-            if (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n))) continue;
+            // A number is taken by a socket, or by the lock a server killed earlier left.
+            if (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n)) ||
+                QFile::exists(QString("/tmp/.X%1-lock").arg(n)))
+                continue;
             server.start("Xvfb",
                          {QString(":%1").arg(n), "-screen", "0", "800x600x24", "-nolisten", "tcp"});
             if (!server.waitForStarted()) return false;
-            for (int i = 0; i < 200 && !QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n)); ++i)
+            for (int i = 0; i < 200 && server.state() == QProcess::Running &&
+                            !QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n));
+                 ++i)
                 QTest::qWait(25);
             if (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n))) name = QString(":%1").arg(n);
         }
