@@ -16,6 +16,7 @@
 #include <xcb/xcb.h>
 
 #include "app/data_paths.h"
+#include "app/file_commands.h"
 #include "app/termination.h"
 #include "app/vorlin_app.h"
 #include "app/vorlinform.h"
@@ -228,7 +229,7 @@ int main(int argc, char* argv[]) {
     windows.Show(parser.positionalArguments());
     // A logout, a kill or the display going away keeps the unsaved edits for the next start.
     const TTermination ending([&] {
-        windows.MainForm->KeepForRecovery();
+        windows.MainForm->Files().KeepForRecovery();
         if (shooting) return;
         try {
             SaveExitSettings();

@@ -9,12 +9,15 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QSplitter>
-#include <QUndoStack>
 #include <benchmark/benchmark.h>
 #include <functional>
 #include <memory>
 
+#include "app/autosave.h"
+#include "app/file_commands.h"
 #include "app/vorlinform.h"
+#include "panels/transport/transport_panel.h"
+#include "panels/view/view_panel.h"
 #include "bench_inputs.h"
 #include "panels/timeline/timeline_panel.h"
 #include "panels/view/view_panel.h"
@@ -53,20 +56,18 @@ struct LargeSession {
     LargeSession() {
         form.resize(1280, 960);
         form.show();
-        while (!form.Renderer)
+        while (!form.View().Renderer())
             QApplication::processEvents();
-        form.Session.Model = bench::LargeModel(kNodes, 10000, 4);
-        form.Session.SetKey(bench::LargeKey(*form.Session.Model, kNodes, kKeys, kGap));
-        for (int i = 0; i < kNodes; ++i)
-            strip()->RowNames.push_back(QString("node%1").arg(i));
+        form.Document.Model = bench::LargeModel(kNodes, 10000, 4);
+        form.Document.Changed(chModel);
+        form.Document.SetKey(bench::LargeKey(*form.Document.Model, kNodes, kKeys, kGap));
         form.View().ViewZoom = 20;
-        form.InitKEYControls();
         auto* split = form.findChild<QSplitter*>("ViewSplit");
         split->setSizes({split->height() - 400, 400});
         QApplication::processEvents();
         strip()->Fit();
         strip()->setFocus();
-        drawn = std::make_unique<FrameCounter>(form.PaintBox());
+        drawn = std::make_unique<FrameCounter>(form.View().PaintBox());
         // A long session: a hundred steps done before.
         Key(Qt::Key_A);
         for (int i = 0; i < 50; ++i) {
@@ -97,12 +98,12 @@ struct LargeSession {
         t.start();
         command();
         // Commands that change nothing on screen draw no frame: a paint of the panels ends them.
-        form.PaintBox()->Repaint();
+        form.View().PaintBox()->Repaint();
         drawn->WaitPast(before);
         QApplication::processEvents();
         return double(t.nsecsElapsed()) / 1e9;
     }
-    size_t Picked() const { return form.Session.SelectedKeys().size(); }
+    size_t Picked() const { return form.Document.SelectedKeys().size(); }
     FreshSettings fresh;
     TVorlinForm form;
     std::unique_ptr<FrameCounter> drawn;
@@ -121,9 +122,9 @@ void Measure(benchmark::State& state, const std::function<void(LargeSession&)>& 
     LargeSession& s = Session();
     for (auto _ : state) {
         s.Key(Qt::Key_A);
-        const int steps = s.form.UndoStack->index();
+        const int steps = int(s.form.Document.History().Index());
         state.SetIterationTime(s.Timed([&] { command(s); }));
-        if (undo && s.form.UndoStack->index() > steps) s.Action("Undo1");
+        if (undo && int(s.form.Document.History().Index()) > steps) s.Action("Undo1");
     }
     state.counters["picked"] = double(s.Picked());
 }
@@ -161,7 +162,7 @@ void BM_InsertKeyOnSummary(benchmark::State& state) {
         const QPointF mark(l.X(1000), l.SummaryTop() + l.SummaryHeight / 2);
         s.Mouse(QEvent::MouseButtonPress, mark, Qt::LeftButton);
         s.Mouse(QEvent::MouseButtonRelease, mark, Qt::NoButton);
-        s.form.GoToFrame(1001);
+        s.form.Document.SetFrame(1001);
         state.SetIterationTime(s.Timed([&] { s.Action("InsertKey1"); }));
         state.counters["made"] = double(s.Picked());
         s.Action("Undo1");
@@ -185,7 +186,7 @@ void BM_PasteAllKeys(benchmark::State& state) {
     Measure(
         state,
         [](LargeSession& s) {
-            s.form.GoToFrame(0);
+            s.form.Document.SetFrame(0);
             s.Key(Qt::Key_C, Qt::ControlModifier);
             s.Key(Qt::Key_V, Qt::ControlModifier);
         },
@@ -198,7 +199,7 @@ void BM_ScaleAllKeys(benchmark::State& state) {
     Measure(
         state,
         [](LargeSession& s) {
-            s.form.GoToFrame(0);
+            s.form.Document.SetFrame(0);
             s.Key(Qt::Key_S);
             QWidget* field = s.strip()->findChild<QLineEdit*>();
             for (int key : {Qt::Key_Backspace, Qt::Key_0, Qt::Key_Period, Qt::Key_5}) {
@@ -235,7 +236,7 @@ void BM_DragAllKeysStep(benchmark::State& state) {
     l.PixelsPerFrame = 8;
     l.FirstFrame = 900;
     s.strip()->update();
-    const TKEYEntry& e = s.form.Session.KeyFile->Nodes[0].Entries[500];
+    const TKEYEntry& e = s.form.Document.KeyFile->Nodes[0].Entries[500];
     const QPointF at(l.X(e.Frame), l.RowTop(0) + l.RowHeight / 2);
     s.Mouse(QEvent::MouseButtonPress, at, Qt::LeftButton);
     s.Mouse(QEvent::MouseMove, at + QPointF(8, 0), Qt::LeftButton);

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <filesystem>
 
-#include "edit/key_session.h"
+#include "edit/key_document.h"
 #include "interop/gltf_export.h"
 #include "interop/motion_import.h"
 #include "interop_helpers.h"
@@ -25,7 +25,7 @@ test::TempDir& Dir() {
 
 std::unique_ptr<T3DO> Sample() {
     const std::string path = test::SamplePath("3do/sample.3do");
-    ProjectDir = TKeySession::ProjectDirOf(path);
+    ProjectDir = TKeyDocument::ProjectDirOf(path);
     return std::make_unique<T3DO>(path);
 }
 

@@ -7,13 +7,16 @@
 #include <QMouseEvent>
 #include <QSplitter>
 #include <QToolButton>
-#include <QUndoStack>
 #include <QWheelEvent>
 #include <QWindow>
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
+#include "app/autosave.h"
+#include "app/file_commands.h"
 #include "app/vorlinform.h"
+#include "panels/transport/transport_panel.h"
+#include "panels/view/view_panel.h"
 #include "bench_inputs.h"
 #include "dialogs/FileDialogs.h"
 #include "dialogs/summary_form.h"
@@ -123,19 +126,19 @@ void BM_DragStep(benchmark::State& state) {
     TVorlinForm form;
     form.resize(800, 600);
     form.show();
-    while (!form.Renderer)
+    while (!form.View().Renderer())
         QApplication::processEvents();
     ProjectDir = Dir().file("project") + "/";
-    form.Session.Model = bench::LargeModel(60, 20000, 4);
-    form.Session.SetKey(bench::LargeKey(*form.Session.Model, 60, 50));
-    form.Renderer->LoadTextures(form.Session.Model->Materials);
+    form.Document.Model = bench::LargeModel(60, 20000, 4);
+    form.Document.Changed(chModel);
+    form.Document.SetKey(bench::LargeKey(*form.Document.Model, 60, 50));
+    form.View().Renderer()->LoadTextures(form.Document.Model->Materials);
     form.View().ViewZoom = 20;
-    form.InitKEYControls();
-    form.Session.SelectNode(5);
-    form.Session.SelectEntry(3);
+    form.Document.PickNode(5);
+    form.Document.Select(form.Document.SelectedNode(), 3);
     for (const char* name : {"BNMove", "BNXAxis", "BNTextured"})
         form.findChild<QToolButton*>(name)->click();
-    TPaintBox* view = form.PaintBox();
+    TPaintBox* view = form.View().PaintBox();
     FrameCounter drawn(view);
     auto send = [&](QEvent::Type type, int x, Qt::MouseButtons held) {
         QMouseEvent e(type, QPointF(x, 100), view->mapToGlobal(QPointF(x, 100)), Qt::LeftButton,
@@ -168,13 +171,13 @@ void BM_UndoStackOf1000Drags(benchmark::State& state) {
         state.PauseTiming();
         TVorlinForm form;
         form.show();
-        while (!form.Renderer)
+        while (!form.View().Renderer())
             QApplication::processEvents();
-        form.Session.Model = bench::LargeModel(60, 20000, 4);
-        form.Session.SetKey(bench::LargeKey(*form.Session.Model, 100, 2000));
-        form.InitKEYControls();
+        form.Document.Model = bench::LargeModel(60, 20000, 4);
+        form.Document.Changed(chModel);
+        form.Document.SetKey(bench::LargeKey(*form.Document.Model, 100, 2000));
         form.findChild<QToolButton*>("BNMove")->click();
-        QWidget* view = form.PaintBox();
+        QWidget* view = form.View().PaintBox();
         auto send = [&](QEvent::Type type, int x, Qt::MouseButtons held) {
             QMouseEvent e(type, QPointF(x, 100), view->mapToGlobal(QPointF(x, 100)), Qt::LeftButton,
                           held, Qt::NoModifier);
@@ -183,8 +186,8 @@ void BM_UndoStackOf1000Drags(benchmark::State& state) {
         const size_t before = mallinfo2().uordblks;
         state.ResumeTiming();
         for (int i = 0; i < 1000; ++i) {
-            form.Session.SelectNode(i % 100);
-            form.Session.SelectEntry((i * 37) % 2000);
+            form.Document.PickNode(i % 100);
+            form.Document.Select(form.Document.SelectedNode(), (i * 37) % 2000);
             send(QEvent::MouseButtonPress, 100, Qt::LeftButton);
             send(QEvent::MouseMove, 103, Qt::LeftButton);
             send(QEvent::MouseMove, 108, Qt::LeftButton);
@@ -192,9 +195,9 @@ void BM_UndoStackOf1000Drags(benchmark::State& state) {
         }
         state.PauseTiming();
         const size_t after = mallinfo2().uordblks;
-        state.counters["steps"] = double(form.UndoStack->count());
+        state.counters["steps"] = double(int(form.Document.History().Count()));
         state.counters["stack_MB"] = double(after - before) / (1024.0 * 1024.0);
-        if (form.UndoStack->count() != 1000) state.SkipWithError("a drag is not one step");
+        if (int(form.Document.History().Count()) != 1000) state.SkipWithError("a drag is not one step");
         state.ResumeTiming();
     }
 }
@@ -239,12 +242,13 @@ void BM_WheelStep(benchmark::State& state) {
     TVorlinForm form;
     form.resize(800, 600);
     form.show();
-    while (!form.Renderer)
+    while (!form.View().Renderer())
         QApplication::processEvents();
-    form.Session.Model = bench::LargeModel(60, 20000, 4);
+    form.Document.Model = bench::LargeModel(60, 20000, 4);
+    form.Document.Changed(chModel);
     form.View().ViewZoom = 20;
     form.findChild<QToolButton*>("BNTextured")->click();
-    TPaintBox* view = form.PaintBox();
+    TPaintBox* view = form.View().PaintBox();
     FrameCounter drawn(view);
     int notch = 120;
     for (auto _ : state) {
@@ -275,14 +279,12 @@ struct LargeTimeline {
     LargeTimeline() {
         form.resize(1280, 960);
         form.show();
-        while (!form.Renderer)
+        while (!form.View().Renderer())
             QApplication::processEvents();
-        form.Session.Model = bench::LargeModel(100, 20000, 4);
-        form.Session.SetKey(bench::LargeKey(*form.Session.Model, 100, 2000));
-        for (int i = 0; i < 100; ++i)
-            strip()->RowNames.push_back(QString("node%1").arg(i));
+        form.Document.Model = bench::LargeModel(100, 20000, 4);
+        form.Document.Changed(chModel);
+        form.Document.SetKey(bench::LargeKey(*form.Document.Model, 100, 2000));
         form.View().ViewZoom = 20;
-        form.InitKEYControls();
         auto* split = form.findChild<QSplitter*>("ViewSplit");
         split->setSizes({split->height() - 400, 400});
         QApplication::processEvents();
@@ -318,12 +320,14 @@ void BM_KeyDragStep(benchmark::State& state) {
     TTimelineLayout& l = t.strip()->Layout;
     l.PixelsPerFrame = 8;
     l.FirstFrame = 9950;
-    t.form.Session.SelectNode(0);
-    t.form.Session.SelectEntry(1000); // frame 10,000
+    t.form.Document.PickNode(0);
+    t.form.Document.Select(t.form.Document.SelectedNode(), 1000); // frame 10,000
+    std::vector<TKeyRef> picks;
     for (int n = 0; n < 100; ++n)
         for (int e : {1000, 1001})
-            t.form.Session.MarkedKeys.push_back({n, e});
-    FrameCounter drawn(t.form.PaintBox());
+            picks.push_back({n, e});
+    t.form.Document.SetPickedKeys(picks);
+    FrameCounter drawn(t.form.View().PaintBox());
     const QPointF at(l.X(10000), l.RowTop(0) + l.RowHeight / 2);
     auto send = [&](QEvent::Type type, double dx, Qt::MouseButtons held) {
         const QPointF p = at + QPointF(dx, 0);
@@ -341,7 +345,7 @@ void BM_KeyDragStep(benchmark::State& state) {
         QApplication::processEvents(); // the timeline, the list and the status bar
     }
     send(QEvent::MouseButtonRelease, 8, Qt::NoButton);
-    if (t.form.UndoStack->count() != 1 || t.form.Session.SelectedKeys().size() != 200)
+    if (int(t.form.Document.History().Count()) != 1 || t.form.Document.SelectedKeys().size() != 200)
         state.SkipWithError("the drag did not move the 200 keys as one step");
 }
 BENCHMARK(BM_KeyDragStep)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -352,8 +356,8 @@ struct LargeCurves : LargeTimeline {
     LargeCurves(bool all) {
         if (!form.findChild<QAction*>("Curves1")->isChecked())
             form.findChild<QAction*>("Curves1")->trigger();
-        form.Session.SelectNode(0);
-        form.Session.SelectEntry(1000);
+        form.Document.PickNode(0);
+        form.Document.Select(form.Document.SelectedNode(), 1000);
         QApplication::processEvents();
         curves()->Fit();
         if (!all) {
@@ -380,9 +384,9 @@ BENCHMARK(BM_CurvesPaint)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 void BM_CurveDragStep(benchmark::State& state) {
     LargeCurves c(false);
     const TCurveLayout& l = c.curves()->Layout;
-    const TKEYEntry& e = c.form.Session.KeyFile->Nodes[0].Entries[1000];
+    const TKEYEntry& e = c.form.Document.KeyFile->Nodes[0].Entries[1000];
     const QPointF at(l.Frames.X(e.Frame), l.Y(1, ShownValue(e, 4)));
-    FrameCounter drawn(c.form.PaintBox());
+    FrameCounter drawn(c.form.View().PaintBox());
     auto send = [&](QEvent::Type type, double dy, Qt::MouseButtons held) {
         const QPointF p = at + QPointF(0, dy);
         QMouseEvent m(type, p, c.curves()->mapToGlobal(p), Qt::LeftButton, held, Qt::NoModifier);
@@ -399,7 +403,7 @@ void BM_CurveDragStep(benchmark::State& state) {
         QApplication::processEvents(); // the curves, the list and the status bar
     }
     send(QEvent::MouseButtonRelease, 6, Qt::NoButton);
-    if (c.form.UndoStack->count() != 1)
+    if (int(c.form.Document.History().Count()) != 1)
         state.SkipWithError("the drag did not change the value as one step");
 }
 BENCHMARK(BM_CurveDragStep)->Unit(benchmark::kMillisecond)->UseRealTime();

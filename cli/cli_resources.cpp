@@ -3,7 +3,7 @@
 #include <QFileInfo>
 
 #include "cli_common.h"
-#include "edit/key_session.h"
+#include "edit/key_document.h"
 #include "settings/GlobalVars.h"
 #include "support/FileOperations.h"
 
@@ -16,7 +16,7 @@ std::string GivenPath(const QString& path) {
 void SetResourceSearch(const QCommandLineParser& parser, const TResourceOptions& options,
                        const std::string& modelPath) {
     ProjectDir = parser.isSet(options.Project) ? Bytes(parser.value(options.Project))
-                                               : TKeySession::ProjectDirOf(modelPath);
+                                               : TKeyDocument::ProjectDirOf(modelPath);
     if (!ProjectDir.empty() && ProjectDir.back() != '/') ProjectDir += '/';
     if (parser.isSet(options.Jk)) Settings.JKGOB = Bytes(parser.value(options.Jk));
     if (parser.isSet(options.Mots)) Settings.MOTSGOB = Bytes(parser.value(options.Mots));

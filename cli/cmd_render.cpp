@@ -10,7 +10,7 @@
 
 #include "cli_common.h"
 #include "cli_resources.h"
-#include "edit/key_session.h"
+#include "edit/key_document.h"
 #include "edit/model_match.h"
 #include "edit/view_pick.h"
 #include "image_out.h"

@@ -58,6 +58,8 @@ TCommandResult DeleteEntryCommand(TKeyDocument& doc) {
     doc.SetPlaying(false);
     bool done = false;
     doc.Run("Delete Entry", SelectedNodeList(doc), [&] { done = doc.DeleteEntry(); });
+    // The list lost a row: the entry now selected is shown at its frame.
+    if (done && doc.SelectedKeyFrame() >= 0) doc.SetFrame(doc.SelectedKeyFrame());
     return {done, {}};
 }
 
@@ -99,7 +101,10 @@ TCommandResult AddEntryCommand(TKeyDocument& doc) {
 TCommandResult InsertEntryCommand(TKeyDocument& doc) {
     if (!doc.KeyFile) return {};
     doc.SetPlaying(false);
-    return {doc.Run("Insert Entry", SelectedNodeList(doc), [&] { doc.InsertEntry(); }), {}};
+    const bool done = doc.Run("Insert Entry", SelectedNodeList(doc), [&] { doc.InsertEntry(); });
+    // The list gained a row: the selected entry is shown at its frame.
+    if (done && doc.SelectedKeyFrame() >= 0) doc.SetFrame(doc.SelectedKeyFrame());
+    return {done, {}};
 }
 
 TCommandResult EditEntryCommand(TKeyDocument& doc, const TKEYEntry& values) {
@@ -111,13 +116,14 @@ TCommandResult EditEntryCommand(TKeyDocument& doc, const TKEYEntry& values) {
     return {done, {}};
 }
 
-TCommandResult ClickEntryCommand(TKeyDocument& doc, int entry, bool autoCopy) {
+TCommandResult ClickEntryCommand(TKeyDocument& doc, int entry) {
     if (!doc.KeyFile || entry < 0) return {};
     const int source = doc.SelectedEntry();
     doc.SetPlaying(false);
     if (!doc.Select(doc.SelectedNode(), entry)) return {};
     bool done = false;
-    if (autoCopy) done = doc.Run("Auto Copy", SelectedNodeList(doc), [&] { doc.AutoCopy(source); });
+    if (doc.AutoCopying)
+        done = doc.Run("Auto Copy", SelectedNodeList(doc), [&] { doc.AutoCopy(source); });
     if (doc.SelectedEntry() >= 0) doc.SetFrame(doc.SelectedKeyEntry().Frame);
     return {done, {}};
 }

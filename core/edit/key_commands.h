@@ -36,9 +36,10 @@ TCommandResult InsertEntryCommand(TKeyDocument& doc);
 TCommandResult DeleteEntryCommand(TKeyDocument& doc);
 // "Edit Entry": the selected entry takes the values as typed (rates typed stay as typed).
 TCommandResult EditEntryCommand(TKeyDocument& doc, const TKEYEntry& values);
-// A click on an entry of the list: it is selected and its frame shown; with Auto Copy on, the
-// channels the options choose come from the entry selected before ("Auto Copy").
-TCommandResult ClickEntryCommand(TKeyDocument& doc, int entry, bool autoCopy);
+// A click on an entry (in the list, on the timeline or the curves): it is selected and its
+// frame shown; with the document's Auto Copy on, the channels the options choose come from the
+// entry selected before ("Auto Copy").
+TCommandResult ClickEntryCommand(TKeyDocument& doc, int entry);
 
 // ---- the whole document ----
 

@@ -45,6 +45,8 @@ void TKeyDocument::Flush() {
                            change.Nodes.end());
     }
     pendingAll_ = false;
+    // Keys changed under the frame on show: the model shows them at once.
+    if (change.What & (chKeys | chHeader)) Pose(frame_);
     // An observer may come or go while being told.
     const auto observers = observers_;
     for (const auto& [id, observer] : observers)
@@ -151,6 +153,14 @@ void TKeyDocument::SetPlaying(bool playing) {
     if (playing == playing_) return;
     playing_ = playing;
     Changed(chMode);
+}
+
+void TKeyDocument::Hold() {
+    if (held_++ == 0) Changed(chMode);
+}
+
+void TKeyDocument::Release() {
+    if (held_ > 0 && --held_ == 0) Changed(chMode);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -298,7 +308,7 @@ void TKeyDocument::RememberStamp() {
 
 bool TKeyDocument::Modified() const {
     if (!KeyFile) return false;
-    if (!onDisk_ || !history_.AtClean()) return true;
+    if (EditedHere()) return true;
     // The file is gone or another program wrote it: only this document holds this version.
     return stamp_ && TFileStamp::Of(KeyFile->FullName) != stamp_;
 }

@@ -68,6 +68,9 @@ public:
     TKeyClipboard KeyClipboard;
     // The model's lowest vertex height in its rest pose (the floor the view draws).
     double FloorHeight = 0;
+    // Auto Copy: a click on an entry carries the channels the options choose from the entry
+    // selected before into it.
+    bool AutoCopying = false;
 
     // ---- observers ----
     using TObserver = std::function<void(const TDocumentChange&)>;
@@ -107,6 +110,11 @@ public:
     void Pose(int frame);
     bool Playing() const { return playing_; }
     void SetPlaying(bool playing);
+    // While a dialog is open over the window or a press sets the frame, playback waits; the
+    // mode stays. Holds nest.
+    void Hold();
+    void Release();
+    bool Held() const { return held_ > 0; }
     // Whether a command may change the document now: one is loaded, in edit mode, and no change
     // that follows the mouse is under way.
     bool CanEdit() const { return KeyFile && !playing_ && !Editing(); }
@@ -165,6 +173,9 @@ public:
     // version kept here over one another program wrote. One meaning for the title, the
     // question before the document goes and the recovery copy.
     bool Modified() const;
+    // The part of it that is this editor's own: a document new or recovered, changed since the
+    // save point, or kept here over another program's version.
+    bool EditedHere() const { return KeyFile && (!onDisk_ || !history_.AtClean()); }
     // The document is what its file holds now (a save went through).
     void Saved();
     // Its file no longer holds it (the user kept this version over another program's, or a
@@ -253,6 +264,7 @@ private:
     int entry_ = 0;
     int frame_ = 0;
     bool playing_ = false;
+    int held_ = 0;
     std::vector<TPick> picked_;
     std::vector<TPick> points_;
     std::optional<TFileStamp> stamp_;

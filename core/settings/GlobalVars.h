@@ -77,11 +77,9 @@ inline std::array<TColor*, 8> ColourSettings() {
 // True when the settings store did not exist at start-up (set by LoadSettings).
 inline bool FirstRun = false;
 
-// Working state of the main window, not stored.
-inline int32_t SelectedNode = 0;  // selected row of the node tree = hierarchy and KEY node index
-inline int32_t SelectedEntry = 0; // selected entry of the selected KEY node
-inline double FloorHeight = 0.0;  // lowest vertex height of the model in its rest pose
-inline std::string ProjectDir;    // folder of a model loaded from disk, ending in "/"; or empty
+// The project folder the resource search looks in first: the folder of a model loaded from
+// disk, ending in "/"; empty for a model from a container. Not stored.
+inline std::string ProjectDir;
 
 // Assigns the built-in defaults to every setting.
 inline void AssignDefaults() {

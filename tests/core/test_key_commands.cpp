@@ -122,7 +122,13 @@ TEST_F(Commands, EachIsOneStepThatUndoAndRedoTakeBackAndMakeAgain) {
              return EditEntryCommand(d, e);
          }},
         {"Auto Copy", at(thigh, 1, 8),
-         [](TKeyDocument& d) { return ClickEntryCommand(d, 2, true); }, true},
+         [](TKeyDocument& d) {
+             d.AutoCopying = true;
+             const TCommandResult r = ClickEntryCommand(d, 2);
+             d.AutoCopying = false;
+             return r;
+         },
+         true},
         {"Edit Markers", at(thigh, 0, 0),
          [](TKeyDocument& d) {
              return SetMarkersCommand(d, {{5.5, 1}, {20, 2}});

@@ -9,7 +9,7 @@
 #include <functional>
 #include <map>
 
-#include "edit/key_session.h"
+#include "edit/key_document.h"
 #include "expect_error.h"
 #include "interop/gltf_export.h"
 #include "interop_helpers.h"
@@ -32,7 +32,7 @@ TMat3 Mat(const aiMatrix3x3& m) {
 struct Sample {
     Sample() {
         const std::string path = SamplePath("3do/sample.3do");
-        ProjectDir = TKeySession::ProjectDirOf(path);
+        ProjectDir = TKeyDocument::ProjectDirOf(path);
         model = std::make_unique<T3DO>(path);
         walk = TKEYFile::CreateFromFile(SamplePath("3do/key/walk.key"));
         jump = TKEYFile::CreateFromFile(SamplePath("3do/key/jump.key"));

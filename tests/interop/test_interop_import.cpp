@@ -8,7 +8,7 @@
 #include <functional>
 #include <numbers>
 
-#include "edit/key_session.h"
+#include "edit/key_document.h"
 #include "expect_error.h"
 #include "interop/gltf_export.h"
 #include "interop/motion_import.h"
@@ -25,7 +25,7 @@ using namespace test;
 
 std::unique_ptr<T3DO> SampleModel(const std::string& text = {}) {
     const std::string path = SamplePath("3do/sample.3do");
-    ProjectDir = TKeySession::ProjectDirOf(path);
+    ProjectDir = TKeyDocument::ProjectDirOf(path);
     if (text.empty()) return std::make_unique<T3DO>(path);
     static TempDir dir;
     return std::make_unique<T3DO>(dir.write("variant.3do", text));

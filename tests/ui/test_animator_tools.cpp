@@ -10,9 +10,12 @@
 #include <QTableWidget>
 #include <QToolButton>
 #include <QTreeWidget>
-#include <QUndoStack>
 
+#include "app/autosave.h"
+#include "app/file_commands.h"
 #include "app/vorlinform.h"
+#include "panels/transport/transport_panel.h"
+#include "panels/view/view_panel.h"
 #include "edit/breakdown.h"
 #include "edit/mirror.h"
 #include "key/key_check.h"
@@ -29,13 +32,13 @@ class TestAnimatorTools : public QObject, public UiTestBase {
     std::unique_ptr<TVorlinForm> form_;
 
     TVorlinForm& F() { return *form_; }
-    std::string Text() { return F().Session.KeyFile->ToText(); }
+    std::string Text() { return F().Document.KeyFile->ToText(); }
     void Open(const QString& key = VORLIN_SAMPLE_DIR "/3do/key/walk.key") {
         form_ = std::make_unique<TVorlinForm>();
         form_->show();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
-        form_->Load3DO(VORLIN_SAMPLE_DIR "/3do/sample.3do");
-        form_->LoadKEY(key);
+        form_->Files().Load3DO(VORLIN_SAMPLE_DIR "/3do/sample.3do");
+        form_->Files().LoadKEY(key);
     }
     void Select(int node, int entry) {
         auto* tree = Get<QTreeWidget>(form_.get(), "TV3DO");
@@ -76,16 +79,16 @@ private slots:
         });
         Menu("MirrorAnimation1");
         auto expected = TKEYFile::CreateFromFile(VORLIN_SAMPLE_DIR "/3do/key/walk.key");
-        const std::vector<std::string> names = JointNames(*expected, F().Session.Model.get());
+        const std::vector<std::string> names = JointNames(*expected, F().Document.Model.get());
         TMirrorPairs pairs = FindMirrorPairs(names);
         pairs.Set(3, 3);
         MirrorKey(*expected, pairs, names);
-        expected->Name = F().Session.KeyFile->Name;
-        expected->FullName = F().Session.KeyFile->FullName;
+        expected->Name = F().Document.KeyFile->Name;
+        expected->FullName = F().Document.KeyFile->FullName;
         QCOMPARE(Text(), expected->ToText());
         QVERIFY(F().isWindowModified());
-        QCOMPARE(F().UndoStack->undoText(), "Mirror Animation");
-        F().UndoStack->undo();
+        QCOMPARE(UndoText(F().Document), "Mirror Animation");
+        F().Document.Undo();
         QCOMPARE(Text(), before);
     }
 
@@ -94,11 +97,11 @@ private slots:
     void pasteMirroredOntoThePartner() {
         SETUP(Open());
         Select(7, 1); // l_thigh, its entry at frame 8
-        const TKEYEntry copied = F().Session.SelectedKeyEntry();
+        const TKEYEntry copied = F().Document.SelectedKeyEntry();
         Menu("CopyEntry1");
-        F().ShowFrame(12);
+        F().Document.SetFrame(12);
         Menu("PasteMirrored1");
-        const TKEYFile& doc = *F().Session.KeyFile;
+        const TKEYFile& doc = *F().Document.KeyFile;
         const int right = doc.NodeOfJoint(9); // r_thigh
         const int at = doc.EntryForFrame(right, 12);
         const TKEYEntry& e = doc.Nodes[right].Entries[at];
@@ -106,27 +109,27 @@ private slots:
         QCOMPARE(e.Pitch, copied.Pitch);
         QCOMPARE(e.Yaw, copied.Yaw == 0 ? 0.0 : -copied.Yaw);
         QCOMPARE(e.X, copied.X == 0 ? 0.0 : -copied.X);
-        QCOMPARE(F().UndoStack->undoText(), "Paste Mirrored");
+        QCOMPARE(UndoText(F().Document), "Paste Mirrored");
     }
 
     // A loop that does not close: Match Loop closes it as one step, and Check KEY no longer
     // warns of it.
     void matchLoopClosesTheLoop() {
         SETUP(Open(VORLIN_TEST_DATA "/check/loop_open/input.key"));
-        QCOMPARE(LoopSeams(*F().Session.KeyFile).size(), size_t(1));
+        QCOMPARE(LoopSeams(*F().Document.KeyFile).size(), size_t(1));
         Menu("MatchLoop1");
-        QVERIFY(LoopSeams(*F().Session.KeyFile).empty());
-        QCOMPARE(F().UndoStack->undoText(), "Match Loop");
+        QVERIFY(LoopSeams(*F().Document.KeyFile).empty());
+        QCOMPARE(UndoText(F().Document), "Match Loop");
         // Only what needed it is changed and counted; once closed, there is nothing to do.
         QCOMPARE(F().statusBar()->currentMessage(),
                  QString("Match Loop: the last key of 1 node runs on to frame 0"));
-        const int steps = F().UndoStack->count();
+        const int steps = int(F().Document.History().Count());
         Menu("MatchLoop1");
         QCOMPARE(F().statusBar()->currentMessage(),
                  QString("Match Loop: every node's end meets frame 0 already"));
-        QCOMPARE(F().UndoStack->count(), steps); // no step that changes nothing
-        F().UndoStack->undo();
-        QCOMPARE(LoopSeams(*F().Session.KeyFile).size(), size_t(1));
+        QCOMPARE(int(F().Document.History().Count()), steps); // no step that changes nothing
+        F().Document.Undo();
+        QCOMPARE(LoopSeams(*F().Document.KeyFile).size(), size_t(1));
     }
 
     // The slider sets the key while it moves; Cancel puts it back; OK keeps it as one step.
@@ -134,8 +137,8 @@ private slots:
         SETUP(Open());
         Select(0, 2); // root's key at 16, between keys at 8 and 24 (z 0.015 both)
         const std::string before = Text();
-        const int steps = F().UndoStack->count();
-        auto z = [this] { return F().Session.KeyFile->Nodes[0].Entries[2].Z; };
+        const int steps = int(F().Document.History().Count());
+        auto z = [this] { return F().Document.KeyFile->Nodes[0].Entries[2].Z; };
         WhenModal([&](QWidget* d) {
             QCOMPARE(z(), 0.015); // the slider starts half way
             Get<QSlider>(d, "TBTween")->setValue(0);
@@ -144,15 +147,15 @@ private slots:
         });
         Menu("Tween1");
         QCOMPARE(Text(), before);
-        QCOMPARE(F().UndoStack->count(), steps);
+        QCOMPARE(int(F().Document.History().Count()), steps);
         WhenModal([](QWidget* d) {
             Get<QSlider>(d, "TBTween")->setValue(100);
             Get<QAbstractButton>(d, "BNOK")->click();
         });
         Menu("Tween1");
         QCOMPARE(z(), 0.015);
-        QCOMPARE(F().UndoStack->count(), steps + 1);
-        QCOMPARE(F().UndoStack->undoText(), "Tween");
+        QCOMPARE(int(F().Document.History().Count()), steps + 1);
+        QCOMPARE(UndoText(F().Document), "Tween");
     }
 
     // Onion skins draw the neighbouring keys' poses: the view's pixels change, the document and
@@ -160,11 +163,11 @@ private slots:
     void onionSkinsChangeThePictureNotTheDocument() {
         if (!OpenGLAvailable()) QSKIP("no OpenGL on this display");
         SETUP(Open());
-        F().ShowFrame(16);
+        F().Document.SetFrame(16);
         auto shot = [this] {
-            F().PaintBox()->Repaint();
+            F().View().PaintBox()->Repaint();
             QApplication::processEvents();
-            return F().PaintBox()->grabFramebuffer();
+            return F().View().PaintBox()->grabFramebuffer();
         };
         const QImage plain = shot();
         const std::string before = Text();
@@ -174,13 +177,13 @@ private slots:
         QVERIFY(onion != plain);
         QCOMPARE(Text(), before);
         QVERIFY(!F().isWindowModified());
-        QCOMPARE(F().Renderer->Onions.size(), size_t(2));
+        QCOMPARE(F().View().Renderer()->Onions.size(), size_t(2));
         // Not while the animation plays.
         Get<QAbstractButton>(form_.get(), "BNPlay")->click();
         shot();
-        QVERIFY(F().Renderer->Onions.empty());
-        F().SetEditMode();
-        F().ShowFrame(16);
+        QVERIFY(F().View().Renderer()->Onions.empty());
+        F().Document.SetPlaying(false);
+        F().Document.SetFrame(16);
         Menu("OnionSkin1");
         QCOMPARE(shot(), plain);
     }
@@ -192,16 +195,16 @@ private slots:
         if (!OpenGLAvailable()) QSKIP("no OpenGL on this display");
         SETUP(Open());
         Select(3, 1); // the left arm's key at 8: skins of its keys at 0 and 16
-        F().ShowFrame(8);
+        F().Document.SetFrame(8);
         auto shot = [this] {
-            F().PaintBox()->Repaint();
+            F().View().PaintBox()->Repaint();
             QApplication::processEvents();
-            return F().PaintBox()->grabFramebuffer();
+            return F().View().PaintBox()->grabFramebuffer();
         };
         const QImage plain = shot();
         Menu("OnionSkin1");
         const QImage onion = shot();
-        QCOMPARE(F().Renderer->Onions.size(), size_t(2));
+        QCOMPARE(F().View().Renderer()->Onions.size(), size_t(2));
         QHash<QRgb, int> count;
         for (int y = 0; y < plain.height(); ++y)
             for (int x = 0; x < plain.width(); ++x)
@@ -223,16 +226,16 @@ private slots:
         // Played, then stopped with Space: the next frame drawn has its skins again.
         int paints = 0;
         size_t skins = 0;
-        F().PaintBox()->onPaint = [this, &paints, &skins, paint = F().PaintBox()->onPaint] {
+        F().View().PaintBox()->onPaint = [this, &paints, &skins, paint = F().View().PaintBox()->onPaint] {
             paint();
             ++paints;
-            skins = F().Renderer->Onions.size();
+            skins = F().View().Renderer()->Onions.size();
         };
         Get<QAbstractButton>(form_.get(), "BNPlay")->click();
         QTRY_VERIFY(paints > 2);
         QCOMPARE(skins, size_t(0));
-        F().PaintBox()->setFocus();
-        QTest::keyClick(F().PaintBox(), Qt::Key_Space);
+        F().View().PaintBox()->setFocus();
+        QTest::keyClick(F().View().PaintBox(), Qt::Key_Space);
         QVERIFY(Get<QAbstractButton>(form_.get(), "BNEdit")->isChecked());
         const int stoppedAt = paints;
         QTRY_VERIFY(paints > stoppedAt);

@@ -8,7 +8,11 @@
 #include <QTableWidget>
 #include <QTreeWidget>
 
+#include "app/autosave.h"
+#include "app/file_commands.h"
 #include "app/vorlinform.h"
+#include "panels/transport/transport_panel.h"
+#include "panels/view/view_panel.h"
 #include "key/u_key.h"
 #include "ui_helpers.h"
 
@@ -37,8 +41,8 @@ private slots:
     void mismatchesAreLoggedAfterALoad() {
         TVorlinForm form;
         RecordingSink sink;
-        form.Load3DO(Write("m.3do", kTwoNodeModel));
-        form.LoadKEY(Write("flawed.key", kFlawed));
+        form.Files().Load3DO(Write("m.3do", kTwoNodeModel));
+        form.Files().LoadKEY(Write("flawed.key", kFlawed));
         QCOMPARE(sink.warnings(),
                  std::vector<std::string>{"flawed.key node 2 (WING): NODE 2 drives no node of "
                                           "the model, which has 2: nothing moves with it"});
@@ -49,13 +53,13 @@ private slots:
             many += "NODE " + std::to_string(i) + "\nMESH NAME X" + std::to_string(i) +
                     "\nENTRIES 1\n0: 0 0x0 0 0 0 0 0 0\n0 0 0 0 0 0\n";
         sink.messages.clear();
-        form.Command([&] { form.LoadKEY(Write("many.key", many)); });
+        form.RunCommand([&] { form.Files().LoadKEY(Write("many.key", many)); });
         const auto lines = sink.warnings();
         QCOMPARE(lines.size(), size_t(21));
         QCOMPARE(lines.back(), std::string("many.key ... and 10 more"));
         // A model loaded under a KEY is checked as well.
         sink.messages.clear();
-        form.Command([&] { form.Load3DO(Write("n.3do", kTwoNodeModel)); });
+        form.RunCommand([&] { form.Files().Load3DO(Write("n.3do", kTwoNodeModel)); });
         QCOMPARE(sink.warnings().size(), size_t(21));
     }
 
@@ -65,10 +69,10 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         {
             RecordingSink quiet;
-            form.Load3DO(Write("m.3do", kTwoNodeModel));
-            form.LoadKEY(Write("flawed.key", kFlawed));
+            form.Files().Load3DO(Write("m.3do", kTwoNodeModel));
+            form.Files().LoadKEY(Write("flawed.key", kFlawed));
         }
-        QVERIFY(!form.Session.KeyFile->IsModified());
+        QVERIFY(!form.Document.KeyFile->IsModified());
         auto* check = Get<QAction>(&form, "CheckKEY1");
         QCOMPARE(check->shortcut(), QKeySequence("Ctrl+K"));
         WhenModal([&](QWidget* d) {
@@ -84,8 +88,8 @@ private slots:
             // A double-click selects the node and entry behind the dialog.
             table->sortItems(1, Qt::AscendingOrder);
             emit table->cellDoubleClicked(0, 1);
-            QCOMPARE(SelectedNode, 1);
-            QCOMPARE(SelectedEntry, 1);
+            QCOMPARE(form.Document.SelectedNode(), 1);
+            QCOMPARE(form.Document.SelectedEntry(), 1);
             QCOMPARE(Get<QTreeWidget>(&form, "TV3DO")->currentItem()->text(0), QString("lone"));
             QCOMPARE(Get<QListWidget>(&form, "LBKEY")->currentRow(), 1);
             QCOMPARE(Get<QScrollBar>(&form, "SBFrame")->value(), 10);
@@ -96,8 +100,8 @@ private slots:
             Get<QPushButton>(d, "BNClose")->click();
         });
         check->trigger();
-        QCOMPARE(form.Session.KeyFile->Nodes[1].Entries[1].DX, 0.1);
-        QVERIFY(form.Session.KeyFile->IsModified());
+        QCOMPARE(form.Document.KeyFile->Nodes[1].Entries[1].DX, 0.1);
+        QVERIFY(form.Document.KeyFile->IsModified());
         QVERIFY(boxes_.empty());
     }
 
@@ -105,10 +109,10 @@ private slots:
     void aMarkerFindingOpensTheMarkers() {
         TVorlinForm form;
         RecordingSink quiet;
-        form.Load3DO(Write("m.3do", kTwoNodeModel));
+        form.Files().Load3DO(Write("m.3do", kTwoNodeModel));
         std::string text = kFlawed;
         text.insert(text.find("SECTION: KEYFRAME"), "SECTION: MARKERS\nMARKERS 2\n1 1\n99 2\n");
-        form.LoadKEY(Write("markers.key", text));
+        form.Files().LoadKEY(Write("markers.key", text));
         int shown = -1;
         WhenModal([&](QWidget* d) {
             auto* table = Get<QTableWidget>(d, "Findings");
@@ -131,10 +135,10 @@ private slots:
     void aFileTheGameRefusesIsReportedByItsLine() {
         TVorlinForm form;
         RecordingSink sink;
-        form.Load3DO(Write("m.3do", kTwoNodeModel));
+        form.Files().Load3DO(Write("m.3do", kTwoNodeModel));
         std::string text = kFlawed;
         text.insert(text.find("NODE 1"), "  # indented\n");
-        form.LoadKEY(Write("refused.key", text));
+        form.Files().LoadKEY(Write("refused.key", text));
         const std::string refusal =
             "line 14, node 1 (LONE): This comment is indented, and the game skips only comments "
             "that begin the line: the game refuses the file here (it expects \"NODE n\")";

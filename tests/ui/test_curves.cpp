@@ -9,9 +9,12 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <QTreeWidget>
-#include <QUndoStack>
 
+#include "app/autosave.h"
+#include "app/file_commands.h"
 #include "app/vorlinform.h"
+#include "panels/transport/transport_panel.h"
+#include "panels/view/view_panel.h"
 #include "key/u_key.h"
 #include "model/u_3dos.h"
 #include "panels/curves/curves_panel.h"
@@ -36,7 +39,7 @@ class TestCurves : public QObject, public UiTestBase {
     std::string keyPath_;
 
     TVorlinForm& F() { return *form_; }
-    TKEYFile& Doc() { return *F().Session.KeyFile; }
+    TKEYFile& Doc() { return *F().Document.KeyFile; }
     TCurvesPanel* Curves() { return F().CurvesPanel(); }
     // The middle of a key point.
     QPoint Point(int entry, int channel) {
@@ -72,8 +75,8 @@ private slots:
         form_ = std::make_unique<TVorlinForm>();
         form_->show();
         VERIFY_ACTIVE(form_.get());
-        F().Load3DO(QString::fromStdString(kSample + "/3do/sample.3do"));
-        F().LoadKEY(QString::fromStdString(keyPath_));
+        F().Files().Load3DO(QString::fromStdString(kSample + "/3do/sample.3do"));
+        F().Files().LoadKEY(QString::fromStdString(keyPath_));
         auto* tree = Get<QTreeWidget>(form_.get(), "TV3DO");
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
                           tree->visualItemRect(tree->topLevelItem(kTorso)).center());
@@ -87,9 +90,9 @@ private slots:
 
         // A click on a key point picks its entry: the list and the frame follow.
         QTest::mouseClick(Curves(), Qt::LeftButton, {}, Point(1, kYaw));
-        QCOMPARE(SelectedEntry, 1);
+        QCOMPARE(F().Document.SelectedEntry(), 1);
         QCOMPARE(Get<QListWidget>(form_.get(), "LBKEY")->currentRow(), 1);
-        QCOMPARE(F().CurrentFrame(), 16);
+        QCOMPARE(F().Document.Frame(), 16);
 
         // A drag: the value and the posed model follow at each step; one step at the end.
         const TKEYEntry before = Doc().Nodes[kTorso].Entries[1];
@@ -100,11 +103,11 @@ private slots:
         SendMouse(Curves(), QEvent::MouseMove, from - QPoint(0, 30), Qt::NoButton, Qt::LeftButton);
         QVERIFY(!Get<QAction>(form_.get(), "Undo1")->isEnabled());
         QVERIFY(std::abs(Doc().Nodes[kTorso].Entries[1].Yaw - wanted) < 1e-6);
-        QCOMPARE(F().Session.Model->HNodes[kTorso].CurYaw, Doc().EvaluateNode(kTorso, 16).Yaw);
+        QCOMPARE(F().Document.Model->HNodes[kTorso].CurYaw, Doc().EvaluateNode(kTorso, 16).Yaw);
         SendMouse(Curves(), QEvent::MouseButtonRelease, from - QPoint(0, 30), Qt::LeftButton,
                   Qt::NoButton);
-        QCOMPARE(F().UndoStack->count(), 1);
-        QCOMPARE(F().UndoStack->undoText(), QString("Edit Value"));
+        QCOMPARE(int(F().Document.History().Count()), 1);
+        QCOMPARE(UndoText(F().Document), QString("Edit Value"));
 
         // Saved: that value, the rates into and out of it derived again, nothing else.
         Keys("Ctrl+S");
@@ -149,8 +152,8 @@ private slots:
         Get<QToolButton>(form_.get(), "BNCurveYaw")->click();
         QCOMPARE(Settings.CURVES_CHANNELS, 0x2F);
         QTest::mouseClick(Curves(), Qt::LeftButton, {}, Point(0, kYaw));
-        QCOMPARE(SelectedEntry, 1);
-        QCOMPARE(F().CurrentFrame(), 0); // a press off the keys sets the frame
+        QCOMPARE(F().Document.SelectedEntry(), 1);
+        QCOMPARE(F().Document.Frame(), 0); // a press off the keys sets the frame
 
         // Far off the animation and zoomed into large values, it still paints (and returns).
         Curves()->Layout.Frames.FirstFrame = 1e15;
@@ -177,8 +180,8 @@ private slots:
         form_ = std::make_unique<TVorlinForm>();
         form_->show();
         VERIFY_ACTIVE(form_.get());
-        F().Load3DO(QString::fromStdString(kSample + "/3do/sample.3do"));
-        F().LoadKEY(QString::fromStdString(keyPath_));
+        F().Files().Load3DO(QString::fromStdString(kSample + "/3do/sample.3do"));
+        F().Files().LoadKEY(QString::fromStdString(keyPath_));
         auto* tree = Get<QTreeWidget>(form_.get(), "TV3DO");
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
                           tree->visualItemRect(tree->topLevelItem(kTorso)).center());
@@ -188,7 +191,7 @@ private slots:
         // The ruler: frame 8; the legend: Yaw there (torso turns from 4 to -4 over 16 frames).
         QTest::mouseClick(Curves(), Qt::LeftButton, {},
                           QPointF(l.Frames.X(8), Curves()->height() - l.Bottom / 2).toPoint());
-        QCOMPARE(F().CurrentFrame(), 8);
+        QCOMPARE(F().Document.Frame(), 8);
         QTRY_COMPARE(Get<QToolButton>(Curves(), "BNCurveYaw")->text(), QString("Yaw 0.00\u00b0"));
 
         // A double-click on Yaw's point of entry 1: a field; 12.5 and Enter set it, one step.
@@ -200,7 +203,7 @@ private slots:
         QTest::keyClick(field, Qt::Key_Return);
         QVERIFY(!field->isVisible());
         QCOMPARE(Doc().Nodes[kTorso].Entries[1].Yaw, 12.5);
-        QCOMPARE(F().UndoStack->undoText(), QString("Edit Value"));
+        QCOMPARE(UndoText(F().Document), QString("Edit Value"));
         QCOMPARE(Doc().Nodes[kTorso].Entries[0].DYaw,
                  Doc().RecalculatedRates(kTorso, 0).DYaw); // the rates into it derived
 
@@ -213,7 +216,7 @@ private slots:
                   Qt::ShiftModifier);
         QCOMPARE(Doc().Nodes[kTorso].Entries[1].Frame, 19);
         QCOMPARE(Doc().Nodes[kTorso].Entries[1].Yaw, 12.5);
-        QCOMPARE(F().UndoStack->undoText(), QString("Move Keys"));
+        QCOMPARE(UndoText(F().Document), QString("Move Keys"));
 
         // A band over both of the lower plot's keys picks their three angles each.
         const QPoint corner(int(l.Frames.Left) + 2, int(l.PlotTop(1)) + 2);
@@ -241,14 +244,14 @@ private slots:
         form_ = std::make_unique<TVorlinForm>();
         form_->show();
         VERIFY_ACTIVE(form_.get());
-        F().Load3DO(QString::fromStdString(kSample + "/3do/sample.3do"));
-        F().LoadKEY(QString::fromStdString(keyPath_));
+        F().Files().Load3DO(QString::fromStdString(kSample + "/3do/sample.3do"));
+        F().Files().LoadKEY(QString::fromStdString(keyPath_));
         auto* tree = Get<QTreeWidget>(form_.get(), "TV3DO");
         auto select = [&](int row) {
             tree->scrollToItem(tree->topLevelItem(row));
             QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
                               tree->visualItemRect(tree->topLevelItem(row)).center());
-            QCOMPARE(SelectedNode, row);
+            QCOMPARE(F().Document.SelectedNode(), row);
         };
         constexpr int kLeft = 7, kRight = 9, kPitch = 3, kRoll = 5; // l_thigh, r_thigh
         select(kLeft);
@@ -289,7 +292,7 @@ private slots:
         QCOMPARE(frames(kLeft), (std::vector<int>{0, 8, 16, 22}));
         QCOMPARE(Doc().Nodes[kLeft].Entries[3].Pitch, 0.0);
         QCOMPARE(Curves()->Picked(), (std::vector<TCurveKey>{{3, kPitch}}));
-        QCOMPARE(F().UndoStack->undoText(), QString("Move Keys"));
+        QCOMPARE(UndoText(F().Document), QString("Move Keys"));
         Keys("Ctrl+Z");
         // A Shift+click without a drag still takes it out.
         QTest::mouseClick(Curves(), Qt::LeftButton, Qt::ShiftModifier, point(kLeft, 3, kPitch));
@@ -345,7 +348,7 @@ private slots:
         QCOMPARE(Curves()->Picked(), (std::vector<TCurveKey>{{3, kRoll}}));
 
         // Another document: nothing of it is picked.
-        F().LoadKEY(QString::fromStdString(keyPath_));
+        F().Files().LoadKEY(QString::fromStdString(keyPath_));
         select(kLeft);
         QVERIFY(Curves()->Picked().empty());
     }

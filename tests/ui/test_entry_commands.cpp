@@ -11,9 +11,13 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include "app/autosave.h"
+#include "app/file_commands.h"
 #include "app/vorlinform.h"
-#include "key/u_key.h"
 #include "gl/ogl_PRender.h"
+#include "key/u_key.h"
+#include "panels/transport/transport_panel.h"
+#include "panels/view/view_panel.h"
 #include "ui_helpers.h"
 
 using namespace vorlin;
@@ -41,8 +45,8 @@ class TestEntryCommands : public QObject, public UiTestBase {
         form_ = std::make_unique<TVorlinForm>();
         form_->show();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
-        form_->Load3DO(Write("m.3do", kTwoNodeModel));
-        form_->LoadKEY(Write("walk.key", key));
+        form_->Files().Load3DO(Write("m.3do", kTwoNodeModel));
+        form_->Files().LoadKEY(Write("walk.key", key));
     }
     void Node(int row) {
         auto* tree = Get<QTreeWidget>(form_.get(), "TV3DO");
@@ -56,7 +60,7 @@ class TestEntryCommands : public QObject, public UiTestBase {
                           list->visualItemRect(list->item(row)).center());
     }
     void Menu(const char* name) { Get<QAction>(form_.get(), name)->trigger(); }
-    TKEYEntry& E(int i, int node = 1) { return F().Session.KeyFile->Nodes[node].Entries[i]; }
+    TKEYEntry& E(int i, int node = 1) { return F().Document.KeyFile->Nodes[node].Entries[i]; }
     int Rows() { return Get<QListWidget>(form_.get(), "LBKEY")->count(); }
     int Frame() { return Get<QScrollBar>(form_.get(), "SBFrame")->value(); }
 
@@ -71,36 +75,36 @@ private slots:
         Open();
         QCOMPARE(Rows(), 1); // ROOT's one entry
         Node(1);
-        QCOMPARE(SelectedNode, 1);
+        QCOMPARE(F().Document.SelectedNode(), 1);
         QCOMPARE(F().PanelText(0), QString("lone"));
         QCOMPARE(Rows(), 5);
         Entry(3);
-        QCOMPARE(SelectedEntry, 3);
+        QCOMPARE(F().Document.SelectedEntry(), 3);
         QCOMPARE(F().PanelText(1), QString("Entry: 3"));
         QCOMPARE(Frame(), 25);
         // Another node: the frame stays, and its entry in effect there is picked.
         Node(0);
-        QCOMPARE(SelectedEntry, 0);
+        QCOMPARE(F().Document.SelectedEntry(), 0);
         QCOMPARE(F().PanelText(1), QString("Entry: 0"));
         QCOMPARE(Frame(), 25);
         Node(1);
-        QCOMPARE(SelectedEntry, 3);
+        QCOMPARE(F().Document.SelectedEntry(), 3);
         QCOMPARE(Frame(), 25);
         // Clicking an entry during playback ends it.
-        F().SetPlayMode();
+        F().Document.SetPlaying(true);
         Entry(2);
         QVERIFY(Get<QToolButton>(form_.get(), "BNEdit")->isChecked());
         QCOMPARE(Frame(), 20);
         // The right button picks the row under it, for the menu it opens.
         Entry(3, Qt::RightButton);
-        QCOMPARE(SelectedEntry, 3);
+        QCOMPARE(F().Document.SelectedEntry(), 3);
         QCOMPARE(Frame(), 25);
         Entry(2);
         // Arrow keys pick entries too.
         auto* list = Get<QListWidget>(form_.get(), "LBKEY");
         list->setFocus();
         QTest::keyClick(list, Qt::Key_Down);
-        QCOMPARE(SelectedEntry, 3);
+        QCOMPARE(F().Document.SelectedEntry(), 3);
         QCOMPARE(Frame(), 25);
     }
 
@@ -112,13 +116,13 @@ private slots:
         Entry(1);
         QCOMPARE(Frame(), 5);
         Node(1); // its entries at 0 and 12: the one at 0 poses frame 5
-        QCOMPARE(SelectedEntry, 0);
+        QCOMPARE(F().Document.SelectedEntry(), 0);
         QCOMPARE(Frame(), 5);
         QCOMPARE(F().PanelText(0), QString("lone"));
         // The frame set on the slider stays too, whatever entry was picked before.
         Get<QScrollBar>(form_.get(), "SBFrame")->setValue(14);
         Node(0);
-        QCOMPARE(SelectedEntry, 1);
+        QCOMPARE(F().Document.SelectedEntry(), 1);
         QCOMPARE(Frame(), 14);
         QCOMPARE(Get<QListWidget>(form_.get(), "LBKEY")->currentRow(), 1);
     }
@@ -166,23 +170,24 @@ private slots:
         QCOMPARE(Rows(), 6);
         QCOMPARE(Get<QListWidget>(form_.get(), "LBKEY")->item(5)->text(), QString("Entry 5 (39)"));
         QCOMPARE(E(5).Frame, 39);
-        QCOMPARE(F().Session.KeyFile->Frames, 40);
+        QCOMPARE(F().Document.KeyFile->Frames, 40);
         QCOMPARE(Get<QScrollBar>(form_.get(), "SBFrame")->maximum(), 39);
         QCOMPARE(Get<QLabel>(form_.get(), "LBFrame")->text(), QString("20/39"));
-        QCOMPARE(SelectedEntry, 2); // the selection and the frame stay
+        QCOMPARE(F().Document.SelectedEntry(), 2); // the selection and the frame stay
         Menu("InsertEntry1");
         QCOMPARE(Rows(), 7);
         QCOMPARE(E(3).X, 2.0); // entry 2's values in the slot after it
         QCOMPARE(E(3).Frame, 25);
         QCOMPARE(E(6).Frame, 49);
-        QCOMPARE(F().Session.KeyFile->Frames, 50);
+        QCOMPARE(F().Document.KeyFile->Frames, 50);
         // Delete the last entry: the one before it is selected.
         Entry(6);
         Get<QToolButton>(form_.get(), "BNDeleteEntry")->click();
         QCOMPARE(Rows(), 6);
-        QCOMPARE(SelectedEntry, 5);
+        QCOMPARE(F().Document.SelectedEntry(), 5);
         QCOMPARE(F().PanelText(1), QString("Entry 5"));
-        QCOMPARE(F().Session.KeyFile->Frames, 50); // frames are not moved back
+        QCOMPARE(Frame(), E(5).Frame);              // shown at its frame
+        QCOMPARE(F().Document.KeyFile->Frames, 50); // frames are not moved back
         // A node keeps its last entry, and the status bar says why nothing happened.
         Node(0);
         Menu("DeleteEntry1");
@@ -192,7 +197,7 @@ private slots:
 
     void copyMoveAndPaste() {
         Open();
-        if (!F().PaintBox()) QSKIP("no 3D view to drag in on this display");
+        if (!F().View().PaintBox()) QSKIP("no 3D view to drag in on this display");
         Node(1);
         Entry(2);
         Get<QToolButton>(form_.get(), "BNCopyEntry")->click();
@@ -200,7 +205,7 @@ private slots:
         Get<QToolButton>(form_.get(), "BNMove")->click();
         Get<QToolButton>(form_.get(), "BNXAxis")->click();
         Settings.MOVE_STEP = 0.5;
-        Drag(F().PaintBox(), QPoint(50, 50), {QPoint(54, 50)});
+        Drag(F().View().PaintBox(), QPoint(50, 50), {QPoint(54, 50)});
         QCOMPARE(E(2).X, 4.0);
         Entry(4);
         Get<QToolButton>(form_.get(), "BNPasteEntry")->click();
@@ -252,16 +257,16 @@ private slots:
             Get<QPushButton>(d, "BNOk")->click();
         });
         Menu("Markers1");
-        QCOMPARE(F().Session.KeyFile->Markers.Count(), 5);
-        QCOMPARE(F().Session.KeyFile->Markers[2].MarkerType, 14);
+        QCOMPARE(F().Document.KeyFile->Markers.Count(), 5);
+        QCOMPARE(F().Document.KeyFile->Markers[2].MarkerType, 14);
         WhenModal([](QWidget* d) {
             Get<QPushButton>(d, "BNSingle")->click();
             Get<QPushButton>(d, "BNCancel")->click();
         });
         Menu("Markers1");
-        QCOMPARE(F().Session.KeyFile->Markers.Count(), 5);
+        QCOMPARE(F().Document.KeyFile->Markers.Count(), 5);
         // KEY Summary: Cancel keeps the document; OK takes the re-timed one, rates and all.
-        const TKEYFile* doc = F().Session.KeyFile.get();
+        const TKEYFile* doc = F().Document.KeyFile.get();
         WhenModal([](QWidget* d) {
             Get<QLineEdit>(d, "EBShift")->setText("1");
             Get<QTableWidget>(d, "SGFrame")->setCurrentCell(1, 1);
@@ -269,7 +274,7 @@ private slots:
             Get<QPushButton>(d, "BNCancel")->click();
         });
         Menu("KEYSummary1");
-        QCOMPARE(F().Session.KeyFile.get(), doc);
+        QCOMPARE(F().Document.KeyFile.get(), doc);
         QCOMPARE(E(1).Frame, 10);
         WhenModal([](QWidget* d) {
             Get<QLineEdit>(d, "EBShift")->setText("1");
@@ -280,7 +285,7 @@ private slots:
         Menu("KEYSummary1");
         QCOMPARE(E(1).Frame, 11);
         QCOMPARE(E(1).DY, (0 - 2.5) / 10); // derived again
-        QCOMPARE(SelectedEntry, 0);
+        QCOMPARE(F().Document.SelectedEntry(), 0);
         QCOMPARE(Frame(), 0);
         QVERIFY(boxes_.empty());
     }

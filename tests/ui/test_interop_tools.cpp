@@ -6,9 +6,12 @@
 #include <QFile>
 #include <QLabel>
 #include <QTableWidget>
-#include <QUndoStack>
 
+#include "app/autosave.h"
+#include "app/file_commands.h"
 #include "app/vorlinform.h"
+#include "panels/transport/transport_panel.h"
+#include "panels/view/view_panel.h"
 #include "interop_helpers.h"
 #include "model/u_3dos.h"
 #include "ui_helpers.h"
@@ -26,8 +29,8 @@ class TestInteropTools : public QObject, public UiTestBase {
         form_ = std::make_unique<TVorlinForm>();
         form_->show();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
-        form_->Load3DO(VORLIN_SAMPLE_DIR "/3do/sample.3do");
-        form_->LoadKEY(VORLIN_SAMPLE_DIR "/3do/key/walk.key");
+        form_->Files().Load3DO(VORLIN_SAMPLE_DIR "/3do/sample.3do");
+        form_->Files().LoadKEY(VORLIN_SAMPLE_DIR "/3do/key/walk.key");
     }
     void Answer(const std::optional<QString>& path, QString* caption = nullptr) {
         SetFileDialogHandler([path, caption](const FileDialogRequest& r) {
@@ -76,7 +79,7 @@ private slots:
         // Cancel: the walk stays.
         ConfirmNext("BNCancel");
         Menu("ImportMotion1");
-        QCOMPARE(F().Session.KeyFile->Name, "walk.key");
+        QCOMPARE(F().Document.KeyFile->Name, "walk.key");
 
         WhenModal([](QWidget* d) {
             auto* table = Get<QTableWidget>(d, "LVMapping");
@@ -92,13 +95,13 @@ private slots:
             Get<QAbstractButton>(d, "BNOK")->click();
         });
         Menu("ImportMotion1");
-        const TKEYFile& key = *F().Session.KeyFile;
+        const TKEYFile& key = *F().Document.KeyFile;
         QCOMPARE(key.Name, "Motion.key");
         QVERIFY(key.FullName.empty());
         QCOMPARE(key.Frames, 10);
         QCOMPARE(key.Nodes.Count(), 11);
         QVERIFY(F().isWindowModified());
-        QCOMPARE(F().UndoStack->count(), 0);
+        QCOMPARE(int(F().Document.History().Count()), 0);
         // The head at rest, the torso bending.
         QCOMPARE(key.Nodes[2].Entries.Count(), 2);
         QCOMPARE(key.Nodes[2].Entries[1].Pitch, 0.0);
@@ -111,7 +114,7 @@ private slots:
         const QStringList messages = TakeMessages();
         QCOMPARE(messages.size(), 1);
         QVERIFY(messages[0].contains("is not a motion file that can be read"));
-        QCOMPARE(F().Session.KeyFile->Name, "Motion.key");
+        QCOMPARE(F().Document.KeyFile->Name, "Motion.key");
     }
 
     // Another character's KEY: its model is asked for next, and the walk comes onto the figure
@@ -132,7 +135,7 @@ private slots:
         });
         Menu("ImportMotion1");
         QCOMPARE(captions, QStringList({"Import Motion", "The Model walk.key Plays On"}));
-        const TKEYFile& key = *F().Session.KeyFile;
+        const TKEYFile& key = *F().Document.KeyFile;
         QVERIFY(key.FullName.empty());
         QCOMPARE(key.Flags, 3u);
         QCOMPARE(key.Markers.Count(), 2);

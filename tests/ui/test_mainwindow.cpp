@@ -15,12 +15,15 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
-#include <QUndoStack>
 #include <QtTest>
 #include <filesystem>
 
 #include "app/vorlin_app.h"
+#include "app/autosave.h"
+#include "app/file_commands.h"
 #include "app/vorlinform.h"
+#include "panels/transport/transport_panel.h"
+#include "panels/view/view_panel.h"
 #include "key/u_key.h"
 #include "model/u_3dos.h"
 #include "settings/GlobalVars.h"
@@ -192,16 +195,16 @@ private slots:
         std::vector<QString> paths;
         for (const char* name : {"a.3do", "b.3do", "A.3DO", "c.3do", "d.3do", "e.3do"})
             paths.push_back(Write(name, kModel));
-        form.Load3DO(paths[0]);
-        form.Load3DO(paths[1]);
-        form.Load3DO(paths[0]);
+        form.Files().Load3DO(paths[0]);
+        form.Files().Load3DO(paths[1]);
+        form.Files().Load3DO(paths[0]);
         QCOMPARE(Settings.RECENT_3DO[0], paths[0].toStdString());
         QCOMPARE(Settings.RECENT_3DO[1], paths[1].toStdString());
         QVERIFY(Settings.RECENT_3DO[2].empty());
-        form.Load3DO(paths[2]); // another case: another entry
+        form.Files().Load3DO(paths[2]); // another case: another entry
         QCOMPARE(Settings.RECENT_3DO[2], paths[1].toStdString());
         for (int i = 3; i < 6; ++i)
-            form.Load3DO(paths[size_t(i)]);
+            form.Files().Load3DO(paths[size_t(i)]);
         QCOMPARE(Settings.RECENT_3DO[0], paths[5].toStdString());
         QCOMPARE(Settings.RECENT_3DO[4], paths[0].toStdString());
         for (int i = 0; i < 5; ++i)
@@ -215,7 +218,7 @@ private slots:
         Settings.RECENT_KEY[0] = "/somewhere/walk.key";
         TVorlinForm form;
         QVERIFY(!Get<QMenu>(&form, "ReopenKEY1")->isEnabled());
-        form.Load3DO(Write("m.3do", kModel));
+        form.Files().Load3DO(Write("m.3do", kModel));
         QVERIFY(Get<QMenu>(&form, "ReopenKEY1")->isEnabled());
     }
 
@@ -225,7 +228,7 @@ private slots:
             QVERIFY(!Get<QAction>(&form, name)->isEnabled());
         QVERIFY(Get<QAction>(&form, "Open3DO1")->isEnabled());
         QVERIFY(!Get<QToolButton>(&form, "BNTextured")->isEnabled());
-        form.Load3DO(Write("m.3do", kModel));
+        form.Files().Load3DO(Write("m.3do", kModel));
         for (const char* name : {"SetCMP1", "NewKEY1", "OpenKEY1"})
             QVERIFY(Get<QAction>(&form, name)->isEnabled());
         QVERIFY(!Get<QAction>(&form, "SaveKEY1")->isEnabled());
@@ -244,7 +247,7 @@ private slots:
                           "MESH NAME ROOT\nENTRIES 1\n0: 0 0x0 0 0 0 0 0 0\n0 0 0 0 0 0\nNODE 1\n"
                           "MESH NAME LONE\nENTRIES 2\n0: 0 0x1 1.5 0 0 0 0 0\n0 0 0 0 0 0\n"
                           "1: 10 0x0 2 0 0 0 0 0\n0 0 0 0 0 0\n";
-        form.LoadKEY(Write("walk.key", key));
+        form.Files().LoadKEY(Write("walk.key", key));
         QVERIFY(Get<QAction>(&form, "SaveKEY1")->isEnabled());
         QVERIFY(Get<QMenu>(&form, "EditKey1")->isEnabled());
         QVERIFY(Get<QToolButton>(&form, "BNEdit")->isChecked());
@@ -256,8 +259,8 @@ private slots:
         QCOMPARE(Get<QLabel>(&form, "PLKEY")->text(), QString("KEY: walk.key"));
         QCOMPARE(form.PanelText(1), QString("Entry 0"));
         // Frame 4 poses node LONE at x 1.5 (its entry's rate is 0); the pose text names node 0.
-        form.ShowFrame(4);
-        QCOMPARE(form.Session.Model->HNodes[1].CurX, 1.5);
+        form.Document.SetFrame(4);
+        QCOMPARE(form.Document.Model->HNodes[1].CurX, 1.5);
         QCOMPARE(form.PanelText(3),
                  QString("X: 0.00  Y: 0.00  Z: 0.00  Pitch: 0.00  Roll: 0.00  Yaw: 0.00"));
         QCOMPARE(Get<QLabel>(&form, "LBFrame")->text(), QString("4/29"));
@@ -265,17 +268,17 @@ private slots:
 
     void failedLoadsKeepWhatIsOnShow() {
         TVorlinForm form;
-        form.Load3DO(Write("m.3do", kModel));
-        form.LoadKEY(Write("walk.key", kTwoNodeKey));
-        const T3DO* model = form.Session.Model.get();
-        const TKEYFile* doc = form.Session.KeyFile.get();
-        form.Command([&] { form.Load3DO(files_->file("gone.3do").c_str()); });
-        form.Command([&] { form.LoadKEY(files_->file("gone.key").c_str()); });
+        form.Files().Load3DO(Write("m.3do", kModel));
+        form.Files().LoadKEY(Write("walk.key", kTwoNodeKey));
+        const T3DO* model = form.Document.Model.get();
+        const TKEYFile* doc = form.Document.KeyFile.get();
+        form.RunCommand([&] { form.Files().Load3DO(files_->file("gone.3do").c_str()); });
+        form.RunCommand([&] { form.Files().LoadKEY(files_->file("gone.key").c_str()); });
         QCOMPARE(boxes_.size(), size_t(2));
         QCOMPARE(boxes_[0].text, QString::fromStdString("Cannot read " + files_->file("gone.3do") +
                                                         ": there is no such file"));
-        QCOMPARE(form.Session.Model.get(), model);
-        QCOMPARE(form.Session.KeyFile.get(), doc);
+        QCOMPARE(form.Document.Model.get(), model);
+        QCOMPARE(form.Document.KeyFile.get(), doc);
         QCOMPARE(Get<QTreeWidget>(&form, "TV3DO")->topLevelItemCount(), 2);
         QCOMPARE(Get<QLabel>(&form, "PL3DO")->text(), QString("3DO: m.3do"));
         QCOMPARE(Get<QLabel>(&form, "PLKEY")->text(), QString("KEY: walk.key"));
@@ -291,8 +294,8 @@ private slots:
         QVERIFY(QDir::setCurrent(QString::fromStdString(files_->file("work"))));
         {
             TVorlinForm form;
-            form.Load3DO("3do/m.3do");
-            form.LoadKEY("3do/key/walk.key");
+            form.Files().Load3DO("3do/m.3do");
+            form.Files().LoadKEY("3do/key/walk.key");
             QCOMPARE(Settings.RECENT_3DO[0], files_->file("work/3do/m.3do"));
             QCOMPARE(Settings.RECENT_KEY[0], files_->file("work/3do/key/walk.key"));
             QCOMPARE(ProjectDir, files_->file("work") + "/");
@@ -301,10 +304,10 @@ private slots:
         TVorlinForm form;
         QVERIFY(!Get<QMenu>(&form, "ReopenKEY1")->isEnabled()); // no model yet
         Get<QMenu>(&form, "Reopen3DO1")->actions()[0]->trigger();
-        QVERIFY(form.Session.Model != nullptr);
+        QVERIFY(form.Document.Model != nullptr);
         QVERIFY(Get<QMenu>(&form, "ReopenKEY1")->isEnabled());
         Get<QMenu>(&form, "ReopenKEY1")->actions()[0]->trigger();
-        QVERIFY(form.Session.KeyFile != nullptr);
+        QVERIFY(form.Document.KeyFile != nullptr);
         QVERIFY(boxes_.empty());
         QDir::setCurrent(before);
     }
@@ -313,18 +316,18 @@ private slots:
     // follows that binding, and Add gives a model node without one its own node.
     void theListShowsTheNodeBoundByNumberAndAddMakesOne() {
         TVorlinForm form;
-        form.Load3DO(Write("m.3do", kModel));
+        form.Files().Load3DO(Write("m.3do", kModel));
         const std::string loneOnly =
             "SECTION: HEADER\nFLAGS 0\nTYPE 0xFFFF\nFRAMES 10\nFPS 15\nJOINTS 2\n"
             "SECTION: KEYFRAME NODES\nNODES 1\nNODE 1\nMESH NAME LONE\nENTRIES 1\n"
             "0: 0 0x0 0.5 0 0 0 0 0\n0 0 0 0 0 0\n";
-        form.LoadKEY(Write("one.key", loneOnly));
+        form.Files().LoadKEY(Write("one.key", loneOnly));
         auto* tree = Get<QTreeWidget>(&form, "TV3DO");
         auto* list = Get<QListWidget>(&form, "LBKEY");
         auto* add = Get<QAction>(&form, "AddEntry1");
         tree->setCurrentItem(tree->topLevelItem(1));
         QCOMPARE(list->count(), 1);
-        QCOMPARE(form.Session.SelectedKeyEntry().X, 0.5);
+        QCOMPARE(form.Document.SelectedKeyEntry().X, 0.5);
         QCOMPARE(Get<QLabel>(&form, "PLKEY")->text(), QString("KEY: one.key"));
         tree->setCurrentItem(tree->topLevelItem(0));
         QCOMPARE(list->count(), 0);
@@ -336,21 +339,21 @@ private slots:
         Get<QScrollBar>(&form, "SBFrame")->setValue(4);
         add->trigger();
         QVERIFY(boxes_.empty());
-        const TKEYFile& doc = *form.Session.KeyFile;
+        const TKEYFile& doc = *form.Document.KeyFile;
         QCOMPARE(doc.Nodes.Count(), 2);
         QCOMPARE(doc.Joint(1), 0);
         QCOMPARE(doc.Nodes[1].MeshName, std::string("ROOT"));
         QCOMPARE(doc.Nodes[1].Entries[0].Frame, 4);
         QCOMPARE(list->count(), 1);
         QVERIFY(Get<QAction>(&form, "DeleteEntry1")->isEnabled());
-        QCOMPARE(form.UndoStack->undoText(), QString("Add Node"));
+        QCOMPARE(UndoText(form.Document), QString("Add Node"));
         const std::string text = doc.ToText();
         QVERIFY(text.find("NODE 1\r\nMESH NAME LONE") < text.find("NODE 0\r\nMESH NAME ROOT"));
-        form.UndoStack->undo();
-        QCOMPARE(form.Session.KeyFile->Nodes.Count(), 1);
+        form.Document.Undo();
+        QCOMPARE(form.Document.KeyFile->Nodes.Count(), 1);
         QCOMPARE(list->count(), 0);
-        form.UndoStack->redo();
-        QCOMPARE(form.Session.KeyFile->Nodes.Count(), 2);
+        form.Document.Redo();
+        QCOMPARE(form.Document.KeyFile->Nodes.Count(), 2);
         QCOMPARE(list->count(), 1);
     }
 
@@ -362,11 +365,11 @@ private slots:
             "game/res2.gob",
             BuildGob({{"3do\\key\\walk.key",
                        test::ReadAll(std::string(VORLIN_SAMPLE_DIR) + "/3do/key/walk.key")}}));
-        form.Load3DO(Write("work/m.3do", kModel));
+        form.Files().Load3DO(Write("work/m.3do", kModel));
         std::vector<FileDialogRequest> asked;
         const std::string saved = files_->file("keys/mine.key");
         QDir().mkpath(QString::fromStdString(files_->file("keys")));
-        form.LoadKEY(QString::fromStdString(gob + ">3do\\key\\walk.key"));
+        form.Files().LoadKEY(QString::fromStdString(gob + ">3do\\key\\walk.key"));
         SetFileDialogHandler([&](const FileDialogRequest& r) {
             asked.push_back(r);
             return std::optional<QString>(QString::fromStdString(saved));
@@ -381,7 +384,7 @@ private slots:
         QCOMPARE(Get<QMenu>(&form, "ReopenKEY1")->actions()[0]->text().contains("mine.key"), true);
         // Without a disk KEY among the recent ones: the model's folder.
         Settings.RECENT_KEY = {};
-        form.Session.KeyFile->FullName = gob + ">3do\\key\\walk.key";
+        form.Document.KeyFile->FullName = gob + ">3do\\key\\walk.key";
         asked.clear();
         Get<QAction>(&form, "SaveAsKEY1")->trigger();
         QCOMPARE(asked[0].initialPath, QString::fromStdString(files_->file("work/mine.key")));
@@ -389,12 +392,12 @@ private slots:
 
     void projectDirFromTheModelsFolder() {
         TVorlinForm form;
-        form.Load3DO(Write("Game/3DO/ky.3do", kModel));
+        form.Files().Load3DO(Write("Game/3DO/ky.3do", kModel));
         QCOMPARE(ProjectDir, files_->file("Game") + "/");
-        form.Load3DO(Write("Work/ky.3do", kModel));
+        form.Files().Load3DO(Write("Work/ky.3do", kModel));
         QCOMPARE(ProjectDir, files_->file("Work") + "/");
         std::string gob = files_->write("res2.gob", test::BuildGob({{"3do\\ky.3do", kModel}}));
-        form.Load3DO(QString::fromStdString(gob + ">3do\\ky.3do"));
+        form.Files().Load3DO(QString::fromStdString(gob + ">3do\\ky.3do"));
         QCOMPARE(ProjectDir, std::string());
     }
 
@@ -403,10 +406,10 @@ private slots:
     void closeQuestion() {
         {
             TVorlinForm form;
-            form.Load3DO(Write("m.3do", kModel));
+            form.Files().Load3DO(Write("m.3do", kModel));
             ConfirmNext("BNOk");
-            form.CreateNewKEY();
-            QCOMPARE(form.Session.KeyFile->Nodes.Count(), 2);
+            form.Files().CreateNewKEY();
+            QCOMPARE(form.Document.KeyFile->Nodes.Count(), 2);
             answer_ = IDNO;
             QVERIFY(form.close()); // a new KEY always asks
             QCOMPARE(boxes_.size(), size_t(1));
@@ -428,20 +431,20 @@ private slots:
                 node.Entries.Add();
                 doc.SaveToFile(path);
             }
-            form.LoadKEY(QString::fromStdString(path));
+            form.Files().LoadKEY(QString::fromStdString(path));
             QVERIFY(form.close()); // equal to its file: no question
             QVERIFY(boxes_.empty());
         }
         {
             TVorlinForm form;
-            form.Load3DO(Write("m.3do", kModel));
+            form.Files().Load3DO(Write("m.3do", kModel));
             ConfirmNext("BNOk");
-            form.CreateNewKEY();
-            form.SetPlayMode();
-            QVERIFY(form.Timer()->isActive());
+            form.Files().CreateNewKEY();
+            form.Document.SetPlaying(true);
+            QVERIFY(form.Transport().Timer()->isActive());
             answer_ = IDCANCEL;
             QVERIFY(!form.close());
-            QVERIFY(form.Timer()->isActive()); // playback goes on
+            QVERIFY(form.Transport().Timer()->isActive()); // playback goes on
             QVERIFY(Get<QToolButton>(&form, "BNPlay")->isChecked());
             // Yes saves through the save dialog.
             answer_ = IDYES;
@@ -458,9 +461,9 @@ private slots:
 
     void failedSaveKeepsTheWindowOpen() {
         TVorlinForm form;
-        form.Load3DO(Write("m.3do", kModel));
+        form.Files().Load3DO(Write("m.3do", kModel));
         ConfirmNext("BNOk");
-        form.CreateNewKEY();
+        form.Files().CreateNewKEY();
         answer_ = IDYES;
         SetFileDialogHandler([&](const FileDialogRequest&) {
             return std::optional<QString>(QString::fromStdString(files_->file("no/such/x.key")));
@@ -470,7 +473,7 @@ private slots:
                  QString::fromStdString("Cannot write " + files_->file("no/such/x.key") +
                                         ": the folder " + files_->file("no/such/") +
                                         " does not exist"));
-        QVERIFY(form.Session.KeyFile != nullptr);
+        QVERIFY(form.Document.KeyFile != nullptr);
         // A KEY whose file has gone asks before it is replaced, and the command goes on.
         TKEYFile doc;
         doc.Joints = 1;
@@ -479,7 +482,7 @@ private slots:
         doc.Nodes[0].Entries.Add();
         doc.SaveToFile(path);
         answer_ = IDNO; // the unsaved document is given up for it
-        form.LoadKEY(QString::fromStdString(path));
+        form.Files().LoadKEY(QString::fromStdString(path));
         std::filesystem::remove(path);
         boxes_.clear();
         answer_ = IDNO;
@@ -487,32 +490,32 @@ private slots:
         form.findChild<QAction*>("NewKEY1")->trigger();
         QCOMPARE(boxes_.size(), size_t(1));
         QCOMPARE(boxes_[0].text, QString("Save changes to gone.key?"));
-        QCOMPARE(form.Session.KeyFile->Name, std::string("Untitled.key"));
+        QCOMPARE(form.Document.KeyFile->Name, std::string("Untitled.key"));
         // A KEY that fails to load leaves the document on show.
-        form.Command([&] { form.LoadKEY(QString::fromStdString(path)); });
-        QCOMPARE(form.Session.KeyFile->Name, std::string("Untitled.key"));
+        form.RunCommand([&] { form.Files().LoadKEY(QString::fromStdString(path)); });
+        QCOMPARE(form.Document.KeyFile->Name, std::string("Untitled.key"));
         SetFileDialogHandler({});
         answer_ = IDNO;
     }
 
     void playbackStepsAndWraps() {
         TVorlinForm form;
-        form.Load3DO(Write("m.3do", kModel));
+        form.Files().Load3DO(Write("m.3do", kModel));
         Settings.DEFAULT_NUMFRAMES = 3;
         ConfirmNext("BNOk");
-        form.CreateNewKEY();
-        form.Session.KeyFile->FPS = 30;
-        form.SetPlayMode();
-        QCOMPARE(form.Timer()->interval(), 33);
+        form.Files().CreateNewKEY();
+        form.Document.KeyFile->FPS = 30;
+        form.Document.SetPlaying(true);
+        QCOMPARE(form.Transport().Timer()->interval(), 33);
         auto* slider = Get<QScrollBar>(&form, "SBFrame");
         std::vector<int> shown;
         for (int i = 0; i < 4; ++i) {
-            QMetaObject::invokeMethod(form.Timer(), "timeout", Qt::DirectConnection);
+            QMetaObject::invokeMethod(form.Transport().Timer(), "timeout", Qt::DirectConnection);
             shown.push_back(slider->value());
         }
         QCOMPARE(shown, (std::vector<int>{1, 2, 0, 1}));
-        form.SetEditMode();
-        QVERIFY(!form.Timer()->isActive());
+        form.Document.SetPlaying(false);
+        QVERIFY(!form.Transport().Timer()->isActive());
         QVERIFY(Get<QToolButton>(&form, "BNEdit")->isChecked());
     }
 
@@ -555,12 +558,12 @@ private slots:
         TVorlinForm form;
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        form.Load3DO(Write("m.3do", kModel));
+        form.Files().Load3DO(Write("m.3do", kModel));
         for (const char* name : {"FixDisplay1", "TopView1", "CenterGrid1", "FixDisplay1"})
             Get<QAction>(&form, name)->trigger();
         QVERIFY(boxes_.empty());
         QCOMPARE(noViewBoxes_, 1); // the one at start
-        QVERIFY(form.Renderer == nullptr);
+        QVERIFY(form.View().Renderer() == nullptr);
     }
 
     // The command line draws what the editor's view shows: same model, frame, camera and size

@@ -16,9 +16,13 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
-#include "app/node_panel.h"
+#include "panels/nodes/node_column.h"
 #include "app/vorlin_app.h"
+#include "app/autosave.h"
+#include "app/file_commands.h"
 #include "app/vorlinform.h"
+#include "panels/transport/transport_panel.h"
+#include "panels/view/view_panel.h"
 #include "dialogs/about_form.h"
 #include "panels/curves/curves_panel.h"
 #include "panels/timeline/timeline_panel.h"
@@ -86,8 +90,8 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QCOMPARE(form.size(), QSize(660, 450));
-        form.Load3DO(QString(VORLIN_SAMPLE_DIR) + "/3do/sample.3do");
-        form.LoadKEY(QString(VORLIN_SAMPLE_DIR) + "/3do/key/walk.key");
+        form.Files().Load3DO(QString(VORLIN_SAMPLE_DIR) + "/3do/sample.3do");
+        form.Files().LoadKEY(QString(VORLIN_SAMPLE_DIR) + "/3do/key/walk.key");
         for (const char* name : {"PL3DO", "PLKEY"}) {
             auto* caption = Get<QLabel>(&form, name);
             QVERIFY(caption->fontMetrics().height() <= caption->contentsRect().height());
@@ -95,7 +99,7 @@ private slots:
         auto* pose = Get<QLabel>(&form, "SBarPanel3");
         auto* tree = Get<QTreeWidget>(&form, "TV3DO");
         tree->setCurrentItem(tree->topLevelItem(5)); // r_upper_arm: long angles at frame 12
-        form.ShowFrame(12);
+        form.Document.SetFrame(12);
         QVERIFY2(pose->fontMetrics().horizontalAdvance(pose->text()) <=
                      pose->contentsRect().width(),
                  qPrintable(pose->text()));
@@ -175,14 +179,14 @@ private slots:
 
     void theFrameLabelAndStatusPanelsHoldTheirTexts() {
         TVorlinForm form;
-        form.Load3DO(Write("m.3do", kTwoNodeModel));
+        form.Files().Load3DO(Write("m.3do", kTwoNodeModel));
         auto* label = Get<QLabel>(&form, "LBFrame");
         const QFontMetrics fm(label->font());
         answer_ = IDNO; // the document on show differs from the file written over it
         for (const char* frames : {"500", "1500", "100000"}) {
             std::string key = kTwoNodeKey;
             key.replace(key.find("FRAMES 30"), 9, std::string("FRAMES ") + frames);
-            form.LoadKEY(Write("long.key", key));
+            form.Files().LoadKEY(Write("long.key", key));
             const QString longest = QString("%1/%1").arg(QString(frames).toInt() - 1);
             QVERIFY(label->width() - 2 * label->frameWidth() >= fm.horizontalAdvance(longest));
         }
@@ -258,7 +262,7 @@ private slots:
         QCOMPARE(boxes_[0].text, QString::fromStdString("Cannot read " + files_->file("gone.3do") +
                                                         ": there is no such file"));
         QTest::qWait(50);
-        QVERIFY(form.Session.KeyFile == nullptr);
+        QVERIFY(form.Document.KeyFile == nullptr);
         QVERIFY(Settings.RECENT_KEY[0].empty());
     }
 
@@ -280,9 +284,9 @@ private slots:
     void theTitleNamesTheDocumentsAndMarksChanges() {
         TVorlinForm form;
         QCOMPARE(form.windowTitle(), QString("Vorlin"));
-        form.Load3DO(Write("m.3do", kTwoNodeModel));
+        form.Files().Load3DO(Write("m.3do", kTwoNodeModel));
         QCOMPARE(form.windowTitle(), QString("m.3do - Vorlin"));
-        form.LoadKEY(Write("walk.key", kTwoNodeKey));
+        form.Files().LoadKEY(Write("walk.key", kTwoNodeKey));
         QCOMPARE(form.windowTitle(), QString("walk.key[*] - m.3do - Vorlin"));
         QVERIFY(!form.isWindowModified());
         Get<QAction>(&form, "AddEntry1")->trigger();

@@ -10,18 +10,21 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QTreeWidget>
-#include <QUndoStack>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 
 #include "app/autosave.h"
 #include "app/termination.h"
+#include "app/autosave.h"
+#include "app/file_commands.h"
 #include "app/vorlinform.h"
-#include "common/DialogSeams.h"
-#include "common/qt_strings.h"
+#include "panels/transport/transport_panel.h"
+#include "panels/view/view_panel.h"
 #include "edit/recovery.h"
 #include "key/u_key.h"
+#include "common/DialogSeams.h"
+#include "common/qt_strings.h"
 #include "ui_helpers.h"
 
 using namespace vorlin;
@@ -38,9 +41,9 @@ int RunChild(int argc, char** argv) {
     Settings.AUTOSAVE_SECONDS = 1;
     TVorlinForm form;
     form.show();
-    form.Load3DO(kModel);
-    form.LoadKEY(argv[2]);
-    form.Autosave->onWritten = [] {
+    form.Files().Load3DO(kModel);
+    form.Files().LoadKEY(argv[2]);
+    form.Files().Autosave->onWritten = [] {
         std::puts("autosaved");
         std::fflush(stdout);
     };
@@ -56,15 +59,15 @@ int RunEndedChild(int argc, char** argv) {
     Settings.AUTOSAVE_SECONDS = 0;
     TVorlinForm form;
     form.show();
-    form.Load3DO(kModel);
-    form.LoadKEY(argv[2]);
+    form.Files().Load3DO(kModel);
+    form.Files().LoadKEY(argv[2]);
     form.findChild<QToolButton*>("BNAddEntry")->click();
     if (argc > 3 && std::string(argv[3]) == "--save") {
-        form.Autosave->SaveNow(); // the session's lock is taken with its first copy
-        form.Autosave->Wait();
-        form.SaveKEY();
+        form.Files().Autosave->SaveNow(); // the session's lock is taken with its first copy
+        form.Files().Autosave->Wait();
+        form.Files().SaveKEY();
     }
-    const TTermination ending([&] { form.KeepForRecovery(); });
+    const TTermination ending([&] { form.Files().KeepForRecovery(); });
     std::puts("edited");
     std::fflush(stdout);
     return app.exec();
@@ -145,7 +148,7 @@ private slots:
         // While it runs, its files are its own.
         {
             TVorlinForm other;
-            QCOMPARE(ModalDuring([&] { other.OfferRecovery(); }), QString());
+            QCOMPARE(ModalDuring([&] { other.Files().OfferRecovery(); }), QString());
         }
         ::kill(pid_t(child.processId()), SIGKILL);
         QVERIFY(child.waitForFinished());
@@ -170,18 +173,19 @@ private slots:
                 // the keys (on a loaded machine the key went to the window before).
                 QTRY_COMPARE_WITH_TIMEOUT(KeyboardFocus(), dialog->winId(), kSystemWait);
                 QProcess::execute("xdotool", {"key", "--clearmodifiers", "alt+r"});
-            } else
+            }
+            else
                 Get<QPushButton>(dialog, "BNRecover")->click();
             QTRY_VERIFY_WITH_TIMEOUT(!dialog->isVisible(), kSystemWait);
         });
-        form.OfferRecovery();
+        form.Files().OfferRecovery();
         for (const char* aside : {"/unreadable/session-1-1.key", "/unreadable/session-2-2.key"})
             QVERIFY(std::filesystem::exists(FromQ(RecoveryFolder()) + aside));
-        QCOMPARE(form.Session.KeyFile->Nodes[0].Entries.Count(), 5);
-        QCOMPARE(form.Session.KeyFile->FullName, key);
+        QCOMPARE(form.Document.KeyFile->Nodes[0].Entries.Count(), 5);
+        QCOMPARE(form.Document.KeyFile->FullName, key);
         QVERIFY(form.isWindowModified());
-        QCOMPARE(form.UndoStack->count(), 0);
-        QCOMPARE(Folder().Sessions(), std::vector<std::string>{form.Autosave->Session()});
+        QCOMPARE(int(form.Document.History().Count()), 0);
+        QCOMPARE(Folder().Sessions(), std::vector<std::string>{form.Files().Autosave->Session()});
 
         form.activateWindow();
         VERIFY_ACTIVE(&form);
@@ -200,8 +204,8 @@ private slots:
         TVorlinForm form;
         form.show();
         VERIFY_ACTIVE(&form);
-        form.Load3DO(kModel);
-        form.LoadKEY(QString::fromStdString(key));
+        form.Files().Load3DO(kModel);
+        form.Files().LoadKEY(QString::fromStdString(key));
         form.findChild<QToolButton*>("BNAddEntry")->click();
 
         auto rewrite = [&](const std::string& text) {
@@ -267,8 +271,8 @@ private slots:
             QVERIFY(Get<QLabel>(dialog, "LBDiskChanged")->isVisible());
             Get<QPushButton>(dialog, "BNRecover")->click();
         });
-        form.OfferRecovery();
-        QCOMPARE(form.Session.KeyFile->Nodes[0].Entries.Count(), 5); // the copy's change
+        form.Files().OfferRecovery();
+        QCOMPARE(form.Document.KeyFile->Nodes[0].Entries.Count(), 5); // the copy's change
         QVERIFY(boxes_.empty()); // the dialog told of the file: no question to reload it
         answer_ = IDNO;
         Get<QAction>(&form, "SaveKEY1")->trigger();
@@ -331,7 +335,7 @@ private slots:
             offered = dialog->windowTitle();
             Get<QPushButton>(dialog, "BNLater")->click();
         });
-        form.OfferRecovery();
+        form.Files().OfferRecovery();
         QCOMPARE(offered, QString("Recover Unsaved Changes"));
     }
 
@@ -362,13 +366,13 @@ private slots:
             WriteAll(f, "half");
 
         TVorlinForm form;
-        QCOMPARE(ModalDuring([&] { form.OfferRecovery(); }), QString());
+        QCOMPARE(ModalDuring([&] { form.Files().OfferRecovery(); }), QString());
         QVERIFY(QDir(ToQ(recovery)).entryList({"*.lock"}, QDir::Files).isEmpty());
         QVERIFY(!std::filesystem::exists(halfCopy));
-        form.Load3DO(kModel);
-        form.LoadKEY(QString::fromStdString(key));
+        form.Files().Load3DO(kModel);
+        form.Files().LoadKEY(QString::fromStdString(key));
         form.findChild<QToolButton*>("BNAddEntry")->click();
-        QVERIFY(form.SaveKEY());
+        QVERIFY(form.Files().SaveKEY());
         QVERIFY(!std::filesystem::exists(halfSave));
         QVERIFY(std::filesystem::exists(live));
         QVERIFY(std::filesystem::exists(theirs));
@@ -381,10 +385,10 @@ private slots:
         const std::string key = files_->write(
             "walk.key", ReadAll(std::string(VORLIN_SAMPLE_DIR) + "/3do/key/walk.key"));
         TVorlinForm form;
-        form.Load3DO(kModel);
-        form.LoadKEY(QString::fromStdString(key));
+        form.Files().Load3DO(kModel);
+        form.Files().LoadKEY(QString::fromStdString(key));
         int written = 0;
-        form.Autosave->onWritten = [&] { ++written; };
+        form.Files().Autosave->onWritten = [&] { ++written; };
         for (int i = 0; i < 12 && written == 0; ++i) {
             Get<QAction>(&form, "AddEntry1")->trigger();
             QTest::qWait(250);
@@ -397,18 +401,18 @@ private slots:
         const std::string key = files_->write(
             "walk.key", ReadAll(std::string(VORLIN_SAMPLE_DIR) + "/3do/key/walk.key"));
         TVorlinForm form;
-        form.Load3DO(kModel);
-        form.LoadKEY(QString::fromStdString(key));
+        form.Files().Load3DO(kModel);
+        form.Files().LoadKEY(QString::fromStdString(key));
         Get<QAction>(&form, "AddEntry1")->trigger();
-        form.Autosave->SaveNow();
-        form.Autosave->Wait();
-        QCOMPARE(Folder().Sessions(), std::vector<std::string>{form.Autosave->Session()});
-        form.UndoStack->undo();
+        form.Files().Autosave->SaveNow();
+        form.Files().Autosave->Wait();
+        QCOMPARE(Folder().Sessions(), std::vector<std::string>{form.Files().Autosave->Session()});
+        form.Document.Undo();
         QVERIFY(!form.isWindowModified());
         QVERIFY(Folder().Sessions().empty());
-        form.UndoStack->redo(); // changed again: kept again after the wait
-        form.Autosave->SaveNow();
-        form.Autosave->Wait();
+        form.Document.Redo(); // changed again: kept again after the wait
+        form.Files().Autosave->SaveNow();
+        form.Files().Autosave->Wait();
         QCOMPARE(Folder().Sessions().size(), size_t(1));
     }
 };

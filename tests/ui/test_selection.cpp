@@ -12,9 +12,12 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QTreeWidget>
-#include <QUndoStack>
 
+#include "app/autosave.h"
+#include "app/file_commands.h"
 #include "app/vorlinform.h"
+#include "panels/transport/transport_panel.h"
+#include "panels/view/view_panel.h"
 #include "key/u_key.h"
 #include "gl/ogl_PRender.h"
 #include "ui_helpers.h"
@@ -41,8 +44,8 @@ class TestSelection : public QObject, public UiTestBase {
         form_ = std::make_unique<TVorlinForm>();
         form_->show();
         VERIFY_ACTIVE(form_.get());
-        form_->Load3DO(kSample + "/3do/sample.3do");
-        form_->LoadKEY(kSample + "/3do/key/walk.key");
+        form_->Files().Load3DO(kSample + "/3do/sample.3do");
+        form_->Files().LoadKEY(kSample + "/3do/key/walk.key");
     }
     void Node(int row) {
         Tree()->scrollToItem(Tree()->topLevelItem(row)); // as a user scrolls to a row below
@@ -53,7 +56,7 @@ class TestSelection : public QObject, public UiTestBase {
     void Entry(int row, Qt::MouseButton button = Qt::LeftButton) {
         QTest::mouseClick(List()->viewport(), button, {}, Row(row));
     }
-    TKEYNode& KeyNode(int node) { return F().Session.KeyFile->Nodes[node]; }
+    TKEYNode& KeyNode(int node) { return F().Document.KeyFile->Nodes[node]; }
     std::vector<std::pair<int, double>> FramesAndPitches(int node) {
         std::vector<std::pair<int, double>> out;
         for (const auto& e : KeyNode(node).Entries)
@@ -62,8 +65,8 @@ class TestSelection : public QObject, public UiTestBase {
     }
     // The highlighted row is the selected entry.
     void CheckHighlight() {
-        QCOMPARE(List()->currentRow(), SelectedEntry);
-        QVERIFY(List()->item(SelectedEntry)->isSelected());
+        QCOMPARE(List()->currentRow(), F().Document.SelectedEntry());
+        QVERIFY(List()->item(F().Document.SelectedEntry())->isSelected());
     }
     // Gives the window's focus to the list again the way a desktop does: after a menu closed.
     void OpenAndCloseAMenu() {
@@ -99,7 +102,7 @@ private slots:
         SETUP(Open());
         const auto walk = [&] {
             std::vector<std::vector<std::pair<int, double>>> all;
-            for (int n = 0; n < F().Session.KeyFile->Nodes.Count(); ++n)
+            for (int n = 0; n < F().Document.KeyFile->Nodes.Count(); ++n)
                 all.push_back(FramesAndPitches(n));
             return all;
         }();
@@ -114,14 +117,14 @@ private slots:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QTRY_VERIFY(List()->hasFocus());
         OpenAndCloseAMenu();
-        QCOMPARE(SelectedEntry, 2);
+        QCOMPARE(F().Document.SelectedEntry(), 2);
         ConfirmNext("BNOk");
         Get<QAction>(form_.get(), "KEYSummary1")->trigger();
         QTRY_VERIFY(List()->hasFocus());
         ActivateAgain();
-        for (int n = 0; n < F().Session.KeyFile->Nodes.Count(); ++n)
+        for (int n = 0; n < F().Document.KeyFile->Nodes.Count(); ++n)
             QCOMPARE(FramesAndPitches(n), walk[size_t(n)]);
-        QVERIFY(F().UndoStack->undoText() != "Auto Copy");
+        QVERIFY(UndoText(F().Document) != "Auto Copy");
         Get<QToolButton>(form_.get(), "BNAutoCopy")->click();
 
         // Insert after entry 2, then Delete from the Edit menu: entry 2 goes, the list had
@@ -154,14 +157,14 @@ private slots:
         // Press on entry 0, drag to entry 2, let go: entry 2 is picked.
         SendMouse(List()->viewport(), QEvent::MouseButtonPress, Row(0), Qt::LeftButton,
                   Qt::LeftButton);
-        QCOMPARE(SelectedEntry, 0);
+        QCOMPARE(F().Document.SelectedEntry(), 0);
         for (int row : {1, 2})
             SendMouse(List()->viewport(), QEvent::MouseMove, Row(row), Qt::NoButton,
                       Qt::LeftButton);
-        QCOMPARE(SelectedEntry, 0); // the highlight follows, the selection waits
+        QCOMPARE(F().Document.SelectedEntry(), 0); // the highlight follows, the selection waits
         SendMouse(List()->viewport(), QEvent::MouseButtonRelease, Row(2), Qt::LeftButton,
                   Qt::NoButton);
-        QCOMPARE(SelectedEntry, 2);
+        QCOMPARE(F().Document.SelectedEntry(), 2);
         QCOMPARE(F().PanelText(1), QString("Entry: 2"));
         Get<QAction>(form_.get(), "DeleteEntry1")->trigger();
         QCOMPARE(FramesAndPitches(kArm),
@@ -169,7 +172,7 @@ private slots:
         CheckHighlight();
         // A right-click picks the row under the pointer; the menu then acts on it, Cut too.
         Entry(0, Qt::RightButton);
-        QCOMPARE(SelectedEntry, 0);
+        QCOMPARE(F().Document.SelectedEntry(), 0);
         auto* menu = Get<QMenu>(form_.get(), "PMEntry");
         QContextMenuEvent opens(QContextMenuEvent::Mouse, Row(0),
                                 List()->viewport()->mapToGlobal(Row(0))); // as the desktop sends it
@@ -188,12 +191,12 @@ private slots:
         Get<QAction>(form_.get(), "Add1")->trigger();
         List()->setFocus();
         QTest::keyClick(List(), Qt::Key_End);
-        QCOMPARE(SelectedEntry, 2);
+        QCOMPARE(F().Document.SelectedEntry(), 2);
         QTest::keyClick(List(), Qt::Key_Up);
-        QCOMPARE(SelectedEntry, 1);
+        QCOMPARE(F().Document.SelectedEntry(), 1);
         QCOMPARE(F().PanelText(1), QString("Entry: 1"));
         QTest::keyClick(List(), Qt::Key_Home);
-        QCOMPARE(SelectedEntry, 0);
+        QCOMPARE(F().Document.SelectedEntry(), 0);
         CheckHighlight();
         // Another node with as many rows keeps the list and the frame; the status bar shows
         // that node's values.
@@ -201,25 +204,25 @@ private slots:
         Entry(2); // frame 16: pitch 340
         QVERIFY2(F().PanelText(3).contains("Pitch: 340"), qPrintable(F().PanelText(3)));
         Node(9); // R_THIGH: four entries, pitch 25 at frame 16
-        QCOMPARE(SelectedEntry, 2);
+        QCOMPARE(F().Document.SelectedEntry(), 2);
         QVERIFY2(F().PanelText(3).contains("Pitch: 25"), qPrintable(F().PanelText(3)));
     }
 
     void aDragInTheViewIsOneCleanStep() {
         SETUP(Open());
-        if (!F().PaintBox()) QSKIP("no OpenGL view on this display");
+        if (!F().View().PaintBox()) QSKIP("no OpenGL view on this display");
         constexpr int kTorso = 1, kHead = 2;
         const auto torso = FramesAndPitches(kTorso);
         const auto head = FramesAndPitches(kHead);
         Node(kTorso);
         Get<QAction>(form_.get(), "AddEntry1")->trigger();
         Get<QToolButton>(form_.get(), "BNRotate")->click();
-        QWidget* view = F().PaintBox();
+        QWidget* view = F().View().PaintBox();
         SendMouse(view, QEvent::MouseButtonPress, {50, 50}, Qt::LeftButton, Qt::LeftButton);
         SendMouse(view, QEvent::MouseMove, {60, 50}, Qt::NoButton, Qt::LeftButton);
         // Down in the tree and Ctrl+Z wait for the release.
         QTest::keyClick(Tree(), Qt::Key_Down);
-        QCOMPARE(SelectedNode, kTorso);
+        QCOMPARE(F().Document.SelectedNode(), kTorso);
         QCOMPARE(Tree()->currentItem(), Tree()->topLevelItem(kTorso));
         QTest::keyClick(F().windowHandle(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(KeyNode(kTorso).Entries.Count(), 3);
@@ -231,10 +234,10 @@ private slots:
         QCOMPARE(F().PanelText(0), QString("torso"));
         QVERIFY(view->hasFocus()); // the press took the keys
         QCOMPARE(FramesAndPitches(kHead), head);
-        QCOMPARE(F().UndoStack->count(), 2);
-        QCOMPARE(F().UndoStack->undoText(), QString("Rotate Entry"));
-        while (F().UndoStack->canUndo())
-            F().UndoStack->undo();
+        QCOMPARE(int(F().Document.History().Count()), 2);
+        QCOMPARE(UndoText(F().Document), QString("Rotate Entry"));
+        while (F().Document.History().CanUndo())
+            F().Document.Undo();
         QCOMPARE(FramesAndPitches(kTorso), torso);
         QCOMPARE(FramesAndPitches(kHead), head);
         QVERIFY(!F().isWindowModified());

@@ -10,7 +10,11 @@
 #include <QPushButton>
 #include <QTableWidget>
 
+#include "app/autosave.h"
+#include "app/file_commands.h"
 #include "app/vorlinform.h"
+#include "panels/transport/transport_panel.h"
+#include "panels/view/view_panel.h"
 #include "dialogs/summary_form.h"
 #include "key/u_key.h"
 #include "ui_helpers.h"
@@ -283,13 +287,13 @@ private slots:
 
     void newKEYThroughTheSummary() {
         TVorlinForm form;
-        form.Load3DO(Write("m.3do", kTwoNodeModel));
-        form.LoadKEY(Write("walk.key", kTwoNodeKey));
-        SelectedEntry = 1;
+        form.Files().Load3DO(Write("m.3do", kTwoNodeModel));
+        form.Files().LoadKEY(Write("walk.key", kTwoNodeKey));
+        form.Document.Select(form.Document.SelectedNode(), 1);
         Settings.DEFAULT_NUMFRAMES = 30;
         Settings.DEFAULT_FRAMEGAP = 10;
         // Cancel in the summary: the document on show stays, at entry 0.
-        const TKEYFile* before = form.Session.KeyFile.get();
+        const TKEYFile* before = form.Document.KeyFile.get();
         answer_ = IDNO; // do not save walk.key (it is unchanged anyway)
         WhenModal([](QWidget* d) {
             QCOMPARE(d->windowTitle(), QString("KEY Summary - Untitled.key"));
@@ -297,8 +301,8 @@ private slots:
             Get<QPushButton>(d, "BNCancel")->click();
         });
         Get<QAction>(&form, "NewKEY1")->trigger();
-        QCOMPARE(form.Session.KeyFile.get(), before);
-        QCOMPARE(SelectedEntry, 0);
+        QCOMPARE(form.Document.KeyFile.get(), before);
+        QCOMPARE(form.Document.SelectedEntry(), 0);
         QCOMPARE(Get<QLabel>(&form, "PLKEY")->text(), QString("KEY: walk.key"));
         // OK: re-timed in the dialog, the rates follow the new frames.
         WhenModal([](QWidget* d) {
@@ -309,7 +313,7 @@ private slots:
             Get<QPushButton>(d, "BNOk")->click();
         });
         Get<QAction>(&form, "NewKEY1")->trigger();
-        const TKEYFile& doc = *form.Session.KeyFile;
+        const TKEYFile& doc = *form.Document.KeyFile;
         QCOMPARE(doc.Name, std::string("Untitled.key"));
         QCOMPARE(test::EntryFrames(doc, 1), (std::vector<int>{0, 5, 10, 15}));
         QCOMPARE(Get<QLabel>(&form, "PLKEY")->text(), QString("KEY: Untitled.key"));
@@ -318,10 +322,10 @@ private slots:
 
     void cancelInTheSaveQuestionOpensNoDialog() {
         TVorlinForm form;
-        form.Load3DO(Write("m.3do", kTwoNodeModel));
+        form.Files().Load3DO(Write("m.3do", kTwoNodeModel));
         ConfirmNext("BNOk");
-        form.CreateNewKEY(); // never saved: always asks
-        form.SetPlayMode();
+        form.Files().CreateNewKEY(); // never saved: always asks
+        form.Document.SetPlaying(true);
         answer_ = IDCANCEL;
         for (const char* command : {"NewKEY1", "OpenKEY1"}) {
             boxes_.clear();
@@ -329,7 +333,7 @@ private slots:
             QCOMPARE(boxes_.size(), size_t(1));
             QCOMPARE(boxes_[0].text, QString("Save changes to Untitled.key?"));
             QVERIFY(QApplication::activeModalWidget() == nullptr);
-            QVERIFY(form.Timer()->isActive()); // playback resumes
+            QVERIFY(form.Transport().Timer()->isActive()); // playback resumes
         }
     }
 };

@@ -9,11 +9,14 @@
 #include <QStyle>
 #include <QToolButton>
 #include <QTreeWidget>
-#include <QUndoStack>
 #include <QWheelEvent>
 #include <cmath>
 
+#include "app/autosave.h"
+#include "app/file_commands.h"
 #include "app/vorlinform.h"
+#include "panels/transport/transport_panel.h"
+#include "panels/view/view_panel.h"
 #include "key/u_key.h"
 #include "panels/timeline/timeline_panel.h"
 #include "ui_helpers.h"
@@ -49,7 +52,7 @@ class TestTimeline : public QObject, public UiTestBase {
     std::string keyPath_;
 
     TVorlinForm& F() { return *form_; }
-    TKEYFile& Doc() { return *F().Session.KeyFile; }
+    TKEYFile& Doc() { return *F().Document.KeyFile; }
     TTimelinePanel* Strip() { return F().TimelinePanel(); }
     QListWidget* List() { return Get<QListWidget>(form_.get(), "LBKEY"); }
     QTreeWidget* Tree() { return Get<QTreeWidget>(form_.get(), "TV3DO"); }
@@ -65,8 +68,8 @@ class TestTimeline : public QObject, public UiTestBase {
         form_ = std::make_unique<TVorlinForm>();
         form_->show();
         VERIFY_ACTIVE(form_.get());
-        form_->Load3DO(QString::fromStdString(kSample + "/3do/sample.3do"));
-        form_->LoadKEY(QString::fromStdString(keyPath_));
+        form_->Files().Load3DO(QString::fromStdString(kSample + "/3do/sample.3do"));
+        form_->Files().LoadKEY(QString::fromStdString(keyPath_));
         QVERIFY(Strip()->isVisible());
     }
     // The middle of a key's mark on the strip.
@@ -101,18 +104,18 @@ private slots:
 
         Keys("Alt+Right"); // the first entry stays at frame 0
         QCOMPARE(Frames(Doc(), kTorso), (std::vector<int>{0, 16}));
-        QCOMPARE(F().UndoStack->count(), 0);
+        QCOMPARE(int(F().Document.History().Count()), 0);
 
         Keys("Ctrl+Right");
-        QCOMPARE(SelectedEntry, 1);
-        QCOMPARE(F().CurrentFrame(), 16);
+        QCOMPARE(F().Document.SelectedEntry(), 1);
+        QCOMPARE(F().Document.Frame(), 16);
         Keys("Alt+Right");
         QCOMPARE(Frames(Doc(), kTorso), (std::vector<int>{0, 17}));
-        QCOMPARE(F().CurrentFrame(), 17);
+        QCOMPARE(F().Document.Frame(), 17);
         QCOMPARE(List()->item(1)->text(), QString("Entry 1 (17)"));
-        QCOMPARE(F().UndoStack->undoText(), QString("Move Keys"));
+        QCOMPARE(UndoText(F().Document), QString("Move Keys"));
         Keys("Ctrl+Left");
-        QCOMPARE(SelectedEntry, 0);
+        QCOMPARE(F().Document.SelectedEntry(), 0);
 
         Keys("Ctrl+S");
         auto saved = TKEYFile::CreateFromFile(keyPath_);
@@ -142,46 +145,46 @@ private slots:
         Click(Key(kArm, 16));
         QCOMPARE(Tree()->currentItem()->text(0), QString("l_upper_arm"));
         QCOMPARE(List()->currentRow(), 2);
-        QCOMPARE(F().CurrentFrame(), 16);
-        QCOMPARE(F().UndoStack->undoText(), QString("Auto Copy")); // as a click in the list
+        QCOMPARE(F().Document.Frame(), 16);
+        QCOMPARE(UndoText(F().Document), QString("Auto Copy")); // as a click in the list
         Get<QToolButton>(form_.get(), "BNAutoCopy")->click();
-        F().UndoStack->undo();
+        F().Document.Undo();
         const std::string before = Doc().ToText();
         // Undone, the keys the step changed are picked: Auto Copy carried values forward.
-        QCOMPARE(F().Session.SelectedKeys(), (std::vector<TKeyRef>{{kArm, 2}, {kArm, 3}}));
+        QCOMPARE(F().Document.SelectedKeys(), (std::vector<TKeyRef>{{kArm, 2}, {kArm, 3}}));
         Click(Key(kArm, 16));
 
         Click(Key(kArm, 24), Qt::ShiftModifier);
-        QCOMPARE(F().Session.SelectedKeys().size(), size_t(2));
+        QCOMPARE(F().Document.SelectedKeys().size(), size_t(2));
         // Two frames to the right: both keys go, the last one stops at the last frame.
         const int frame = int(Strip()->Layout.PixelsPerFrame);
         Drag(Strip(), Key(kArm, 16),
              {Key(kArm, 16) + QPoint(frame, 0), Key(kArm, 16) + QPoint(2 * frame + 1, 0)});
         QCOMPARE(Frames(Doc(), kArm), (std::vector<int>{0, 8, 18, 26}));
         QVERIFY(RatesDerived(Doc()));
-        QCOMPARE(F().UndoStack->undoText(), QString("Move Keys"));
+        QCOMPARE(UndoText(F().Document), QString("Move Keys"));
         QCOMPARE(List()->item(3)->text(), QString("Entry 3 (26)"));
-        F().UndoStack->undo();
+        F().Document.Undo();
         QCOMPARE(Doc().ToText(), before);
 
         // A band over root and torso from frame 7 to 17, then Delete on the strip.
         Drag(Strip(), Key(kRoot, 7) - QPoint(0, 6), {Key(kTorso, 17) + QPoint(0, 6)});
-        QCOMPARE(F().Session.SelectedKeys(),
+        QCOMPARE(F().Document.SelectedKeys(),
                  (std::vector<TKeyRef>{{kRoot, 1}, {kRoot, 2}, {kTorso, 1}}));
         Strip()->setFocus();
         QTest::keyClick(Strip(), Qt::Key_Delete);
         QCOMPARE(Frames(Doc(), kRoot), (std::vector<int>{0, 24}));
         QCOMPARE(Frames(Doc(), kTorso), (std::vector<int>{0}));
         QVERIFY(RatesDerived(Doc()));
-        QCOMPARE(F().UndoStack->undoText(), QString("Delete Keys"));
-        F().UndoStack->undo();
+        QCOMPARE(UndoText(F().Document), QString("Delete Keys"));
+        F().Document.Undo();
         QCOMPARE(Doc().ToText(), before);
 
         // The ruler scrubs; an empty place of a row selects its node; the wheel zooms.
         Click(QPointF(Strip()->Layout.X(5), 5).toPoint());
         QCOMPARE(Get<QScrollBar>(form_.get(), "SBFrame")->value(), 5);
         Click(Key(kTorso, 4));
-        QCOMPARE(SelectedNode, kTorso);
+        QCOMPARE(F().Document.SelectedNode(), kTorso);
         const double zoom = Strip()->Layout.PixelsPerFrame;
         QWheelEvent wheel(QPointF(Key(kTorso, 4)), Strip()->mapToGlobal(QPointF(Key(kTorso, 4))),
                           {}, QPoint(0, 120), Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase,
@@ -227,9 +230,9 @@ private slots:
         QCOMPARE(Frames(Doc(), kArm), (std::vector<int>{0, 8, 12, 16, 24}));
         QVERIFY(sameMotion(motion(kArm), armMotion));
         QCOMPARE(Doc().Frames, 32);
-        QCOMPARE(SelectedEntry, 2);
-        QCOMPARE(F().UndoStack->undoText(), QString("Insert Key"));
-        F().UndoStack->undo();
+        QCOMPARE(F().Document.SelectedEntry(), 2);
+        QCOMPARE(UndoText(F().Document), QString("Insert Key"));
+        F().Document.Undo();
         // Undone: the key it made is gone, the keys it changed are the ones picked.
         QCOMPARE(Frames(Doc(), kArm), (std::vector<int>{0, 8, 16, 24}));
 
@@ -237,7 +240,7 @@ private slots:
         const TTimelineLayout& l = Strip()->Layout;
         const QPoint summary16 = QPointF(l.X(16), l.SummaryTop() + l.SummaryHeight / 2).toPoint();
         Click(summary16);
-        QCOMPARE(F().Session.SelectedKeys(), KeysAtFrame(Doc(), 16));
+        QCOMPARE(F().Document.SelectedKeys(), KeysAtFrame(Doc(), 16));
         QVERIFY(Strip()->SummaryActive());
         slider->setValue(4);
         pressKeys(Strip(), Qt::Key_I);
@@ -245,15 +248,15 @@ private slots:
             QVERIFY2(Doc().Nodes[n].Entries.Count() > 1 || Frames(Doc(), n).front() == 4,
                      qPrintable(QString::number(n)));
         QCOMPARE(KeysAtFrame(Doc(), 4).size(), size_t(Doc().Nodes.Count()));
-        F().UndoStack->undo();
+        F().Document.Undo();
 
         // A picks all, Alt+A none (the selected entry stays), Alt on the ruler a column.
         pressKeys(Strip(), Qt::Key_A);
-        QCOMPARE(F().Session.SelectedKeys(), AllKeys(Doc()));
+        QCOMPARE(F().Document.SelectedKeys(), AllKeys(Doc()));
         pressKeys(Strip(), Qt::Key_A, Qt::AltModifier);
-        QCOMPARE(F().Session.SelectedKeys().size(), size_t(1));
+        QCOMPARE(F().Document.SelectedKeys().size(), size_t(1));
         Click(QPointF(l.X(8), 5).toPoint(), Qt::AltModifier);
-        QCOMPARE(F().Session.SelectedKeys(), KeysAtFrame(Doc(), 8));
+        QCOMPARE(F().Document.SelectedKeys(), KeysAtFrame(Doc(), 8));
 
         // S: arm's keys at 8, 16 and 24 scaled by a half about the playhead at 8.
         Click(Key(kArm, 8));
@@ -273,15 +276,15 @@ private slots:
         QTest::keyClick(factor, Qt::Key_Return);
         QVERIFY(!factor->isVisible());
         QCOMPARE(Frames(Doc(), kArm), (std::vector<int>{0, 8, 12, 16}));
-        QCOMPARE(F().UndoStack->undoText(), QString("Scale Keys"));
+        QCOMPARE(UndoText(F().Document), QString("Scale Keys"));
         QVERIFY(RatesDerived(Doc()));
-        F().UndoStack->undo();
+        F().Document.Undo();
         QCOMPARE(Doc().ToText(), before);
         pressKeys(Strip(), Qt::Key_S); // Escape gives it up: no step
-        const int steps = F().UndoStack->count();
+        const int steps = int(F().Document.History().Count());
         QTest::keyClick(factor, Qt::Key_Escape);
         QVERIFY(!factor->isVisible());
-        QCOMPARE(F().UndoStack->count(), steps);
+        QCOMPARE(int(F().Document.History().Count()), steps);
         QCOMPARE(Doc().ToText(), before);
 
         // Copied, pasted at the playhead: one node's keys go onto the selected node.
@@ -293,8 +296,8 @@ private slots:
         slider->setValue(20);
         pressKeys(Strip(), Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(Frames(Doc(), kTorso), (std::vector<int>{0, 16, 20, 28}));
-        QCOMPARE(F().UndoStack->undoText(), QString("Paste Keys"));
-        F().UndoStack->undo();
+        QCOMPARE(UndoText(F().Document), QString("Paste Keys"));
+        F().Document.Undo();
 
         // Shift+D: copies follow the pointer, a click puts them two frames later.
         Click(Key(kArm, 16));
@@ -306,8 +309,8 @@ private slots:
         QTest::mouseClick(Strip(), Qt::LeftButton, {},
                           at + QPointF(l.PixelsPerFrame * 2, 0).toPoint());
         QCOMPARE(Frames(Doc(), kArm), (std::vector<int>{0, 8, 16, 18, 24}));
-        QCOMPARE(F().UndoStack->undoText(), QString("Duplicate Keys"));
-        F().UndoStack->undo();
+        QCOMPARE(UndoText(F().Document), QString("Duplicate Keys"));
+        F().Document.Undo();
 
         // A drag says where it is; Ctrl takes the key to the nearest marker (18).
         SendMouse(Strip(), QEvent::MouseButtonPress, Key(kArm, 16), Qt::LeftButton, Qt::LeftButton);
@@ -359,13 +362,13 @@ private slots:
         // The right arm's row (an empty place of it), the playhead at 4 from the ruler.
         const TTimelineLayout& l = Strip()->Layout;
         Click(Key(kRightArm, 5));
-        QCOMPARE(SelectedNode, kRightArm);
+        QCOMPARE(F().Document.SelectedNode(), kRightArm);
         Click(QPointF(l.X(4), l.RulerHeight / 2).toPoint());
-        QCOMPARE(F().CurrentFrame(), 4);
+        QCOMPARE(F().Document.Frame(), 4);
         press(Qt::Key_V);
         QCOMPARE(Frames(Doc(), kRightArm), (std::vector<int>{0, 4, 8, 12, 16, 24}));
         QCOMPARE(status(), QString("2 keys pasted at frame 4"));
-        QCOMPARE(F().UndoStack->undoText(), QString("Paste Keys"));
+        QCOMPARE(UndoText(F().Document), QString("Paste Keys"));
         const TKEYEntries& right = Doc().Nodes[kRightArm].Entries;
         for (auto [entry, from] : {std::pair{1, at8}, std::pair{3, at16}}) {
             QCOMPARE(right[entry].X, 0.11); // its own pivot, not the left arm's -0.11
@@ -407,7 +410,7 @@ private slots:
         QCOMPARE(Strip()->Layout.FirstRow, rows->maximum());
         // The last row's keys are there to pick.
         Click(Key(10, 16));
-        QCOMPARE(SelectedNode, 10);
+        QCOMPARE(F().Document.SelectedNode(), 10);
     }
 };
 

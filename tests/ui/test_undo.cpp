@@ -5,14 +5,18 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QTreeWidget>
-#include <QUndoStack>
 
+#include "app/autosave.h"
+#include "app/file_commands.h"
 #include "app/vorlinform.h"
+#include "panels/transport/transport_panel.h"
+#include "panels/view/view_panel.h"
 #include "key/u_key.h"
 #include "panels/timeline/timeline_panel.h"
 #include "gl/ogl_PRender.h"
@@ -40,13 +44,13 @@ class TestUndo : public QObject, public UiTestBase {
     std::unique_ptr<TVorlinForm> form_;
 
     TVorlinForm& F() { return *form_; }
-    std::string Text() { return F().Session.KeyFile->ToText(); }
+    std::string Text() { return F().Document.KeyFile->ToText(); }
     void Open() {
         form_ = std::make_unique<TVorlinForm>();
         form_->show();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
-        form_->Load3DO(Write("m.3do", kTwoNodeModel));
-        form_->LoadKEY(Write("walk.key", kKey));
+        form_->Files().Load3DO(Write("m.3do", kTwoNodeModel));
+        form_->Files().LoadKEY(Write("walk.key", kKey));
         Select(1, 2);
     }
     void Select(int node, int entry) {
@@ -64,17 +68,17 @@ class TestUndo : public QObject, public UiTestBase {
     // back the document and selection it started from and redoing gives the changed one.
     void Step(const char* what, const char* undoText, const std::function<void()>& command) {
         const std::string before = Text();
-        const int node = SelectedNode, entry = SelectedEntry;
-        const int steps = F().UndoStack->index();
+        const int node = F().Document.SelectedNode(), entry = F().Document.SelectedEntry();
+        const int steps = int(F().Document.History().Index());
         command();
         const std::string after = Text();
         QVERIFY2(after != before, what);
-        QVERIFY2(F().UndoStack->index() == steps + 1, what);
+        QVERIFY2(int(F().Document.History().Index()) == steps + 1, what);
         QCOMPARE(Undo()->text(), QString("U&ndo ") + undoText);
         QVERIFY(Undo()->isEnabled());
         Undo()->trigger();
         QVERIFY2(Text() == before, what);
-        QVERIFY2(SelectedNode == node && SelectedEntry == entry, what);
+        QVERIFY2(F().Document.SelectedNode() == node && F().Document.SelectedEntry() == entry, what);
         QCOMPARE(Redo()->text(), QString("&Redo ") + undoText);
         Redo()->trigger();
         QVERIFY2(Text() == after, what);
@@ -103,11 +107,18 @@ private slots:
         form_->activateWindow();
         VERIFY_ACTIVE(form_.get());
         QTest::keyClick(form_.get(), Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(F().Session.KeyFile->Nodes[1].Entries.Count(), 5);
+        QCOMPARE(F().Document.KeyFile->Nodes[1].Entries.Count(), 5);
         QTest::keyClick(form_.get(), Qt::Key_Y, Qt::ControlModifier);
-        QCOMPARE(F().Session.KeyFile->Nodes[1].Entries.Count(), 6);
+        QCOMPARE(F().Document.KeyFile->Nodes[1].Entries.Count(), 6);
         QTest::keyClick(form_.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
-        QCOMPARE(F().Session.KeyFile->Nodes[1].Entries.Count(), 6); // nothing more to redo
+        QCOMPARE(F().Document.KeyFile->Nodes[1].Entries.Count(), 6); // nothing more to redo
+        // The menu bar keeps the keys after a menu closed with Escape: they still undo and
+        // redo (the menus' own keys and the window's are one command, not two that cancel).
+        F().menuBar()->setFocus();
+        QTest::keyClick(F().menuBar(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(F().Document.KeyFile->Nodes[1].Entries.Count(), 5);
+        QTest::keyClick(F().menuBar(), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(F().Document.KeyFile->Nodes[1].Entries.Count(), 6);
     }
 
     void everyCommandIsOneStep() {
@@ -118,7 +129,7 @@ private slots:
         Step("delete", "Delete Entry", [&] { Menu("DeleteEntry1"); });
         Step("cut", "Cut Entry", [&] { Menu("CutEntry1"); });
         Menu("CopyEntry1");
-        QCOMPARE(F().UndoStack->index(), 0); // copying changes nothing
+        QCOMPARE(int(F().Document.History().Index()), 0); // copying changes nothing
         Select(1, 4);
         Step("paste", "Paste Entry", [&] { Menu("PasteEntry1"); });
         Step("entry dialog", "Edit Entry", [&] {
@@ -153,23 +164,23 @@ private slots:
         });
         Get<QToolButton>(form_.get(), "BNAutoCopy")->setChecked(false);
         // A whole drag is one step, however many moves it takes (where there is a view).
-        if (F().PaintBox()) {
+        if (F().View().PaintBox()) {
             Get<QToolButton>(form_.get(), "BNMove")->click();
             Settings.MOVE_STEP = 0.25;
             Step("drag", "Move Entry", [&] {
-                Drag(F().PaintBox(), QPoint(40, 40),
+                Drag(F().View().PaintBox(), QPoint(40, 40),
                      {QPoint(41, 40), QPoint(44, 40), QPoint(50, 40), QPoint(52, 40)});
             });
             Get<QToolButton>(form_.get(), "BNRotate")->click();
             Step("rotate", "Rotate Entry",
-                 [&] { Drag(F().PaintBox(), QPoint(40, 40), {QPoint(45, 40)}); });
+                 [&] { Drag(F().View().PaintBox(), QPoint(40, 40), {QPoint(45, 40)}); });
         }
         // A dialog cancelled, a click without Auto Copy: no step.
         WhenModal([](QWidget* d) { Get<QPushButton>(d, "BNCancel")->click(); });
         Menu("CurrentEntry1");
         Select(1, 1);
-        QCOMPARE(F().UndoStack->index(), 0);
-        QCOMPARE(F().UndoStack->count(), 1); // the last step, undone and ready to redo
+        QCOMPARE(int(F().Document.History().Index()), 0);
+        QCOMPARE(int(F().Document.History().Count()), 1); // the last step, undone and ready to redo
     }
 
     // What the window shows follows the document: an entry past the last frame lengthens
@@ -182,7 +193,7 @@ private slots:
         auto* label = Get<QLabel>(form_.get(), "LBFrame");
         Settings.DEFAULT_FRAMEGAP = 10;
         Menu("InsertEntry1");
-        QCOMPARE(F().Session.KeyFile->Frames, 40);
+        QCOMPARE(F().Document.KeyFile->Frames, 40);
         QCOMPARE(slider->maximum(), 39);
         QVERIFY(label->text().endsWith("/39"));
         const TTimelineLayout& strip = F().TimelinePanel()->Layout;
@@ -192,12 +203,12 @@ private slots:
         QVERIFY(label->text().endsWith("/29"));
 
         Select(1, 2);
-        const int steps = F().UndoStack->count();
+        const int steps = int(F().Document.History().Count());
         WhenModal([](QWidget* d) { Get<QPushButton>(d, "BNOk")->click(); });
         Menu("KEYSummary1");
-        QCOMPARE(F().UndoStack->count(), steps);
+        QCOMPARE(int(F().Document.History().Count()), steps);
         QVERIFY(!F().isWindowModified());
-        QCOMPARE(SelectedEntry, 2);
+        QCOMPARE(F().Document.SelectedEntry(), 2);
         QCOMPARE(slider->value(), 20);
     }
 
@@ -215,19 +226,19 @@ private slots:
 
     void savingMarksTheCleanState() {
         SETUP(Open());
-        QVERIFY(F().UndoStack->isClean());
+        QVERIFY(F().Document.History().AtClean());
         Menu("AddEntry1");
-        QVERIFY(!F().UndoStack->isClean());
+        QVERIFY(!F().Document.History().AtClean());
         Menu("SaveKEY1");
-        QVERIFY(F().UndoStack->isClean());
-        QVERIFY(!F().Session.KeyFile->IsModified());
+        QVERIFY(F().Document.History().AtClean());
+        QVERIFY(!F().Document.KeyFile->IsModified());
         Undo()->trigger(); // past the save: modified
-        QVERIFY(F().Session.KeyFile->IsModified());
+        QVERIFY(F().Document.KeyFile->IsModified());
         answer_ = IDCANCEL;
         QVERIFY(!F().close()); // asked
         QCOMPARE(boxes_.size(), size_t(1));
         Redo()->trigger(); // back at the save: nothing to ask
-        QVERIFY(!F().Session.KeyFile->IsModified());
+        QVERIFY(!F().Document.KeyFile->IsModified());
         boxes_.clear();
         QVERIFY(F().close());
         QVERIFY(boxes_.empty());
@@ -237,15 +248,15 @@ private slots:
         SETUP(Open());
         Menu("AddEntry1");
         Menu("DeleteEntry1");
-        QCOMPARE(F().UndoStack->count(), 2);
+        QCOMPARE(int(F().Document.History().Count()), 2);
         answer_ = IDNO;
-        F().LoadKEY(Write("other.key", kKey));
-        QCOMPARE(F().UndoStack->count(), 0);
+        F().Files().LoadKEY(Write("other.key", kKey));
+        QCOMPARE(int(F().Document.History().Count()), 0);
         QVERIFY(!Undo()->isEnabled());
         Menu("AddEntry1");
         ConfirmNext("BNOk");
         Menu("NewKEY1");
-        QCOMPARE(F().UndoStack->count(), 0);
+        QCOMPARE(int(F().Document.History().Count()), 0);
     }
 
     void undoingADeletionBringsTheSameEntryBack() {
@@ -253,8 +264,8 @@ private slots:
         Menu("CopyEntry1"); // entry 2 is the copy source
         Menu("DeleteEntry1");
         Undo()->trigger();
-        QVERIFY(F().Session.CopiedEntry == F().Session.KeyFile->Nodes[1].Entries.Get(2));
-        QCOMPARE(SelectedEntry, 2);
+        QVERIFY(F().Document.CopiedEntry == F().Document.KeyFile->Nodes[1].Entries.Get(2));
+        QCOMPARE(F().Document.SelectedEntry(), 2);
         QCOMPARE(Get<QListWidget>(form_.get(), "LBKEY")->count(), 5);
     }
 };

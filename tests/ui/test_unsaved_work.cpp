@@ -10,11 +10,14 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QToolButton>
-#include <QUndoStack>
 #include <filesystem>
 
 #include "app/autosave.h"
+#include "app/autosave.h"
+#include "app/file_commands.h"
 #include "app/vorlinform.h"
+#include "panels/transport/transport_panel.h"
+#include "panels/view/view_panel.h"
 #include "edit/recovery.h"
 #include "key/u_key.h"
 #include "common/qt_strings.h"
@@ -91,18 +94,18 @@ private slots:
         const std::string jump = files_->write("jump.key", ReadAll(kSample + "/3do/key/jump.key"));
 
         TVorlinForm form;
-        form.Load3DO(kModel);
-        form.LoadKEY(ToQ(jump)); // for Reopen KEY
+        form.Files().Load3DO(kModel);
+        form.Files().LoadKEY(ToQ(jump)); // for Reopen KEY
         if (meets == TOutcome::SaveAsCancel || meets == TOutcome::WriteFails) {
             ConfirmNext("BNOk");
-            form.CreateNewKEY(); // a document without a file: Save is Save As
+            form.Files().CreateNewKEY(); // a document without a file: Save is Save As
         } else {
-            form.LoadKEY(ToQ(walk));
+            form.Files().LoadKEY(ToQ(walk));
         }
         Get<QAction>(&form, "AddEntry1")->trigger();
-        form.Autosave->SaveNow();
-        form.Autosave->Wait();
-        const TKEYFile* before = form.Session.KeyFile.get();
+        form.Files().Autosave->SaveNow();
+        form.Files().Autosave->Wait();
+        const TKEYFile* before = form.Document.KeyFile.get();
         const std::string onDisk = ReadAll(walk);
         if (meets == TOutcome::ReplaceNo) {
             QTest::qWait(20); // a time stamp of its own
@@ -141,14 +144,14 @@ private slots:
             } else if (path == "Quit") {
                 closed = form.close();
             } else {
-                form.OpenArguments({ToQ(jump)});
+                form.Files().OpenArguments({ToQ(jump)});
             }
         };
         QStringList dialogs;
         if (path == "Recover") {
             // Its own dialog comes first; the question follows the choice made there.
             WhenModal([](QWidget* dialog) { Get<QPushButton>(dialog, "BNRecover")->click(); });
-            form.OfferRecovery();
+            form.Files().OfferRecovery();
         } else {
             dialogs = DialogsDuring(run);
         }
@@ -158,20 +161,20 @@ private slots:
                  1);
         const std::vector<std::string> sessions = Folder().Sessions();
         const bool copyKept =
-            std::find(sessions.begin(), sessions.end(), form.Autosave->Session()) != sessions.end();
+            std::find(sessions.begin(), sessions.end(), form.Files().Autosave->Session()) != sessions.end();
         if (meets == TOutcome::Discard) {
             // Let go: replaced, closed, or (Open KEY, New KEY) the dialog that follows shown.
             if (path == "Open KEY" || path == "New KEY") {
                 QCOMPARE(dialogs.size(), qsizetype(1));
             } else {
-                QVERIFY(closed || form.Session.KeyFile.get() != before);
+                QVERIFY(closed || form.Document.KeyFile.get() != before);
                 if (path != "Recover") QVERIFY(!copyKept); // (Recover keeps the copy it took)
             }
             return;
         }
         QCOMPARE(dialogs, QStringList{}); // nothing asked or opened after the question
         QVERIFY(!closed);
-        QCOMPARE(form.Session.KeyFile.get(), before);
+        QCOMPARE(form.Document.KeyFile.get(), before);
         QVERIFY(form.isWindowModified());
         QVERIFY(copyKept);
         if (meets == TOutcome::WriteFails) // the failure was shown
@@ -189,10 +192,10 @@ private slots:
         const QString was = QDir::currentPath();
         QDir::setCurrent(ToQ(files_->path().string()));
         TVorlinForm form;
-        form.OpenArguments({kModel, "walk.key"});
+        form.Files().OpenArguments({kModel, "walk.key"});
         QDir::setCurrent(was);
-        QCOMPARE(form.Session.KeyFile->FPS, 20.0);
-        QCOMPARE(form.Session.KeyFile->FullName, walk);
+        QCOMPARE(form.Document.KeyFile->FPS, 20.0);
+        QCOMPARE(form.Document.KeyFile->FullName, walk);
         QCOMPARE(Settings.RECENT_KEY[0], walk);
         QVERIFY(Settings.KEY_MODELS.at(0).starts_with(walk + "\t"));
         Get<QAction>(&form, "AddEntry1")->trigger();
@@ -204,9 +207,9 @@ private slots:
         // A bare name that is not in the folder is a resource name: found by the search, and
         // remembered where it was found.
         QDir::setCurrent(ToQ(files_->path().string()));
-        form.OpenArguments({kModel, "jump.key"});
+        form.Files().OpenArguments({kModel, "jump.key"});
         QDir::setCurrent(was);
-        QCOMPARE(form.Session.KeyFile->FullName, kSample + "/3do/key/jump.key");
+        QCOMPARE(form.Document.KeyFile->FullName, kSample + "/3do/key/jump.key");
         QCOMPARE(Settings.RECENT_KEY[0], kSample + "/3do/key/jump.key");
     }
 
@@ -231,11 +234,11 @@ private slots:
         QFETCH(QByteArray, bytes);
         const std::string foreign = files_->write("foreign.key", bytes.toStdString());
         TVorlinForm form;
-        form.Load3DO(kModel);
-        form.LoadKEY(ToQ(kSample + "/3do/key/walk.key"));
-        const TKEYFile* before = form.Session.KeyFile.get();
-        form.Command([&] { form.LoadKEY(ToQ(foreign)); });
-        QCOMPARE(form.Session.KeyFile.get(), before);
+        form.Files().Load3DO(kModel);
+        form.Files().LoadKEY(ToQ(kSample + "/3do/key/walk.key"));
+        const TKEYFile* before = form.Document.KeyFile.get();
+        form.RunCommand([&] { form.Files().LoadKEY(ToQ(foreign)); });
+        QCOMPARE(form.Document.KeyFile.get(), before);
         const QStringList messages = TakeMessages();
         QCOMPARE(messages.size(), qsizetype(1));
         QVERIFY2(messages[0].startsWith("foreign.key is not a KEY animation"),

@@ -6,11 +6,14 @@
 #include <QScrollBar>
 #include <QToolButton>
 #include <QTreeWidget>
-#include <QUndoStack>
 #include <QWheelEvent>
 #include <cmath>
 
+#include "app/autosave.h"
+#include "app/file_commands.h"
 #include "app/vorlinform.h"
+#include "panels/transport/transport_panel.h"
+#include "panels/view/view_panel.h"
 #include "edit/view_pick.h"
 #include "key/u_key.h"
 #include "panels/view/view_panel.h"
@@ -30,9 +33,9 @@ class TestView : public QObject, public UiTestBase {
         form_ = std::make_unique<TVorlinForm>();
         form_->show();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
-        QTRY_VERIFY(form_->Renderer != nullptr);
-        form_->Load3DO(Write("m.3do", kTwoNodeModel));
-        form_->LoadKEY(Write("walk.key", kTwoNodeKey));
+        QTRY_VERIFY(form_->View().Renderer() != nullptr);
+        form_->Files().Load3DO(Write("m.3do", kTwoNodeModel));
+        form_->Files().LoadKEY(Write("walk.key", kTwoNodeKey));
     }
     TVorlinForm& F() { return *form_; }
     QWidget* W(const char* name) { return Get<QWidget>(form_.get(), name); }
@@ -47,7 +50,7 @@ class TestView : public QObject, public UiTestBase {
     }
     QImage Picture() {
         QCoreApplication::processEvents();
-        return F().PaintBox()->grabFramebuffer();
+        return F().View().PaintBox()->grabFramebuffer();
     }
 
 private slots:
@@ -76,7 +79,7 @@ private slots:
             Trigger(v.action);
             QCOMPARE(F().View().ViewYaw, v.yaw);
             QCOMPARE(F().View().ViewPitch, v.pitch);
-            const auto& eye = F().Renderer->CameraPos;
+            const auto& eye = F().View().Renderer()->CameraPos;
             QVERIFY2(std::abs(eye[0] - v.x) < 1e-9 && std::abs(eye[1] - v.y) < 1e-9 &&
                          std::abs(eye[2] - v.z) < 1e-9,
                      v.action);
@@ -115,7 +118,7 @@ private slots:
         F().View().UpdateView();
         const QImage centred = Picture();
         Drag(W("STM"), QPoint(0, 0), {QPoint(60, 30), QPoint(100, 50)});
-        const auto& pan = F().Renderer->PanOffset;
+        const auto& pan = F().View().Renderer()->PanOffset;
         QVERIFY(std::abs(pan[0] - 1) < 1e-12 && std::abs(pan[1] + 0.5) < 1e-12 && pan[2] == 0);
         QVERIFY(Picture() != centred);
         Trigger("CenterGrid1");
@@ -132,40 +135,40 @@ private slots:
 
     void dragControlsPausePlayback() {
         SETUP(Open());
-        F().SetPlayMode();
+        F().Document.SetPlaying(true);
         auto* slider = Get<QScrollBar>(form_.get(), "SBFrame");
         SendMouse(W("STM"), QEvent::MouseButtonPress, QPoint(3, 3), Qt::LeftButton, Qt::LeftButton);
-        QVERIFY(!F().Timer()->isActive());
+        QVERIFY(!F().Transport().Timer()->isActive());
         const int frame = slider->value();
         QTest::qWait(150); // two ticks' time at 15 frames per second
         QCOMPARE(slider->value(), frame);
         SendMouse(W("STM"), QEvent::MouseButtonRelease, QPoint(3, 3), Qt::LeftButton, Qt::NoButton);
-        QVERIFY(F().Timer()->isActive());
+        QVERIFY(F().Transport().Timer()->isActive());
     }
 
     void mouseEditingMovesAndRotatesTheEntry() {
         SETUP(Open());
-        F().Session.SelectNode(1);
-        F().Session.SelectEntry(1); // LONE at frame 10, x 2
+        F().Document.PickNode(1);
+        F().Document.Select(F().Document.SelectedNode(), 1); // LONE at frame 10, x 2
         Settings.MOVE_STEP = 0.01;
         Click("BNMove");
         Click("BNYAxis");
-        QWidget* view = F().PaintBox();
+        QWidget* view = F().View().PaintBox();
         DragX(view, {100, 104, 110});
-        const TKEYEntry& e = F().Session.KeyFile->Nodes[1].Entries[1];
+        const TKEYEntry& e = F().Document.KeyFile->Nodes[1].Entries[1];
         QVERIFY(std::abs(e.Y - 0.1) < 1e-12);
-        QCOMPARE(F().CurrentFrame(), 10); // the entry's frame on show
+        QCOMPARE(F().Document.Frame(), 10); // the entry's frame on show
         QCOMPARE(Get<QLabel>(form_.get(), "LBFrame")->text(), QString("10/29"));
         // The entry before it now leads there: its rates were derived again.
-        QVERIFY(std::abs(F().Session.KeyFile->Nodes[1].Entries[0].DY - 0.01) < 1e-12);
+        QVERIFY(std::abs(F().Document.KeyFile->Nodes[1].Entries[0].DY - 0.01) < 1e-12);
         // Rotating about z changes the yaw: from 2, five pixels left gives 357.
-        F().Session.KeyFile->Nodes[1].Entries[1].Yaw = 2;
+        F().Document.KeyFile->Nodes[1].Entries[1].Yaw = 2;
         Click("BNRotate");
         Click("BNZAxis");
         DragX(view, {50, 45});
         QCOMPARE(e.Yaw, 357.0);
         // In play mode a drag changes nothing.
-        F().SetPlayMode();
+        F().Document.SetPlaying(true);
         DragX(view, {50, 80});
         QCOMPARE(e.Yaw, 357.0);
         QVERIFY(boxes_.empty());
@@ -174,10 +177,10 @@ private slots:
     void aMissingEntryIsReportedOncePerDrag() {
         SETUP(Open());
         // A document of one node: the model's second row has none.
-        F().LoadKEY(Write("one.key", "SECTION: KEYFRAME NODES\nNODES 1\nNODE 0\nMESH NAME ROOT\n"
+        F().Files().LoadKEY(Write("one.key", "SECTION: KEYFRAME NODES\nNODES 1\nNODE 0\nMESH NAME ROOT\n"
                                      "ENTRIES 1\n0: 0 0x0 0 0 0 0 0 0\n0 0 0 0 0 0\n"));
-        F().Session.SelectNode(1);
-        DragX(F().PaintBox(), {10, 20, 30, 40, 50});
+        F().Document.PickNode(1);
+        DragX(F().View().PaintBox(), {10, 20, 30, 40, 50});
         QCOMPARE(boxes_.size(), size_t(1));
         QCOMPARE(boxes_[0].text, QString("No node of the KEY drives model node 1"));
     }
@@ -187,18 +190,18 @@ private slots:
         F().View().ViewYaw = 30;
         F().View().ViewPitch = 20;
         F().View().ViewZoom = 40;
-        F().Renderer->PanView(100, 0);
-        F().SetPlayMode();
-        const TKEYFile* doc = F().Session.KeyFile.get();
+        F().View().Renderer()->PanView(100, 0);
+        F().Document.SetPlaying(true);
+        const TKEYFile* doc = F().Document.KeyFile.get();
         Trigger("FixDisplay1");
-        QVERIFY(!F().Timer()->isActive());
+        QVERIFY(!F().Transport().Timer()->isActive());
         QVERIFY(Get<QToolButton>(form_.get(), "BNEdit")->isChecked());
-        QCOMPARE(F().Session.KeyFile.get(), doc);
-        QVERIFY(F().Session.Model != nullptr);
+        QCOMPARE(F().Document.KeyFile.get(), doc);
+        QVERIFY(F().Document.Model != nullptr);
         QCOMPARE(F().View().ViewYaw, 30);
         QCOMPARE(F().View().ViewPitch, 20);
         QCOMPARE(F().View().ViewZoom, 40.0);
-        QCOMPARE(F().Renderer->PanOffset[0], 0.0);
+        QCOMPARE(F().View().Renderer()->PanOffset[0], 0.0);
         QVERIFY(!Picture().isNull());
     }
 
@@ -222,26 +225,26 @@ private slots:
         QCOMPARE(slider->value(), 0);
         key(Qt::Key_Space);
         QVERIFY(Get<QToolButton>(form_.get(), "BNPlay")->isChecked());
-        QVERIFY(F().Timer()->isActive());
+        QVERIFY(F().Transport().Timer()->isActive());
         const int playing = slider->value();
-        F().Timer()->stop(); // no tick of its own in between
+        F().Transport().Timer()->stop(); // no tick of its own in between
         key(Qt::Key_Right);  // the timer's frame, not the keys'
         QCOMPARE(slider->value(), playing);
         key(Qt::Key_Space);
         QVERIFY(Get<QToolButton>(form_.get(), "BNEdit")->isChecked());
-        QVERIFY(!F().Timer()->isActive());
+        QVERIFY(!F().Transport().Timer()->isActive());
     }
 
     void playbackOrderAndLabel() {
         SETUP(Open());
-        F().Session.KeyFile->FPS = 30;
-        F().SetPlayMode();
-        QCOMPARE(F().Timer()->interval(), 33);
-        F().Timer()->stop();
+        F().Document.KeyFile->FPS = 30;
+        F().Document.SetPlaying(true);
+        QCOMPARE(F().Transport().Timer()->interval(), 33);
+        F().Transport().Timer()->stop();
         auto* slider = Get<QScrollBar>(form_.get(), "SBFrame");
         std::vector<int> shown;
         for (int i = 0; i < 31; ++i) {
-            QMetaObject::invokeMethod(F().Timer(), "timeout", Qt::DirectConnection);
+            QMetaObject::invokeMethod(F().Transport().Timer(), "timeout", Qt::DirectConnection);
             shown.push_back(slider->value());
             if (slider->value() == 29)
                 QCOMPARE(Get<QLabel>(form_.get(), "LBFrame")->text(), QString("29/29"));
@@ -263,14 +266,14 @@ private slots:
             bool play, running; // BNPlay down, the timer running, afterwards
         };
         auto edit = [](TestView&) {};
-        auto play = [](TestView& t) { t.F().SetPlayMode(); };
+        auto play = [](TestView& t) { t.F().Document.SetPlaying(true); };
         const std::vector<Row> rows = {
             {"a document is set", edit,
-             [](TestView& t) { t.F().LoadKEY(t.Write("b.key", kTwoNodeKey)); }, false, false},
+             [](TestView& t) { t.F().Files().LoadKEY(t.Write("b.key", kTwoNodeKey)); }, false, false},
             {"Play clicked", edit, [](TestView& t) { t.Click("BNPlay"); }, true, true},
             {"Edit clicked", play, [](TestView& t) { t.Click("BNEdit"); }, false, false},
             {"a new document", play,
-             [](TestView& t) { t.F().LoadKEY(t.Write("c.key", kTwoNodeKey)); }, false, false},
+             [](TestView& t) { t.F().Files().LoadKEY(t.Write("c.key", kTwoNodeKey)); }, false, false},
             {"Refresh", play, [](TestView& t) { t.Trigger("FixDisplay1"); }, false, false},
             {"an M drag ends", play,
              [](TestView& t) {
@@ -282,7 +285,7 @@ private slots:
                  auto* s = Get<QScrollBar>(t.form_.get(), "SBFrame");
                  SendMouse(s, QEvent::MouseButtonPress, QPoint(2, 2), Qt::LeftButton,
                            Qt::LeftButton);
-                 QVERIFY(!t.F().Timer()->isActive());
+                 QVERIFY(!t.F().Transport().Timer()->isActive());
                  SendMouse(s, QEvent::MouseButtonRelease, QPoint(2, 2), Qt::LeftButton,
                            Qt::NoButton);
              },
@@ -290,7 +293,7 @@ private slots:
             {"the Options dialog closes", play,
              [](TestView& t) {
                  t.WhenModal([&t](QWidget* d) {
-                     QVERIFY(!t.F().Timer()->isActive()); // paused while it is open
+                     QVERIFY(!t.F().Transport().Timer()->isActive()); // paused while it is open
                      Get<QAbstractButton>(d, "BNCancel")->click();
                  });
                  t.Trigger("Options1");
@@ -303,7 +306,7 @@ private slots:
             row.event(*this);
             QVERIFY2(Get<QToolButton>(form_.get(), "BNPlay")->isChecked() == row.play, row.what);
             QVERIFY2(Get<QToolButton>(form_.get(), "BNEdit")->isChecked() == !row.play, row.what);
-            QVERIFY2(F().Timer()->isActive() == row.running, row.what);
+            QVERIFY2(F().Transport().Timer()->isActive() == row.running, row.what);
         }
     }
 
@@ -314,13 +317,13 @@ private slots:
         form_ = std::make_unique<TVorlinForm>();
         form_->show();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
-        QTRY_VERIFY(form_->Renderer != nullptr);
-        form_->Load3DO(QString(VORLIN_SAMPLE_DIR) + "/3do/sample.3do");
-        form_->LoadKEY(QString(VORLIN_SAMPLE_DIR) + "/3do/key/walk.key");
+        QTRY_VERIFY(form_->View().Renderer() != nullptr);
+        form_->Files().Load3DO(QString(VORLIN_SAMPLE_DIR) + "/3do/sample.3do");
+        form_->Files().LoadKEY(QString(VORLIN_SAMPLE_DIR) + "/3do/key/walk.key");
         Trigger("FrontView1");
-        QWidget* view = F().PaintBox();
+        QWidget* view = F().View().PaintBox();
         // Where the head shows: its vertices' middle, projected as the renderer projects.
-        const T3DO& model = *F().Session.Model;
+        const T3DO& model = *F().Document.Model;
         constexpr int kHead = 2;
         const T3DOMesh& head = model.Meshes[model.HNodes[kHead].Mesh];
         TVec3 middle{};
@@ -331,11 +334,11 @@ private slots:
         }
         auto onScreen = [&](const TVec3& world) {
             TViewCamera c;
-            c.Pitch = F().Renderer->CameraPitch;
-            c.Yaw = F().Renderer->CameraYaw;
-            c.Pos = F().Renderer->CameraPos;
-            c.Pan = F().Renderer->PanOffset;
-            c.Aspect = F().Renderer->Aspect;
+            c.Pitch = F().View().Renderer()->CameraPitch;
+            c.Yaw = F().View().Renderer()->CameraYaw;
+            c.Pos = F().View().Renderer()->CameraPos;
+            c.Pan = F().View().Renderer()->PanOffset;
+            c.Aspect = F().View().Renderer()->Aspect;
             const TVec3 e = c.ToEye(world);
             const double t = std::tan(85.0 / 2 * 3.14159265358979323846 / 180);
             return QPoint(int((e[0] / -e[2] / (t * c.Aspect) + 1) * view->width() / 2),
@@ -349,10 +352,10 @@ private slots:
         QCOMPARE(Get<QLabel>(form_.get(), "SBarHover")->text(), QString("Pointer: head"));
         QCOMPARE(F().PanelText(0), selected);
         Drag(view, at, {at + QPoint(1, 1)}); // a click that barely moves
-        QCOMPARE(SelectedNode, kHead);
+        QCOMPARE(F().Document.SelectedNode(), kHead);
         QCOMPARE(Get<QListWidget>(form_.get(), "LBKEY")->count(), 1);
         Drag(view, QPoint(2, 2), {}); // empty space changes nothing
-        QCOMPARE(SelectedNode, kHead);
+        QCOMPARE(F().Document.SelectedNode(), kHead);
 
         // The camera: every way changes the picture, none the document.
         const QImage before = Picture();
@@ -379,16 +382,16 @@ private slots:
         QVERIFY((onScreen(NodePivot(model, kHead)) - pivot).manhattanLength() <= 2);
         Settings.ORBIT_SELECTION = false;
         QVERIFY(Picture() != before);
-        QCOMPARE(F().UndoStack->count(), 0);
+        QCOMPARE(int(F().Document.History().Count()), 0);
         QVERIFY(!F().isWindowModified());
-        QCOMPARE(SelectedNode, kHead);
+        QCOMPARE(F().Document.SelectedNode(), kHead);
 
         // F, maximised: every posed vertex inside the view.
         F().showMaximized();
         QTRY_VERIFY(F().isMaximized());
         QTest::qWait(100);
         F().View().ViewZoom = 1; // far too close: the model is cut
-        F().Renderer->PanOffset = {0.5, 0, 0};
+        F().View().Renderer()->PanOffset = {0.5, 0, 0};
         F().View().UpdateView();
         QTest::keyClick(&F(), Qt::Key_F);
         for (int m = 0; m < model.HNodes.Count(); ++m) {

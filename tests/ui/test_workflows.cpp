@@ -8,7 +8,11 @@
 #include <QTableWidget>
 #include <QTreeWidget>
 
+#include "app/autosave.h"
+#include "app/file_commands.h"
 #include "app/vorlinform.h"
+#include "panels/transport/transport_panel.h"
+#include "panels/view/view_panel.h"
 #include "key/u_key.h"
 #include "support/FileOperations.h"
 #include "common/qt_strings.h"
@@ -85,14 +89,14 @@ private slots:
                     Get<QPushButton>(d, "BNCancel")->click();
                 });
             try { // as the program runs it: one command, whose error is shown
-                form.OpenArguments(c.args);
+                form.Files().OpenArguments(c.args);
             } catch (const std::exception& e) {
                 errors << e.what();
             }
             QCOMPARE(asked, bool(c.pick));
-            QCOMPARE(form.Session.Model ? ToQ(form.Session.Model->FileName) : QString(), c.model);
-            QCOMPARE(form.Session.KeyFile != nullptr, !c.model.isEmpty());
-            if (form.Session.KeyFile) QCOMPARE(form.Session.KeyFile->Nodes.Count(), 11);
+            QCOMPARE(form.Document.Model ? ToQ(form.Document.Model->FileName) : QString(), c.model);
+            QCOMPARE(form.Document.KeyFile != nullptr, !c.model.isEmpty());
+            if (form.Document.KeyFile) QCOMPARE(form.Document.KeyFile->Nodes.Count(), 11);
             QVERIFY2(c.said.isEmpty() || form.statusBar()->currentMessage().startsWith(c.said),
                      qPrintable(what));
         }
@@ -109,14 +113,14 @@ private slots:
 
         WhenModal([](QWidget* d) { PickInDialog(d, "sample.3do"); });
         menu("Open3DO1");
-        QVERIFY(form.Session.Model != nullptr);
-        QCOMPARE(form.Session.Model->FileName,
-                 TKeySession::AbsolutePath(kSampleGob) + ">3do\\sample.3do");
+        QVERIFY(form.Document.Model != nullptr);
+        QCOMPARE(form.Document.Model->FileName,
+                 TKeyDocument::AbsolutePath(kSampleGob) + ">3do\\sample.3do");
         QCOMPARE(Get<QLabel>(&form, "PL3DO")->text(), QString("3DO: sample.3do"));
 
         WhenModal([](QWidget* d) { PickInDialog(d, "walk.key"); });
         menu("OpenKEY1");
-        QVERIFY(form.Session.KeyFile != nullptr);
+        QVERIFY(form.Document.KeyFile != nullptr);
         QCOMPARE(Get<QLabel>(&form, "PLKEY")->text(), QString("KEY: walk.key"));
 
         WhenModal([](QWidget* d) {
@@ -136,7 +140,7 @@ private slots:
             Get<QPushButton>(d, "BNOk")->click();
         });
         menu("NewKEY1");
-        const TKEYFile& doc = *form.Session.KeyFile;
+        const TKEYFile& doc = *form.Document.KeyFile;
         QCOMPARE(doc.Name, std::string("Untitled.key"));
         QCOMPARE(doc.Nodes[0].Entries[1].Frame, 5);
 
@@ -158,9 +162,9 @@ private slots:
         boxes_.clear();
         menu("OpenKEY1");
         QVERIFY(boxes_.empty()); // saved: no question
-        QCOMPARE(form.Session.KeyFile->FullName, saved);
-        QCOMPARE(form.Session.KeyFile->Nodes[0].Entries[1].Frame, 5);
-        QVERIFY(!form.Session.KeyFile->IsModified());
+        QCOMPARE(form.Document.KeyFile->FullName, saved);
+        QCOMPARE(form.Document.KeyFile->Nodes[0].Entries[1].Frame, 5);
+        QVERIFY(!form.Document.KeyFile->IsModified());
     }
 
     void editEntriesAndMarkersSaveAndReload() {
@@ -168,10 +172,10 @@ private slots:
         TVorlinForm form;
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        form.Load3DO(QString::fromStdString(sample + "/3do/sample.3do"));
+        form.Files().Load3DO(QString::fromStdString(sample + "/3do/sample.3do"));
         const std::string copy = files_->file("walk.key");
         files_->write("walk.key", ReadAll(sample + "/3do/key/walk.key"));
-        form.LoadKEY(QString::fromStdString(copy));
+        form.Files().LoadKEY(QString::fromStdString(copy));
         auto menu = [&](const char* name) { Get<QAction>(&form, name)->trigger(); };
         auto* tree = Get<QTreeWidget>(&form, "TV3DO");
         auto* list = Get<QListWidget>(&form, "LBKEY");
@@ -201,15 +205,15 @@ private slots:
             Get<QPushButton>(d, "BNOk")->click();
         });
         menu("Markers1");
-        const std::unique_ptr<TKEYFile> edited = form.Session.KeyFile->Clone();
+        const std::unique_ptr<TKEYFile> edited = form.Document.KeyFile->Clone();
         QCOMPARE(edited->Nodes[1].Entries[0].Pitch, 12.5);
         QCOMPARE(edited->Nodes[1].Entries[1].Pitch, 12.5);
         menu("SaveKEY1");
-        QVERIFY(!form.Session.KeyFile->IsModified());
+        QVERIFY(!form.Document.KeyFile->IsModified());
         // Loaded again: the same values.
         answer_ = IDNO;
-        form.LoadKEY(QString::fromStdString(copy));
-        const TKEYFile& back = *form.Session.KeyFile;
+        form.Files().LoadKEY(QString::fromStdString(copy));
+        const TKEYFile& back = *form.Document.KeyFile;
         QCOMPARE(back.Markers.Count(), 2);
         QCOMPARE(back.Markers[0].MarkerType, 4);
         QCOMPARE(back.Nodes.Count(), edited->Nodes.Count());

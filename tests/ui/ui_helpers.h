@@ -18,6 +18,7 @@
 #include <optional>
 #include <vector>
 
+#include "edit/key_document.h"
 #include "panels/view/paint_box.h"
 #include "settings/GlobalVars.h"
 #include "common/DialogSeams.h"
@@ -65,6 +66,11 @@ inline bool WaitActive(QWidget* w) {
         if (QTest::currentTestFailed()) return;                                                    \
     } while (0)
 
+// The name of the step Undo would take back ("Move Keys"); empty when there is none.
+inline QString UndoText(const TKeyDocument& doc) {
+    return QString::fromStdString(doc.History().UndoName());
+}
+
 struct Box {
     QString text, caption;
     unsigned flags;
@@ -86,8 +92,6 @@ protected:
         qputenv("XDG_DATA_HOME", (config_->path() + "/data").toLocal8Bit()); // recovery files
         AssignDefaults();
         ProjectDir.clear();
-        SelectedNode = 0;
-        SelectedEntry = 0;
         FirstRun = false;
         boxes_.clear();
         answer_ = IDOK;

@@ -22,21 +22,14 @@ QString RecoveryFolder() {
            "/Brennick/Vorlin/recovery";
 }
 
-std::optional<TDiskStamp> TDiskStamp::Of(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists()) return std::nullopt;
-    return TDiskStamp{info.size(), info.lastModified()};
+QJsonObject StampJson(const TFileStamp& stamp) {
+    return {{"size", qint64(stamp.Size)}, {"time", qint64(stamp.TimeMs)}};
 }
 
-QJsonObject TDiskStamp::Json() const {
-    return {{"size", size}, {"time", time.toMSecsSinceEpoch()}};
-}
-
-std::optional<TDiskStamp> TDiskStamp::FromJson(const QJsonValue& value) {
+std::optional<TFileStamp> StampFromJson(const QJsonValue& value) {
     const QJsonObject o = value.toObject();
     if (!o.contains("size") || !o.contains("time")) return std::nullopt;
-    return TDiskStamp{qint64(o.value("size").toDouble()),
-                      QDateTime::fromMSecsSinceEpoch(qint64(o.value("time").toDouble()))};
+    return TFileStamp{int64_t(o.value("size").toDouble()), int64_t(o.value("time").toDouble())};
 }
 
 TAutosaver::TAutosaver(QObject* parent)
@@ -84,8 +77,8 @@ std::optional<TAutosaver::TCopy> TAutosaver::Take() {
                        {"version", VORLIN_VERSION}};
     // The file as the edits began from it: at recovery, a file changed since is not replaced
     // without a question.
-    if (const std::optional<TDiskStamp> stamp = diskStamp ? diskStamp() : std::nullopt)
-        record["disk"] = stamp->Json();
+    if (const std::optional<TFileStamp> stamp = diskStamp ? diskStamp() : std::nullopt)
+        record["disk"] = StampJson(*stamp);
     TCopy copy{std::make_shared<TKeySnapshot>(TKeySnapshot::Of(*doc)),
                QJsonDocument(record).toJson().toStdString(), 0};
     std::lock_guard<std::mutex> hold(shared_->m);

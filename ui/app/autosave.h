@@ -16,6 +16,7 @@
 #include <string>
 
 #include "edit/recovery.h"
+#include "support/file_stamp.h"
 
 class QLockFile;
 
@@ -24,17 +25,10 @@ namespace vorlin {
 // Where recovery files are kept: the user's data folder for the program.
 QString RecoveryFolder();
 
-// A file's size and modification time, to notice that another program changed it.
-struct TDiskStamp {
-    qint64 size = -1;
-    QDateTime time;
-    bool operator==(const TDiskStamp&) const = default;
-    // The stamp of a disk file; none when it does not exist.
-    static std::optional<TDiskStamp> Of(const QString& path);
-    // As a recovery record keeps it ({"size", "time" in milliseconds since the epoch}).
-    QJsonObject Json() const;
-    static std::optional<TDiskStamp> FromJson(const QJsonValue& value);
-};
+// A file's stamp as a recovery record keeps it ({"size", "time" in milliseconds since the
+// epoch}), and back; none for a record that does not say.
+QJsonObject StampJson(const TFileStamp& stamp);
+std::optional<TFileStamp> StampFromJson(const QJsonValue& value);
 
 class TAutosaver : public QObject {
     Q_OBJECT
@@ -47,7 +41,7 @@ public:
     std::function<bool()> modified;
     std::function<QString()> model;
     // The stamp of the document's file as the edits began from it (none: no file yet).
-    std::function<std::optional<TDiskStamp>()> diskStamp;
+    std::function<std::optional<TFileStamp>()> diskStamp;
     // Runs on the window's thread after each write (tests wait for it).
     std::function<void()> onWritten;
 

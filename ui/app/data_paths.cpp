@@ -24,9 +24,9 @@ QString FirstExisting(const QStringList& candidates) {
 } // namespace
 
 QString HelpPagePath() {
-    QStringList candidates = {QDir::current().filePath("vorlin_help.html")};
+    QStringList candidates = {QDir::current().filePath(kHelpFile)};
     for (const QString& folder : DataFolders("", "docs"))
-        candidates << folder + "/vorlin_help.html";
+        candidates << folder + "/" + kHelpFile;
     return FirstExisting(candidates);
 }
 

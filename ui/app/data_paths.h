@@ -6,6 +6,11 @@
 
 namespace vorlin {
 
+// Addresses of the Help menu's web pages, and the help page's name.
+constexpr const char* kMakerWebPage = "https://www.massassi.net/";
+constexpr const char* kCommunityWebPage = "https://www.massassi.net/jkm/";
+constexpr const char* kHelpFile = "vorlin_help.html";
+
 // The help page, "vorlin_help.html": in the current folder first, then in the program's data
 // folder; empty when there is none.
 QString HelpPagePath();

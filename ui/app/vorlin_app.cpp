@@ -1,12 +1,15 @@
 #include "app/vorlin_app.h"
 
 #include "app/data_paths.h"
+#include "app/file_commands.h"
 #include "app/vorlinform.h"
 #include "dialogs/FileDialogs.h"
 #include "dialogs/about_form.h"
 #include "dialogs/entry_form.h"
 #include "dialogs/markers_form.h"
 #include "dialogs/progress_form.h"
+#include "panels/nodes/nodes_panel.h"
+#include "panels/tools/document_tools.h"
 #include "dialogs/summary_form.h"
 #include "panels/view/paint_box.h"
 #include "settings/GlobalVars.h"
@@ -63,18 +66,28 @@ TVorlinApp::TVorlinApp() {
     Markers = std::make_unique<TMarkersForm>(MainForm.get());
     Progress = std::make_unique<TProgressForm>(MainForm.get());
     EntryForm = std::make_unique<TEntryForm>(MainForm.get());
-    MainForm->Options = Options.get();
-    MainForm->FileOpen = FileOpen.get();
-    MainForm->About = About.get();
-    MainForm->Summary = Summary.get();
-    MainForm->Progress = Progress.get();
-    MainForm->Markers = Markers.get();
-    MainForm->EntryForm = EntryForm.get();
+    TFileCommands& files = MainForm->Files();
+    files.Options = Options.get();
+    files.FileOpen = FileOpen.get();
+    files.About = About.get();
+    files.Summary = Summary.get();
+    files.Progress = Progress.get();
+    MainForm->DocumentTools().Summary = Summary.get();
+    MainForm->DocumentTools().Markers = Markers.get();
+    MainForm->Nodes().EntryForm = EntryForm.get();
 }
 
 TVorlinApp::~TVorlinApp() {
-    // The renderer's textures belong to the view's context: release them while it exists.
-    MainForm->Renderer.reset();
+    // The renderer's textures belong to the view's context: the main window (its view with it)
+    // goes while the program's windows still exist, after the dialogs it holds as children.
+    EntryForm.reset();
+    Progress.reset();
+    Markers.reset();
+    Summary.reset();
+    About.reset();
+    FileOpen.reset();
+    Options.reset();
+    MainForm.reset();
     SetMessageSink(nullptr);
 }
 

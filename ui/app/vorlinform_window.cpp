@@ -1,42 +1,44 @@
-// The main window's own events (creation, first show, resize, close), the pause rule and
-// playback timer, and the display operations that keep the view, the entry list, the frame
-// display and the mode in step with the session.
+// The main window's own events (creation, first show, activation, close), what it shows of the
+// document (the title, the status bar, the enabling), and the panels under the view.
+#include <QAction>
 #include <QCloseEvent>
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QListWidget>
-#include <QMouseEvent>
+#include <QPainter>
 #include <QScreen>
-#include <QScrollBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTabWidget>
 #include <QTimer>
-#include <QToolButton>
-#include <QTreeWidget>
 #include <charconv>
 
-#include "app/autosave.h"
-#include "app/node_panel.h"
+#include "app/file_commands.h"
 #include "app/vorlinform.h"
-#include "dialogs/progress_form.h"
-#include "panels/curves/curves_panel.h"
-#include "panels/timeline/timeline_panel.h"
-#include "panels/view/view_panel.h"
-#include "panels/view/paint_box.h"
 #include "common/DialogSeams.h"
-#include "support/misc_utils.h"
+#include "common/action_table.h"
 #include "common/qt_strings.h"
+#include "panels/curves/curves_panel.h"
+#include "panels/nodes/node_column.h"
+#include "panels/nodes/nodes_panel.h"
+#include "panels/timeline/timeline_panel.h"
+#include "panels/view/paint_box.h"
+#include "panels/view/view_panel.h"
+#include "support/FileOperations.h"
+
+#include "support/misc_utils.h"
 
 namespace vorlin {
 
 namespace {
 
-// printf's "%-8.2f" without the C locale.
-std::string Left82(double v) {
+// The least height of the 3D view under a tall timeline.
+constexpr int kMinViewHeight = 120;
+
+// A value as printf's "%.2f" gives it, without the C locale.
+std::string Fixed2(double v) {
     char buf[400];
     auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 2);
-    std::string s(buf, r.ptr);
-    if (s.size() < 8) s.append(8 - s.size(), ' ');
-    return s;
+    return std::string(buf, r.ptr);
 }
 
 } // namespace
@@ -59,9 +61,7 @@ void TVorlinForm::FormCreate() {
     resize(g.VORLIN_WIDTH, g.VORLIN_HEIGHT);
     move(g.VORLIN_LEFT, g.VORLIN_TOP);
     if (g.WINDOW_MAXIMIZED) setWindowState(windowState() | Qt::WindowMaximized);
-    Panel2->SetLayout(g.TV3DO_HEIGHT, g.SPLITTER_TOP, g.PLKEY_TOP);
-    BuildReopen3DOMenu();
-    BuildReopenKEYMenu();
+    nodes_->Column()->SetLayout(g.TV3DO_HEIGHT, g.SPLITTER_TOP, g.PLKEY_TOP);
 }
 
 void TVorlinForm::showEvent(QShowEvent* event) {
@@ -70,65 +70,41 @@ void TVorlinForm::showEvent(QShowEvent* event) {
     shown_ = true;
     RestoreTimeline();
     // The view's OpenGL context exists once its window is on screen: the renderer and the files
-    // of the command line wait for it (or, should it never come, for a while).
-    QTimer::singleShot(0, this, [this] {
-        if (!Pbox || Pbox->isValid()) {
-            FormShow();
-            return;
-        }
-        auto once = std::make_shared<bool>(false);
-        auto run = [this, once] {
-            if (*once) return;
-            *once = true;
-            Pbox->onReady = nullptr;
-            FormShow();
-        };
-        Pbox->onReady = [this, run] { QTimer::singleShot(0, this, run); };
-        // A loaded machine can take several seconds to give the first context: the renderer
-        // made before it would fail, and the editor would go on without its view.
-        QTimer::singleShot(30000, this, run);
-    });
+    // of the command line wait for it.
+    view_->Start([this] { FormShow(); },
+                 [this](const std::string& error) {
+                     // The editor goes on without its 3D view and without the files of the
+                     // command line; what a crashed session left is offered all the same. The
+                     // question waits for show() to return.
+                     const QString text = QString::fromLocal8Bit(error.c_str());
+                     QTimer::singleShot(0, this, [this, text] {
+                         ShowMessageBox(this, text, "Vorlin", MB_OK | MB_ICONERROR);
+                         if (RecoverAtStart) files_->OfferRecovery();
+                         if (AfterShow) AfterShow();
+                     });
+                 });
 }
 
 void TVorlinForm::FormShow() {
-    try {
-        Renderer = std::make_unique<TOGLRenderer>(Pbox);
-        Renderer->Progress = TProgressForm::Reporter(Progress);
-        SceneToRenderer();
-        Renderer->UpdateColours();
-        if (Pbox) Pbox->onResize = [this] { FormResize(); };
-        FormResize();
-        // A model loaded before the view could draw is framed as a load into a drawing view
-        // frames it: a zoom that would cut it is replaced by one that shows it whole.
-        if (!view_->ModelFits()) view_->FrameModel();
-    } catch (const std::exception& e) {
-        // The editor goes on without its 3D view; the files of the command line are not
-        // loaded, as the error ends this handler.
-        Renderer.reset();
-        ShowMessageBox(this, QString::fromLocal8Bit(e.what()), "Vorlin", MB_OK | MB_ICONERROR);
-        // What a crashed session left is offered all the same: it needs no 3D view.
-        if (RecoverAtStart) OfferRecovery();
-        if (AfterShow) AfterShow();
-        return;
-    }
     // One command: a model that fails to load ends it, so the KEY files after it do not load
     // onto a model that is not there.
-    Command([this] { OpenArguments(CommandLine); });
-    if (RecoverAtStart) OfferRecovery();
+    RunCommand([this] { files_->OpenArguments(CommandLine); });
+    if (RecoverAtStart) files_->OfferRecovery();
     if (AfterShow) AfterShow();
 }
 
-void TVorlinForm::FormResize() {
-    if (!Renderer || !Pbox) return;
-    Renderer->SetViewport(0, 0, Pbox->width(), Pbox->height());
-    SceneToRenderer();
-    Renderer->RebuildLists();
+void TVorlinForm::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    // Back from another program: it may have changed the open KEY's file.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        QTimer::singleShot(0, this,
+                           [this] { RunCommand([this] { files_->CheckDiskChange(false); }); });
 }
 
 void TVorlinForm::closeEvent(QCloseEvent* event) {
     // A close question whose save failed keeps the window open: closing would lose the work.
     bool allowed = false;
-    Command([&] { allowed = FormCloseQuery(); });
+    RunCommand([&] { allowed = !Document.KeyFile || files_->DocumentMayGo(); });
     if (!allowed) {
         event->ignore();
         return;
@@ -136,14 +112,6 @@ void TVorlinForm::closeEvent(QCloseEvent* event) {
     FormClose();
     event->accept();
     emit Closed();
-}
-
-bool TVorlinForm::FormCloseQuery() {
-    if (!Session.KeyFile) return true;
-    KeyTimer->stop();
-    if (!DocumentMayGo()) return false;
-    Resume();
-    return true;
 }
 
 void TVorlinForm::FormClose() {
@@ -157,236 +125,178 @@ void TVorlinForm::FormClose() {
         g.VORLIN_HEIGHT = height();
         g.WINDOW_MAXIMIZED = false;
     }
-    g.TV3DO_HEIGHT = Panel2->TreeHeight();
-    g.SPLITTER_TOP = Panel2->SplitterTop();
-    g.PLKEY_TOP = Panel2->KeyPanelTop();
-    Autosave->Drop(); // saved, or given up after the question
-    if (ViewTabs->isVisible()) g.TIMELINE_HEIGHT = ViewTabs->height();
-    KeyTimer->stop();
+    const TNodeColumn& column = *nodes_->Column();
+    g.TV3DO_HEIGHT = column.TreeHeight();
+    g.SPLITTER_TOP = column.SplitterTop();
+    g.PLKEY_TOP = column.KeyPanelTop();
+    if (viewTabs_->isVisible()) g.TIMELINE_HEIGHT = viewTabs_->height();
+    files_->Closing();
 }
 
-// ---------------------------------------------------------------------------------------------
-// Commands, the pause rule, playback
-
-void TVorlinForm::Command(const std::function<void()>& body) {
+void TVorlinForm::RunCommand(const std::function<void()>& body) {
     ++commands_;
-    try {
-        body();
-    } catch (const std::exception& e) {
-        ShowMessageBox(this, QString::fromLocal8Bit(e.what()), "Vorlin", MB_OK | MB_ICONERROR);
-    }
+    RunShowingErrors(this, body);
     // The close question's answer was for this command only.
-    if (--commands_ == 0) released_ = nullptr;
-    ShowSelectedEntry();
-}
-
-void TVorlinForm::Pause() {
-    KeyTimer->stop();
-}
-
-void TVorlinForm::Resume() {
-    if (BNPlay->isChecked()) StartTimer();
-}
-
-void TVorlinForm::StartTimer() {
-    // A Qt timer of interval 0 would fire on every pass of the event loop; the frame rate
-    // asked for more than one frame per millisecond, and such a timer does not tick.
-    if (KeyTimer->interval() > 0) KeyTimer->start();
-}
-
-void TVorlinForm::SetEditMode() {
-    const bool playing = KeyTimer->isActive();
-    KeyTimer->stop();
-    if (Session.KeyFile) BNEdit->setChecked(true);
-    // What playing leaves out (the onion skins) shows again at once, not at the next frame.
-    if (playing) Redraw();
-}
-
-void TVorlinForm::SetPlayMode() {
-    if (!Session.KeyFile) return;
-    // A frame rate of 0 or less cannot be played; one frame a second is the slowest.
-    const double fps = Session.KeyFile->FPS > 0 ? Session.KeyFile->FPS : 1;
-    KeyTimer->setInterval(int(std::min(1000.0 / fps, 1e9)));
-    BNPlay->setChecked(true);
-    StartTimer();
-}
-
-void TVorlinForm::KeyTimerTick() {
-    try {
-        ShowFrame(SBFrame->value());
-        SBFrame->setValue(SBFrame->value() == SBFrame->maximum() ? 0 : SBFrame->value() + 1);
-    } catch (const std::exception& e) {
-        // Playback stops before it says so: the timer would raise the message again on every
-        // tick behind the box.
-        SetEditMode();
-        ShowMessageBox(this, QString::fromLocal8Bit(e.what()), "Vorlin", MB_OK | MB_ICONERROR);
-    }
-}
-
-void TVorlinForm::SliderAction() {
-    // Every scroll action pauses playback. A click or drag resumes it when the button is let
-    // go; a key or the wheel is a whole scroll in one step, so it resumes at once.
-    Pause();
-    if (!scrolling_)
-        QTimer::singleShot(0, this, [this] {
-            if (!scrolling_) Resume();
-        });
-}
-
-bool TVorlinForm::SliderEvent(QEvent* event) {
-    switch (event->type()) {
-    case QEvent::ShortcutOverride: {
-        // The focused slider takes its own keys (in play mode too), before the frame keys.
-        // Not with Ctrl or Alt: those step and nudge keys.
-        const auto* k = static_cast<QKeyEvent*>(event);
-        const int key = k->key();
-        if (k->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) break;
-        if (key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Home ||
-            key == Qt::Key_End || key == Qt::Key_PageUp || key == Qt::Key_PageDown) {
-            event->accept();
-            return true;
-        }
-        break;
-    }
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick:
-        scrolling_ = true;
-        Pause();
-        break;
-    case QEvent::MouseButtonRelease:
-        if (static_cast<QMouseEvent*>(event)->buttons() == Qt::NoButton) {
-            scrolling_ = false;
-            Resume();
-        }
-        break;
-    case QEvent::ContextMenu: {
-        // The slider's menu ("Scroll here") takes the release of the press that opened it:
-        // once it closes, whatever it did, playback goes on.
-        static_cast<QObject*>(SBFrame)->event(event);
-        scrolling_ = false;
-        if (!(QGuiApplication::mouseButtons() & Qt::LeftButton)) Resume();
-        return true;
-    }
-    default:
-        break;
-    }
-    return false;
-}
-
-bool TVorlinForm::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == SBFrame) return SliderEvent(event);
-    // While a drag edits the selected node's entry, the tree's keys would select another node
-    // under it: they wait for the release.
-    if (watched == TV3DO && drag_ &&
-        (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride))
-        return true;
-    if (watched == LBKEY || watched == LBKEY->viewport()) return EntryListEvent(watched, event);
-    return QMainWindow::eventFilter(watched, event);
-}
-
-void TVorlinForm::ClearEntryList() {
-    const QSignalBlocker block(LBKEY);
-    LBKEY->clear();
-}
-
-int TVorlinForm::CurrentFrame() const {
-    return SBFrame->value();
+    if (--commands_ == 0) files_->CommandEnded();
 }
 
 // ---------------------------------------------------------------------------------------------
-// Display operations
+// What the window shows of the document
 
-void TVorlinForm::ShowFrame(int frame) {
-    T3DO* model = Session.Model.get();
-    if (!model || !Session.KeyFile) return;
-    SBFrame->setValue(frame);
-    SetFrameLabel(frame);
-    Session.Pose(frame);
-    if (Settings.FOLLOW_NODEPATH) {
-        view_->UpdateView();
-        if (Renderer && model->HNodes.Count() > 0) {
-            const T3DOHNode& n = model->HNodes[0];
-            Renderer->CameraPos[0] += n.CurX;
-            Renderer->CameraPos[1] += n.CurY;
-            Renderer->CameraPos[2] += n.CurZ;
-        }
+void TVorlinForm::Changed(const TDocumentChange& c) {
+    if (c.Has(chModel | chDocument | chFile | chHistory)) UpdateTitle();
+    if (c.Has(chModel | chDocument | chSelection | chKeys)) ShowSelection(c);
+    if (c.Has(chModel | chDocument | chSelection | chFrame | chKeys | chHeader)) ShowNodePose();
+    if (c.Has(chHistory)) {
+        // Undo and Redo name their steps.
+        const std::string undo = Document.History().UndoName();
+        const std::string redo = Document.History().RedoName();
+        actions_->Action("Undo1")->setText(undo.empty() ? "U&ndo" : "U&ndo " + ToQ(undo));
+        actions_->Action("Redo1")->setText(redo.empty() ? "&Redo" : "&Redo " + ToQ(redo));
     }
-    Redraw();
-    ShowNodePose();
+    // The menus as a whole: Edit once a KEY is set, View once a model is.
+    editMenu_->setEnabled(Document.KeyFile != nullptr);
+    viewMenu_->setEnabled(Document.Model != nullptr);
+    actions_->Refresh();
+}
+
+void TVorlinForm::UpdateTitle() {
+    // "walk.key* - sample.3do - Vorlin", as desktop editors name their documents.
+    QString title = "Vorlin";
+    if (Document.Model) title = ToQ(PathName(Document.Model->FileName)) + " - " + title;
+    if (Document.KeyFile) title = ToQ(Document.KeyFile->Name) + "[*] - " + title;
+    setWindowTitle(title);
+    setWindowModified(Document.Modified());
+}
+
+void TVorlinForm::ShowSelection(const TDocumentChange& c) {
+    const int node = Document.SelectedNode();
+    const int entry = Document.SelectedEntry();
+    const int count = Document.KeyFile ? Document.EntryCount() : 0;
+    // The entry list refilled (a document set, the node's entries more or fewer) says
+    // "Entry 2"; an entry or a node picked says "Entry: 2".
+    const bool refilled =
+        c.Has(chModel | chDocument) || (node == shownNode_ && count != shownCount_);
+    const bool picked = c.Has(chSelection) && (node != shownNode_ || entry != shownEntry_);
+    shownNode_ = node;
+    shownEntry_ = entry;
+    shownCount_ = count;
+    panels_[0]->setText(nodes_->NodeName(node));
+    if (!Document.KeyFile || entry < 0)
+        panels_[1]->setText(QString());
+    else if (refilled)
+        panels_[1]->setText(QString("Entry %1").arg(entry));
+    else if (picked)
+        panels_[1]->setText(QString("Entry: %1").arg(entry));
 }
 
 void TVorlinForm::ShowNodePose() {
-    const T3DO* model = Session.Model.get();
-    if (!model || SelectedNode < 0 || SelectedNode >= model->HNodes.Count()) return;
-    const T3DOHNode& n = model->HNodes[SelectedNode];
-    // The numbers without the padding that lined them up in a fixed-pitch font: in the
-    // desktop's font it only pushed Yaw out of the window.
-    auto value = [](double v) {
-        std::string s = Left82(v);
-        while (!s.empty() && s.back() == ' ')
-            s.pop_back();
-        return s;
-    };
-    SetPanel(3, ToQ("X: " + value(n.CurX) + "  Y: " + value(n.CurY) + "  Z: " + value(n.CurZ) +
-                    "  Pitch: " + value(n.CurPitch) + "  Roll: " + value(n.CurRoll) +
-                    "  Yaw: " + value(n.CurYaw)));
+    const T3DO* model = Document.Model.get();
+    const int node = Document.SelectedNode();
+    if (!model || !Document.KeyFile || node < 0 || node >= model->HNodes.Count()) return;
+    const T3DOHNode& n = model->HNodes[node];
+    panels_[3]->setText(ToQ("X: " + Fixed2(n.CurX) + "  Y: " + Fixed2(n.CurY) +
+                            "  Z: " + Fixed2(n.CurZ) + "  Pitch: " + Fixed2(n.CurPitch) +
+                            "  Roll: " + Fixed2(n.CurRoll) + "  Yaw: " + Fixed2(n.CurYaw)));
 }
 
-bool TVorlinForm::FillEntryList(bool keepFrame) {
-    if (!Session.KeyFile) return false;
-    // A tree row without a node in the document is reported by the document.
-    const int count = Session.EntryCount();
-    const bool refill = LBKEY->count() != count;
-    if (refill) {
-        const QSignalBlocker block(LBKEY);
-        LBKEY->clear();
-        for (int i = 0; i < count; ++i)
-            LBKEY->addItem(EntryText(i));
-        Session.ClampSelection(count);
-    } else
-        UpdateEntryTexts(); // the same entries; their frames may have moved
-    ShowSelectedEntry();
-    ShowKeyCaption();
-    UpdateEnabling();
-    if (!refill) return false;
-    if (!keepFrame)
-        SetPanel(1, SelectedEntry >= 0 ? QString("Entry %1").arg(SelectedEntry) : QString());
-    // Without entries the node stays at rest and the frame stays.
-    ShowFrame(count == 0 || keepFrame ? SBFrame->value() : Session.SelectedKeyEntry().Frame);
-    return true;
+void TVorlinForm::ShowHoveredNode(int node) {
+    // Apart from panel 0, whose name goes with the pose values beside it: the selected node's.
+    const QString name =
+        node >= 0 && node != Document.SelectedNode() ? nodes_->NodeName(node) : QString();
+    hover_->setText(name.isEmpty() ? QString() : "Pointer: " + name);
+    hover_->setVisible(!name.isEmpty());
 }
 
-void TVorlinForm::ShowKeyCaption() {
-    if (!Session.KeyFile) return;
-    QString text = "KEY: " + ToQ(Session.KeyFile->Name);
-    if (Session.KeyNodeIndex() < 0) {
-        QTreeWidgetItem* row = TV3DO->topLevelItem(SelectedNode);
-        text += QString(" (no node for %1: Add Entry makes one)")
-                    .arg(row ? row->text(0) : QString::number(SelectedNode));
+void TVorlinForm::ShowStatus(const QString& text, int milliseconds) {
+    if (text.isEmpty())
+        statusBar()->clearMessage();
+    else
+        statusBar()->showMessage(text, milliseconds);
+}
+
+QString TVorlinForm::PanelText(int panel) const {
+    return panels_[size_t(panel)]->text();
+}
+
+QImage TVorlinForm::Screenshot() {
+    QImage shot = grab().toImage();
+    // The view is a window of its own, which a grab of the widgets does not see.
+    if (const QImage view = view_->Picture(); !view.isNull()) {
+        QPainter painter(&shot);
+        painter.drawImage(view_->Widget()->mapTo(this, QPoint(0, 0)), view);
     }
-    PLKEY->setText(text);
+    return shot;
 }
 
-void TVorlinForm::InitKEYControls() {
-    const TKEYFile& doc = *Session.KeyFile;
-    PLKEY->setText("KEY: " + ToQ(doc.Name));
-    Session.SelectEntry(0);
-    SetPanel(1, "Entry: 0");
-    SetFrameRange();
-    {
-        const QSignalBlocker block(SBFrame);
-        SBFrame->setValue(0);
+// ---------------------------------------------------------------------------------------------
+// The panels under the view
+
+QWidget* TVorlinForm::BuildViewPanels(QWidget* view) {
+    viewSplit_ = new QSplitter(Qt::Vertical, view->parentWidget());
+    viewSplit_->setObjectName("ViewSplit");
+    viewSplit_->setChildrenCollapsible(false);
+    // The view never goes: a tall stored timeline gives way to it.
+    view->setMinimumHeight(kMinViewHeight);
+    viewSplit_->addWidget(view);
+    // The timeline and the curves share the place under the view, as tabs.
+    viewTabs_ = new QTabWidget(viewSplit_);
+    viewTabs_->setObjectName("ViewTabs");
+    viewTabs_->setDocumentMode(true);
+    timeline_ = new TTimelinePanel(Document, *this, *actions_, viewTabs_);
+    viewTabs_->addTab(timeline_, "Timeline");
+    curves_ = new TCurvesPanel(Document, *this, *actions_, viewTabs_);
+    viewTabs_->addTab(curves_, "Curves");
+    curves_->SetChannels(unsigned(Settings.CURVES_CHANNELS) & 0x3Fu);
+    curves_->onChannels = [](unsigned mask) { Settings.CURVES_CHANNELS = int32_t(mask); };
+    viewSplit_->addWidget(viewTabs_);
+    // The window's height goes to the view; the panels keep their own.
+    viewSplit_->setStretchFactor(0, 1);
+    viewSplit_->setStretchFactor(1, 0);
+    connect(viewTabs_, &QTabWidget::currentChanged, this, [this] { SyncPanelActions(); });
+    return viewSplit_;
+}
+
+void TVorlinForm::TogglePanel(QWidget* panel, bool on) {
+    if (on) {
+        const bool placed = viewTabs_->isVisible();
+        viewTabs_->setCurrentWidget(panel);
+        viewTabs_->setVisible(true);
+        if (!placed) PlaceTimeline();
+    } else if (viewTabs_->currentWidget() == panel) {
+        Settings.TIMELINE_HEIGHT = viewTabs_->height();
+        viewTabs_->setVisible(false);
     }
-    SetFrameLabel(0);
-    Timeline->KeysChanged();
-    Timeline->Fit();
-    Curves->DocumentChanged();
-    Curves->Fit();
-    UpdateEnabling();
-    UpdateTitle();
-    if (!BNYAxis->isChecked() && !BNZAxis->isChecked()) BNXAxis->setChecked(true);
-    if (!BNMove->isChecked()) BNRotate->setChecked(true);
-    BNEdit->setChecked(true);
+    SyncPanelActions();
+}
+
+void TVorlinForm::SyncPanelActions() {
+    QAction* timeline = actions_->Action("Timeline1");
+    QAction* curves = actions_->Action("Curves1");
+    if (!timeline || !curves) return; // while the window is being built
+    const bool shown = !viewTabs_->isHidden();
+    const QSignalBlocker a(timeline), b(curves);
+    timeline->setChecked(shown && viewTabs_->currentWidget() == timeline_);
+    curves->setChecked(shown && viewTabs_->currentWidget() == curves_);
+    Settings.TIMELINE_VISIBLE = timeline->isChecked();
+    Settings.CURVES_VISIBLE = curves->isChecked();
+}
+
+void TVorlinForm::RestoreTimeline() {
+    const bool curves = Settings.CURVES_VISIBLE;
+    const bool shown = curves || Settings.TIMELINE_VISIBLE;
+    viewTabs_->setCurrentWidget(curves ? static_cast<QWidget*>(curves_) : timeline_);
+    viewTabs_->setVisible(shown);
+    SyncPanelActions();
+    if (shown) PlaceTimeline();
+}
+
+void TVorlinForm::PlaceTimeline() {
+    // A stored height taller than the room gives way to the view's least height (the splitter
+    // keeps it).
+    const int height = std::max(Settings.TIMELINE_HEIGHT, timeline_->minimumHeight());
+    viewSplit_->setSizes(
+        {std::max(viewSplit_->height() - height - viewSplit_->handleWidth(), 1), height});
 }
 
 } // namespace vorlin

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/autosave.h"
+#include "support/file_stamp.h"
 
 class QLabel;
 class QTreeWidget;
@@ -21,7 +21,7 @@ struct TRecoveryItem {
     QString Model;    // the model it was edited on
     QString Time;     // when it was written (local time)
     // The document's file as the edits began from it, and whether it changed since.
-    std::optional<TDiskStamp> Disk;
+    std::optional<TFileStamp> Disk;
     bool DiskChanged = false;
 };
 

@@ -13,7 +13,7 @@
 #include <QScrollBar>
 #include <QTableWidget>
 
-#include "edit/key_session.h"
+#include "edit/key_document.h"
 #include "edit/retime.h"
 #include "key/u_key.h"
 #include "settings/GlobalVars.h"

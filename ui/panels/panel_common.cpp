@@ -6,8 +6,13 @@
 #include <QToolTip>
 #include <cmath>
 
-#include "edit/markers.h"
+#include "common/DialogSeams.h"
 #include "common/qt_strings.h"
+#include "edit/key_document.h"
+#include "edit/markers.h"
+#include "panels/panel_host.h"
+
+#include "support/misc_utils.h"
 
 namespace vorlin {
 
@@ -72,6 +77,38 @@ void ShowTip(const QHelpEvent* e, const QString& tip, QWidget* w) {
         QToolTip::hideText();
     else
         QToolTip::showText(e->globalPos(), tip, w);
+}
+
+QIcon ToolbarIcon(int image) {
+    static const char* names[15] = {
+        "0_add_entry", "1_insert_entry", "2_delete_entry", "3_copy_entry", "4_paste_entry",
+        "5_auto_copy", "6_wireframe",    "7_textured",     "8_x_axis",     "9_y_axis",
+        "10_z_axis",   "11_move",        "12_rotate",      "13_edit",      "14_play"};
+    return QIcon(QString(":/icons/%1.svg").arg(names[image]));
+}
+
+QIcon TreeIcon(int image) {
+    static const char* names[3] = {"tree_0_empty_mesh", "tree_1_no_mesh", "tree_2_mesh"};
+    return QIcon(QString(":/icons/%1.svg").arg(names[image]));
+}
+
+void RunShowingErrors(QWidget* parent, const std::function<void()>& body) {
+    try {
+        body();
+    } catch (const std::exception& e) {
+        ShowMessageBox(parent, QString::fromLocal8Bit(e.what()), "Vorlin", MB_OK | MB_ICONERROR);
+    }
+}
+
+void TScrub::To(TKeyDocument& doc, int frame) {
+    if (!held_) doc.Hold();
+    held_ = true;
+    doc.SetFrame(frame);
+}
+
+void TScrub::End(TKeyDocument& doc) {
+    if (held_) doc.Release();
+    held_ = false;
 }
 
 } // namespace vorlin

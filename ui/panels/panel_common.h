@@ -2,6 +2,7 @@
 // a marker's tooltip, and showing or hiding a tooltip.
 #pragma once
 
+#include <QIcon>
 #include <QString>
 
 #include "edit/timeline.h"
@@ -12,6 +13,8 @@ class QPalette;
 class QWidget;
 
 namespace vorlin {
+
+class TKeyDocument;
 
 // The markers as triangles in the band top .. top+height, over the frames right of the
 // layout's Left and up to right.
@@ -24,7 +27,22 @@ void PaintFrameRuler(QPainter& p, const QPalette& palette, const TTimelineLayout
                      double top, double height, double right, int frames, bool below);
 // The type and frame of the marker at x (within 4 pixels); empty when none is there.
 QString MarkerTip(const TKEYMarkers& markers, const TTimelineLayout& frames, double x);
+// The toolbar's pictures by number: 0 add entry, 1 insert, 2 delete, 3 copy, 4 paste, 5 auto
+// copy, 6 wireframe, 7 textured, 8 to 10 the x, y and z axes, 11 move, 12 rotate, 13 edit, 14
+// play; and the tree's rows' (0 a mesh without vertices, 1 no mesh, 2 a mesh).
+QIcon ToolbarIcon(int image);
+QIcon TreeIcon(int image);
 // Shows tip for the help event (hides any tooltip when tip is empty).
 void ShowTip(const QHelpEvent* e, const QString& tip, QWidget* w);
+
+// A press on a ruler sets the frame as the slider does: playback waits while it is held.
+class TScrub {
+public:
+    void To(TKeyDocument& doc, int frame);
+    void End(TKeyDocument& doc);
+
+private:
+    bool held_ = false;
+};
 
 } // namespace vorlin

@@ -1,8 +1,8 @@
 // The curves' commands: picking key points, dragging them in value or in time, and typing a
 // value. Each change is one step to undo; the rules are the core's (edit/curves.h, the move of
 // keys in edit/timeline.h).
-#include "edit/key_edit.h"
-#include "edit/key_session.h"
+#include "common/qt_strings.h"
+#include "edit/key_commands.h"
 #include "panels/curves/curves_panel.h"
 #include "panels/panel_host.h"
 #include "panels/value_field.h"
@@ -23,23 +23,18 @@ QString Number(double v) {
 
 } // namespace
 
-const std::vector<TCurveKey>& TCurvesPanel::Picked() const {
-    static const std::vector<TCurveKey> none;
-    const auto at = picks_.find(Node());
-    return at == picks_.end() ? none : at->second;
+std::vector<TCurveKey> TCurvesPanel::Picked() const {
+    const int node = Node();
+    return node >= 0 ? doc_.PickedPoints(node) : std::vector<TCurveKey>();
 }
 
-std::vector<TCurveKey>& TCurvesPanel::Picks() {
-    return picks_[Node()];
-}
-
-void TCurvesPanel::DocumentChanged() {
-    picks_.clear();
+void TCurvesPanel::SetPicked(const std::vector<TCurveKey>& points) {
+    if (const int node = Node(); node >= 0) doc_.SetPickedPoints(node, points);
 }
 
 void TCurvesPanel::PressKey(TCurveKey key, bool shift) {
-    TKeySession& s = host_.EditSession();
-    std::vector<TCurveKey>& picked = Picks();
+    TKeyDocument& s = doc_;
+    std::vector<TCurveKey> picked = Picked();
     const bool was = std::find(picked.begin(), picked.end(), key) != picked.end();
     // Shift on a picked point keeps the picks for a drag (locked to time) and leaves its entry
     // selected as it is: only a click without a drag takes the point out.
@@ -56,9 +51,11 @@ void TCurvesPanel::PressKey(TCurveKey key, bool shift) {
         picked.push_back(key);
     else if (!was)
         picked = {key};
+    SetPicked(picked);
     const int shown = Node();
     // Its entry is picked as a click in the entry list picks it (the frame follows).
-    if (key.entry != SelectedEntry) host_.PickEntry(key.entry);
+    if (key.entry != doc_.SelectedEntry())
+        host_.RunCommand([&] { ClickEntryCommand(doc_, key.entry); });
     // Picking may change the values (Auto Copy): the drag starts from them as they are now.
     const int node = Node();
     if (node < 0 || node != shown || key.entry >= s.KeyFile->Nodes[node].Entries.Count()) {
@@ -66,8 +63,7 @@ void TCurvesPanel::PressKey(TCurveKey key, bool shift) {
         return;
     }
     const TKEYEntries& entries = s.KeyFile->Nodes[node].Entries;
-    std::vector<TCurveKey>& now = Picks();
-    std::erase_if(now, [&](const TCurveKey& k) { return k.entry >= entries.Count(); });
+    const std::vector<TCurveKey> now = Picked();
     startValues_.clear();
     for (const TCurveKey& k : now)
         startValues_.push_back(Channel(entries[k.entry], k.channel));
@@ -76,23 +72,27 @@ void TCurvesPanel::PressKey(TCurveKey key, bool shift) {
 }
 
 void TCurvesPanel::ClickKey() {
-    if (unpick_) std::erase(Picks(), key_);
+    if (unpick_) {
+        std::vector<TCurveKey> picked = Picked();
+        std::erase(picked, key_);
+        SetPicked(picked);
+    }
     unpick_ = false;
     update();
 }
 
 void TCurvesPanel::DragValue(double by, bool snap) {
-    TKeySession& s = host_.EditSession();
+    TKeyDocument& s = doc_;
     const int node = Node();
     if (node < 0) return;
-    if (!host_.Dragging() && !host_.BeginDragStep({node}, "Edit Value")) {
+    if (!doc_.Editing() && !doc_.Begin("Edit Value", {node})) {
         press_ = Press::None;
         return;
     }
     TKEYEntries& entries = s.KeyFile->Nodes[node].Entries;
     const int c = key_.channel;
     const int plot = TCurveLayout::PlotOf(c);
-    const std::vector<TCurveKey>& picked = Picked();
+    const std::vector<TCurveKey> picked = Picked();
     const auto pressed = std::find(picked.begin(), picked.end(), key_);
     if (pressed == picked.end() || startValues_.size() != picked.size()) return;
     // The pressed point moves as far as the pointer (Ctrl: to whole units or 5 degrees, as the
@@ -108,11 +108,11 @@ void TCurvesPanel::DragValue(double by, bool snap) {
     // The plot widens to keep the dragged point in view.
     Layout.KeepInView(plot, PointValue(entries[key_.entry], c));
     host_.ShowStatus(QString("%1 %2").arg(ChannelName(c)).arg(Number(start + by)), 0);
-    host_.KeysChanged();
+    doc_.Changed(chKeys, {node});
 }
 
 void TCurvesPanel::DragTime(double pointerFrame, bool snap) {
-    TKeySession& s = host_.EditSession();
+    TKeyDocument& s = doc_;
     const int node = Node();
     if (node < 0) return;
     if (!move_) {
@@ -125,7 +125,7 @@ void TCurvesPanel::DragTime(double pointerFrame, bool snap) {
             press_ = Press::None;
             return;
         }
-        if (!host_.BeginDragStep(move->Nodes(), "Move Keys")) {
+        if (!doc_.Begin("Move Keys", move->Nodes())) {
             press_ = Press::None;
             return;
         }
@@ -137,11 +137,12 @@ void TCurvesPanel::DragTime(double pointerFrame, bool snap) {
     host_.ShowStatus(
         QString("frame %1 (%2%3)").arg(startFrame_ + delta).arg(delta < 0 ? "" : "+").arg(delta),
         0);
-    host_.KeysChanged(s.SelectedKeyFrame());
+    doc_.Changed(chKeys, {node});
+    if (const int frame = s.SelectedKeyFrame(); frame >= 0) doc_.SetFrame(frame);
 }
 
 void TCurvesPanel::EndDrag() {
-    host_.EndDragStep();
+    doc_.Commit();
     move_.reset();
     host_.ShowStatus({}, 0);
     update();
@@ -150,29 +151,28 @@ void TCurvesPanel::EndDrag() {
 void TCurvesPanel::PickBand(QRectF band, bool add) {
     const int node = Node();
     if (node < 0) return;
-    std::vector<TCurveKey> keys = CurveKeysIn(*Session().KeyFile, node, Layout, band.left(),
-                                              band.top(), band.right(), band.bottom());
-    std::vector<TCurveKey>& picked = Picks();
+    std::vector<TCurveKey> keys = CurveKeysIn(*doc_.KeyFile, node, Layout, band.left(), band.top(),
+                                              band.right(), band.bottom());
     if (add)
-        for (const TCurveKey& k : picked)
+        for (const TCurveKey& k : Picked())
             if (std::find(keys.begin(), keys.end(), k) == keys.end()) keys.push_back(k);
-    picked = std::move(keys);
-    host_.ShowStatus(picked.size() == 1 ? QString("1 key point picked")
-                                        : QString("%1 key points picked").arg(picked.size()),
+    SetPicked(keys);
+    host_.ShowStatus(keys.size() == 1 ? QString("1 key point picked")
+                                      : QString("%1 key points picked").arg(keys.size()),
                      3000);
 }
 
 void TCurvesPanel::TypeValue(TCurveKey key) {
-    TKeySession& s = host_.EditSession();
+    TKeyDocument& s = doc_;
     const int node = Node();
-    if (node < 0 || !host_.CanEdit() || key.entry >= s.KeyFile->Nodes[node].Entries.Count()) return;
-    Picks() = {key};
+    if (node < 0 || !doc_.CanEdit() || key.entry >= s.KeyFile->Nodes[node].Entries.Count()) return;
+    SetPicked({key});
     const TKEYEntry& e = s.KeyFile->Nodes[node].Entries[key.entry];
     const int plot = TCurveLayout::PlotOf(key.channel);
     field_->onEdited = nullptr;
     field_->onCancel = [this] { field_->Close(); };
     field_->onEnter = [this, key, node] {
-        TKeySession& s = host_.EditSession();
+        TKeyDocument& s = doc_;
         const std::optional<double> v = field_->Value();
         if (!v) {
             host_.ShowStatus("Type a number (\".\" as the decimal point)");
@@ -180,15 +180,17 @@ void TCurvesPanel::TypeValue(TCurveKey key) {
         }
         field_->Close();
         if (Node() != node || key.entry >= s.KeyFile->Nodes[node].Entries.Count()) return;
-        host_.RecordStep("Edit Value", {node}, [&] {
-            // An angle typed as the plot shows it (-25) is kept as the game turns it (335).
-            SetChannel(s.KeyFile->Nodes[node].Entries[key.entry], key.channel,
-                       IsAngle(key.channel) ? NormalizeAngle(*v) : *v);
-            s.KeyFile->UpdateEntry(node, key.entry);
+        host_.RunCommand([&] {
+            s.Run("Edit Value", {node}, [&] {
+                // An angle typed as the plot shows it (-25) is kept as the game turns it (335).
+                SetChannel(s.KeyFile->Nodes[node].Entries[key.entry], key.channel,
+                           IsAngle(key.channel) ? NormalizeAngle(*v) : *v);
+                s.KeyFile->UpdateEntry(node, key.entry);
+            });
         });
         Layout.KeepInView(TCurveLayout::PlotOf(key.channel),
                           PointValue(s.KeyFile->Nodes[node].Entries[key.entry], key.channel));
-        host_.KeysChanged();
+        s.SetFrame(s.Frame());
     };
     field_->Open(QPointF(Layout.Frames.X(e.Frame), Layout.Y(plot, PointValue(e, key.channel))),
                  QString::number(PointValue(e, key.channel), 'g', 10));

@@ -8,7 +8,9 @@
 #include <QWheelEvent>
 #include <cmath>
 
-#include "edit/key_session.h"
+#include "common/action_table.h"
+#include "common/qt_strings.h"
+#include "edit/key_document.h"
 #include "panels/panel_common.h"
 #include "panels/panel_host.h"
 #include "panels/value_field.h"
@@ -42,8 +44,9 @@ QString ValueText(double v) {
 
 } // namespace
 
-TCurvesPanel::TCurvesPanel(TPanelHost& host, QWidget* parent)
-    : QWidget(parent), host_(host), field_(new TValueField(this)) {
+TCurvesPanel::TCurvesPanel(TKeyDocument& doc, TPanelHost& host, TActionTable& actions,
+                           QWidget* parent)
+    : QWidget(parent), doc_(doc), host_(host), field_(new TValueField(this)) {
     setObjectName("CurvesPanel");
     field_->setObjectName("EBCurveValue");
     setFocusPolicy(Qt::ClickFocus);
@@ -69,12 +72,38 @@ TCurvesPanel::TCurvesPanel(TPanelHost& host, QWidget* parent)
         toggles_[c] = b;
     }
     setToolTip(""); // the keys' tooltips come from event()
+    actions.SetContextWidget(TActionContext::Curves, this);
+    // F fits the curves while the panel has the focus; elsewhere it frames the model.
+    TActionSpec fit;
+    fit.Id = "FitCurves1";
+    fit.Caption = "Fit the Curves";
+    fit.Keys = {QKeySequence(Qt::Key_F)};
+    fit.Context = TActionContext::Curves;
+    fit.Run = [this] { Fit(); };
+    actions.Add(fit);
+    // Enter with one point picked types its value.
+    TActionSpec type;
+    type.Id = "TypeCurveValue1";
+    type.Caption = "Type the Value";
+    type.Keys = {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)};
+    type.Context = TActionContext::Curves;
+    type.Enabled = [this] { return Picked().size() == 1; };
+    type.Run = [this] { TypeValue(Picked().front()); };
+    actions.Add(type);
+    observer_ = doc_.Observe([this](const TDocumentChange& c) { Changed(c); });
 }
 
-TCurvesPanel::~TCurvesPanel() = default;
+TCurvesPanel::~TCurvesPanel() {
+    doc_.Forget(observer_);
+}
 
-const TKeySession& TCurvesPanel::Session() const {
-    return host_.EditSession();
+void TCurvesPanel::Changed(const TDocumentChange& c) {
+    if (c.Has(chDocument))
+        Fit(); // a new or loaded document fits the plots
+    else if (c.Has(chHeader))
+        FramesChanged();
+    UpdateLegend();
+    update();
 }
 
 void TCurvesPanel::SetChannels(unsigned mask) {
@@ -83,13 +112,13 @@ void TCurvesPanel::SetChannels(unsigned mask) {
 }
 
 int TCurvesPanel::Node() const {
-    if (!Session().KeyFile) return -1;
-    const int node = Session().KeyNodeIndex();
-    return node >= 0 && !Session().KeyFile->Nodes[node].Entries.Empty() ? node : -1;
+    if (!doc_.KeyFile) return -1;
+    const int node = doc_.KeyNodeIndex();
+    return node >= 0 && !doc_.KeyFile->Nodes[node].Entries.Empty() ? node : -1;
 }
 
 void TCurvesPanel::Fit() {
-    Layout.Frames.Fit(Session().KeyFile ? Session().KeyFile->Frames : 0, width());
+    Layout.Frames.Fit(doc_.KeyFile ? doc_.KeyFile->Frames : 0, width());
     framesFitted_ = true;
     Refit();
     update();
@@ -97,7 +126,7 @@ void TCurvesPanel::Fit() {
 
 void TCurvesPanel::Refit() {
     Layout.Height = height();
-    const TKEYFile* doc = Session().KeyFile.get();
+    const TKEYFile* doc = doc_.KeyFile.get();
     const int node = Node();
     fittedNode_ = node;
     Sample();
@@ -105,13 +134,12 @@ void TCurvesPanel::Refit() {
 }
 
 void TCurvesPanel::FramesChanged() {
-    if (framesFitted_)
-        Layout.Frames.Fit(Session().KeyFile ? Session().KeyFile->Frames : 0, width());
+    if (framesFitted_) Layout.Frames.Fit(doc_.KeyFile ? doc_.KeyFile->Frames : 0, width());
     update();
 }
 
 int TCurvesPanel::ClampedFrame(double x) const {
-    const int last = Session().KeyFile ? std::max(Session().KeyFile->Frames - 1, 0) : 0;
+    const int last = doc_.KeyFile ? std::max(doc_.KeyFile->Frames - 1, 0) : 0;
     return std::clamp(Layout.Frames.NearestFrame(x), 0, last);
 }
 
@@ -124,7 +152,7 @@ void TCurvesPanel::Sample() {
     }
     // The frames the game plays that are on show, with one more each side for the lines out
     // (kept to the animation before they become whole numbers: the view may be far off it).
-    const TKEYFile& doc = *Session().KeyFile;
+    const TKEYFile& doc = *doc_.KeyFile;
     const double last = double(doc.Frames) - 1;
     const double from =
         std::clamp(std::floor(Layout.Frames.FrameAt(Layout.Frames.Left)) - 1, 0.0, last + 1);
@@ -173,10 +201,10 @@ void TCurvesPanel::UpdateLegend() {
     // Each channel's value where the playhead is, beside its name (in the tooltip when only the
     // letter has room).
     const int node = Node();
-    const int at = host_.CurrentFrame();
+    const int at = doc_.Frame();
     const bool rows = LegendInRows();
     std::optional<TKEYPose> pose; // a caption that does not change is not drawn again
-    if (node >= 0) pose = Session().KeyFile->EvaluateNode(node, at);
+    if (node >= 0) pose = doc_.KeyFile->EvaluateNode(node, at);
     for (int c = 0; c < kChannels; ++c) {
         QString value;
         if (pose)
@@ -205,12 +233,12 @@ void TCurvesPanel::paintEvent(QPaintEvent*) {
     PaintMarkers(p);
     if (node >= 0) {
         // Which keys' rates miss the next key, worked out once for both plots.
-        const TKEYEntries& entries = Session().KeyFile->Nodes[node].Entries;
+        const TKEYEntries& entries = doc_.KeyFile->Nodes[node].Entries;
         stale_.assign(size_t(entries.Count()), 0);
         const double left = Layout.Frames.Left - 6, right = width() + 6;
         for (int i = 0; i < entries.Count(); ++i) {
             const double x = Layout.Frames.X(entries[i].Frame);
-            if (x >= left && x <= right) stale_[size_t(i)] = RateState(*Session().KeyFile, node, i);
+            if (x >= left && x <= right) stale_[size_t(i)] = RateState(*doc_.KeyFile, node, i);
         }
         // Each plot's curves and keys stay inside it, however far a value is dragged or zoomed.
         for (int plot = 0; plot < 2; ++plot) {
@@ -222,18 +250,20 @@ void TCurvesPanel::paintEvent(QPaintEvent*) {
             p.restore();
         }
     }
-    if (Session().KeyFile) {
-        const double x = std::round(Layout.Frames.X(host_.CurrentFrame())) + 0.5;
+    if (doc_.KeyFile) {
+        const double x = std::round(Layout.Frames.X(doc_.Frame())) + 0.5;
         if (x >= Layout.Frames.Left) {
             p.setPen(QPen(kCursor, 1));
             p.drawLine(QPointF(x, 0), QPointF(x, height()));
         }
     }
-    const int frames = Session().KeyFile ? Session().KeyFile->Frames : 0;
+    const int frames = doc_.KeyFile ? doc_.KeyFile->Frames : 0;
     PaintFrameRuler(p, palette(), Layout.Frames, height() - Layout.Bottom, Layout.Bottom, width(),
                     frames, true);
     p.setPen(palette().windowText().color());
-    const QString name = node >= 0 ? host_.NodeName(SelectedNode) : QString("No node");
+    const QString name = node >= 0 && doc_.Model && doc_.SelectedNode() < doc_.Model->HNodes.Count()
+                             ? ToQ(doc_.Model->HNodes[doc_.SelectedNode()].Name).toLower()
+                             : QString("No node");
     p.drawText(QRectF(4, 0, Layout.Frames.Left - 6, Layout.Top), Qt::AlignVCenter,
                p.fontMetrics().elidedText(name, Qt::ElideRight, int(Layout.Frames.Left) - 6));
     UpdateLegend();
@@ -243,7 +273,7 @@ void TCurvesPanel::PaintPlot(QPainter& p, int plot) {
     const double top = Layout.PlotTop(plot), h = Layout.PlotHeight();
     const QRectF area(Layout.Frames.Left, top, width() - Layout.Frames.Left, h);
     // Frames outside the animation are shaded.
-    const int frames = Session().KeyFile ? Session().KeyFile->Frames : 0;
+    const int frames = doc_.KeyFile ? doc_.KeyFile->Frames : 0;
     p.fillRect(area, palette().alternateBase());
     const double x0 = std::max(area.left(), Layout.Frames.X(-0.5));
     const double x1 = std::min(area.right(), Layout.Frames.X(frames - 0.5));
@@ -333,14 +363,14 @@ void TCurvesPanel::PaintCurves(QPainter& p, int plot) {
 }
 
 void TCurvesPanel::PaintKeys(QPainter& p, int plot) {
-    const TKEYFile& doc = *Session().KeyFile;
+    const TKEYFile& doc = *doc_.KeyFile;
     const int node = Node();
     const TKEYEntries& entries = doc.Nodes[node].Entries;
-    const std::vector<TCurveKey>& picked = Picked();
+    const std::vector<TCurveKey> picked = Picked();
     const double left = Layout.Frames.Left - 6, right = width() + 6;
     auto point = [&](int i, int c, bool isPicked) {
         const double x = Layout.Frames.X(entries[i].Frame);
-        const bool selected = i == SelectedEntry;
+        const bool selected = i == doc_.SelectedEntry();
         // Rates that miss the next key: the curve jumps there, and the key says so.
         const unsigned state = stale_[size_t(i)];
         const bool stale = state & kStaleRates;
@@ -373,7 +403,8 @@ void TCurvesPanel::PaintKeys(QPainter& p, int plot) {
         const double x = Layout.Frames.X(entries[i].Frame);
         if (x < left || x > right) continue;
         // Keys closer than a pixel cover each other: one of them stands for the rest.
-        if (i != SelectedEntry && !(stale_[size_t(i)] & kStaleRates) && !hasPick[size_t(i)]) {
+        if (i != doc_.SelectedEntry() && !(stale_[size_t(i)] & kStaleRates) &&
+            !hasPick[size_t(i)]) {
             if (x - drawn < 1) continue;
             drawn = x;
         }
@@ -399,15 +430,15 @@ void TCurvesPanel::PaintKeys(QPainter& p, int plot) {
 
 void TCurvesPanel::PaintMarkers(QPainter& p) {
     p.fillRect(QRectF(0, 0, width(), Layout.Top), palette().window());
-    if (Session().KeyFile)
-        vorlin::PaintMarkers(p, Session().KeyFile->Markers, Layout.Frames, 0, Layout.Top, width());
+    if (doc_.KeyFile)
+        vorlin::PaintMarkers(p, doc_.KeyFile->Markers, Layout.Frames, 0, Layout.Top, width());
 }
 
 // ---------------------------------------------------------------------------------------------
 // Mouse and keys
 
 void TCurvesPanel::mousePressEvent(QMouseEvent* e) {
-    if (e->button() != Qt::LeftButton || !Session().KeyFile) return;
+    if (e->button() != Qt::LeftButton || !doc_.KeyFile) return;
     const QPointF at = e->position();
     pressAt_ = bandTo_ = at;
     drag_.reset();
@@ -415,13 +446,13 @@ void TCurvesPanel::mousePressEvent(QMouseEvent* e) {
     // The ruler under the plots sets the frame, as the timeline's does.
     if (at.y() >= height() - Layout.Bottom) {
         press_ = Press::Scrub;
-        host_.ScrubFrame(ClampedFrame(at.x()));
+        scrub_.To(doc_, ClampedFrame(at.x()));
         return;
     }
     if (Layout.PlotAt(at.y()) < 0) return;
     const int node = Node();
     const std::optional<TCurveKey> key =
-        node >= 0 ? CurveKeyAt(*Session().KeyFile, node, Layout, at.x(), at.y(), 6, Picked())
+        node >= 0 ? CurveKeyAt(*doc_.KeyFile, node, Layout, at.x(), at.y(), 6, Picked())
                   : std::nullopt;
     if (!key) {
         // An empty place: a band of points, or (released where it was pressed) the frame.
@@ -443,7 +474,7 @@ void TCurvesPanel::mouseMoveEvent(QMouseEvent* e) {
     }
     switch (press_) {
     case Press::Scrub:
-        host_.ScrubFrame(ClampedFrame(at.x()));
+        scrub_.To(doc_, ClampedFrame(at.x()));
         return;
     case Press::Band:
         bandTo_ = at;
@@ -477,14 +508,14 @@ void TCurvesPanel::mouseReleaseEvent(QMouseEvent* e) {
     const QPointF at = e->position();
     switch (press) {
     case Press::Scrub:
-        host_.ScrubEnd();
+        scrub_.End(doc_);
         break;
     case Press::Band:
         if (std::abs(at.x() - pressAt_.x()) < kClickDistance &&
             std::abs(at.y() - pressAt_.y()) < kClickDistance) {
             // A click off the keys: the frame there.
-            host_.ScrubFrame(ClampedFrame(at.x()));
-            host_.ScrubEnd();
+            scrub_.To(doc_, ClampedFrame(at.x()));
+            scrub_.End(doc_);
         } else {
             PickBand(QRectF(pressAt_, at).normalized(), e->modifiers() & Qt::ShiftModifier);
         }
@@ -505,8 +536,8 @@ void TCurvesPanel::mouseReleaseEvent(QMouseEvent* e) {
 void TCurvesPanel::mouseDoubleClickEvent(QMouseEvent* e) {
     const int node = Node();
     if (e->button() != Qt::LeftButton || node < 0) return;
-    if (auto key = CurveKeyAt(*Session().KeyFile, node, Layout, e->position().x(),
-                              e->position().y(), 6, Picked()))
+    if (auto key = CurveKeyAt(*doc_.KeyFile, node, Layout, e->position().x(), e->position().y(), 6,
+                              Picked()))
         TypeValue(*key);
 }
 
@@ -529,55 +560,33 @@ void TCurvesPanel::wheelEvent(QWheelEvent* e) {
     update();
 }
 
-void TCurvesPanel::keyPressEvent(QKeyEvent* e) {
-    if (e->key() == Qt::Key_F && e->modifiers() == Qt::NoModifier) {
-        Fit();
-        return;
-    }
-    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && Picked().size() == 1) {
-        TypeValue(Picked().front());
-        return;
-    }
-    QWidget::keyPressEvent(e);
-}
-
 void TCurvesPanel::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     Layout.Height = height();
-    if (framesFitted_)
-        Layout.Frames.Fit(Session().KeyFile ? Session().KeyFile->Frames : 0, width());
+    if (framesFitted_) Layout.Frames.Fit(doc_.KeyFile ? doc_.KeyFile->Frames : 0, width());
     PlaceToggles();
 }
 
 bool TCurvesPanel::event(QEvent* e) {
-    // F fits the curves while the panel has the focus; elsewhere it frames the model.
-    if (e->type() == QEvent::ShortcutOverride) {
-        auto* k = static_cast<QKeyEvent*>(e);
-        const bool enter = k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter;
-        if ((k->key() == Qt::Key_F || enter) && k->modifiers() == Qt::NoModifier) {
-            e->accept();
-            return true;
-        }
-    }
     if (e->type() != QEvent::ToolTip) return QWidget::event(e);
     auto* help = static_cast<QHelpEvent*>(e);
     QString tip;
     const int node = Node();
-    if (Session().KeyFile && help->pos().y() < Layout.Top)
-        tip = MarkerTip(Session().KeyFile->Markers, Layout.Frames, help->pos().x());
+    if (doc_.KeyFile && help->pos().y() < Layout.Top)
+        tip = MarkerTip(doc_.KeyFile->Markers, Layout.Frames, help->pos().x());
     else if (node >= 0)
-        if (auto key = CurveKeyAt(*Session().KeyFile, node, Layout, help->pos().x(),
-                                  help->pos().y(), 6, Picked())) {
-            const TKEYEntry& entry = Session().KeyFile->Nodes[node].Entries[key->entry];
+        if (auto key = CurveKeyAt(*doc_.KeyFile, node, Layout, help->pos().x(), help->pos().y(), 6,
+                                  Picked())) {
+            const TKEYEntry& entry = doc_.KeyFile->Nodes[node].Entries[key->entry];
             tip = QString("Entry %1 (%2): %3 %4")
                       .arg(key->entry)
                       .arg(entry.Frame)
                       .arg(kCaptions[key->channel])
                       .arg(ValueText(ShownValue(entry, key->channel)));
-            if (RatesStale(*Session().KeyFile, node, key->entry))
+            if (RatesStale(*doc_.KeyFile, node, key->entry))
                 tip += "\nIts rates do not reach the next key: the pose jumps there "
                        "(recalculate the rates)";
-            if (RatesHidden(*Session().KeyFile, node, key->entry, key->channel))
+            if (RatesHidden(*doc_.KeyFile, node, key->entry, key->channel))
                 tip += QString("\nIts flags (0x%1) leave out the %2 rates: the game holds "
                                "%3 until the next key")
                            .arg(entry.Flags, 4, 16, QChar('0'))

@@ -13,19 +13,22 @@
 #include <vector>
 
 #include "edit/curves.h"
+#include "panels/panel_common.h"
 
 class QToolButton;
 
 namespace vorlin {
 
+class TActionTable;
+class TKeyDocument;
 class TKeyMove;
-class TKeySession;
 class TPanelHost;
 class TValueField;
+struct TDocumentChange;
 
 class TCurvesPanel : public QWidget {
 public:
-    TCurvesPanel(TPanelHost& host, QWidget* parent);
+    TCurvesPanel(TKeyDocument& doc, TPanelHost& host, TActionTable& actions, QWidget* parent);
     ~TCurvesPanel() override;
 
     TCurveLayout Layout;
@@ -37,11 +40,9 @@ public:
     unsigned Channels() const { return Layout.Visible; }
     void SetChannels(unsigned mask);
     std::function<void(unsigned mask)> onChannels;
-    // The key points picked on the node shown: each node keeps its own, so picks never pass
-    // to another node by their entry numbers.
-    const std::vector<TCurveKey>& Picked() const;
-    // Another document: no point of it is picked yet.
-    void DocumentChanged();
+    // The key points picked on the node shown: each node keeps its own in the document, so
+    // picks never pass to another node by their entry numbers.
+    std::vector<TCurveKey> Picked() const;
 
     // ---- commands (curves_commands.cpp) ----
     // A key point's value typed in a small field (a double-click on it, or Enter with one
@@ -55,13 +56,14 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void wheelEvent(QWheelEvent* e) override;
-    void keyPressEvent(QKeyEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     bool event(QEvent* e) override;
 
 private:
     enum class Press { None, Scrub, Key, Band };
-    const TKeySession& Session() const;
+    void Changed(const TDocumentChange& change);
+    // A press or drag on a plot's empty place or the ruler: the frame shown, playback waiting
+    // until the release.
     int Node() const;
     int ClampedFrame(double x) const;
     // The node's values fitted to the plots (the frames stay), without asking for a paint.
@@ -78,8 +80,8 @@ private:
     void PaintKeys(class QPainter& p, int plot);
     void PaintMarkers(class QPainter& p);
     // ---- commands' parts (curves_commands.cpp) ----
-    // The shown node's picks, to change.
-    std::vector<TCurveKey>& Picks();
+    // The shown node's picks replaced.
+    void SetPicked(const std::vector<TCurveKey>& points);
     // A press on a key point: picks it (and its entry) unless it is picked already. With Shift
     // it joins the picks; one picked already leaves them only when the press ends without a
     // drag (ClickKey), so a Shift-drag moves all of them.
@@ -94,13 +96,15 @@ private:
     // The points in a band picked (add: besides those picked).
     void PickBand(QRectF band, bool add);
 
+    TKeyDocument& doc_;
     TPanelHost& host_;
+    int observer_ = 0;
+    TScrub scrub_;
     QToolButton* toggles_[kChannels];
     TValueField* field_;
     TCurveSamples samples_;
-    std::vector<QPointF> line_;                   // kept between paints
-    std::vector<unsigned> stale_;                 // per entry on show: its RateState
-    std::map<int, std::vector<TCurveKey>> picks_; // by KEY node
+    std::vector<QPointF> line_;   // kept between paints
+    std::vector<unsigned> stale_; // per entry on show: its RateState
     Press press_ = Press::None;
     QPointF pressAt_, bandTo_;
     TCurveKey key_;                   // the point a press went down on

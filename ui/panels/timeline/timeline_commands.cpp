@@ -1,9 +1,13 @@
 // The timeline's commands: picking keys, moving, deleting, inserting, nudging, copying and
-// pasting, duplicating and scaling them. Each change is one step to undo, named as the menus
-// name it; the rules are the core's (edit/timeline.h, edit/key_edit.h).
+// pasting, duplicating and scaling them, and the actions that run them. Each change is one step
+// to undo, named as the menus name it; the rules are the core's (edit/timeline.h,
+// edit/key_edit.h, edit/key_commands.h).
+#include <QCursor>
 #include <QScrollBar>
 
-#include "edit/key_session.h"
+#include "common/action_table.h"
+#include "common/qt_strings.h"
+#include "edit/key_commands.h"
 #include "panels/panel_host.h"
 #include "panels/timeline/timeline_panel.h"
 #include "panels/value_field.h"
@@ -12,82 +16,109 @@ namespace vorlin {
 
 namespace {
 
-// The nodes the keys belong to, each once, in order.
-std::vector<int> NodesOf(const std::vector<TKeyRef>& keys) {
-    std::vector<int> nodes;
-    for (const TKeyRef& k : keys)
-        if (std::find(nodes.begin(), nodes.end(), k.node) == nodes.end()) nodes.push_back(k.node);
-    std::sort(nodes.begin(), nodes.end());
-    return nodes;
-}
-
 QString Signed(int delta) {
     return delta < 0 ? QString::number(delta) : "+" + QString::number(delta);
 }
 
 } // namespace
 
+void TTimelinePanel::BuildActions(TActionTable& actions) {
+    auto add = [&](const char* id, const char* caption, QList<QKeySequence> keys,
+                   TActionContext context, std::function<void()> run) {
+        TActionSpec spec;
+        spec.Id = id;
+        spec.Caption = caption;
+        spec.Keys = std::move(keys);
+        spec.Context = context;
+        spec.Run = std::move(run);
+        return actions.Add(spec);
+    };
+    auto status = [this](const TCommandResult& r) {
+        if (!r.Status.empty()) host_.ShowStatus(ToQ(r.Status), r.Done ? 3000 : 5000);
+    };
+    const auto T = TActionContext::Timeline, W = TActionContext::Window;
+    // A key at the playhead, from the timeline's rules; I from anywhere but a text field
+    // (which takes its letters first). "K" stays with KEY Summary.
+    add("InsertKey1", "Insert Ke&y", {QKeySequence(Qt::Key_I)}, W,
+        [=, this] { status(InsertKeyCommand(doc_, summary_)); });
+    add("NextKey1", "Next Key", {QKeySequence("Ctrl+Right")}, W, [this] { StepKey(+1); });
+    add("PreviousKey1", "Previous Key", {QKeySequence("Ctrl+Left")}, W, [this] { StepKey(-1); });
+    add("NudgeKeysLater1", "Move Keys a Frame Later", {QKeySequence("Alt+Right")}, W,
+        [this] { NudgeKeys(+1); });
+    add("NudgeKeysEarlier1", "Move Keys a Frame Earlier", {QKeySequence("Alt+Left")}, W,
+        [this] { NudgeKeys(-1); });
+    add("SelectAllKeys1", "Select All Keys", {QKeySequence(Qt::Key_A), QKeySequence("Ctrl+A")}, T,
+        [this] { SelectAll(); });
+    add("SelectNoKeys1", "Select No Keys", {QKeySequence("Alt+A")}, T, [this] { SelectNone(); });
+    add("DeleteKeys1", "Delete Keys",
+        {QKeySequence(Qt::Key_Delete), QKeySequence(Qt::Key_Backspace)}, T,
+        [this] { DeleteKeys(); });
+    add("ScaleKeys1", "Scale Keys", {QKeySequence(Qt::Key_S)}, T, [this] { ScaleKeys(); });
+    add("CopyKeys1", "Copy Keys", {QKeySequence("Ctrl+C")}, T, [this] { CopyKeys(); });
+    add("PasteKeys1", "Paste Keys", {QKeySequence("Ctrl+V")}, T, [this] { PasteKeys(); });
+    add("DuplicateKeys1", "Duplicate Keys", {QKeySequence("Shift+D")}, T,
+        [this] { DuplicateKeys(); });
+    add("FitTimeline1", "Show the Whole Animation", {QKeySequence(Qt::Key_Home)}, T,
+        [this] { Fit(); });
+}
+
 // ---------------------------------------------------------------------------------------------
 // Picking
 
 void TTimelinePanel::PickKey(TKeyRef key, bool add) {
-    TKeySession& s = host_.EditSession();
-    if (host_.Dragging() || !s.KeyFile) return;
+    if (doc_.Editing() || !doc_.KeyFile) return;
     if (add) {
         // The selected entry is where a Shift+click starts from.
-        std::vector<TKeyRef> keys = s.SelectedKeys();
+        std::vector<TKeyRef> keys = doc_.SelectedKeys();
         if (auto at = std::find(keys.begin(), keys.end(), key); at != keys.end())
             keys.erase(at);
         else
             keys.push_back(key);
-        s.MarkedKeys = ValidKeys(*s.KeyFile, keys);
+        doc_.SetPickedKeys(keys);
         KeysPicked();
         return;
     }
     // The node's row, then the entry, as clicks on the tree and the list would.
     summary_ = false;
-    const int joint = s.KeyFile->Joint(key.node);
-    if (joint != SelectedNode) host_.PickNode(joint);
-    if (s.KeyNodeIndex() != key.node || key.entry >= s.EntryCount()) return;
-    host_.PickEntry(key.entry);
+    const int joint = doc_.KeyFile->Joint(key.node);
+    if (joint != doc_.SelectedNode()) doc_.PickNode(joint);
+    if (doc_.KeyNodeIndex() != key.node || key.entry >= doc_.EntryCount()) return;
+    host_.RunCommand([&] { ClickEntryCommand(doc_, key.entry); });
     update();
 }
 
 void TTimelinePanel::PickKeys(std::vector<TKeyRef> keys, bool add) {
-    TKeySession& s = host_.EditSession();
-    if (host_.Dragging() || !s.KeyFile) return;
+    if (doc_.Editing() || !doc_.KeyFile) return;
     if (add) {
-        const std::vector<TKeyRef> before = s.SelectedKeys();
+        const std::vector<TKeyRef> before = doc_.SelectedKeys();
         keys.insert(keys.end(), before.begin(), before.end());
     }
-    s.MarkedKeys = ValidKeys(*s.KeyFile, std::move(keys));
+    doc_.SetPickedKeys(keys);
     KeysPicked();
 }
 
 void TTimelinePanel::PickColumn(int32_t frame, bool add) {
-    if (!Session().KeyFile) return;
+    if (!doc_.KeyFile) return;
     summary_ = true;
-    PickKeys(KeysAtFrame(*Session().KeyFile, frame), add);
+    PickKeys(KeysAtFrame(*doc_.KeyFile, frame), add);
 }
 
 void TTimelinePanel::SelectAll() {
-    if (!Session().KeyFile) return;
-    PickKeys(AllKeys(*Session().KeyFile), false);
+    if (!doc_.KeyFile) return;
+    PickKeys(AllKeys(*doc_.KeyFile), false);
 }
 
 void TTimelinePanel::SelectNone() {
-    TKeySession& s = host_.EditSession();
-    if (host_.Dragging()) return;
+    if (doc_.Editing()) return;
     // The selected entry stays what the commands act on; nothing else is picked.
-    s.MarkedKeys.clear();
+    doc_.SetPickedKeys({});
     summary_ = false;
     KeysPicked();
 }
 
 void TTimelinePanel::KeysPicked() {
-    const size_t n = Session().SelectedKeys().size();
+    const size_t n = doc_.SelectedKeys().size();
     host_.ShowStatus(n == 1 ? "1 key picked" : QString("%1 keys picked").arg(n), 3000);
-    host_.KeysChanged();
     update();
 }
 
@@ -96,114 +127,56 @@ void TTimelinePanel::KeysPicked() {
 
 void TTimelinePanel::BeginMove() {
     move_.reset();
-    TKeySession& s = host_.EditSession();
-    if (!s.KeyFile || !host_.CanEdit()) return;
-    auto move = std::make_unique<TKeyMove>(*s.KeyFile, s.SelectedKeys());
-    if (move->Empty() || !host_.BeginDragStep(move->Nodes(), "Move Keys")) return;
+    if (!doc_.CanEdit()) return;
+    auto move = std::make_unique<TKeyMove>(*doc_.KeyFile, doc_.SelectedKeys());
+    if (move->Empty() || !doc_.Begin("Move Keys", move->Nodes())) return;
     move_ = std::move(move);
 }
 
 void TTimelinePanel::MoveStep(double pointerFrame, bool snap) {
-    TKeySession& s = host_.EditSession();
-    if (!move_ || !s.KeyFile || !host_.Dragging()) return;
+    if (!move_ || !doc_.KeyFile || !doc_.Editing()) return;
     // Ctrl: the pressed key goes to the marker nearest the pointer.
-    const int wanted = snap ? SnapToMarker(*s.KeyFile, pointerFrame) - moveFrom_
+    const int wanted = snap ? SnapToMarker(*doc_.KeyFile, pointerFrame) - moveFrom_
                             : int(std::lround(std::clamp(pointerFrame - moveFrom_, -4e9, 4e9)));
-    const int delta = move_->Apply(*s.KeyFile, wanted);
+    const int delta = move_->Apply(*doc_.KeyFile, wanted);
     SetReadout(QString("frame %1 (%2)").arg(moveFrom_ + delta).arg(Signed(delta)), readoutAt_);
+    doc_.Changed(chKeys, move_->Nodes());
     // The frame follows the selected entry, as a click on it would show it.
-    host_.KeysChanged(s.SelectedKeyFrame());
+    if (const int frame = doc_.SelectedKeyFrame(); frame >= 0) doc_.SetFrame(frame);
 }
 
 void TTimelinePanel::EndMove() {
-    host_.EndDragStep();
+    doc_.Commit();
     move_.reset();
     summaryStaying_.reset();
     SetReadout({}, {});
 }
 
 void TTimelinePanel::NudgeKeys(int dir) {
-    TKeySession& s = host_.EditSession();
-    if (!s.KeyFile || !host_.CanEdit()) return;
-    const TKeyMove move(*s.KeyFile, s.SelectedKeys());
-    if (move.Clamp(dir) == 0) {
-        host_.ShowStatus("The keys cannot move: a first entry stays at its frame, and a key does "
-                         "not pass another key of its node or leave the animation");
-        return;
-    }
-    host_.RecordStep("Move Keys", move.Nodes(), [&] { move.Apply(*s.KeyFile, dir); });
-    host_.KeysChanged(s.SelectedKeyFrame());
+    const TCommandResult r = NudgeKeysCommand(doc_, dir);
+    if (!r.Status.empty()) host_.ShowStatus(ToQ(r.Status));
 }
 
 void TTimelinePanel::StepKey(int dir) {
-    TKeySession& s = host_.EditSession();
-    if (!s.KeyFile || !host_.CanEdit()) return;
-    const int node = s.KeyNodeIndex();
+    if (!doc_.CanEdit()) return;
+    const int node = doc_.KeyNodeIndex();
     if (node < 0) return;
-    const int entry = NeighbourKey(s.KeyFile->Nodes[node], host_.CurrentFrame(), dir);
-    if (entry >= 0 && entry < s.EntryCount()) host_.PickEntry(entry);
+    const int entry = NeighbourKey(doc_.KeyFile->Nodes[node], doc_.Frame(), dir);
+    if (entry >= 0 && entry < doc_.EntryCount())
+        host_.RunCommand([&] { ClickEntryCommand(doc_, entry); });
 }
 
 // ---------------------------------------------------------------------------------------------
 // Deleting and inserting
 
 void TTimelinePanel::DeleteKeys() {
-    TKeySession& s = host_.EditSession();
-    if (!s.KeyFile || !host_.CanEdit()) return;
-    const std::vector<TKeyRef> keys = s.SelectedKeys();
-    if (keys.empty()) return;
-    int deleted = 0;
-    host_.RecordStep("Delete Keys", NodesOf(keys),
-                     [&] { deleted = vorlin::DeleteKeys(*s.KeyFile, keys); });
-    const auto firsts =
-        std::count_if(keys.begin(), keys.end(), [](const TKeyRef& k) { return k.entry == 0; });
-    if (firsts > 0)
-        host_.ShowStatus("A node keeps its first entry, which poses it up to its next key: " +
-                         QString(firsts == 1 ? "1 first entry was"
-                                             : QString("%1 first entries were").arg(firsts)) +
-                         " not deleted");
-    if (deleted == 0) return;
-    s.MarkedKeys.clear();
-    host_.KeysChanged();
+    const TCommandResult r = DeleteKeysCommand(doc_);
+    if (!r.Status.empty()) host_.ShowStatus(ToQ(r.Status));
 }
 
 void TTimelinePanel::InsertKey() {
-    TKeySession& s = host_.EditSession();
-    if (!s.KeyFile || !host_.CanEdit()) return;
-    const int frame = host_.CurrentFrame();
-    // On the selected node and the nodes of the picked keys; on every node from the summary.
-    std::vector<int> nodes;
-    if (summary_) {
-        for (int n = 0; n < s.KeyFile->Nodes.Count(); ++n)
-            if (!s.KeyFile->Nodes[n].Entries.Empty()) nodes.push_back(n);
-    } else {
-        nodes = NodesOf(s.SelectedKeys());
-        const int selected = s.KeyNodeIndex();
-        if (selected >= 0 && std::find(nodes.begin(), nodes.end(), selected) == nodes.end())
-            nodes.push_back(selected);
-    }
-    const bool newNode = !summary_ && s.KeyNodeIndex() < 0 && s.Model;
-    std::vector<TKeyRef> keys;
-    host_.RecordStep(newNode ? "Add Node" : "Insert Key", nodes, [&] {
-        // A model node no KEY node drives gets one, its first key here at its rest pose.
-        if (newNode) {
-            s.AddKeyNode(frame);
-            nodes.push_back(s.KeyNodeIndex());
-        }
-        for (int node : nodes) {
-            if (s.KeyFile->Nodes[node].Entries.Empty()) continue;
-            keys.push_back({node, vorlin::InsertKey(*s.KeyFile, node, frame)});
-        }
-    });
-    // The new keys are the ones picked; the selected node's is its selected entry.
-    const int selected = s.KeyNodeIndex();
-    for (const TKeyRef& k : keys)
-        if (k.node == selected) s.SelectEntry(k.entry);
-    s.MarkedKeys = ValidKeys(*s.KeyFile, keys);
-    host_.KeysChanged();
-    host_.ShowStatus(keys.size() == 1 ? QString("A key at frame %1").arg(frame)
-                                      : QString("%1 keys at frame %2").arg(keys.size()).arg(frame),
-                     3000);
+    const TCommandResult r = InsertKeyCommand(doc_, summary_);
+    if (!r.Status.empty()) host_.ShowStatus(ToQ(r.Status), 3000);
     update();
 }
 
@@ -211,65 +184,29 @@ void TTimelinePanel::InsertKey() {
 // Copying, pasting, duplicating
 
 void TTimelinePanel::CopyKeys() {
-    TKeySession& s = host_.EditSession();
-    if (!s.KeyFile) return;
-    s.KeyClipboard = TKeyClipboard::Copy(*s.KeyFile, s.SelectedKeys());
-    const size_t n = s.KeyClipboard.Keys.size();
-    host_.ShowStatus(n == 1 ? QString("1 key copied") : QString("%1 keys copied").arg(n), 3000);
+    const TCommandResult r = CopyKeysCommand(doc_);
+    if (!r.Status.empty()) host_.ShowStatus(ToQ(r.Status), 3000);
 }
 
 void TTimelinePanel::PasteKeys() {
-    TKeySession& s = host_.EditSession();
-    if (!s.KeyFile || !host_.CanEdit() || s.KeyClipboard.Empty()) return;
-    const int frame = host_.CurrentFrame();
-    const QString refusal = QString::fromStdString(PasteRefusal(*s.KeyFile, s.KeyClipboard, frame));
-    if (!refusal.isEmpty()) {
-        host_.ShowStatus(refusal);
-        return;
-    }
-    // Keys of one node go onto the selected node; of several, onto theirs by NODE number.
-    const int onto = s.KeyClipboard.OneNode() ? s.KeyNodeIndex() : -1;
-    std::vector<int> nodes;
-    if (onto >= 0)
-        nodes.push_back(onto);
-    else
-        for (const TKeyClipboard::Key& k : s.KeyClipboard.Keys)
-            if (const int n = s.KeyFile->NodeOfJoint(k.Joint); n >= 0) nodes.push_back(n);
-    std::sort(nodes.begin(), nodes.end());
-    nodes.erase(std::unique(nodes.begin(), nodes.end()), nodes.end());
-    // Onto another node, the keys carry their motion from rest pose to rest pose.
-    const TRestPoses rest = s.Model ? RestPoses(*s.Model) : TRestPoses();
-    TPasteResult result;
-    host_.RecordStep("Paste Keys", nodes, [&] {
-        result = vorlin::PasteKeys(*s.KeyFile, s.KeyClipboard, frame, onto, &rest);
-    });
-    s.MarkedKeys = result.Keys;
-    host_.KeysChanged();
-    const size_t n = result.Keys.size();
-    if (result.Skipped > 0)
-        host_.ShowStatus(QString("%1 keys were not pasted: no node of their NODE number is in "
-                                 "this KEY")
-                             .arg(result.Skipped));
-    else // the word of the copy no longer stands
-        host_.ShowStatus(n == 1 ? QString("1 key pasted at frame %1").arg(frame)
-                                : QString("%1 keys pasted at frame %2").arg(n).arg(frame),
-                         3000);
+    const TCommandResult r = PasteKeysCommand(doc_);
+    if (!r.Status.empty()) host_.ShowStatus(ToQ(r.Status), r.Done ? 3000 : 5000);
     update();
 }
 
 void TTimelinePanel::DuplicateKeys() {
-    TKeySession& s = host_.EditSession();
-    if (!s.KeyFile || !host_.CanEdit() || modal_ != Modal::None) return;
-    const std::vector<TKeyRef> keys = s.SelectedKeys();
+    if (!doc_.CanEdit() || modal_ != Modal::None) return;
+    const std::vector<TKeyRef> keys = doc_.SelectedKeys();
     if (keys.empty()) return;
-    duplicate_ = TKeyClipboard::Copy(*s.KeyFile, keys);
+    duplicate_ = TKeyClipboard::Copy(*doc_.KeyFile, keys);
     duplicateFirst_ = INT32_MAX;
     for (const TKeyRef& k : keys)
         duplicateFirst_ =
-            std::min(duplicateFirst_, s.KeyFile->Nodes[k.node].Entries[k.entry].Frame);
+            std::min(duplicateFirst_, doc_.KeyFile->Nodes[k.node].Entries[k.entry].Frame);
     const std::vector<int> nodes = NodesOf(keys);
-    if (!host_.BeginDragStep(nodes, "Duplicate Keys")) return;
-    duplicateBase_ = std::make_unique<TNodesSnapshot>(*s.KeyFile, nodes);
+    if (!doc_.Begin("Duplicate Keys", nodes)) return;
+    duplicatePicked_ = doc_.PickedKeys();
+    duplicateBase_ = std::make_unique<TNodesSnapshot>(*doc_.KeyFile, nodes);
     duplicateDelta_ = 0;
     modal_ = Modal::Duplicate;
     modalAt_ = mapFromGlobal(QCursor::pos());
@@ -280,29 +217,28 @@ void TTimelinePanel::DuplicateKeys() {
 }
 
 void TTimelinePanel::ApplyDuplicate(int delta) {
-    TKeySession& s = host_.EditSession();
-    if (PasteRefusal(*s.KeyFile, duplicate_, duplicateFirst_ + delta) != "") return;
-    duplicateBase_->Restore(*s.KeyFile);
+    if (PasteRefusal(*doc_.KeyFile, duplicate_, duplicateFirst_ + delta) != "") return;
+    duplicateBase_->Restore(*doc_.KeyFile);
     duplicateDelta_ = delta;
     if (delta != 0) // on the originals themselves the copies would change nothing
-        s.MarkedKeys = vorlin::PasteKeys(*s.KeyFile, duplicate_, duplicateFirst_ + delta).Keys;
+        doc_.SetPickedKeys(
+            vorlin::PasteKeys(*doc_.KeyFile, duplicate_, duplicateFirst_ + delta).Keys);
     SetReadout(QString("frame %1 (%2)").arg(duplicateFirst_ + delta).arg(Signed(delta)),
                readoutAt_);
-    host_.KeysChanged();
+    doc_.Changed(chKeys, duplicateBase_->Nodes());
 }
 
 // ---------------------------------------------------------------------------------------------
 // Scaling
 
 void TTimelinePanel::ScaleKeys() {
-    TKeySession& s = host_.EditSession();
-    if (!s.KeyFile || !host_.CanEdit() || modal_ != Modal::None) return;
-    auto scale = std::make_unique<TKeyScale>(*s.KeyFile, s.SelectedKeys(), host_.CurrentFrame());
+    if (!doc_.CanEdit() || modal_ != Modal::None) return;
+    auto scale = std::make_unique<TKeyScale>(*doc_.KeyFile, doc_.SelectedKeys(), doc_.Frame());
     if (scale->Empty()) {
         host_.ShowStatus("Pick the keys to scale (a node's first entry stays where it is)");
         return;
     }
-    if (!host_.BeginDragStep(scale->Nodes(), "Scale Keys")) return;
+    if (!doc_.Begin("Scale Keys", scale->Nodes())) return;
     scale_ = std::move(scale);
     modal_ = Modal::Scale;
     modalAt_ = mapFromGlobal(QCursor::pos());
@@ -320,17 +256,16 @@ void TTimelinePanel::ScaleKeys() {
 }
 
 void TTimelinePanel::ApplyScale(double factor) {
-    TKeySession& s = host_.EditSession();
     const QString refusal = QString::fromStdString(scale_->Refusal(factor));
     if (!refusal.isEmpty()) {
         SetReadout(refusal, readoutAt_);
         return;
     }
-    scale_->Apply(*s.KeyFile, factor);
-    s.MarkedKeys = scale_->Keys(*s.KeyFile);
+    scale_->Apply(*doc_.KeyFile, factor);
+    doc_.SetPickedKeys(scale_->Keys(*doc_.KeyFile));
     SetReadout(QString("scale %1 about frame %2").arg(factor, 0, 'g', 4).arg(scale_->About()),
                readoutAt_);
-    host_.KeysChanged();
+    doc_.Changed(chKeys, scale_->Nodes());
 }
 
 void TTimelinePanel::ModalMove(QPointF at) {
@@ -354,7 +289,6 @@ void TTimelinePanel::ModalMove(QPointF at) {
 
 void TTimelinePanel::ConfirmModal() {
     if (modal_ == Modal::Scale) {
-        TKeySession& s = host_.EditSession();
         const std::optional<double> typed = field_->Value();
         const QString refusal =
             typed ? QString::fromStdString(scale_->Refusal(*typed)) : "Type a number";
@@ -363,34 +297,28 @@ void TTimelinePanel::ConfirmModal() {
             SetReadout(refusal, readoutAt_);
             return;
         }
-        scale_->Apply(*s.KeyFile, *typed);
-        s.MarkedKeys = scale_->Keys(*s.KeyFile);
+        scale_->Apply(*doc_.KeyFile, *typed);
+        doc_.SetPickedKeys(scale_->Keys(*doc_.KeyFile));
         field_->Close();
     }
     modal_ = Modal::None;
     setMouseTracking(false);
     releaseKeyboard();
-    host_.EndDragStep();
-    host_.KeysChanged();
+    doc_.Commit();
     scale_.reset();
     duplicateBase_.reset();
     SetReadout({}, {});
 }
 
 void TTimelinePanel::CancelModal() {
-    TKeySession& s = host_.EditSession();
-    if (modal_ == Modal::Scale) {
-        scale_->Restore(*s.KeyFile);
-        s.MarkedKeys = scale_->Keys(*s.KeyFile);
-        field_->Close();
-    } else if (modal_ == Modal::Duplicate) {
-        duplicateBase_->Restore(*s.KeyFile);
-    }
+    if (modal_ == Modal::Scale) field_->Close();
+    const Modal was = modal_;
     modal_ = Modal::None;
     setMouseTracking(false);
     releaseKeyboard();
-    host_.EndDragStep(); // nothing changed: no step
-    host_.KeysChanged();
+    // Every key back where it was, no step; the copies' picks go back to their originals.
+    doc_.Rollback();
+    if (was == Modal::Duplicate) doc_.SetPickedKeys(duplicatePicked_);
     scale_.reset();
     duplicateBase_.reset();
     SetReadout({}, {});

@@ -8,7 +8,9 @@
 #include <QWheelEvent>
 #include <cmath>
 
-#include "edit/key_session.h"
+#include "common/action_table.h"
+#include "common/qt_strings.h"
+#include "edit/key_document.h"
 #include "panels/panel_common.h"
 #include "panels/panel_host.h"
 #include "panels/value_field.h"
@@ -28,8 +30,9 @@ bool Near(QPointF a, QPointF b) {
 
 } // namespace
 
-TTimelinePanel::TTimelinePanel(TPanelHost& host, QWidget* parent)
-    : QWidget(parent), host_(host), hbar_(new QScrollBar(Qt::Horizontal, this)),
+TTimelinePanel::TTimelinePanel(TKeyDocument& doc, TPanelHost& host, TActionTable& actions,
+                               QWidget* parent)
+    : QWidget(parent), doc_(doc), host_(host), hbar_(new QScrollBar(Qt::Horizontal, this)),
       vbar_(new QScrollBar(Qt::Vertical, this)), field_(new TValueField(this)) {
     setObjectName("TimelinePanel");
     setFocusPolicy(Qt::ClickFocus);
@@ -54,16 +57,34 @@ TTimelinePanel::TTimelinePanel(TPanelHost& host, QWidget* parent)
         Layout.FirstRow = v;
         update();
     });
+    actions.SetContextWidget(TActionContext::Timeline, this);
+    BuildActions(actions);
+    observer_ = doc_.Observe([this](const TDocumentChange& c) { Changed(c); });
 }
 
-TTimelinePanel::~TTimelinePanel() = default;
-
-const TKeySession& TTimelinePanel::Session() const {
-    return host_.EditSession();
+TTimelinePanel::~TTimelinePanel() {
+    doc_.Forget(observer_);
 }
 
 int TTimelinePanel::Rows() const {
-    return int(RowNames.size());
+    return doc_.Model ? doc_.Model->HNodes.Count() : 0;
+}
+
+QString TTimelinePanel::RowName(int row) const {
+    return doc_.Model && row >= 0 && row < doc_.Model->HNodes.Count()
+               ? ToQ(doc_.Model->HNodes[row].Name).toLower()
+               : QString();
+}
+
+void TTimelinePanel::Changed(const TDocumentChange& c) {
+    // Keys came, went or moved: the summary row is worked out again.
+    if (c.Has(chKeys | chDocument)) summaryColumns_.reset();
+    if (c.Has(chDocument))
+        Fit(); // a new or loaded document fits the strip
+    else if (c.Has(chHeader))
+        FramesChanged();
+    if (c.Has(chModel)) SyncScrollBars();
+    update();
 }
 
 double TTimelinePanel::ContentWidth() const {
@@ -75,7 +96,7 @@ double TTimelinePanel::ContentHeight() const {
 }
 
 void TTimelinePanel::Fit() {
-    const int frames = Session().KeyFile ? Session().KeyFile->Frames : 0;
+    const int frames = doc_.KeyFile ? doc_.KeyFile->Frames : 0;
     Layout.Fit(frames, ContentWidth());
     Layout.FirstRow = 0;
     fitted_ = true;
@@ -84,13 +105,13 @@ void TTimelinePanel::Fit() {
 }
 
 void TTimelinePanel::FramesChanged() {
-    if (fitted_) Layout.Fit(Session().KeyFile ? Session().KeyFile->Frames : 0, ContentWidth());
+    if (fitted_) Layout.Fit(doc_.KeyFile ? doc_.KeyFile->Frames : 0, ContentWidth());
     SyncScrollBars();
     update();
 }
 
 int TTimelinePanel::ClampedFrame(double x) const {
-    const int last = Session().KeyFile ? std::max(Session().KeyFile->Frames - 1, 0) : 0;
+    const int last = doc_.KeyFile ? std::max(doc_.KeyFile->Frames - 1, 0) : 0;
     return std::clamp(Layout.NearestFrame(x), 0, last);
 }
 
@@ -98,7 +119,7 @@ void TTimelinePanel::SyncScrollBars() {
     syncing_ = true;
     // Frames: the animation and a frame each side, as a fit shows them; scrolled past that,
     // the bar reaches as far as the view went.
-    const int frames = Session().KeyFile ? Session().KeyFile->Frames : 0;
+    const int frames = doc_.KeyFile ? doc_.KeyFile->Frames : 0;
     const double room = std::max(1.0, ContentWidth() - Layout.Left);
     const double all = (std::max(frames, 1) + 1) * Layout.PixelsPerFrame;
     const double at = (Layout.FirstFrame + 1) * Layout.PixelsPerFrame;
@@ -133,7 +154,7 @@ void TTimelinePanel::SyncScrollBars() {
 
 void TTimelinePanel::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    const TKEYFile* doc = Session().KeyFile.get();
+    const TKEYFile* doc = doc_.KeyFile.get();
     const int frames = doc ? doc->Frames : 0;
     Layout.ClampRows(Rows(), ContentHeight());
     const double w = ContentWidth(), h = ContentHeight();
@@ -150,7 +171,7 @@ void TTimelinePanel::paintEvent(QPaintEvent*) {
     PaintMarkers(p);
     PaintRuler(p, frames);
     if (doc) {
-        const double x = std::round(Layout.X(host_.CurrentFrame())) + 0.5;
+        const double x = std::round(Layout.X(doc_.Frame())) + 0.5;
         if (x >= Layout.Left) {
             p.setPen(QPen(kCursor, 1));
             p.drawLine(QPointF(x, 0), QPointF(x, h));
@@ -173,8 +194,8 @@ void TTimelinePanel::PaintMarkers(QPainter& p) {
     p.fillRect(QRectF(0, top, ContentWidth(), h), palette().window());
     p.setPen(palette().windowText().color());
     p.drawText(QRectF(4, top, Layout.Left - 8, h), Qt::AlignVCenter, "markers");
-    if (Session().KeyFile)
-        vorlin::PaintMarkers(p, Session().KeyFile->Markers, Layout, top, h, ContentWidth());
+    if (doc_.KeyFile)
+        vorlin::PaintMarkers(p, doc_.KeyFile->Markers, Layout, top, h, ContentWidth());
 }
 
 namespace {
@@ -221,7 +242,7 @@ void TTimelinePanel::PaintSummary(QPainter& p) {
     p.setFont(bold);
     p.drawText(QRectF(4, top, Layout.Left - 8, h), Qt::AlignVCenter, "summary");
     p.restore();
-    const TKEYFile* doc = Session().KeyFile.get();
+    const TKEYFile* doc = doc_.KeyFile.get();
     if (!doc || w <= 0) return;
     const std::vector<char>& column = SummaryColumnsOf(*doc, w);
     std::vector<char> picked(static_cast<size_t>(w));
@@ -230,7 +251,7 @@ void TTimelinePanel::PaintSummary(QPainter& p) {
         return x < Layout.Left || x >= w ? -1 : int(x);
     };
     bool any = false;
-    for (const TKeyRef& k : Session().SelectedKeys())
+    for (const TKeyRef& k : doc_.SelectedKeys())
         if (const int x = columnOf(doc->Nodes[k.node].Entries[k.entry].Frame); x >= 0) {
             picked[size_t(x)] = 1;
             any = true;
@@ -282,7 +303,7 @@ const std::vector<char>& TTimelinePanel::SummaryColumnsOf(const TKEYFile& doc, i
 }
 
 void TTimelinePanel::PaintRows(QPainter& p, const std::vector<int>& rowNodes) {
-    const TKEYFile* doc = Session().KeyFile.get();
+    const TKEYFile* doc = doc_.KeyFile.get();
     const double rh = Layout.RowHeight;
     const int rows = Rows();
     const int w = int(ContentWidth());
@@ -293,16 +314,16 @@ void TTimelinePanel::PaintRows(QPainter& p, const std::vector<int>& rowNodes) {
         return x < Layout.Left || x >= w ? -1 : int(x);
     };
     // The picked keys, by row.
-    const std::vector<TKeyRef> picked = Session().SelectedKeys();
+    const std::vector<TKeyRef> picked = doc_.SelectedKeys();
     std::vector<int> nodeRow(size_t(doc ? doc->Nodes.Count() : 0), -1);
     for (int r = 0; r < int(rowNodes.size()); ++r)
         if (rowNodes[size_t(r)] >= 0) nodeRow[size_t(rowNodes[size_t(r)])] = r;
-    const int keyNode = Session().KeyNodeIndex();
+    const int keyNode = doc_.KeyNodeIndex();
     for (int row = Layout.FirstRow; row < rows; ++row) {
         const double top = Layout.RowTop(row);
         if (top >= bottom) break;
         const QRectF band(0, top, w, rh);
-        if (row == SelectedNode && !summary_)
+        if (row == doc_.SelectedNode() && !summary_)
             p.fillRect(band, palette().highlight().color().lighter(170));
         else if (row % 2)
             p.fillRect(QRectF(0, top, Layout.Left, rh), palette().alternateBase());
@@ -310,7 +331,7 @@ void TTimelinePanel::PaintRows(QPainter& p, const std::vector<int>& rowNodes) {
         p.drawLine(QPointF(Layout.Left - 0.5, top), QPointF(Layout.Left - 0.5, top + rh));
         p.setPen(palette().text().color());
         p.drawText(QRectF(4, top, Layout.Left - 8, rh), Qt::AlignVCenter,
-                   p.fontMetrics().elidedText(RowNames[row], Qt::ElideRight, int(Layout.Left) - 8));
+                   p.fontMetrics().elidedText(RowName(row), Qt::ElideRight, int(Layout.Left) - 8));
         const int node = row < int(rowNodes.size()) ? rowNodes[size_t(row)] : -1;
         if (node < 0) continue;
         const double mid = top + rh / 2;
@@ -331,8 +352,9 @@ void TTimelinePanel::PaintRows(QPainter& p, const std::vector<int>& rowNodes) {
                 }
         if (any) PaintColumns(p, column, mid, Layout.PixelsPerFrame, kPicked);
         // The selected entry is ringed.
-        if (node == keyNode && SelectedEntry >= 0 && SelectedEntry < entries.Count())
-            if (const int x = columnOf(entries[SelectedEntry].Frame); x >= 0) {
+        if (const int selected = doc_.SelectedEntry();
+            node == keyNode && selected >= 0 && selected < entries.Count())
+            if (const int x = columnOf(entries[selected].Frame); x >= 0) {
                 p.setPen(QPen(palette().text().color(), 1));
                 p.setBrush(Qt::NoBrush);
                 p.drawRect(QRectF(x - 4.5, mid - 5.5, 10, 10));
@@ -367,8 +389,8 @@ void TTimelinePanel::mousePressEvent(QMouseEvent* e) {
             CancelModal();
         return;
     }
-    if (e->button() != Qt::LeftButton || !Session().KeyFile) return;
-    const TKEYFile& doc = *Session().KeyFile;
+    if (e->button() != Qt::LeftButton || !doc_.KeyFile) return;
+    const TKEYFile& doc = *doc_.KeyFile;
     const QPointF at = e->position();
     pressAt_ = bandTo_ = at;
     collapseTo_.reset();
@@ -384,7 +406,7 @@ void TTimelinePanel::mousePressEvent(QMouseEvent* e) {
             return;
         }
         press_ = Press::Scrub;
-        host_.ScrubFrame(ClampedFrame(at.x()));
+        scrub_.To(doc_, ClampedFrame(at.x()));
         return;
     case TTimelineArea::Markers:
         return;
@@ -400,7 +422,7 @@ void TTimelinePanel::mousePressEvent(QMouseEvent* e) {
         // A mark of the summary row stands for every key at its frame; pressed among other
         // picked keys, it keeps them all to drag them together.
         const std::vector<TKeyRef> column = KeysAtFrame(doc, *frame);
-        const std::vector<TKeyRef> picked = Session().SelectedKeys();
+        const std::vector<TKeyRef> picked = doc_.SelectedKeys();
         const bool all = std::includes(picked.begin(), picked.end(), column.begin(), column.end());
         moveFrom_ = *frame;
         if (shift) {
@@ -435,7 +457,7 @@ void TTimelinePanel::mousePressEvent(QMouseEvent* e) {
         return;
     }
     press_ = Press::Key;
-    const std::vector<TKeyRef> picked = Session().SelectedKeys();
+    const std::vector<TKeyRef> picked = doc_.SelectedKeys();
     // A press on one of several picked keys keeps them all, to drag them together.
     if (picked.size() > 1 && std::binary_search(picked.begin(), picked.end(), *key))
         collapseTo_ = key;
@@ -455,7 +477,7 @@ void TTimelinePanel::mouseMoveEvent(QMouseEvent* e) {
     }
     switch (press_) {
     case Press::Scrub:
-        host_.ScrubFrame(ClampedFrame(at.x()));
+        scrub_.To(doc_, ClampedFrame(at.x()));
         return;
     case Press::Band:
         bandTo_ = at;
@@ -484,23 +506,21 @@ void TTimelinePanel::mouseReleaseEvent(QMouseEvent* e) {
     const QPointF at = e->position();
     switch (press) {
     case Press::Scrub:
-        host_.ScrubEnd();
+        scrub_.End(doc_);
         break;
     case Press::Band: {
         const bool shift = e->modifiers() & Qt::ShiftModifier;
         if (Near(at, pressAt_)) {
             const int row = Layout.RowAt(at.y(), Rows());
-            if (row >= 0) host_.PickNode(row);
-        } else if (Session().KeyFile) {
-            std::vector<TKeyRef> keys =
-                KeysIn(*Session().KeyFile, RowNodes(*Session().KeyFile, Rows()), Layout,
-                       pressAt_.x(), pressAt_.y(), at.x(), at.y());
+            if (row >= 0) doc_.PickNode(row);
+        } else if (doc_.KeyFile) {
+            std::vector<TKeyRef> keys = KeysIn(*doc_.KeyFile, RowNodes(*doc_.KeyFile, Rows()),
+                                               Layout, pressAt_.x(), pressAt_.y(), at.x(), at.y());
             // A band over the summary row takes every key in its frames.
             const double top = std::min(at.y(), pressAt_.y());
             if (top < Layout.RowsTop() && std::max(at.y(), pressAt_.y()) >= Layout.SummaryTop())
-                for (const TKeyRef& k : AllKeys(*Session().KeyFile)) {
-                    const double x =
-                        Layout.X(Session().KeyFile->Nodes[k.node].Entries[k.entry].Frame);
+                for (const TKeyRef& k : AllKeys(*doc_.KeyFile)) {
+                    const double x = Layout.X(doc_.KeyFile->Nodes[k.node].Entries[k.entry].Frame);
                     if (x >= std::min(at.x(), pressAt_.x()) && x <= std::max(at.x(), pressAt_.x()))
                         keys.push_back(k);
                 }
@@ -511,7 +531,7 @@ void TTimelinePanel::mouseReleaseEvent(QMouseEvent* e) {
     }
     case Press::Row: {
         const int row = Layout.RowAt(at.y(), Rows());
-        if (row >= 0 && row == Layout.RowAt(pressAt_.y(), Rows())) host_.PickNode(row);
+        if (row >= 0 && row == Layout.RowAt(pressAt_.y(), Rows())) doc_.PickNode(row);
         break;
     }
     case Press::Key:
@@ -547,65 +567,33 @@ void TTimelinePanel::wheelEvent(QWheelEvent* e) {
 }
 
 void TTimelinePanel::keyPressEvent(QKeyEvent* e) {
-    const Qt::KeyboardModifiers mods = e->modifiers() & ~Qt::KeypadModifier;
-    const int key = e->key();
+    // While copies or a scale follow the pointer (the panel holds the keyboard): Enter puts
+    // them, Escape gives them up. The panel's other keys are its actions'.
     if (modal_ != Modal::None) {
-        if (key == Qt::Key_Escape) CancelModal();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) ConfirmModal();
+        if (e->key() == Qt::Key_Escape) CancelModal();
+        if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) ConfirmModal();
         return;
     }
-    if ((key == Qt::Key_Delete || key == Qt::Key_Backspace) && mods == Qt::NoModifier)
-        DeleteKeys();
-    else if (key == Qt::Key_Home && mods == Qt::NoModifier)
-        Fit();
-    else if (key == Qt::Key_A && (mods == Qt::NoModifier || mods == Qt::ControlModifier))
-        SelectAll();
-    else if (key == Qt::Key_A && mods == Qt::AltModifier)
-        SelectNone();
-    else if (key == Qt::Key_C && mods == Qt::ControlModifier)
-        CopyKeys();
-    else if (key == Qt::Key_V && mods == Qt::ControlModifier)
-        PasteKeys();
-    else if (key == Qt::Key_D && mods == Qt::ShiftModifier)
-        DuplicateKeys();
-    else if (key == Qt::Key_S && mods == Qt::NoModifier)
-        ScaleKeys();
-    else
-        QWidget::keyPressEvent(e);
+    QWidget::keyPressEvent(e);
 }
 
 void TTimelinePanel::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
-    if (fitted_) Layout.Fit(Session().KeyFile ? Session().KeyFile->Frames : 0, ContentWidth());
+    if (fitted_) Layout.Fit(doc_.KeyFile ? doc_.KeyFile->Frames : 0, ContentWidth());
     SyncScrollBars();
 }
 
 bool TTimelinePanel::event(QEvent* e) {
-    if (e->type() == QEvent::ShortcutOverride) {
-        // The panel's own keys while it has the focus, before the window's (Home shows the
-        // whole animation here, the first frame elsewhere).
-        auto* k = static_cast<QKeyEvent*>(e);
-        const Qt::KeyboardModifiers mods = k->modifiers() & ~Qt::KeypadModifier;
-        const int key = k->key();
-        const bool ours =
-            modal_ != Modal::None ||
-            (mods == Qt::NoModifier && (key == Qt::Key_Home || key == Qt::Key_Delete ||
-                                        key == Qt::Key_A || key == Qt::Key_S)) ||
-            (mods == Qt::ControlModifier &&
-             (key == Qt::Key_A || key == Qt::Key_C || key == Qt::Key_V)) ||
-            (mods == Qt::AltModifier && key == Qt::Key_A) ||
-            (mods == Qt::ShiftModifier && key == Qt::Key_D);
-        if (ours) {
-            e->accept();
-            return true;
-        }
+    if (e->type() == QEvent::ShortcutOverride && modal_ != Modal::None) {
+        e->accept(); // every key goes to the copies or the scale under way
+        return true;
     }
     if (e->type() != QEvent::ToolTip) return QWidget::event(e);
     // A marker's type, or a key's node, entry and frame.
     auto* help = static_cast<QHelpEvent*>(e);
     const QPointF at = help->pos();
     QString tip;
-    if (const TKEYFile* doc = Session().KeyFile.get()) {
+    if (const TKEYFile* doc = doc_.KeyFile.get()) {
         const TTimelineArea area = Layout.AreaAt(at.y(), Rows());
         if (area == TTimelineArea::Markers)
             tip = MarkerTip(doc->Markers, Layout, at.x());
@@ -616,7 +604,7 @@ bool TTimelinePanel::event(QEvent* e) {
                           .arg(KeysAtFrame(*doc, *frame).size());
         } else if (auto key = KeyAt(*doc, RowNodes(*doc, Rows()), Layout, at.x(), at.y())) {
             tip = QString("%1: Entry %2 (%3)")
-                      .arg(RowNames.value(doc->Joint(key->node)))
+                      .arg(RowName(doc->Joint(key->node)))
                       .arg(key->entry)
                       .arg(doc->Nodes[key->node].Entries[key->entry].Frame);
         }

@@ -1,9 +1,10 @@
 // The timeline under the 3D view: a ruler of frames with the current frame, the markers, a
 // summary row of every frame holding a key, and one row per model node with a mark at the
-// frame of each of its entries. The panel draws what the session holds and runs the commands
-// that act through it (timeline_commands.cpp): picking keys, moving, scaling, copying, pasting,
-// inserting and deleting them, each one step to undo. The rules are in edit/timeline.h and
-// edit/key_edit.h.
+// frame of each of its entries. The panel draws what the document holds, brings itself up to
+// date when the document changes, and registers the commands that act through it
+// (timeline_commands.cpp): picking keys, moving, scaling, copying, pasting, inserting and
+// deleting them, each one step to undo. The rules are in edit/timeline.h, edit/key_edit.h and
+// edit/key_commands.h.
 #pragma once
 
 #include <QWidget>
@@ -13,22 +14,23 @@
 
 #include "edit/key_edit.h"
 #include "edit/timeline.h"
+#include "panels/panel_common.h"
 
 class QScrollBar;
 
 namespace vorlin {
 
-class TKeySession;
+class TActionTable;
+class TKeyDocument;
 class TPanelHost;
 class TValueField;
+struct TDocumentChange;
 
 class TTimelinePanel : public QWidget {
 public:
-    TTimelinePanel(TPanelHost& host, QWidget* parent);
+    TTimelinePanel(TKeyDocument& doc, TPanelHost& host, TActionTable& actions, QWidget* parent);
     ~TTimelinePanel() override;
 
-    // The rows' names, in the tree's order (set when a model is loaded).
-    QStringList RowNames;
     TTimelineLayout Layout;
     // Fits the whole animation into the strip (Home, and when a document is loaded).
     void Fit();
@@ -36,8 +38,6 @@ public:
     void FramesChanged();
     // The summary row was picked last: Insert Key then keys every node.
     bool SummaryActive() const { return summary_; }
-    // The document's keys changed (came, went, moved): the summary row is worked out again.
-    void KeysChanged() { summaryColumns_.reset(); }
 
     // ---- commands (timeline_commands.cpp) ----
     // A key picked as a click in the entry list picks an entry, or with add put into (or taken
@@ -79,10 +79,14 @@ protected:
     bool event(QEvent* e) override;
 
 private:
+    void BuildActions(TActionTable& actions);
+    void Changed(const TDocumentChange& change);
+    // The rows' names: the model's nodes in the tree's order, lower case.
+    QString RowName(int row) const;
+    // A press or drag on the ruler: the frame shown, playback waiting until the release.
     enum class Press { None, Scrub, Key, Band, Row };
     // A transform that follows the pointer after a key, until a click or Enter puts it.
     enum class Modal { None, Scale, Duplicate };
-    const TKeySession& Session() const;
     int Rows() const;
     // The room for frames and rows, the scroll bars left out.
     double ContentWidth() const;
@@ -110,7 +114,10 @@ private:
     void SetReadout(const QString& text, QPointF at, const QString& status = {});
     void KeysPicked();
 
+    TKeyDocument& doc_;
     TPanelHost& host_;
+    int observer_ = 0;
+    TScrub scrub_;
     QScrollBar* hbar_;
     QScrollBar* vbar_;
     TValueField* field_;
@@ -131,6 +138,7 @@ private:
     std::unique_ptr<TKeyScale> scale_;
     TKeyClipboard duplicate_;
     std::unique_ptr<TNodesSnapshot> duplicateBase_;
+    std::vector<TKeyRef> duplicatePicked_; // the keys picked before the copies
     int32_t duplicateFirst_ = 0;
     int duplicateDelta_ = 0;
     QString readout_;

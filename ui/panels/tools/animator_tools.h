@@ -1,34 +1,27 @@
 // The animator's tools of the Edit and View menus: Mirror Animation, Paste Mirrored, Match
 // Loop, Tween and onion skins. Their rules are in the core (edit/mirror, edit/breakdown,
-// edit/onion); here they meet the menus, the dialogs and the undo steps.
+// edit/onion, edit/key_commands); here they meet the menus, the dialogs and the status bar.
 #pragma once
 
 #include <QObject>
-#include <memory>
+#include <functional>
 #include <vector>
 
 #include "gl/ogl_PRender.h"
 
-class QMenu;
-class QAction;
-class QWidget;
-
 namespace vorlin {
 
-class TPanelHost;
+class TActionTable;
+class TKeyDocument;
 class TMirrorForm;
+class TPanelHost;
 class TTweenForm;
 
 class TAnimatorTools : public QObject {
 public:
-    TAnimatorTools(TPanelHost& host, QWidget* window);
+    // Registers MirrorAnimation1, PasteMirrored1, MatchLoop1, Tween1 and OnionSkin1.
+    TAnimatorTools(TKeyDocument& doc, TPanelHost& host, TActionTable& actions);
     ~TAnimatorTools() override;
-    // Puts the commands into the menus: Mirror Animation, Paste Mirrored, Match Loop and Tween
-    // into Edit, Onion Skin into View.
-    void AddActions(QMenu* edit, QMenu* view);
-    QAction* OnionSkin1 = nullptr;
-    // The actions that need a KEY document.
-    std::vector<QAction*> KeyActions() const;
 
     void MirrorAnimation();
     void PasteMirrored();
@@ -36,12 +29,13 @@ public:
     void Tween();
     // The silhouettes to draw behind the pose on show (none when the option is off or the
     // animation plays). Poses the model at their frames and back at the frame on show.
-    std::vector<TOnionSkin> Onions(bool playing) const;
+    std::vector<TOnionSkin> Onions() const;
+    // Onion Skin was turned on or off.
+    std::function<void()> onOnions;
 
 private:
+    TKeyDocument& doc_;
     TPanelHost& host_;
-    QWidget* window_;
-    std::vector<QAction*> keyActions_;
     TMirrorForm* mirror_ = nullptr;
     TTweenForm* tween_ = nullptr;
 };

@@ -5,7 +5,8 @@
 #include <QMenu>
 
 #include "dialogs/import_motion_form.h"
-#include "edit/key_session.h"
+#include "common/action_table.h"
+#include "edit/key_document.h"
 #include "interop/gltf_export.h"
 #include "interop/motion_import.h"
 #include "key/key_check.h"
@@ -37,27 +38,25 @@ QString DiskFolder(const std::string& path) {
 
 } // namespace
 
-TInteropTools::TInteropTools(TPanelHost& host, QWidget* window, std::function<bool()> askSave,
+TInteropTools::TInteropTools(TKeyDocument& doc, TPanelHost& host, TActionTable& actions,
+                             std::function<bool()> mayGo,
                              std::function<void(std::unique_ptr<TKEYFile>)> open)
-    : QObject(window), host_(host), window_(window), askSave_(std::move(askSave)),
-      open_(std::move(open)) {}
-
-void TInteropTools::AddActions(QMenu* file, QAction* before) {
-    auto add = [&](const char* name, const char* caption, void (TInteropTools::*slot)()) {
-        auto* a = new QAction(caption, file);
-        a->setObjectName(name);
-        file->insertAction(before, a);
-        connect(a, &QAction::triggered, this,
-                [this, slot] { host_.RunCommand([this, slot] { (this->*slot)(); }); });
-        return a;
+    : QObject(host.Window()), doc_(doc), host_(host), mayGo_(std::move(mayGo)),
+      open_(std::move(open)) {
+    auto add = [&](const char* id, const char* caption, void (TInteropTools::*run)()) {
+        TActionSpec spec;
+        spec.Id = id;
+        spec.Caption = caption;
+        spec.Enabled = [this] { return doc_.Model != nullptr; };
+        spec.Run = [this, run] { (this->*run)(); };
+        actions.Add(spec);
     };
-    file->insertSeparator(before)->setObjectName("N3");
-    ExportGltf1 = add("ExportGltf1", "E&xport glTF...", &TInteropTools::ExportGltf);
-    ImportMotion1 = add("ImportMotion1", "&Import Motion...", &TInteropTools::ImportMotion);
+    add("ExportGltf1", "E&xport glTF...", &TInteropTools::ExportGltf);
+    add("ImportMotion1", "&Import Motion...", &TInteropTools::ImportMotion);
 }
 
 void TInteropTools::ExportGltf() {
-    TKeySession& s = host_.EditSession();
+    TKeyDocument& s = doc_;
     if (!s.Model) return;
     const std::string model = s.Model->FileName;
     FileDialogRequest request;
@@ -70,7 +69,7 @@ void TInteropTools::ExportGltf() {
     request.initialPath =
         DiskFolder(s.KeyFile && !s.KeyFile->FullName.empty() ? s.KeyFile->FullName : model) +
         ToQ(stem) + ".glb";
-    const std::optional<QString> path = AskFileName(window_, request);
+    const std::optional<QString> path = AskFileName(host_.Window(), request);
     if (!path) return;
     std::vector<const TKEYFile*> keys;
     if (s.KeyFile) keys.push_back(s.KeyFile.get());
@@ -80,13 +79,13 @@ void TInteropTools::ExportGltf() {
 }
 
 void TInteropTools::ImportMotion() {
-    TKeySession& s = host_.EditSession();
+    TKeyDocument& s = doc_;
     if (!s.Model) return;
     FileDialogRequest request;
     request.caption = "Import Motion";
     request.filter = "Motion (*.bvh *.fbx *.gltf *.glb *.dae *.key);;All files (*)";
     request.initialPath = DiskFolder(s.Model->FileName);
-    const std::optional<QString> path = AskFileName(window_, request);
+    const std::optional<QString> path = AskFileName(host_.Window(), request);
     if (!path) return;
     const std::string file = FromQ(*path);
     std::unique_ptr<TMotion> motion;
@@ -97,7 +96,7 @@ void TInteropTools::ImportMotion() {
         ask.caption = "The Model " + QFileInfo(*path).fileName() + " Plays On";
         ask.filter = "3DO models (*.3do)";
         ask.initialPath = DiskFolder(file);
-        const std::optional<QString> sourceModel = AskFileName(window_, ask);
+        const std::optional<QString> sourceModel = AskFileName(host_.Window(), ask);
         if (!sourceModel) return;
         const T3DO source(FromQ(*sourceModel));
         motion = KeyMotion(source, *LoadKeyReported(file));
@@ -109,12 +108,12 @@ void TInteropTools::ImportMotion() {
     std::vector<std::string> nodes;
     for (int n = 0; n < s.Model->HNodes.Count(); ++n)
         nodes.push_back(s.Model->HNodes[n].Name);
-    if (!form_) form_ = new TImportMotionForm(window_);
+    if (!form_) form_ = new TImportMotionForm(host_.Window());
     form_->ShowMapping(*path, nodes, motion->Names, ImportMap(*s.Model, *motion, {}), animations, 0,
                        DefaultFps(*motion));
     if (form_->exec() != QDialog::Accepted) return;
     if (form_->Animation() > 0) motion = ReadMotion(file, animations[size_t(form_->Animation())]);
-    if (!askSave_()) return;
+    if (!mayGo_()) return;
     TImportResult result = vorlin::ImportMotion(*s.Model, *motion, form_->EditedOptions());
     for (const TFinding& f : CheckKey(*result.Key, s.Model.get()))
         if (f.Severity == TSeverity::Error)

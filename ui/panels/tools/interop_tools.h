@@ -7,34 +7,32 @@
 #include <functional>
 #include <memory>
 
-class QAction;
-class QMenu;
 class QWidget;
 
 namespace vorlin {
 
-class TKEYFile;
-class TPanelHost;
+class TActionTable;
 class TImportMotionForm;
+class TKEYFile;
+class TKeyDocument;
+class TPanelHost;
 
 class TInteropTools : public QObject {
 public:
-    // askSave asks to save the document on show (false: the user cancelled); open takes an
+    // Registers ExportGltf1 and ImportMotion1. mayGo asks whether the document on show may
+    // go (false: the user cancelled, or the save it asked for did not happen); open takes an
     // imported document as New KEY takes its own: new, unsaved.
-    TInteropTools(TPanelHost& host, QWidget* window, std::function<bool()> askSave,
+    TInteropTools(TKeyDocument& doc, TPanelHost& host, TActionTable& actions,
+                  std::function<bool()> mayGo,
                   std::function<void(std::unique_ptr<TKEYFile>)> open);
-    // Puts Export glTF and Import Motion into the File menu before `before`.
-    void AddActions(QMenu* file, QAction* before);
-    QAction* ExportGltf1 = nullptr;
-    QAction* ImportMotion1 = nullptr;
 
     void ExportGltf();
     void ImportMotion();
 
 private:
+    TKeyDocument& doc_;
     TPanelHost& host_;
-    QWidget* window_;
-    std::function<bool()> askSave_;
+    std::function<bool()> mayGo_;
     std::function<void(std::unique_ptr<TKEYFile>)> open_;
     TImportMotionForm* form_ = nullptr;
 };

@@ -1,10 +1,16 @@
 #include "panels/view/view_panel.h"
 
+#include <QAction>
+#include <QImage>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QWheelEvent>
 #include <cmath>
 
+#include "common/action_table.h"
+#include "common/controls.h"
 #include "edit/view_pick.h"
+#include "panels/panel_common.h"
 #include "panels/panel_host.h"
 #include "panels/view/paint_box.h"
 #include "support/misc_utils.h"
@@ -22,9 +28,265 @@ bool Near(QPointF a, QPointF b) {
 
 } // namespace
 
-TViewPanel::TViewPanel(TPanelHost& host, TPaintBox* box,
-                       const std::unique_ptr<TOGLRenderer>& renderer)
-    : host_(host), box_(box), renderer_(renderer) {}
+TViewPanel::TViewPanel(TKeyDocument& doc, TPanelHost& host, TActionTable& actions,
+                       QWidget* parent)
+    : QObject(parent), doc_(doc), host_(host), actions_(actions) {
+    if (OpenGLAvailable()) {
+        box_ = new TPaintBox(parent);
+        box_->onMouse = [this](QMouseEvent* e) { Mouse(e); };
+        box_->onWheel = [this](QWheelEvent* e) { Wheel(e); };
+        box_->onLeave = [this] {
+            if (onHover) onHover(-1);
+        };
+        box_->onPaint = [this] { Paint(); };
+        widget_ = box_;
+    } else {
+        // A display without OpenGL: the view stays empty and everything else works.
+        widget_ = new QWidget(parent);
+        widget_->setObjectName("Pbox");
+        widget_->setAutoFillBackground(true);
+        QPalette pal = widget_->palette();
+        pal.setColor(QPalette::Window, Qt::black);
+        widget_->setPalette(pal);
+    }
+    actions.SetContextWidget(TActionContext::View, widget_);
+    BuildActions(actions);
+    observer_ = doc_.Observe([this](const TDocumentChange& c) { Changed(c); });
+}
+
+TViewPanel::~TViewPanel() {
+    doc_.Forget(observer_);
+    // The renderer's textures belong to the view's context: released while it exists.
+    renderer_.reset();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The toolbar's buttons and the View menu
+
+void TViewPanel::BuildActions(TActionTable& actions) {
+    auto model = [this] { return doc_.Model != nullptr; };
+    auto key = [this] { return doc_.KeyFile != nullptr; };
+    auto button = [&](const char* id, const char* caption, int icon, const char* tip,
+                      std::function<bool()> enabled, std::function<bool()> checked,
+                      std::function<void()> run) {
+        TActionSpec spec;
+        spec.Id = id;
+        spec.Caption = caption;
+        spec.Icon = ToolbarIcon(icon);
+        spec.Tip = tip;
+        spec.Enabled = std::move(enabled);
+        spec.Checkable = true;
+        spec.Checked = std::move(checked);
+        spec.Run = [this, run] {
+            run();
+            actions_.Refresh(); // the group's other buttons show it
+            Redraw();
+        };
+        spec.Plain = true;
+        actions.Add(spec);
+    };
+    button("BNWireframe", "Wireframe", 6, "Wireframe: the model drawn as outlines", model,
+           [this] { return wireframe_; }, [this] { wireframe_ = true; });
+    button("BNTextured", "Textured", 7, "Textured: the model drawn with its materials", model,
+           [this] { return !wireframe_ && doc_.Model; }, [this] { wireframe_ = false; });
+    const std::pair<TAxis, const char*> axes[] = {
+        {TAxis::X, "X axis: dragging in the view moves along x, or turns the pitch"},
+        {TAxis::Y, "Y axis: dragging in the view moves along y, or turns the roll"},
+        {TAxis::Z, "Z axis: dragging in the view moves along z, or turns the yaw"}};
+    const char* axisIds[] = {"BNXAxis", "BNYAxis", "BNZAxis"};
+    const char* axisCaptions[] = {"X", "Y", "Z"};
+    for (int i = 0; i < 3; ++i) {
+        const TAxis a = axes[i].first;
+        button(axisIds[i], axisCaptions[i], 8 + i, axes[i].second, key,
+               [this, a] { return axis_ == a; }, [this, a] { axis_ = a; });
+    }
+    button("BNMove", "Move", 11,
+           "Move: dragging in the view moves the selected entry (Node Move Step per pixel)", key,
+           [this] { return dragChosen_ && kind_ == TDragKind::Move; },
+           [this] { kind_ = TDragKind::Move; });
+    button("BNRotate", "Rotate", 12,
+           "Rotate: dragging in the view turns the selected entry (a degree per pixel)", key,
+           [this] { return dragChosen_ && kind_ == TDragKind::Rotate; },
+           [this] { kind_ = TDragKind::Rotate; });
+
+    auto item = [&](const char* id, const char* caption, QList<QKeySequence> keys,
+                    std::function<void()> run) {
+        TActionSpec spec;
+        spec.Id = id;
+        spec.Caption = caption;
+        spec.Keys = std::move(keys);
+        spec.Run = std::move(run);
+        spec.Enabled = model;
+        actions.Add(spec);
+    };
+    item("TopView1", "&Top View", {}, [this] { SetView(0, -90); });
+    item("FrontView1", "&Front View", {}, [this] { SetView(0, 0); });
+    item("SideView1", "&Side View", {}, [this] { SetView(90, 0); });
+    item("OffsetView1", "&Offset View", {}, [this] { SetView(-45, -30); });
+    item("CenterGrid1", "&Center Grid", {}, [this] { CenterGrid(); });
+    item("FrameModel1", "Fra&me Model", {QKeySequence(Qt::Key_F)}, [this] { FrameModel(); });
+    item("FixDisplay1", "&Refresh", {}, [this] { Rebuild(); });
+
+    // The letters steer the camera while dragged; playback waits meanwhile.
+    QFont big = widget_->font();
+    big.setBold(true);
+    big.setPixelSize(19);
+    auto letter = [&](const char* name, const char* text, int width, const char* tip,
+                      void (TViewPanel::*step)(QPoint)) {
+        auto* l = new TDragLabel(text, widget_->parentWidget());
+        l->onPress = [this](QPoint at) {
+            doc_.Hold();
+            DragPress(at);
+        };
+        l->onDrag = [this, step](QPoint at) { host_.RunCommand([&] { (this->*step)(at); }); };
+        l->onRelease = [this] { doc_.Release(); };
+        l->setObjectName(name);
+        l->setFont(big);
+        l->setAlignment(Qt::AlignCenter);
+        l->setFixedWidth(width);
+        l->setToolTip(tip);
+        letters_.push_back(l);
+    };
+    letter("STM", "M", 20, "Drag to move the view (View > Center Grid puts it back)",
+           &TViewPanel::PanStep);
+    letter("STR", "R", 20, "Drag to orbit the camera: left and right turn it, up and down tilt it",
+           &TViewPanel::RotateStep);
+    letter("STZ", "Z", 21, "Drag right to move the camera away, left to come closer",
+           &TViewPanel::ZoomStep);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The renderer
+
+void TViewPanel::Start(std::function<void()> ready,
+                       std::function<void(const std::string&)> failed) {
+    auto make = [this, ready, failed] {
+        try {
+            renderer_ = std::make_unique<TOGLRenderer>(box_);
+            renderer_->Progress = progress;
+            SceneToRenderer();
+            renderer_->UpdateColours();
+            if (doc_.Model) renderer_->LoadTextures(doc_.Model->Materials);
+            if (box_) box_->onResize = [this] { Resized(); };
+            Resized();
+            // A model loaded before the view could draw is framed as a load into a drawing
+            // view frames it: a zoom that would cut it is replaced by one that shows it whole.
+            if (!ModelFits()) FrameModel();
+        } catch (const std::exception& e) {
+            renderer_.reset();
+            if (failed) failed(e.what());
+            return;
+        }
+        if (ready) ready();
+    };
+    // The view's OpenGL context exists once its window is on screen: the renderer waits for it
+    // (or, should it never come, for a while).
+    if (!box_ || box_->isValid()) {
+        make();
+        return;
+    }
+    auto once = std::make_shared<bool>(false);
+    auto run = [this, once, make] {
+        if (*once) return;
+        *once = true;
+        box_->onReady = nullptr;
+        make();
+    };
+    box_->onReady = [this, run] { QTimer::singleShot(0, this, run); };
+    QTimer::singleShot(30000, this, run); // a loaded machine can take seconds
+}
+
+void TViewPanel::Rebuild() {
+    doc_.SetPlaying(false);
+    if (!box_) return; // no 3D view on this display: nothing to rebuild, nothing to report
+    renderer_.reset();
+    renderer_ = std::make_unique<TOGLRenderer>(box_);
+    renderer_->Progress = progress;
+    SceneToRenderer();
+    renderer_->UpdateColours();
+    if (doc_.Model) renderer_->LoadTextures(doc_.Model->Materials);
+    Resized();
+    UpdateView();
+}
+
+void TViewPanel::SettingsChanged() {
+    if (renderer_) {
+        SceneToRenderer();
+        renderer_->UpdateColours();
+    }
+    Redraw();
+}
+
+void TViewPanel::ReloadTextures() {
+    if (doc_.Model && renderer_) renderer_->LoadTextures(doc_.Model->Materials);
+    Redraw();
+}
+
+QImage TViewPanel::Picture() const {
+    return box_ && renderer_ && box_->isValid() ? box_->grabFramebuffer() : QImage();
+}
+
+void TViewPanel::Resized() {
+    if (!renderer_ || !box_) return;
+    renderer_->SetViewport(0, 0, box_->width(), box_->height());
+    SceneToRenderer();
+    renderer_->RebuildLists();
+}
+
+void TViewPanel::SceneToRenderer() {
+    if (!renderer_) return;
+    renderer_->Options = {doc_.SelectedNode(), Settings.SHOW_NODEPATH, Settings.SHOW_FLOOR,
+                          doc_.FloorHeight};
+    renderer_->Onions = onions ? onions() : std::vector<TOnionSkin>();
+}
+
+void TViewPanel::Paint() {
+    if (!renderer_) return;
+    SceneToRenderer();
+    renderer_->DrawScene(doc_.Model.get(), doc_.KeyFile.get(), !wireframe_);
+}
+
+void TViewPanel::Redraw() {
+    if (box_) box_->Repaint();
+}
+
+void TViewPanel::Changed(const TDocumentChange& c) {
+    if (c.Has(chModel)) ModelLoaded();
+    if (c.Has(chDocument) && doc_.KeyFile) {
+        // A document's first show: an axis and a way to drag are chosen.
+        if (axis_ == TAxis::None) axis_ = TAxis::X;
+        dragChosen_ = true;
+        actions_.Refresh();
+    }
+    if (c.Has(chFrame) && Settings.FOLLOW_NODEPATH && doc_.Model && doc_.Model->HNodes.Count()) {
+        UpdateView();
+        if (renderer_) {
+            const T3DOHNode& n = doc_.Model->HNodes[0];
+            renderer_->CameraPos[0] += n.CurX;
+            renderer_->CameraPos[1] += n.CurY;
+            renderer_->CameraPos[2] += n.CurZ;
+        }
+    }
+    Redraw();
+}
+
+void TViewPanel::ModelLoaded() {
+    if (!doc_.Model) return;
+    ViewZoom = 10 * doc_.Model->Radius() + 3;
+    if (renderer_) {
+        SceneToRenderer();
+        renderer_->RebuildLists();
+        renderer_->LoadTextures(doc_.Model->Materials);
+    }
+    UpdateView();
+    // The first model is shown textured (wireframe stays when it was chosen).
+    actions_.Refresh();
+    // A zoom that would cut the model is replaced by one that shows it whole.
+    if (!ModelFits()) FrameModel();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The camera
 
 TViewCamera TViewPanel::Camera() const {
     const TOGLRenderer& r = *renderer_;
@@ -38,11 +300,10 @@ TViewCamera TViewPanel::Camera() const {
 }
 
 void TViewPanel::UpdateView() {
-    TKeySession& s = host_.EditSession();
-    if (!s.Model) return;
-    s.Model->TransformVertices();
+    if (!doc_.Model) return;
+    doc_.Model->TransformVertices();
     if (renderer_) renderer_->SetCamera(ViewPitch, ViewYaw, ViewZoom * 0.1);
-    host_.Redraw();
+    Redraw();
 }
 
 void TViewPanel::SetView(int yaw, int pitch) {
@@ -53,11 +314,8 @@ void TViewPanel::SetView(int yaw, int pitch) {
 
 void TViewPanel::CenterGrid() {
     if (renderer_) renderer_->PanOffset = {0, 0, 0};
-    host_.Redraw();
+    Redraw();
 }
-
-// ---------------------------------------------------------------------------------------------
-// The toolbar's letters
 
 void TViewPanel::DragPress(QPoint at) {
     LastX = at.x();
@@ -89,18 +347,15 @@ void TViewPanel::ZoomStep(QPoint at) {
     UpdateView();
 }
 
-// ---------------------------------------------------------------------------------------------
-// The mouse in the view
-
 void TViewPanel::Orbit(QPoint at) {
-    TKeySession& s = host_.EditSession();
-    if (!Settings.ORBIT_SELECTION || !renderer_ || !s.Model || SelectedNode < 0 ||
-        SelectedNode >= s.Model->HNodes.Count()) {
+    const int node = doc_.SelectedNode();
+    if (!Settings.ORBIT_SELECTION || !renderer_ || !doc_.Model || node < 0 ||
+        node >= doc_.Model->HNodes.Count()) {
         RotateStep(at);
         return;
     }
     // The selected node's pivot stays where it is on the screen while the camera turns.
-    const TVec3 pivot = NodePivot(*s.Model, SelectedNode);
+    const TVec3 pivot = NodePivot(*doc_.Model, node);
     const TViewCamera before = Camera();
     ViewYaw = int(std::lround(NormalizeAngle(double(ViewYaw) + at.x() - LastX)));
     ViewPitch = int(std::lround(NormalizeAngle(double(ViewPitch) + LastY - at.y())));
@@ -112,10 +367,9 @@ void TViewPanel::Orbit(QPoint at) {
 }
 
 void TViewPanel::PanAtModel(QPoint at) {
-    TKeySession& s = host_.EditSession();
     TVec3 centre;
     double radius = 0;
-    if (!renderer_ || !box_ || !s.Model || !PosedBounds(*s.Model, centre, radius)) {
+    if (!renderer_ || !box_ || !doc_.Model || !PosedBounds(*doc_.Model, centre, radius)) {
         PanStep(at);
         return;
     }
@@ -123,11 +377,32 @@ void TViewPanel::PanAtModel(QPoint at) {
         PanAtDepth(Camera(), centre, at.x() - LastX, at.y() - LastY, box_->height());
     LastX = at.x();
     LastY = at.y();
-    host_.Redraw();
+    Redraw();
 }
 
+void TViewPanel::FrameModel() {
+    if (!doc_.Model || !renderer_) return;
+    const std::optional<TViewFraming> f = vorlin::FrameModel(*doc_.Model, Camera());
+    if (!f) return;
+    ViewZoom = f->Zoom;
+    renderer_->PanOffset = f->Pan;
+    UpdateView();
+}
+
+bool TViewPanel::ModelFits() const {
+    if (!doc_.Model || !renderer_) return true;
+    return vorlin::ModelFits(*doc_.Model, Camera());
+}
+
+int TViewPanel::NodeAt(QPointF at) const {
+    if (!renderer_ || !doc_.Model || !box_) return -1;
+    return PickNode(*doc_.Model, Camera().RayAt(at.x(), at.y(), box_->width(), box_->height()));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The mouse in the view
+
 void TViewPanel::Mouse(QMouseEvent* e) {
-    TKeySession& s = host_.EditSession();
     const QPointF at = e->position();
     const int x = int(at.x());
     switch (e->type()) {
@@ -137,15 +412,14 @@ void TViewPanel::Mouse(QMouseEvent* e) {
         LastX = x;
         LastY = int(at.y());
         if (e->button() != Qt::LeftButton) return; // the right and middle buttons steer
-        if (!host_.CanEdit() || !s.Model) return;
+        if (!doc_.CanEdit() || !doc_.Model) return;
         // An entry that is not there (a document with fewer nodes than the model, a node
         // without entries) is reported once, and the drag is refused: not once per move.
         host_.RunCommand([&] {
-            (void)s.SelectedKeyEntry();
+            (void)doc_.SelectedKeyEntry();
             // The whole drag, press to release, is one step to undo.
-            dragging_ = host_.BeginDragStep({s.KeyNodeIndex()}, kind && kind() == TDragKind::Move
-                                                                    ? "Move Entry"
-                                                                    : "Rotate Entry");
+            dragging_ = doc_.Begin(kind_ == TDragKind::Move ? "Move Entry" : "Rotate Entry",
+                                   {doc_.KeyNodeIndex()});
         });
         return;
     case QEvent::MouseMove: {
@@ -161,21 +435,19 @@ void TViewPanel::Mouse(QMouseEvent* e) {
         if (!(e->buttons() & Qt::LeftButton)) {
             if (dragging_) { // the release went elsewhere
                 dragging_ = false;
-                host_.EndDragStep();
+                doc_.Commit();
             }
             if (onHover) onHover(NodeAt(at));
             return;
         }
-        if (!dragging_ || !host_.Dragging()) return;
+        if (!dragging_ || !doc_.Editing()) return;
         // Editing starts once the pointer has left the click distance; the steps then count
         // from the press, so the drag moves the entry as far as it ever did.
         if (!dragMoved_ && Near(at, pressAt_)) return;
         dragMoved_ = true;
         const int dx = x - LastX;
         LastX = x;
-        const TAxis a = axis ? axis() : TAxis::None;
-        const TDragKind k = kind ? kind() : TDragKind::Rotate;
-        host_.RunCommand([&] { host_.GoToFrame(s.DragEntry(a, k, dx)); });
+        host_.RunCommand([&] { doc_.SetFrame(doc_.DragEntry(axis_, kind_, dx)); });
         return;
     }
     case QEvent::MouseButtonRelease: {
@@ -183,13 +455,13 @@ void TViewPanel::Mouse(QMouseEvent* e) {
         const bool click = !dragMoved_ && Near(at, pressAt_);
         if (dragging_) {
             dragging_ = false;
-            host_.EndDragStep();
+            doc_.Commit();
         }
         // A click picks the node whose mesh is front-most under the pointer, as a click on
         // its row in the tree does; a click on empty space changes nothing.
-        if (click && s.KeyFile && host_.CanEdit()) {
+        if (click && doc_.CanEdit()) {
             const int node = NodeAt(at);
-            if (node >= 0) host_.PickNode(node);
+            if (node >= 0) doc_.PickNode(node);
         }
         return;
     }
@@ -204,29 +476,7 @@ void TViewPanel::Wheel(QWheelEvent* e) {
     ViewZoom = std::clamp(ViewZoom - notches * 5 * ViewZoom * 0.02, 1.0, 500.0);
     // Only the camera moves: the posed vertices stay as they are.
     if (renderer_) renderer_->SetCamera(ViewPitch, ViewYaw, ViewZoom * 0.1);
-    host_.Redraw();
-}
-
-int TViewPanel::NodeAt(QPointF at) const {
-    const TKeySession& s = host_.EditSession();
-    if (!renderer_ || !s.Model || !box_) return -1;
-    return PickNode(*s.Model, Camera().RayAt(at.x(), at.y(), box_->width(), box_->height()));
-}
-
-void TViewPanel::FrameModel() {
-    TKeySession& s = host_.EditSession();
-    if (!s.Model || !renderer_) return;
-    const std::optional<TViewFraming> f = vorlin::FrameModel(*s.Model, Camera());
-    if (!f) return;
-    ViewZoom = f->Zoom;
-    renderer_->PanOffset = f->Pan;
-    UpdateView();
-}
-
-bool TViewPanel::ModelFits() const {
-    const TKeySession& s = host_.EditSession();
-    if (!s.Model || !renderer_) return true;
-    return vorlin::ModelFits(*s.Model, Camera());
+    Redraw();
 }
 
 } // namespace vorlin

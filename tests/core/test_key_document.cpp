@@ -1,9 +1,9 @@
-// The editing session: loading, New KEY's layout, the recent-list and project-folder rules,
+// The editing document: loading, New KEY's layout, the recent-list and project-folder rules,
 // and the entry commands, on real files.
 #include <gtest/gtest.h>
 
 #include "edit/key_change.h"
-#include "edit/key_session.h"
+#include "edit/key_document.h"
 #include "support/FileOperations.h"
 #include "fixtures/fixtures.h"
 
@@ -19,12 +19,11 @@ const char* kModel = "SECTION: GEOMETRYDEF\nRADIUS 1\nINSERT OFFSET 0 0 0\nGEOSE
                      "0: 0x0 0x1 -1 -1 -1 -1 0 0 0 0 0 0 0 0 0 0 root\n"
                      "1: 0x0 0x1 0 -1 -1 -1 0 1 2 3 10 20 30 0 0 0 lone\n";
 
-class Session : public testing::Test {
+class Document : public testing::Test {
 protected:
     void SetUp() override {
         AssignDefaults();
         ProjectDir.clear();
-        SelectedNode = SelectedEntry = 0;
     }
     void TearDown() override {
         AssignDefaults();
@@ -32,30 +31,30 @@ protected:
         ClearContainerCache();
     }
     TempDir dir;
-    TKeySession s;
+    TKeyDocument s;
 };
 
 } // namespace
 
-TEST_F(Session, LoadingAModelSetsTheProjectFloorAndZoom) {
+TEST_F(Document, LoadingAModelSetsTheProjectFloorAndZoom) {
     s.LoadModel(dir.write("Game/3DO/ky.3do", kModel));
     EXPECT_EQ(ProjectDir, dir.file("Game") + "/");
-    EXPECT_DOUBLE_EQ(FloorHeight, s.Model->LowestPoint()); // in the rest pose
-    EXPECT_NE(FloorHeight, 0.0);
-    SelectedNode = 1;
+    EXPECT_DOUBLE_EQ(s.FloorHeight, s.Model->LowestPoint()); // in the rest pose
+    EXPECT_NE(s.FloorHeight, 0.0);
+    s.Select(1, 0);
     const double zoom = s.LoadModel(dir.write("Work/ky.3do", kModel));
-    EXPECT_EQ(SelectedNode, 0);
+    EXPECT_EQ(s.SelectedNode(), 0);
     EXPECT_EQ(ProjectDir, dir.file("Work") + "/");
     EXPECT_DOUBLE_EQ(zoom, 10 * 2 + 3); // the farthest vertex lies 2 from the origin
     const T3DO* kept = s.Model.get();
     EXPECT_THROW(s.LoadModel(dir.file("gone.3do")), Error);
     EXPECT_EQ(s.Model.get(), kept);
     EXPECT_EQ(ProjectDir, dir.file("Work") + "/");
-    EXPECT_EQ(TKeySession::ProjectDirOf("x.gob>3do\\ky.3do"), "");
-    EXPECT_EQ(TKeySession::ProjectDirOf("ky.3do"), "");
+    EXPECT_EQ(TKeyDocument::ProjectDirOf("x.gob>3do\\ky.3do"), "");
+    EXPECT_EQ(TKeyDocument::ProjectDirOf("ky.3do"), "");
 }
 
-TEST_F(Session, NewKeyLayout) {
+TEST_F(Document, NewKeyLayout) {
     s.LoadModel(dir.write("m.3do", kModel));
     Settings.DEFAULT_NUMFRAMES = 30;
     Settings.DEFAULT_FRAMEGAP = 10;
@@ -92,21 +91,21 @@ TEST_F(Session, NewKeyLayout) {
         Settings.DEFAULT_NUMFRAMES = frames;
         EXPECT_THROW(s.BuildNewKey(), Error);
     }
-    TKeySession empty;
+    TKeyDocument empty;
     EXPECT_EQ(empty.BuildNewKey(), nullptr);
 }
 
-TEST_F(Session, RecentListsAndAbsolutePaths) {
+TEST_F(Document, RecentListsAndAbsolutePaths) {
     std::array<std::string, kRecentCount> list;
     for (const char* p : {"a", "b", "a", "A", "c", "d", "e"})
-        TKeySession::AddRecent(list, p);
+        TKeyDocument::AddRecent(list, p);
     EXPECT_EQ(list, (std::array<std::string, kRecentCount>{"e", "d", "c", "A", "a"}));
-    EXPECT_EQ(TKeySession::AbsolutePath("walk.key"), "walk.key"); // a name to search for
+    EXPECT_EQ(TKeyDocument::AbsolutePath("walk.key"), "walk.key"); // a name to search for
     const std::string cwd = std::filesystem::current_path().string();
-    EXPECT_EQ(TKeySession::AbsolutePath("sub/../3do/m.3do"), cwd + "/3do/m.3do");
-    EXPECT_EQ(TKeySession::AbsolutePath("res.gob>3do\\key\\w.key"),
+    EXPECT_EQ(TKeyDocument::AbsolutePath("sub/../3do/m.3do"), cwd + "/3do/m.3do");
+    EXPECT_EQ(TKeyDocument::AbsolutePath("res.gob>3do\\key\\w.key"),
               cwd + "/res.gob>3do\\key\\w.key");
-    EXPECT_EQ(TKeySession::AbsolutePath("/g/res.gob>mat\\a.mat"), "/g/res.gob>mat\\a.mat");
+    EXPECT_EQ(TKeyDocument::AbsolutePath("/g/res.gob>mat\\a.mat"), "/g/res.gob>mat\\a.mat");
 }
 
 // ---- entry commands ----
@@ -115,7 +114,7 @@ namespace {
 
 // A session whose document has one node (and a second) with entries at the given frames and
 // X values 0, 10, 20, ...
-void Entries(TKeySession& s, const std::vector<int>& frames, uint32_t flags, int total = 40) {
+void Entries(TKeyDocument& s, const std::vector<int>& frames, uint32_t flags, int total = 40) {
     auto doc = std::make_unique<TKEYFile>();
     doc->Frames = total;
     doc->Flags = flags;
@@ -134,26 +133,26 @@ void Entries(TKeySession& s, const std::vector<int>& frames, uint32_t flags, int
     s.SetKey(std::move(doc));
 }
 
-TKEYEntry& E(TKeySession& s, int i, int node = 0) {
+TKEYEntry& E(TKeyDocument& s, int i, int node = 0) {
     return s.KeyFile->Nodes[node].Entries[i];
 }
 
 } // namespace
 
-TEST_F(Session, DeletingKeepsRatesAndOneEntry) {
+TEST_F(Document, DeletingKeepsRatesAndOneEntry) {
     for (uint32_t flags : {0u, 3u}) {
         Entries(s, {0, 10, 20, 30, 35}, flags);
-        s.SelectEntry(4); // the last of five
+        s.Select(s.SelectedNode(), 4); // the last of five
         ASSERT_TRUE(s.DeleteEntry());
-        EXPECT_EQ(SelectedEntry, 3);
+        EXPECT_EQ(s.SelectedEntry(), 3);
         EXPECT_EQ(s.EntryCount(), 4);
         // The new last entry leads to nothing (play once) or back to the first (looping).
         EXPECT_DOUBLE_EQ(E(s, 3).DX, flags ? (0 - 30.0) / (40 - 30 + 0) : 0.0);
-        s.SelectEntry(1); // a middle one: the entry before it now leads past it
+        s.Select(s.SelectedNode(), 1); // a middle one: the entry before it now leads past it
         ASSERT_TRUE(s.DeleteEntry());
-        EXPECT_EQ(SelectedEntry, 1);
+        EXPECT_EQ(s.SelectedEntry(), 1);
         EXPECT_DOUBLE_EQ(E(s, 0).DX, 20.0 / 20);
-        s.SelectEntry(0);
+        s.Select(s.SelectedNode(), 0);
         ASSERT_TRUE(s.DeleteEntry());
         ASSERT_TRUE(s.DeleteEntry());
         EXPECT_FALSE(s.DeleteEntry()); // a node keeps one entry
@@ -161,44 +160,44 @@ TEST_F(Session, DeletingKeepsRatesAndOneEntry) {
     }
 }
 
-TEST_F(Session, CopyCutAndPasteAreByReference) {
+TEST_F(Document, CopyCutAndPasteAreByReference) {
     Entries(s, {0, 10, 20}, 3);
-    s.SelectEntry(2);
+    s.Select(s.SelectedNode(), 2);
     s.CopyEntry();
     E(s, 2).X = 99; // moved after copying: the paste carries the moved values
-    s.SelectNode(1);
-    s.SelectEntry(1);
+    s.Select(1, 0);
+    s.Select(s.SelectedNode(), 1);
     ASSERT_TRUE(s.PasteEntry());
     EXPECT_EQ(E(s, 1, 1).X, 99);
     EXPECT_EQ(E(s, 1, 1).Frame, 10);            // frame, flags and rates are its own
     EXPECT_DOUBLE_EQ(E(s, 0, 1).DX, 99.0 / 10); // the entry before leads to it
     // Cut the middle entry: it leaves its node and stays the copy source.
-    s.SelectNode(0);
-    s.SelectEntry(1);
+    s.Select(0, 0);
+    s.Select(s.SelectedNode(), 1);
     E(s, 1).Y = 7;
     s.CutEntry();
     EXPECT_EQ(s.EntryCount(), 2);
-    s.SelectEntry(0);
+    s.Select(s.SelectedNode(), 0);
     s.PasteEntry();
     EXPECT_EQ(E(s, 0).Y, 7);
     // ... also after another document replaced this one.
     Entries(s, {0, 5}, 0);
-    s.SelectEntry(1);
+    s.Select(s.SelectedNode(), 1);
     s.PasteEntry();
     EXPECT_EQ(E(s, 1).Y, 7);
     // Cutting a node's only entry only copies it.
     auto one = std::make_unique<TKEYFile>();
     one->Nodes.Add().Entries.Add().X = 3;
     s.SetKey(std::move(one));
-    s.SelectNode(0);
+    s.Select(0, 0);
     s.CutEntry();
     EXPECT_EQ(s.EntryCount(), 1);
     EXPECT_EQ(s.CopiedEntry->X, 3);
-    TKeySession fresh;
+    TKeyDocument fresh;
     EXPECT_FALSE(fresh.PasteEntry());
 }
 
-TEST_F(Session, AddAndInsert) {
+TEST_F(Document, AddAndInsert) {
     Settings.DEFAULT_FRAMEGAP = 10;
     Entries(s, {0, 10, 29}, 0, 30);
     s.AddEntry(0);
@@ -206,21 +205,21 @@ TEST_F(Session, AddAndInsert) {
     EXPECT_EQ(E(s, 3).Frame, 39);
     EXPECT_EQ(s.KeyFile->Frames, 40);
     EXPECT_EQ(E(s, 3).X, 20);
-    s.SelectEntry(0);
+    s.Select(s.SelectedNode(), 0);
     s.InsertEntry(); // entry 0's values go into the slot after it; frames stay in their slots
     EXPECT_EQ(E(s, 1).X, 0);
     EXPECT_EQ(E(s, 2).X, 10);
     EXPECT_EQ(E(s, 4).Frame, 49);
 }
 
-TEST_F(Session, AutoCopyCarriesTheChosenChannels) {
+TEST_F(Document, AutoCopyCarriesTheChosenChannels) {
     Entries(s, {0, 10, 20, 30}, 0);
     // "Roll" carries the yaw and "Yaw" the roll.
     Settings.AUTOCOPY_X = Settings.AUTOCOPY_Y = Settings.AUTOCOPY_Z = false;
     Settings.AUTOCOPY_PCH = Settings.AUTOCOPY_YAW = false;
     Settings.AUTOCOPY_ROL = true;
     Settings.AUTOCOPY_FWD = false;
-    s.SelectEntry(2);
+    s.Select(s.SelectedNode(), 2);
     s.AutoCopy(1);
     EXPECT_EQ(E(s, 2).Yaw, 5);  // entry 1's yaw
     EXPECT_EQ(E(s, 2).Roll, 2); // its own roll
@@ -242,10 +241,10 @@ TEST_F(Session, AutoCopyCarriesTheChosenChannels) {
     EXPECT_THROW(s.AutoCopy(9), ListError);
 }
 
-TEST_F(Session, DraggingAnEntry) {
+TEST_F(Document, DraggingAnEntry) {
     Entries(s, {0, 10}, 0);
     Settings.MOVE_STEP = 0.01;
-    s.SelectEntry(1);
+    s.Select(s.SelectedNode(), 1);
     EXPECT_EQ(s.DragEntry(TAxis::Y, TDragKind::Move, 10), 10);
     EXPECT_NEAR(E(s, 1).Y, 0.1, 1e-12);
     EXPECT_NEAR(E(s, 0).DY, 0.01, 1e-12);
@@ -258,20 +257,20 @@ TEST_F(Session, DraggingAnEntry) {
     EXPECT_EQ(E(s, 1).Roll, 31);
     s.DragEntry(TAxis::None, TDragKind::Move, 30);
     EXPECT_NEAR(E(s, 1).X, 10, 1e-12);
-    s.SelectNode(5);
+    s.Select(5, 0);
     EXPECT_THROW(s.DragEntry(TAxis::X, TDragKind::Move, 1), ListError);
 }
 
 // ---- what a change keeps for undo ----
 
-TEST_F(Session, AChangeKeepsOnlyWhatItChanged) {
+TEST_F(Document, AChangeKeepsOnlyWhatItChanged) {
     auto doc = std::make_unique<TKEYFile>();
     doc->Frames = 20000;
     TKEYNode& node = doc->Nodes.Add();
     for (int i = 0; i < 2000; ++i)
         node.Entries.Add().Frame = i * 10;
     s.SetKey(std::move(doc));
-    s.SelectEntry(700);
+    s.Select(s.SelectedNode(), 700);
     TKeyChange drag;
     drag.Begin(*s.KeyFile, {0});
     s.DragEntry(TAxis::X, TDragKind::Move, 40);
@@ -304,16 +303,16 @@ TEST_F(Session, AChangeKeepsOnlyWhatItChanged) {
 
 // The entry commands work on the KEY node whose NODE number is the selected model node, as the
 // game binds them; a model node without one gets one from Add, recorded as one change.
-TEST_F(Session, CommandsActOnTheNodeBoundByNumber) {
+TEST_F(Document, CommandsActOnTheNodeBoundByNumber) {
     s.LoadModel(dir.write("m.3do", kModel));
     s.LoadKey(dir.write("one.key", "SECTION: HEADER\nFLAGS 0\nTYPE 0xFFFF\nFRAMES 10\nFPS 15\n"
                                    "JOINTS 1\nSECTION: KEYFRAME NODES\nNODES 1\nNODE 1\n"
                                    "MESH NAME LONE\nENTRIES 1\n0: 0 0x0 5 0 0 0 0 0\n"
                                    "0 0 0 0 0 0\n"));
-    s.SelectNode(1);
+    s.Select(1, 0);
     EXPECT_EQ(s.KeyNodeIndex(), 0);
     EXPECT_EQ(s.SelectedKeyEntry().X, 5);
-    s.SelectNode(0);
+    s.Select(0, 0);
     EXPECT_EQ(s.KeyNodeIndex(), -1);
     EXPECT_EQ(s.EntryCount(), 0);
     EXPECT_THROW(s.CopyEntry(), ListError);

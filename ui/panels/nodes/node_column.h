@@ -29,14 +29,14 @@ private:
     int pressY_ = 0;
 };
 
-class TNodePanel : public QWidget {
+class TNodeColumn : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kCaptionHeight = 15;
     static constexpr int kSplitterHeight = 5;
     static constexpr int kMinListHeight = 20;
 
-    explicit TNodePanel(QWidget* parent);
+    explicit TNodeColumn(QWidget* parent);
     // The five controls, top to bottom; the panel takes them as children.
     void SetControls(QWidget* caption3DO, QWidget* tree, TSplitterBar* splitter,
                      QWidget* captionKEY, QWidget* list);

@@ -1,4 +1,4 @@
-#include "app/node_panel.h"
+#include "panels/nodes/node_column.h"
 
 #include <QMouseEvent>
 #include <QResizeEvent>
@@ -28,9 +28,9 @@ void TSplitterBar::mouseReleaseEvent(QMouseEvent* e) {
     if (e->button() == Qt::LeftButton) dragging_ = false;
 }
 
-TNodePanel::TNodePanel(QWidget* parent) : QWidget(parent) {}
+TNodeColumn::TNodeColumn(QWidget* parent) : QWidget(parent) {}
 
-void TNodePanel::SetControls(QWidget* caption3DO, QWidget* tree, TSplitterBar* splitter,
+void TNodeColumn::SetControls(QWidget* caption3DO, QWidget* tree, TSplitterBar* splitter,
                              QWidget* captionKEY, QWidget* list) {
     caption3DO_ = caption3DO;
     tree_ = tree;
@@ -44,7 +44,7 @@ void TNodePanel::SetControls(QWidget* caption3DO, QWidget* tree, TSplitterBar* s
     Place();
 }
 
-void TNodePanel::SetLayout(int treeHeight, int splitterTop, int keyPanelTop) {
+void TNodeColumn::SetLayout(int treeHeight, int splitterTop, int keyPanelTop) {
     // The three values describe one position; a set that disagrees (edited by hand, say) is
     // taken from the tree's height.
     (void)splitterTop;
@@ -53,24 +53,24 @@ void TNodePanel::SetLayout(int treeHeight, int splitterTop, int keyPanelTop) {
     Place();
 }
 
-int TNodePanel::TreeHeight() const {
+int TNodeColumn::TreeHeight() const {
     return tree_ ? tree_->height() : treeHeight_;
 }
 
-int TNodePanel::SplitterTop() const {
+int TNodeColumn::SplitterTop() const {
     return splitter_ ? splitter_->y() : kCaptionHeight + treeHeight_;
 }
 
-int TNodePanel::KeyPanelTop() const {
+int TNodeColumn::KeyPanelTop() const {
     return captionKEY_ ? captionKEY_->y() : SplitterTop() + kSplitterHeight;
 }
 
-void TNodePanel::resizeEvent(QResizeEvent* e) {
+void TNodeColumn::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     Place();
 }
 
-void TNodePanel::Place() {
+void TNodeColumn::Place() {
     if (!tree_) return;
     const int w = width();
     // While the panel is too short for the wanted tree, the tree gives way; the wanted height
@@ -88,7 +88,7 @@ void TNodePanel::Place() {
     list_->setGeometry(0, listTop, w, height() > listTop ? height() - listTop : 0);
 }
 
-void TNodePanel::Drag(int dy) {
+void TNodeColumn::Drag(int dy) {
     const int room = height() - kCaptionHeight - kSplitterHeight - kCaptionHeight - kMinListHeight;
     int tree = dragStart_ + dy;
     if (tree > room) tree = room;

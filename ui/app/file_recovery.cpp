@@ -1,42 +1,43 @@
 // Unsaved work kept safe: autosave to a recovery file, recovering at start what a session that
 // did not end cleanly left, and noticing when another program changes the open KEY's file.
 #include <QDateTime>
-#include <QEvent>
 #include <QFile>
-#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QListWidget>
 #include <QLockFile>
-#include <QTimer>
-#include <QUndoStack>
 
 #include "app/autosave.h"
-#include "app/vorlinform.h"
-#include "dialogs/recover_form.h"
+#include "app/file_commands.h"
 #include "common/DialogSeams.h"
+#include "common/qt_strings.h"
+#include "dialogs/recover_form.h"
+#include "edit/key_document.h"
+#include "panels/panel_host.h"
 #include "support/FileOperations.h"
 #include "support/misc_utils.h"
-#include "common/qt_strings.h"
 
 namespace vorlin {
 
-void TVorlinForm::BuildAutosave() {
+void TFileCommands::BuildAutosave() {
     Autosave = new TAutosaver(this);
-    Autosave->document = [this] { return Session.KeyFile.get(); };
-    Autosave->modified = [this] { return isWindowModified(); };
-    Autosave->model = [this] { return Session.Model ? ToQ(Session.Model->FileName) : QString(); };
-    Autosave->diskStamp = [this] { return diskStamp_; };
-    connect(UndoStack, &QUndoStack::indexChanged, this, [this] {
-        // Back where the file is: the recovery copy would only bring back what was undone.
-        if (UndoStack->isClean() && onDisk_)
-            Autosave->Drop();
-        else
-            Autosave->Changed();
-    });
+    Autosave->document = [this] { return doc_.KeyFile.get(); };
+    Autosave->modified = [this] { return doc_.Modified(); };
+    Autosave->model = [this] { return doc_.Model ? ToQ(doc_.Model->FileName) : QString(); };
+    Autosave->diskStamp = [this] { return doc_.Stamp(); };
 }
 
-void TVorlinForm::OfferRecovery() {
+void TFileCommands::KeepUp(const TDocumentChange& c) {
+    // Another document: the copy of the one before goes (its changes were saved or given up).
+    // Back where the file is: the copy would only bring back what was undone.
+    if (c.Has(chDocument)) Autosave->Drop();
+    if (!c.Has(chHistory)) return;
+    if (doc_.Modified())
+        Autosave->Changed();
+    else
+        Autosave->Drop();
+}
+
+void TFileCommands::OfferRecovery() {
     const TRecoveryFolder folder(FromQ(RecoveryFolder()));
     // What killed sessions left besides their copies: locks that nothing holds any more, and
     // copies half written.
@@ -67,10 +68,10 @@ void TVorlinForm::OfferRecovery() {
             item.Model = o.value("model").toString();
             item.Time = QDateTime::fromString(o.value("time").toString(), Qt::ISODate)
                             .toString("yyyy-MM-dd HH:mm:ss");
-            item.Disk = TDiskStamp::FromJson(o.value("disk"));
+            item.Disk = StampFromJson(o.value("disk"));
             // Saved since the copy was taken (or a copy that does not say what it began from).
             if (!item.Document.isEmpty() && !IsContainerPath(FromQ(item.Document))) {
-                const std::optional<TDiskStamp> now = TDiskStamp::Of(item.Document);
+                const std::optional<TFileStamp> now = TFileStamp::Of(FromQ(item.Document));
                 item.DiskChanged = now && (!item.Disk || *now != *item.Disk);
             }
         }
@@ -97,9 +98,11 @@ void TVorlinForm::OfferRecovery() {
     std::stable_sort(
         items.begin(), items.end(),
         [](const TRecoveryItem& a, const TRecoveryItem& b) { return a.Time > b.Time; });
-    TRecoverForm dialog(this);
+    TRecoverForm dialog(host_.Window());
+    doc_.Hold();
     dialog.ShowItems(items);
     dialog.exec();
+    doc_.Release();
     const std::vector<int> chosen = dialog.Selected();
     if (dialog.Chosen() == TRecoverForm::Discard) {
         for (int i : chosen)
@@ -108,22 +111,25 @@ void TVorlinForm::OfferRecovery() {
     }
     if (dialog.Chosen() != TRecoverForm::Recover || chosen.size() != 1) return;
     const TRecoveryItem& item = items[size_t(chosen[0])];
-    Command([&] {
+    host_.RunCommand([&] {
         if (!DocumentMayGo()) return;
         if (!item.Model.isEmpty()) Load3DO(item.Model);
-        if (!Session.Model)
+        if (!doc_.Model)
             throw Error("The model of " + FromQ(item.Name) +
                         " cannot be opened; its recovery file is kept");
         std::unique_ptr<TKEYFile> doc = folder.ReadKey(FromQ(item.Session));
         // Saved where it belongs: its own path, not the recovery file's.
         doc->FullName = FromQ(item.Document);
         doc->Name = item.Document.isEmpty() ? FromQ(item.Name) : PathName(doc->FullName);
-        SetDocument(std::move(doc), TOrigin::Recovered);
+        released_ = nullptr;
+        toldDisk_.reset();
+        doc_.SetKey(std::move(doc), TKeyDocument::TOrigin::Recovered);
+        doc_.RememberStamp();
         if (item.DiskChanged) {
             // The file was saved after the copy: Save asks before replacing it. The dialog
             // told of that version, so activating the window does not ask to reload it.
-            toldDisk_ = diskStamp_;
-            diskStamp_ = item.Disk ? *item.Disk : TDiskStamp{};
+            toldDisk_ = doc_.Stamp();
+            doc_.SetStamp(item.Disk ? *item.Disk : TFileStamp{});
         }
         // Kept under this session before the old files go, so a crash now loses nothing.
         Autosave->SaveNow();
@@ -132,7 +138,7 @@ void TVorlinForm::OfferRecovery() {
     });
 }
 
-void TVorlinForm::KeepForRecovery() {
+void TFileCommands::KeepForRecovery() {
     Autosave->WriteNow(); // only when there are unsaved edits
     Autosave->ReleaseLock();
 }
@@ -140,61 +146,51 @@ void TVorlinForm::KeepForRecovery() {
 // ---------------------------------------------------------------------------------------------
 // The file on disk
 
-void TVorlinForm::RememberDiskStamp() {
-    diskStamp_.reset();
-    toldDisk_.reset();
-    if (!Session.KeyFile) return;
-    const std::string& full = Session.KeyFile->FullName;
-    if (full.empty() || IsContainerPath(full)) return;
-    diskStamp_ = TDiskStamp::Of(ToQ(full));
-}
-
-bool TVorlinForm::CheckDiskChange(bool saving) {
-    if (!diskStamp_ || !Session.KeyFile || askingDisk_) return true;
-    const std::optional<TDiskStamp> now = TDiskStamp::Of(ToQ(Session.KeyFile->FullName));
+bool TFileCommands::CheckDiskChange(bool saving) {
+    if (!doc_.Stamp() || !doc_.KeyFile || askingDisk_) return true;
+    const std::optional<TFileStamp> now = TFileStamp::Of(doc_.KeyFile->FullName);
     if (!now) return true; // gone: saving writes it again
-    if (*now == *diskStamp_) return true;
+    if (*now == *doc_.Stamp()) return true;
     if (!saving && now == toldDisk_) return true; // the Recover dialog said so already
     askingDisk_ = true;
-    const QString name = ToQ(Session.KeyFile->Name);
+    const QString name = ToQ(doc_.KeyFile->Name);
     int answer;
+    doc_.Hold();
     if (saving) {
-        answer = ShowMessageBox(this,
+        answer = ShowMessageBox(host_.Window(),
                                 name + " was changed by another program since Vorlin read it.\n"
                                        "Replace it with the version edited here?",
                                 "File Changed", MB_YESNO | MB_ICONWARNING);
-    } else if (isWindowModified()) {
+    } else if (doc_.EditedHere()) {
         // Enter must not throw the edits away.
-        answer = ShowMessageBox(this,
+        answer = ShowMessageBox(host_.Window(),
                                 name + " was changed by another program.\nReload it? Reloading "
                                        "discards the changes made here. (No keeps the version "
                                        "edited here.)",
                                 "File Changed", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
     } else {
-        answer = ShowMessageBox(this,
+        answer = ShowMessageBox(host_.Window(),
                                 name + " was changed by another program.\nReload it? "
                                        "(No keeps the version edited here.)",
                                 "File Changed", MB_YESNO | MB_ICONQUESTION);
     }
+    doc_.Release();
     askingDisk_ = false;
     if (saving) return answer == IDYES;
     if (answer == IDYES) {
         // The question said that reloading discards the edits made here.
-        Command([this] {
-            released_ = Session.KeyFile.get();
-            LoadKEY(ToQ(Session.KeyFile->FullName));
+        host_.RunCommand([this] {
+            released_ = doc_.KeyFile.get();
+            LoadKEY(ToQ(doc_.KeyFile->FullName));
         });
         return true;
     }
-    diskStamp_ = now; // the user knows: the next save replaces it without asking again
+    // The user knows: the next save replaces it without asking again; the file no longer
+    // holds the version kept here.
+    doc_.SetStamp(now);
+    doc_.LeftFile();
     toldDisk_.reset();
     return true;
-}
-
-void TVorlinForm::changeEvent(QEvent* event) {
-    QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
-        QTimer::singleShot(0, this, [this] { CheckDiskChange(false); });
 }
 
 } // namespace vorlin
