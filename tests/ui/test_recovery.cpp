@@ -15,16 +15,15 @@
 #include <filesystem>
 
 #include "app/autosave.h"
-#include "app/termination.h"
-#include "app/autosave.h"
 #include "app/file_commands.h"
+#include "app/termination.h"
 #include "app/vorlinform.h"
-#include "panels/transport/transport_panel.h"
-#include "panels/view/view_panel.h"
-#include "edit/recovery.h"
-#include "key/u_key.h"
 #include "common/DialogSeams.h"
 #include "common/qt_strings.h"
+#include "edit/recovery.h"
+#include "key/u_key.h"
+#include "panels/transport/transport_panel.h"
+#include "panels/view/view_panel.h"
 #include "ui_helpers.h"
 
 using namespace vorlin;
@@ -85,12 +84,12 @@ WId KeyboardFocus() {
 struct TOwnDisplay {
     QProcess server;
     QString name;
+    int number = 0;
     bool Start() {
         for (int n = 91; n < 130 && name.isEmpty(); ++n) {
-            // A number is taken by a socket, or by the lock a server killed earlier left.
-            if (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n)) ||
-                QFile::exists(QString("/tmp/.X%1-lock").arg(n)))
-                continue;
+            // A number is taken by a socket, or by a lock that a live server holds (a server
+            // gone leaves its lock, which the next one takes over).
+            if (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n)) || LockHeld(n)) continue;
             server.start("Xvfb",
                          {QString(":%1").arg(n), "-screen", "0", "800x600x24", "-nolisten", "tcp"});
             if (!server.waitForStarted()) return false;
@@ -98,14 +97,28 @@ struct TOwnDisplay {
                             !QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n));
                  ++i)
                 QTest::qWait(25);
-            if (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n))) name = QString(":%1").arg(n);
+            if (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n))) {
+                name = QString(":%1").arg(n);
+                number = n;
+            }
         }
         return !name.isEmpty();
     }
-    ~TOwnDisplay() {
+    static bool LockHeld(int n) {
+        QFile lock(QString("/tmp/.X%1-lock").arg(n));
+        if (!lock.open(QIODevice::ReadOnly)) return false;
+        const long pid = lock.readAll().trimmed().toLong();
+        return pid > 0 && ::kill(pid_t(pid), 0) == 0;
+    }
+    // The display goes away at once, as when its server dies; what it leaves is cleared.
+    void Kill() {
+        if (server.state() == QProcess::NotRunning) return;
         server.kill();
         server.waitForFinished();
+        QFile::remove(QString("/tmp/.X%1-lock").arg(number));
+        QFile::remove(QString("/tmp/.X11-unix/X%1").arg(number));
     }
+    ~TOwnDisplay() { Kill(); }
 };
 
 } // namespace
@@ -173,8 +186,7 @@ private slots:
                 // the keys (on a loaded machine the key went to the window before).
                 QTRY_COMPARE_WITH_TIMEOUT(KeyboardFocus(), dialog->winId(), kSystemWait);
                 QProcess::execute("xdotool", {"key", "--clearmodifiers", "alt+r"});
-            }
-            else
+            } else
                 Get<QPushButton>(dialog, "BNRecover")->click();
             QTRY_VERIFY_WITH_TIMEOUT(!dialog->isVisible(), kSystemWait);
         });
@@ -316,7 +328,7 @@ private slots:
         if (signal)
             ::kill(pid_t(child.processId()), signal);
         else
-            display.server.kill();
+            display.Kill();
         QVERIFY(child.waitForFinished(30000));
         if (signal) {
             QCOMPARE(child.exitStatus(), QProcess::CrashExit);
