@@ -49,13 +49,13 @@ TFileCommands::~TFileCommands() {
 void TFileCommands::BuildActions(TActionTable& actions) {
     auto add = [&](const char* id, const char* caption, QList<QKeySequence> keys,
                    std::function<void()> run, std::function<bool()> enabled = {}) {
-        TActionSpec spec;
-        spec.Id = id;
-        spec.Caption = caption;
-        spec.Keys = std::move(keys);
-        spec.Run = std::move(run);
-        spec.Enabled = std::move(enabled);
-        actions.Add(spec);
+        TActionDef def;
+        def.Id = id;
+        def.Caption = caption;
+        def.Keys = std::move(keys);
+        def.Run = std::move(run);
+        def.Enabled = std::move(enabled);
+        actions.Add(def);
     };
     auto model = [this] { return doc_.Model != nullptr; };
     auto key = [this] { return doc_.KeyFile != nullptr; };

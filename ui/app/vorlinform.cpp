@@ -94,14 +94,14 @@ void TVorlinForm::BuildPanels() {
 void TVorlinForm::BuildUndo() {
     // Undo and Redo name the step they take back or make again ("Undo Move Entry"); they wait
     // while a drag is under way. "U" belongs to Current Entry.
-    TActionSpec undo;
+    TActionDef undo;
     undo.Id = "Undo1";
     undo.Caption = "U&ndo";
     undo.Keys = {QKeySequence("Ctrl+Z")};
     undo.Enabled = [this] { return Document.History().CanUndo() && !Document.Editing(); };
     undo.Run = [this] { Document.Undo(); };
     actions_->Add(undo);
-    TActionSpec redo;
+    TActionDef redo;
     redo.Id = "Redo1";
     redo.Caption = "&Redo";
     redo.Keys = {QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y")};
@@ -112,21 +112,21 @@ void TVorlinForm::BuildUndo() {
     // The panels under the view, shown and hidden; their keys work without a model too.
     for (auto [id, caption, keys] : {std::tuple{"Timeline1", "T&imeline", "Ctrl+T"},
                                      std::tuple{"Curves1", "C&urves", "Ctrl+G"}}) {
-        TActionSpec spec;
-        spec.Id = id;
-        spec.Caption = caption;
-        spec.Keys = {QKeySequence(keys)};
-        spec.Checkable = true;
-        spec.Plain = true;
+        TActionDef def;
+        def.Id = id;
+        def.Caption = caption;
+        def.Keys = {QKeySequence(keys)};
+        def.Checkable = true;
+        def.Plain = true;
         QWidget* panel = qstrcmp(id, "Timeline1") == 0 ? static_cast<QWidget*>(timeline_)
                                                         : static_cast<QWidget*>(curves_);
         const char* name = id;
-        spec.Run = [this, panel, name] {
+        def.Run = [this, panel, name] {
             TogglePanel(panel, actions_->Action(name)->isChecked());
         };
-        actions_->Add(spec);
+        actions_->Add(def);
     }
-    TActionSpec exit;
+    TActionDef exit;
     exit.Id = "Exit1";
     exit.Caption = "&Exit";
     exit.Plain = true;

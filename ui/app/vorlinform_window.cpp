@@ -154,6 +154,8 @@ void TVorlinForm::Changed(const TDocumentChange& c) {
         actions_->Action("Undo1")->setText(undo.empty() ? "U&ndo" : "U&ndo " + ToQ(undo));
         actions_->Action("Redo1")->setText(redo.empty() ? "&Redo" : "&Redo " + ToQ(redo));
     }
+    // A frame of playback changes no command's state: not worth asking them all each frame.
+    if (c.What == chFrame && Document.Playing()) return;
     // The menus as a whole: Edit once a KEY is set, View once a model is.
     editMenu_->setEnabled(Document.KeyFile != nullptr);
     viewMenu_->setEnabled(Document.Model != nullptr);

@@ -54,23 +54,6 @@ bool TActionTable::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
-    // A key that reached a panel without passing the shortcuts (its window is not the active
-    // one, as under a test that sends it there) is still that panel's command.
-    if (event->type() != QEvent::KeyPress) return false;
-    const TActionContext context = ContextOf(w);
-    if (context != TActionContext::Timeline && context != TActionContext::Curves) return false;
-    if (w != contexts_.at(context)) return false; // a field on the panel takes its own keys
-    const auto* k = static_cast<QKeyEvent*>(event);
-    if (k->key() == Qt::Key_unknown || (k->key() >= Qt::Key_Shift && k->key() <= Qt::Key_Alt))
-        return false;
-    const QKeySequence keys(k->keyCombination());
-    for (const Entry& e : entries_) {
-        if (e.Spec.Context != context || !e.Spec.Keys.contains(keys)) continue;
-        if (e.Spec.Enabled && !e.Spec.Enabled()) continue;
-        e.Action->setEnabled(true);
-        e.Action->trigger();
-        return true;
-    }
     return false;
 }
 
@@ -90,21 +73,21 @@ TActionContext TActionTable::ContextOf(QWidget* widget) const {
 
 TActionTable::~TActionTable() = default;
 
-QAction* TActionTable::Add(TActionSpec spec) {
-    auto* a = new QAction(spec.Caption, window_);
-    a->setObjectName(spec.Id);
+QAction* TActionTable::Add(TActionDef def) {
+    auto* a = new QAction(def.Caption, window_);
+    a->setObjectName(def.Id);
     // The keys are shown in the menus and taken by the table's own shortcuts: the action's
     // would be ambiguous with another context's action on the same key.
-    a->setShortcuts(spec.Keys);
+    a->setShortcuts(def.Keys);
     a->setShortcutContext(Qt::WidgetShortcut);
-    a->setCheckable(spec.Checkable);
-    if (!spec.Icon.isNull()) {
-        a->setIcon(spec.Icon);
+    a->setCheckable(def.Checkable);
+    if (!def.Icon.isNull()) {
+        a->setIcon(def.Icon);
         a->setIconVisibleInMenu(false);
     }
-    if (!spec.Tip.isEmpty()) a->setToolTip(spec.Tip);
-    const std::function<void()> body = spec.Run;
-    const bool plain = spec.Plain;
+    if (!def.Tip.isEmpty()) a->setToolTip(def.Tip);
+    const std::function<void()> body = def.Run;
+    const bool plain = def.Plain;
     connect(a, &QAction::triggered, this, [this, body, plain] {
         if (!body) return;
         if (plain)
@@ -112,7 +95,7 @@ QAction* TActionTable::Add(TActionSpec spec) {
         else
             run_(body);
     });
-    for (const QKeySequence& keys : spec.Keys) {
+    for (const QKeySequence& keys : def.Keys) {
         const QString text = keys.toString();
         if (shortcuts_.count(text)) continue;
         auto* s = new QShortcut(keys, window_);
@@ -120,13 +103,13 @@ QAction* TActionTable::Add(TActionSpec spec) {
         connect(s, &QShortcut::activated, this, [this, keys] { Keys(keys); });
         shortcuts_[text] = s;
     }
-    entries_.push_back({std::move(spec), a});
+    entries_.push_back({std::move(def), a});
     return a;
 }
 
 QAction* TActionTable::Action(const char* id) const {
     for (const Entry& e : entries_)
-        if (qstrcmp(e.Spec.Id, id) == 0) return e.Action;
+        if (qstrcmp(e.Def.Id, id) == 0) return e.Action;
     return nullptr;
 }
 
@@ -136,10 +119,10 @@ void TActionTable::SetContextWidget(TActionContext context, QWidget* widget) {
 
 void TActionTable::Refresh() {
     for (const Entry& e : entries_) {
-        if (e.Spec.Enabled) e.Action->setEnabled(e.Spec.Enabled());
-        if (e.Spec.Checkable && e.Spec.Checked && e.Action->isChecked() != e.Spec.Checked()) {
+        if (e.Def.Enabled) e.Action->setEnabled(e.Def.Enabled());
+        if (e.Def.Checkable && e.Def.Checked && e.Action->isChecked() != e.Def.Checked()) {
             const QSignalBlocker quiet(e.Action);
-            e.Action->setChecked(e.Spec.Checked());
+            e.Action->setChecked(e.Def.Checked());
         }
     }
 }
@@ -147,7 +130,7 @@ void TActionTable::Refresh() {
 void TActionTable::Trigger(const char* id) {
     QAction* a = Action(id);
     for (const Entry& e : entries_)
-        if (e.Action == a && e.Spec.Enabled) a->setEnabled(e.Spec.Enabled());
+        if (e.Action == a && e.Def.Enabled) a->setEnabled(e.Def.Enabled());
     if (a && a->isEnabled()) a->trigger();
 }
 
@@ -160,8 +143,8 @@ void TActionTable::Keys(const QKeySequence& keys) {
     const TActionContext here = FocusContext();
     for (const TActionContext wanted : {here, TActionContext::Window}) {
         for (const Entry& e : entries_) {
-            if (e.Spec.Context != wanted || !e.Spec.Keys.contains(keys)) continue;
-            if (e.Spec.Enabled && !e.Spec.Enabled()) continue;
+            if (e.Def.Context != wanted || !e.Def.Keys.contains(keys)) continue;
+            if (e.Def.Enabled && !e.Def.Enabled()) continue;
             e.Action->setEnabled(true);
             e.Action->trigger();
             return;

@@ -28,7 +28,7 @@ namespace vorlin {
 // Where an action's keys apply: anywhere in the window, or while the focus is in one panel.
 enum class TActionContext { Window, Timeline, Curves, View, Entries };
 
-struct TActionSpec {
+struct TActionDef {
     const char* Id = "";
     QString Caption;
     QList<QKeySequence> Keys;
@@ -51,7 +51,7 @@ public:
     TActionTable(QWidget* window, std::function<void(const std::function<void()>&)> run);
     ~TActionTable() override;
 
-    QAction* Add(TActionSpec spec);
+    QAction* Add(TActionDef def);
     // The action of an id; null when none was registered.
     QAction* Action(const char* id) const;
     // The widget whose focus (its own or a child's) is a context.
@@ -66,7 +66,7 @@ protected:
 
 private:
     struct Entry {
-        TActionSpec Spec;
+        TActionDef Def;
         QAction* Action;
     };
     void Keys(const QKeySequence& keys);

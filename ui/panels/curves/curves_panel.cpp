@@ -74,7 +74,7 @@ TCurvesPanel::TCurvesPanel(TKeyDocument& doc, TPanelHost& host, TActionTable& ac
     setToolTip(""); // the keys' tooltips come from event()
     actions.SetContextWidget(TActionContext::Curves, this);
     // F fits the curves while the panel has the focus; elsewhere it frames the model.
-    TActionSpec fit;
+    TActionDef fit;
     fit.Id = "FitCurves1";
     fit.Caption = "Fit the Curves";
     fit.Keys = {QKeySequence(Qt::Key_F)};
@@ -82,7 +82,7 @@ TCurvesPanel::TCurvesPanel(TKeyDocument& doc, TPanelHost& host, TActionTable& ac
     fit.Run = [this] { Fit(); };
     actions.Add(fit);
     // Enter with one point picked types its value.
-    TActionSpec type;
+    TActionDef type;
     type.Id = "TypeCurveValue1";
     type.Caption = "Type the Value";
     type.Keys = {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)};

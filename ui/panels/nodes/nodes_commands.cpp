@@ -48,16 +48,16 @@ void TNodesPanel::BuildActions(TActionTable& actions) {
         {"CurrentEntry1", "C&urrent Entry", -1, "", keyNode, [this] { EditCurrentEntry(); }},
     };
     for (const Command& c : commands) {
-        TActionSpec spec;
-        spec.Id = c.id;
-        spec.Caption = c.caption;
-        spec.Enabled = c.enabled;
-        spec.Run = c.run;
-        spec.Tip = c.tip;
-        if (c.icon >= 0) spec.Icon = ToolbarIcon(c.icon);
-        actions.Add(spec);
+        TActionDef def;
+        def.Id = c.id;
+        def.Caption = c.caption;
+        def.Enabled = c.enabled;
+        def.Run = c.run;
+        def.Tip = c.tip;
+        if (c.icon >= 0) def.Icon = ToolbarIcon(c.icon);
+        actions.Add(def);
     }
-    TActionSpec autoCopy;
+    TActionDef autoCopy;
     autoCopy.Id = "BNAutoCopy";
     autoCopy.Caption = "Auto Copy";
     autoCopy.Checkable = true;
@@ -77,14 +77,14 @@ void TNodesPanel::BuildActions(TActionTable& actions) {
     const char* runs[] = {"CutEntry1",   "CopyEntry1",   "PasteEntry1",
                           "AddEntry1",   "InsertEntry1", "DeleteEntry1"};
     for (size_t i = 0; i < std::size(items); ++i) {
-        TActionSpec spec;
-        spec.Id = items[i].first;
-        spec.Caption = items[i].second;
-        spec.Context = TActionContext::Entries;
+        TActionDef def;
+        def.Id = items[i].first;
+        def.Caption = items[i].second;
+        def.Context = TActionContext::Entries;
         const char* run = runs[i];
-        spec.Run = [&actions, run] { actions.Trigger(run); };
-        spec.Plain = true;
-        popup_->addAction(actions.Add(spec));
+        def.Run = [&actions, run] { actions.Trigger(run); };
+        def.Plain = true;
+        popup_->addAction(actions.Add(def));
     }
 }
 

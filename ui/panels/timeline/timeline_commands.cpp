@@ -25,13 +25,13 @@ QString Signed(int delta) {
 void TTimelinePanel::BuildActions(TActionTable& actions) {
     auto add = [&](const char* id, const char* caption, QList<QKeySequence> keys,
                    TActionContext context, std::function<void()> run) {
-        TActionSpec spec;
-        spec.Id = id;
-        spec.Caption = caption;
-        spec.Keys = std::move(keys);
-        spec.Context = context;
-        spec.Run = std::move(run);
-        return actions.Add(spec);
+        TActionDef def;
+        def.Id = id;
+        def.Caption = caption;
+        def.Keys = std::move(keys);
+        def.Context = context;
+        def.Run = std::move(run);
+        return actions.Add(def);
     };
     auto status = [this](const TCommandResult& r) {
         if (!r.Status.empty()) host_.ShowStatus(ToQ(r.Status), r.Done ? 3000 : 5000);

@@ -17,13 +17,13 @@ TAnimatorTools::TAnimatorTools(TKeyDocument& doc, TPanelHost& host, TActionTable
     : QObject(host.Window()), doc_(doc), host_(host) {
     auto add = [&](const char* id, const QString& caption, QList<QKeySequence> keys,
                    void (TAnimatorTools::*run)()) {
-        TActionSpec spec;
-        spec.Id = id;
-        spec.Caption = caption;
-        spec.Keys = std::move(keys);
-        spec.Enabled = [this] { return doc_.KeyFile != nullptr; };
-        spec.Run = [this, run] { (this->*run)(); };
-        actions.Add(spec);
+        TActionDef def;
+        def.Id = id;
+        def.Caption = caption;
+        def.Keys = std::move(keys);
+        def.Enabled = [this] { return doc_.KeyFile != nullptr; };
+        def.Run = [this, run] { (this->*run)(); };
+        actions.Add(def);
     };
     add("MirrorAnimation1", "Mirror Anima&tion...", {}, &TAnimatorTools::MirrorAnimation);
     add("PasteMirrored1", "Paste Mirror&ed", {QKeySequence("Ctrl+Shift+V")},
@@ -31,7 +31,7 @@ TAnimatorTools::TAnimatorTools(TKeyDocument& doc, TPanelHost& host, TActionTable
     add("MatchLoop1", "Match &Loop", {}, &TAnimatorTools::MatchLoop);
     add("Tween1", "T&ween...", {}, &TAnimatorTools::Tween);
 
-    TActionSpec onion;
+    TActionDef onion;
     onion.Id = "OnionSkin1";
     onion.Caption = "O&nion Skin";
     onion.Checkable = true;

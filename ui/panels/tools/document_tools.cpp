@@ -16,13 +16,13 @@ TDocumentTools::TDocumentTools(TKeyDocument& doc, TPanelHost& host, TActionTable
     : QObject(host.Window()), doc_(doc), host_(host) {
     auto add = [&](const char* id, const char* caption, QList<QKeySequence> keys,
                    std::function<void()> run) {
-        TActionSpec spec;
-        spec.Id = id;
-        spec.Caption = caption;
-        spec.Keys = std::move(keys);
-        spec.Enabled = [this] { return doc_.KeyFile != nullptr; };
-        spec.Run = std::move(run);
-        actions.Add(spec);
+        TActionDef def;
+        def.Id = id;
+        def.Caption = caption;
+        def.Keys = std::move(keys);
+        def.Enabled = [this] { return doc_.KeyFile != nullptr; };
+        def.Run = std::move(run);
+        actions.Add(def);
     };
     add("Markers1", "&Markers", {}, [this] { EditMarkers(0); });
     add("KEYSummary1", "&KEY Summary", {}, [this] { EditSummary(); });

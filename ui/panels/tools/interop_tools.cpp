@@ -44,12 +44,12 @@ TInteropTools::TInteropTools(TKeyDocument& doc, TPanelHost& host, TActionTable& 
     : QObject(host.Window()), doc_(doc), host_(host), mayGo_(std::move(mayGo)),
       open_(std::move(open)) {
     auto add = [&](const char* id, const char* caption, void (TInteropTools::*run)()) {
-        TActionSpec spec;
-        spec.Id = id;
-        spec.Caption = caption;
-        spec.Enabled = [this] { return doc_.Model != nullptr; };
-        spec.Run = [this, run] { (this->*run)(); };
-        actions.Add(spec);
+        TActionDef def;
+        def.Id = id;
+        def.Caption = caption;
+        def.Enabled = [this] { return doc_.Model != nullptr; };
+        def.Run = [this, run] { (this->*run)(); };
+        actions.Add(def);
     };
     add("ExportGltf1", "E&xport glTF...", &TInteropTools::ExportGltf);
     add("ImportMotion1", "&Import Motion...", &TInteropTools::ImportMotion);

@@ -45,20 +45,20 @@ TTransportPanel::TTransportPanel(TKeyDocument& doc, TPanelHost& host, TActionTab
     label_ = label;
 
     auto mode = [this](const char* id, int icon, const char* tip, bool play) {
-        TActionSpec spec;
-        spec.Id = id;
-        spec.Caption = play ? "Play" : "Edit";
-        spec.Checkable = true;
-        spec.Checked = [this, play] { return doc_.Playing() == play; };
-        spec.Enabled = [this] { return doc_.KeyFile != nullptr; };
-        spec.Icon = ToolbarIcon(icon);
-        spec.Tip = tip;
-        spec.Plain = true;
-        spec.Run = [this, play] {
+        TActionDef def;
+        def.Id = id;
+        def.Caption = play ? "Play" : "Edit";
+        def.Checkable = true;
+        def.Checked = [this, play] { return doc_.Playing() == play; };
+        def.Enabled = [this] { return doc_.KeyFile != nullptr; };
+        def.Icon = ToolbarIcon(icon);
+        def.Tip = tip;
+        def.Plain = true;
+        def.Run = [this, play] {
             doc_.SetPlaying(play);
             Schedule(); // and the button shows the mode even when it did not change
         };
-        return spec;
+        return def;
     };
     actions.Add(mode("BNEdit", 13, "Edit mode: select and change entries (Space switches to playing)",
                      false));
@@ -67,20 +67,20 @@ TTransportPanel::TTransportPanel(TKeyDocument& doc, TPanelHost& host, TActionTab
     // Stepping is for edit mode; during playback the frame is the timer's.
     auto step = [&](const char* id, const char* caption, QKeySequence keys,
                     std::function<int()> to) {
-        TActionSpec spec;
-        spec.Id = id;
-        spec.Caption = caption;
-        spec.Keys = {keys};
-        spec.Run = [this, to] {
+        TActionDef def;
+        def.Id = id;
+        def.Caption = caption;
+        def.Keys = {keys};
+        def.Run = [this, to] {
             if (doc_.KeyFile && !doc_.Playing()) StepTo(to());
         };
-        actions.Add(spec);
+        actions.Add(def);
     };
     step("PreviousFrame1", "Previous Frame", Qt::Key_Left, [this] { return doc_.Frame() - 1; });
     step("NextFrame1", "Next Frame", Qt::Key_Right, [this] { return doc_.Frame() + 1; });
     step("FirstFrame1", "First Frame", Qt::Key_Home, [] { return 0; });
     step("LastFrame1", "Last Frame", Qt::Key_End, [this] { return doc_.LastFrame(); });
-    TActionSpec play;
+    TActionDef play;
     play.Id = "PlayPause1";
     play.Caption = "Play or Stop";
     play.Keys = {Qt::Key_Space};

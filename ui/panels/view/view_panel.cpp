@@ -69,21 +69,21 @@ void TViewPanel::BuildActions(TActionTable& actions) {
     auto button = [&](const char* id, const char* caption, int icon, const char* tip,
                       std::function<bool()> enabled, std::function<bool()> checked,
                       std::function<void()> run) {
-        TActionSpec spec;
-        spec.Id = id;
-        spec.Caption = caption;
-        spec.Icon = ToolbarIcon(icon);
-        spec.Tip = tip;
-        spec.Enabled = std::move(enabled);
-        spec.Checkable = true;
-        spec.Checked = std::move(checked);
-        spec.Run = [this, run] {
+        TActionDef def;
+        def.Id = id;
+        def.Caption = caption;
+        def.Icon = ToolbarIcon(icon);
+        def.Tip = tip;
+        def.Enabled = std::move(enabled);
+        def.Checkable = true;
+        def.Checked = std::move(checked);
+        def.Run = [this, run] {
             run();
             actions_.Refresh(); // the group's other buttons show it
             Redraw();
         };
-        spec.Plain = true;
-        actions.Add(spec);
+        def.Plain = true;
+        actions.Add(def);
     };
     button("BNWireframe", "Wireframe", 6, "Wireframe: the model drawn as outlines", model,
            [this] { return wireframe_; }, [this] { wireframe_ = true; });
@@ -111,13 +111,13 @@ void TViewPanel::BuildActions(TActionTable& actions) {
 
     auto item = [&](const char* id, const char* caption, QList<QKeySequence> keys,
                     std::function<void()> run) {
-        TActionSpec spec;
-        spec.Id = id;
-        spec.Caption = caption;
-        spec.Keys = std::move(keys);
-        spec.Run = std::move(run);
-        spec.Enabled = model;
-        actions.Add(spec);
+        TActionDef def;
+        def.Id = id;
+        def.Caption = caption;
+        def.Keys = std::move(keys);
+        def.Run = std::move(run);
+        def.Enabled = model;
+        actions.Add(def);
     };
     item("TopView1", "&Top View", {}, [this] { SetView(0, -90); });
     item("FrontView1", "&Front View", {}, [this] { SetView(0, 0); });
