@@ -120,6 +120,8 @@ void TKeyDocument::SetKey(std::unique_ptr<TKEYFile> doc, TOrigin origin) {
     history_.Clear();
     picked_.clear();
     points_.clear();
+    markers_.clear();
+    range_.reset();
     entry_ = 0;
     frame_ = 0;
     playing_ = false;
@@ -128,7 +130,7 @@ void TKeyDocument::SetKey(std::unique_ptr<TKEYFile> doc, TOrigin origin) {
     if (origin == TOrigin::File) RememberStamp();
     Pose(0);
     Changed(chDocument | chKeys | chHeader | chMarkers | chSelection | chPicks | chFrame | chMode |
-            chHistory | chFile);
+            chHistory | chFile | chRange);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -196,6 +198,7 @@ bool TKeyDocument::Select(int node, int entry) {
     const int count = EntryCount();
     entry_ = count == 0 ? -1 : std::clamp(entry, 0, count - 1);
     picked_.clear();
+    markers_.clear();
     Changed(chSelection | chPicks);
     return true;
 }
@@ -263,7 +266,36 @@ void TKeyDocument::SetPickedKeys(const std::vector<TKeyRef>& keys) {
     if (KeyFile)
         for (const TKeyRef& k : ValidKeys(*KeyFile, keys))
             picked_.push_back({k.node, KeyFile->Nodes[k.node].Entries.Get(k.entry)});
+    if (!picked_.empty()) markers_.clear();
     Changed(chPicks);
+}
+
+std::vector<int> TKeyDocument::PickedMarkers() const {
+    std::vector<int> markers = markers_;
+    const int count = KeyFile ? KeyFile->Markers.Count() : 0;
+    std::erase_if(markers, [&](int m) { return m < 0 || m >= count; });
+    return markers;
+}
+
+void TKeyDocument::SetPickedMarkers(std::vector<int> markers) {
+    std::sort(markers.begin(), markers.end());
+    markers.erase(std::unique(markers.begin(), markers.end()), markers.end());
+    markers_ = std::move(markers);
+    Changed(chPicks);
+}
+
+void TKeyDocument::SetPreviewRange(std::optional<TFrameRange> range) {
+    if (range) range = RangeBetween(range->First, range->Last, LastFrame());
+    if (range == range_) return;
+    range_ = range;
+    Changed(chRange);
+}
+
+TFrameRange TKeyDocument::PlayRange() const {
+    // FRAMES may have shrunk since the range was set: what is left of it.
+    if (range_)
+        if (auto left = RangeBetween(range_->First, range_->Last, LastFrame())) return *left;
+    return {0, LastFrame()};
 }
 
 std::vector<TKeyRef> TKeyDocument::SelectedKeys() const {

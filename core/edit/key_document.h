@@ -44,6 +44,7 @@ enum TChangeKind : unsigned {
     chDocument = 1u << 8,  // another KEY document (or none)
     chHistory = 1u << 9,   // the steps to undo and redo, and whether the document is saved
     chFile = 1u << 10,     // the document's file: its name, its stamp
+    chRange = 1u << 11,    // the preview range
 };
 
 struct TDocumentChange {
@@ -159,6 +160,20 @@ public:
     // never show on it), and they too follow their entries.
     std::vector<TCurveKey> PickedPoints(int node) const;
     void SetPickedPoints(int node, const std::vector<TCurveKey>& points);
+    // The markers picked on the timeline, by their place in the list: those still in it,
+    // sorted. Picking keys or selecting an entry leaves them unpicked, so that Delete acts on
+    // what was picked last.
+    std::vector<int> PickedMarkers() const;
+    void SetPickedMarkers(std::vector<int> markers);
+
+    // ---- the preview range ----
+
+    // The frames playback, Home and End keep to (the editor's, never the file's); none: the
+    // whole animation. Kept within the frames the document has; another document has none.
+    const std::optional<TFrameRange>& PreviewRange() const { return range_; }
+    void SetPreviewRange(std::optional<TFrameRange> range);
+    // The first and last frame playback runs through: the range's, or 0 and LastFrame.
+    TFrameRange PlayRange() const;
 
     // ---- the file ----
 
@@ -267,6 +282,8 @@ private:
     int held_ = 0;
     std::vector<TPick> picked_;
     std::vector<TPick> points_;
+    std::vector<int> markers_;
+    std::optional<TFrameRange> range_;
     std::optional<TFileStamp> stamp_;
     bool onDisk_ = false;
     TKeyHistory history_;

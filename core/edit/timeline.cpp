@@ -233,4 +233,16 @@ int DeleteKeys(TKEYFile& doc, std::vector<TKeyRef> keys) {
     return deleted;
 }
 
+std::optional<TFrameRange> RangeBetween(int a, int b, int last) {
+    if (a > b) std::swap(a, b);
+    a = std::max(a, 0);
+    b = std::min(b, last);
+    if (a >= b) return std::nullopt;
+    return TFrameRange{a, b};
+}
+
+int NextPlayFrame(int frame, const TFrameRange& range) {
+    return frame < range.First || frame >= range.Last ? range.First : frame + 1;
+}
+
 } // namespace vorlin

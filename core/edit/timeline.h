@@ -22,6 +22,20 @@ struct TKeyRef {
     auto operator<=>(const TKeyRef&) const = default;
 };
 
+// Frames First to Last, both in.
+struct TFrameRange {
+    int First = 0;
+    int Last = 0;
+    bool operator==(const TFrameRange&) const = default;
+    bool Contains(int frame) const { return frame >= First && frame <= Last; }
+};
+// The range between two frames in either order, kept within 0 .. last; none when it holds a
+// single frame (a click, not a drag) or no frame of the animation.
+std::optional<TFrameRange> RangeBetween(int a, int b, int last);
+// The frame playback shows after frame: the next, and after the range's last its first again
+// (also from outside the range).
+int NextPlayFrame(int frame, const TFrameRange& range);
+
 // What lies at a height of the strip.
 enum class TTimelineArea { Ruler, Markers, Summary, Row, Below };
 
