@@ -1,6 +1,7 @@
 #include "edit/marker_edit.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 #include "edit/markers.h"
@@ -87,6 +88,44 @@ std::vector<TKeyRef> KeysBetween(const TKEYFile& doc, double a, double b) {
         if (f >= a && f <= b) out.push_back(k);
     }
     return out;
+}
+
+namespace {
+
+bool IsRangeOf(const std::string& item, const std::string& path) {
+    return item.size() > path.size() && item.compare(0, path.size(), path) == 0 &&
+           item[path.size()] == '\t';
+}
+
+} // namespace
+
+std::optional<TFrameRange> StoredPreviewRange(const std::vector<std::string>& list,
+                                              const std::string& path) {
+    for (const std::string& item : list) {
+        if (!IsRangeOf(item, path)) continue;
+        const char* p = item.data() + path.size() + 1;
+        const char* end = item.data() + item.size();
+        TFrameRange r;
+        auto [q, ec] = std::from_chars(p, end, r.First);
+        if (ec != std::errc() || q == end || *q != '\t') return std::nullopt;
+        auto [e, ec2] = std::from_chars(q + 1, end, r.Last);
+        if (ec2 != std::errc() || e != end || r.First < 0 || r.Last <= r.First) return std::nullopt;
+        return r;
+    }
+    return std::nullopt;
+}
+
+void StorePreviewRange(std::vector<std::string>& list, const std::string& path,
+                       const std::optional<TFrameRange>& range, size_t most) {
+    std::erase_if(list, [&](const std::string& item) { return IsRangeOf(item, path); });
+    if (path.empty() || !range) return;
+    list.insert(list.begin(),
+                path + '\t' + std::to_string(range->First) + '\t' + std::to_string(range->Last));
+    if (list.size() > most) list.resize(most);
+}
+
+int MarkerTypeToAdd(int type) {
+    return type >= 1 && type < kMarkerTypeCount ? type : 1;
 }
 
 std::string MarkerLimitText() {

@@ -46,6 +46,16 @@ std::vector<TKeyRef> KeysOnFramesOf(const TKEYFile& doc, const std::vector<TKeyR
 // Every key from frame a to frame b, both in, either order.
 std::vector<TKeyRef> KeysBetween(const TKEYFile& doc, double a, double b);
 
+// The preview range kept for a KEY file in a list of "path<TAB>first<TAB>last", most recent
+// first; none when the list has none for it (or holds no numbers there).
+std::optional<TFrameRange> StoredPreviewRange(const std::vector<std::string>& list,
+                                              const std::string& path);
+// Keeps a file's range at the top of the list (none: takes it out); at most `most` are kept.
+void StorePreviewRange(std::vector<std::string>& list, const std::string& path,
+                       const std::optional<TFrameRange>& range, size_t most);
+// A marker type M may give: 1 to 15 (type 16 has no name), else 1.
+int MarkerTypeToAdd(int type);
+
 // The words when a ninth marker is refused.
 std::string MarkerLimitText();
 

@@ -13,6 +13,7 @@ namespace vorlin {
 using TColor = uint32_t;
 constexpr int kRecentCount = 5;
 constexpr int kKeyModelCount = 20;
+constexpr int kPreviewRangeCount = 20;
 
 // The settings, in table order, with their built-in defaults.
 struct TSettings {
@@ -62,6 +63,10 @@ struct TSettings {
     // The model each KEY was last used with, "KEY path<TAB>model path", most recent first
     // (KEY_MODEL_1 .. _20): a KEY opened on its own opens with it.
     std::vector<std::string> KEY_MODELS;
+    int32_t MARKER_TYPE = 1; // the type M gives a marker: the one chosen last
+    // The preview range each KEY was last played in, "KEY path<TAB>first<TAB>last", most
+    // recent first (PREVIEW_RANGE_1 .. _20): the editor's, never written into the KEY.
+    std::vector<std::string> PREVIEW_RANGES;
 };
 
 inline TSettings Settings;

@@ -221,3 +221,19 @@ TEST_F(MarkerEdit, ThePreviewRangeKeepsToTheFramesAndIsNeverTheFiles) {
     doc.LoadKey(kSample + "/3do/key/walk.key"); // another document: the whole of it
     EXPECT_EQ(doc.PreviewRange(), std::nullopt);
 }
+
+TEST(PreviewRangeStore, KeepsOnePerFileMostRecentFirstAndSkipsWhatIsNotARange) {
+    std::vector<std::string> list = {"/k/b.key\t3\t9", "/k/a.key\t1\t5", "/k/c.key\tx\t9",
+                                     "/k/d.key\t5\t5", "/k/e.key\t2\t7 "};
+    EXPECT_EQ(StoredPreviewRange(list, "/k/a.key"), (TFrameRange{1, 5}));
+    EXPECT_EQ(StoredPreviewRange(list, "/k/a.ke"), std::nullopt); // a path, not a prefix
+    for (const char* bad : {"/k/c.key", "/k/d.key", "/k/e.key", "/k/none.key"})
+        EXPECT_EQ(StoredPreviewRange(list, bad), std::nullopt) << bad;
+    StorePreviewRange(list, "/k/a.key", TFrameRange{4, 8}, 3);
+    EXPECT_EQ(list,
+              (std::vector<std::string>{"/k/a.key\t4\t8", "/k/b.key\t3\t9", "/k/c.key\tx\t9"}));
+    StorePreviewRange(list, "/k/b.key", std::nullopt, 3);
+    EXPECT_EQ(list, (std::vector<std::string>{"/k/a.key\t4\t8", "/k/c.key\tx\t9"}));
+    StorePreviewRange(list, "", TFrameRange{1, 2}, 3); // a document without a file keeps none
+    EXPECT_EQ(list.size(), 2u);
+}

@@ -14,6 +14,7 @@
 #include "dialogs/progress_form.h"
 #include "dialogs/summary_form.h"
 #include "edit/key_commands.h"
+#include "edit/marker_edit.h"
 #include "edit/model_match.h"
 #include "key/key_check.h"
 #include "model/graph_files.h"
@@ -216,6 +217,8 @@ void TFileCommands::LoadKEY(const QString& name) {
     released_ = nullptr;
     toldDisk_.reset();
     doc_.SetKey(std::move(doc), TKeyDocument::TOrigin::File);
+    // The preview range it was last played in comes back with it.
+    doc_.SetPreviewRange(StoredPreviewRange(Settings.PREVIEW_RANGES, full));
     ReportModelMatch();
     TKeyDocument::AddRecent(Settings.RECENT_KEY, full);
     BuildReopenMenus();

@@ -223,6 +223,13 @@ void LoadSettings() {
         ReadString(s, ("KEY_MODEL_" + std::to_string(i + 1)).c_str(), pair);
         if (pair.find('\t') != std::string::npos) g.KEY_MODELS.push_back(pair);
     }
+    ReadInt(s, "MARKER_TYPE", g.MARKER_TYPE);
+    g.PREVIEW_RANGES.clear();
+    for (int i = 0; i < kPreviewRangeCount; ++i) {
+        std::string range;
+        ReadString(s, ("PREVIEW_RANGE_" + std::to_string(i + 1)).c_str(), range);
+        if (range.find('\t') != std::string::npos) g.PREVIEW_RANGES.push_back(range);
+    }
 }
 
 void SavePreferences() {
@@ -283,6 +290,11 @@ void SaveExitSettings() {
     for (int i = 0; i < kKeyModelCount; ++i)
         WriteString(s, ("KEY_MODEL_" + std::to_string(i + 1)).c_str(),
                     size_t(i) < g.KEY_MODELS.size() ? g.KEY_MODELS[size_t(i)] : std::string());
+    WriteInt(s, "MARKER_TYPE", g.MARKER_TYPE);
+    for (int i = 0; i < kPreviewRangeCount; ++i)
+        WriteString(s, ("PREVIEW_RANGE_" + std::to_string(i + 1)).c_str(),
+                    size_t(i) < g.PREVIEW_RANGES.size() ? g.PREVIEW_RANGES[size_t(i)]
+                                                        : std::string());
 }
 
 // ---------------------------------------------------------------------------------------------

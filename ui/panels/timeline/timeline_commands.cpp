@@ -4,6 +4,7 @@
 // edit/key_edit.h, edit/key_commands.h).
 #include <QCursor>
 #include <QScrollBar>
+#include <cmath>
 
 #include "common/action_table.h"
 #include "common/qt_strings.h"
@@ -50,9 +51,28 @@ void TTimelinePanel::BuildActions(TActionTable& actions) {
     add("SelectAllKeys1", "Select All Keys", {QKeySequence(Qt::Key_A), QKeySequence("Ctrl+A")}, T,
         [this] { SelectAll(); });
     add("SelectNoKeys1", "Select No Keys", {QKeySequence("Alt+A")}, T, [this] { SelectNone(); });
+    // Delete takes what was picked last: markers, or else keys.
     add("DeleteKeys1", "Delete Keys",
-        {QKeySequence(Qt::Key_Delete), QKeySequence(Qt::Key_Backspace)}, T,
-        [this] { DeleteKeys(); });
+        {QKeySequence(Qt::Key_Delete), QKeySequence(Qt::Key_Backspace)}, T, [this] {
+            if (doc_.PickedMarkers().empty())
+                DeleteKeys();
+            else
+                DeleteMarkers();
+        });
+    add("GrabKeys1", "Grab Keys", {QKeySequence(Qt::Key_G)}, T, [this] { GrabKeys(); });
+    add("PickColumns1", "Select Keys on the Same Frames", {QKeySequence(Qt::Key_K)}, T,
+        [this] { PickColumns(); });
+    // Ctrl+K here; Check KEY's elsewhere.
+    add("PickBetweenMarkers1", "Select Keys Between Markers", {QKeySequence("Ctrl+K")}, T,
+        [this] { PickBetweenMarkers(); });
+    add("BoxPick1", "Box Select", {QKeySequence(Qt::Key_B)}, T, [this] { BoxPick(); });
+    // From anywhere, as I: a marker can be put while the animation plays.
+    add("AddMarker1", "Add Marker at &Frame", {QKeySequence(Qt::Key_M)}, W,
+        [this] { AddMarker(); });
+    add("SetPreviewRange1", "Set Preview Range", {QKeySequence(Qt::Key_P)}, T,
+        [this] { SetRange(); });
+    add("ClearPreviewRange1", "Clear Preview Range", {QKeySequence("Alt+P")}, W,
+        [this] { ClearRange(); });
     add("ScaleKeys1", "Scale Keys", {QKeySequence(Qt::Key_S)}, T, [this] { ScaleKeys(); });
     add("CopyKeys1", "Copy Keys", {QKeySequence("Ctrl+C")}, T, [this] { CopyKeys(); });
     add("PasteKeys1", "Paste Keys", {QKeySequence("Ctrl+V")}, T, [this] { PasteKeys(); });
@@ -119,6 +139,18 @@ void TTimelinePanel::SelectNone() {
 void TTimelinePanel::KeysPicked() {
     const size_t n = doc_.SelectedKeys().size();
     host_.ShowStatus(n == 1 ? "1 key picked" : QString("%1 keys picked").arg(n), 3000);
+    update();
+}
+
+void TTimelinePanel::PickColumns() {
+    if (!doc_.KeyFile) return;
+    summary_ = true;
+    PickKeys(KeysOnFramesOf(*doc_.KeyFile, doc_.SelectedKeys()), false);
+}
+
+void TTimelinePanel::PickBetweenMarkers() {
+    const TCommandResult r = PickBetweenMarkersCommand(doc_);
+    if (!r.Status.empty()) host_.ShowStatus(ToQ(r.Status), 4000);
     update();
 }
 
@@ -229,6 +261,48 @@ void TTimelinePanel::ApplyDuplicate(int delta) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Grabbing
+
+void TTimelinePanel::GrabKeys() {
+    if (!doc_.CanEdit() || modal_ != Modal::None) return;
+    auto move = std::make_unique<TKeyMove>(*doc_.KeyFile, doc_.SelectedKeys());
+    if (move->Empty()) {
+        host_.ShowStatus("Pick the keys to move (a node's first entry stays where it is)");
+        return;
+    }
+    if (!doc_.Begin("Move Keys", move->Nodes())) return;
+    move_ = std::move(move);
+    const TKeyRef first = move_->Keys().front();
+    moveFrom_ = doc_.SelectedKeyFrame() >= 0
+                    ? doc_.SelectedKeyFrame()
+                    : doc_.KeyFile->Nodes[first.node].Entries[first.entry].Frame;
+    grabFrame_ = doc_.Frame();
+    grabTyped_ = false;
+    modal_ = Modal::Grab;
+    modalAt_ = mapFromGlobal(QCursor::pos());
+    setMouseTracking(true);
+    // A number typed is the offset from then on; the pointer no longer sets it.
+    field_->onEdited = [this] {
+        grabTyped_ = true;
+        if (const auto v = field_->Value(); v && *v == std::round(*v) && std::abs(*v) < 1e9)
+            ApplyGrab(int(*v));
+    };
+    field_->onEnter = [this] { ConfirmModal(); };
+    field_->onCancel = [this] { CancelModal(); };
+    field_->Open(QPointF(Layout.X(moveFrom_), Layout.RowsTop()), "0");
+    SetReadout(QString("frame %1 (+0)").arg(moveFrom_), modalAt_,
+               "Grab: move the pointer or type the frames (-4), then a click or Enter (Escape "
+               "gives it up)");
+}
+
+void TTimelinePanel::ApplyGrab(int delta) {
+    const int moved = move_->Apply(*doc_.KeyFile, delta);
+    SetReadout(QString("frame %1 (%2)").arg(moveFrom_ + moved).arg(Signed(moved)), readoutAt_);
+    doc_.Changed(chKeys, move_->Nodes());
+    if (const int frame = doc_.SelectedKeyFrame(); frame >= 0) doc_.SetFrame(frame);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Scaling
 
 void TTimelinePanel::ScaleKeys() {
@@ -270,6 +344,16 @@ void TTimelinePanel::ApplyScale(double factor) {
 
 void TTimelinePanel::ModalMove(QPointF at) {
     readoutAt_ = at;
+    if (modal_ == Modal::Grab) {
+        if (grabTyped_) return;
+        const int delta = int(
+            std::lround(std::clamp((at.x() - modalAt_.x()) / Layout.PixelsPerFrame, -4e9, 4e9)));
+        ApplyGrab(delta);
+        field_->setText(QString::number(move_->Clamp(delta)));
+        field_->selectAll(); // a number typed replaces it
+        update();
+        return;
+    }
     if (modal_ == Modal::Duplicate) {
         const int delta = int(
             std::lround(std::clamp((at.x() - modalAt_.x()) / Layout.PixelsPerFrame, -4e9, 4e9)));
@@ -301,6 +385,17 @@ void TTimelinePanel::ConfirmModal() {
         doc_.SetPickedKeys(scale_->Keys(*doc_.KeyFile));
         field_->Close();
     }
+    if (modal_ == Modal::Grab) {
+        const std::optional<double> typed = field_->Value();
+        if (grabTyped_ && (!typed || *typed != std::round(*typed) || std::abs(*typed) >= 1e9)) {
+            host_.ShowStatus("Type a whole number of frames");
+            SetReadout("Type a whole number of frames", readoutAt_);
+            return;
+        }
+        if (grabTyped_) ApplyGrab(int(*typed));
+        field_->Close();
+        move_.reset();
+    }
     modal_ = Modal::None;
     setMouseTracking(false);
     releaseKeyboard();
@@ -311,7 +406,7 @@ void TTimelinePanel::ConfirmModal() {
 }
 
 void TTimelinePanel::CancelModal() {
-    if (modal_ == Modal::Scale) field_->Close();
+    if (modal_ == Modal::Scale || modal_ == Modal::Grab) field_->Close();
     const Modal was = modal_;
     modal_ = Modal::None;
     setMouseTracking(false);
@@ -319,6 +414,10 @@ void TTimelinePanel::CancelModal() {
     // Every key back where it was, no step; the copies' picks go back to their originals.
     doc_.Rollback();
     if (was == Modal::Duplicate) doc_.SetPickedKeys(duplicatePicked_);
+    if (was == Modal::Grab) {
+        move_.reset();
+        doc_.SetFrame(grabFrame_);
+    }
     scale_.reset();
     duplicateBase_.reset();
     SetReadout({}, {});

@@ -170,6 +170,7 @@ void TTimelinePanel::paintEvent(QPaintEvent*) {
     PaintSummary(p);
     PaintMarkers(p);
     PaintRuler(p, frames);
+    PaintRange(p);
     if (doc) {
         const double x = std::round(Layout.X(doc_.Frame())) + 0.5;
         if (x >= Layout.Left) {
@@ -194,8 +195,19 @@ void TTimelinePanel::PaintMarkers(QPainter& p) {
     p.fillRect(QRectF(0, top, ContentWidth(), h), palette().window());
     p.setPen(palette().windowText().color());
     p.drawText(QRectF(4, top, Layout.Left - 8, h), Qt::AlignVCenter, "markers");
-    if (doc_.KeyFile)
-        vorlin::PaintMarkers(p, doc_.KeyFile->Markers, Layout, top, h, ContentWidth());
+    if (!doc_.KeyFile) return;
+    vorlin::PaintMarkers(p, doc_.KeyFile->Markers, Layout, top, h, ContentWidth());
+    // The picked ones outlined, so that Delete, a drag and Ctrl+K show what they act on.
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(palette().highlight().color(), 2));
+    p.setBrush(Qt::NoBrush);
+    for (int m : doc_.PickedMarkers()) {
+        const double x = Layout.X(doc_.KeyFile->Markers[m].Frame);
+        const QPointF tri[3] = {{x - 5, top + 1}, {x + 5, top + 1}, {x, top + h - 1}};
+        p.drawPolygon(tri, 3);
+    }
+    p.restore();
 }
 
 namespace {
@@ -383,10 +395,19 @@ void TTimelinePanel::PaintReadout(QPainter& p) {
 
 void TTimelinePanel::mousePressEvent(QMouseEvent* e) {
     if (modal_ != Modal::None) { // a click puts the keys, the right button gives them up
-        if (e->button() == Qt::LeftButton)
+        if (e->button() == Qt::LeftButton) {
             ConfirmModal();
-        else
+        } else {
             CancelModal();
+        }
+        return;
+    }
+    if (arm_ != Arm::None && e->button() != Qt::LeftButton) {
+        Disarm();
+        return;
+    }
+    if (e->button() == Qt::RightButton && press_ == Press::None) {
+        MarkersMenuAt(e);
         return;
     }
     if (e->button() != Qt::LeftButton || !doc_.KeyFile) return;
@@ -398,6 +419,13 @@ void TTimelinePanel::mousePressEvent(QMouseEvent* e) {
     moving_ = false;
     const bool shift = e->modifiers() & Qt::ShiftModifier;
     if (at.x() >= ContentWidth() || at.y() >= ContentHeight()) return;
+    if (arm_ != Arm::None) { // after B or P the drag is a box or a range, wherever it starts
+        press_ = arm_ == Arm::Box ? Press::Band : Press::Range;
+        if (press_ == Press::Range) RangeStep(at.x());
+        arm_ = Arm::None;
+        update();
+        return;
+    }
     switch (Layout.AreaAt(at.y(), Rows())) {
     case TTimelineArea::Ruler:
         if (at.x() < Layout.Left) return;
@@ -405,10 +433,16 @@ void TTimelinePanel::mousePressEvent(QMouseEvent* e) {
             PickColumn(ClampedFrame(at.x()), shift);
             return;
         }
+        if (e->modifiers() & Qt::ControlModifier) { // the preview range, as after P
+            press_ = Press::Range;
+            RangeStep(at.x());
+            return;
+        }
         press_ = Press::Scrub;
         scrub_.To(doc_, ClampedFrame(at.x()));
         return;
     case TTimelineArea::Markers:
+        PressMarkers(e);
         return;
     case TTimelineArea::Summary: {
         summary_ = true;
@@ -483,6 +517,15 @@ void TTimelinePanel::mouseMoveEvent(QMouseEvent* e) {
         bandTo_ = at;
         update();
         return;
+    case Press::Range:
+        RangeStep(at.x());
+        return;
+    case Press::Marker:
+        if (!markerMove_ && std::abs(at.x() - pressAt_.x()) < kClickDistance) return;
+        MarkerStep(Layout.FrameAt(at.x()) - Layout.FrameAt(pressAt_.x()) + markerFrom_,
+                   e->modifiers() & Qt::ControlModifier);
+        readoutAt_ = at;
+        return;
     case Press::Key: {
         if (!moving_ && std::abs(at.x() - pressAt_.x()) < kClickDistance) return;
         if (!moving_) {
@@ -534,6 +577,12 @@ void TTimelinePanel::mouseReleaseEvent(QMouseEvent* e) {
         if (row >= 0 && row == Layout.RowAt(pressAt_.y(), Rows())) doc_.PickNode(row);
         break;
     }
+    case Press::Range:
+        EndRange();
+        break;
+    case Press::Marker:
+        EndMarkerMove();
+        break;
     case Press::Key:
         if (moving_) EndMove();
         if (collapseTo_) PickKey(*collapseTo_, false);
@@ -574,6 +623,10 @@ void TTimelinePanel::keyPressEvent(QKeyEvent* e) {
         if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) ConfirmModal();
         return;
     }
+    if (arm_ != Arm::None && e->key() == Qt::Key_Escape) {
+        Disarm();
+        return;
+    }
     QWidget::keyPressEvent(e);
 }
 
@@ -586,6 +639,11 @@ void TTimelinePanel::resizeEvent(QResizeEvent* e) {
 bool TTimelinePanel::event(QEvent* e) {
     if (e->type() == QEvent::ShortcutOverride && modal_ != Modal::None) {
         e->accept(); // every key goes to the copies or the scale under way
+        return true;
+    }
+    if (e->type() == QEvent::ShortcutOverride && arm_ != Arm::None &&
+        static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape) {
+        e->accept(); // Escape gives up the box or range to come
         return true;
     }
     if (e->type() != QEvent::ToolTip) return QWidget::event(e);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "edit/key_edit.h"
+#include "edit/marker_edit.h"
 #include "edit/timeline.h"
 #include "panels/panel_common.h"
 
@@ -67,12 +68,30 @@ public:
     // S: the picked keys scaled about the playhead by a factor typed in a small field or set by
     // moving the pointer; Enter or a click applies it, Escape cancels.
     void ScaleKeys();
+    // G: the picked keys follow the pointer by whole frames until a click puts them; a number
+    // typed meanwhile is the offset (Enter puts them), Escape or a right click gives it up.
+    void GrabKeys();
+    // K: every key on the frames of the picked keys. Ctrl+K: every key between the two picked
+    // markers.
+    void PickColumns();
+    void PickBetweenMarkers();
+    // B: the next drag on the strip picks the keys in its box, whatever it starts on.
+    void BoxPick();
+    // M: a marker at the playhead, of the type chosen last. Delete removes the picked markers.
+    void AddMarker();
+    void DeleteMarkers();
+    // The game's marker types, to add one at a frame or to give a marker another type.
+    void MarkerMenu(QPoint global, std::optional<int> marker, double frame);
+    // P: the next drag on the strip sets the preview range; Alt+P clears it.
+    void SetRange();
+    void ClearRange();
 
 protected:
     void paintEvent(QPaintEvent*) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
     void wheelEvent(QWheelEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
@@ -84,9 +103,11 @@ private:
     // The rows' names: the model's nodes in the tree's order, lower case.
     QString RowName(int row) const;
     // A press or drag on the ruler: the frame shown, playback waiting until the release.
-    enum class Press { None, Scrub, Key, Band, Row };
+    enum class Press { None, Scrub, Key, Band, Row, Marker, Range };
     // A transform that follows the pointer after a key, until a click or Enter puts it.
-    enum class Modal { None, Scale, Duplicate };
+    enum class Modal { None, Scale, Duplicate, Grab };
+    // What the next drag does after B or P, whatever it starts on.
+    enum class Arm { None, Box, Range };
     int Rows() const;
     // The room for frames and rows, the scroll bars left out.
     double ContentWidth() const;
@@ -98,6 +119,17 @@ private:
     void PaintSummary(class QPainter& p);
     void PaintRows(class QPainter& p, const std::vector<int>& rowNodes);
     void PaintReadout(class QPainter& p);
+    // Frames outside the preview range (or the one being dragged) shaded.
+    void PaintRange(class QPainter& p);
+    // ---- the markers' row and the preview range (timeline_markers.cpp) ----
+    void PressMarkers(QMouseEvent* e);
+    // A right click on the markers row: the types' menu.
+    void MarkersMenuAt(QMouseEvent* e);
+    void MarkerStep(double pointerFrame, bool snap);
+    void EndMarkerMove();
+    void RangeStep(double x);
+    void EndRange();
+    void Disarm();
     // ---- commands' parts (timeline_commands.cpp) ----
     // A drag of the picked keys: its start, each step (the frame the pressed key is dragged
     // to; with snap, the marker nearest it), its end.
@@ -109,6 +141,7 @@ private:
     void CancelModal();
     void ApplyScale(double factor);
     void ApplyDuplicate(int delta);
+    void ApplyGrab(int delta);
     // The readout beside the pointer and in the status bar ("frame 14 (+4)"), or there a
     // longer word.
     void SetReadout(const QString& text, QPointF at, const QString& status = {});
@@ -141,6 +174,16 @@ private:
     std::vector<TKeyRef> duplicatePicked_; // the keys picked before the copies
     int32_t duplicateFirst_ = 0;
     int duplicateDelta_ = 0;
+    bool grabTyped_ = false; // an offset was typed: the pointer no longer sets it
+    int grabFrame_ = 0;      // the frame on show when the grab began
+    // A drag of markers: what moves, the pressed marker and its frame when it began.
+    Arm arm_ = Arm::None;
+    std::unique_ptr<TMarkerMove> markerMove_;
+    std::optional<int> pressedMarker_;
+    double markerFrom_ = 0;
+    // A preview range being dragged: its frames so far.
+    std::optional<TFrameRange> rangeDrag_;
+    int rangeFrom_ = 0;
     QString readout_;
     QPointF readoutAt_;
     // The summary row's pixel columns that hold a key: worked out again when keys changed, the

@@ -24,7 +24,11 @@ TDocumentTools::TDocumentTools(TKeyDocument& doc, TPanelHost& host, TActionTable
         def.Run = std::move(run);
         actions.Add(def);
     };
-    add("Markers1", "&Markers", {}, [this] { EditMarkers(0); });
+    // The dialog opens on the marker picked on the timeline.
+    add("Markers1", "&Markers", {}, [this] {
+        const std::vector<int> picked = doc_.PickedMarkers();
+        EditMarkers(picked.empty() ? 0 : picked.front());
+    });
     add("KEYSummary1", "&KEY Summary", {}, [this] { EditSummary(); });
     add("CheckKEY1", "C&heck KEY", {QKeySequence("Ctrl+K")}, [this] { CheckKey(); });
 }

@@ -60,8 +60,8 @@ TTransportPanel::TTransportPanel(TKeyDocument& doc, TPanelHost& host, TActionTab
         };
         return def;
     };
-    actions.Add(mode("BNEdit", 13, "Edit mode: select and change entries (Space switches to playing)",
-                     false));
+    actions.Add(mode("BNEdit", 13,
+                     "Edit mode: select and change entries (Space switches to playing)", false));
     actions.Add(mode("BNPlay", 14, "Play: the animation at its frame rate (Space stops it)", true));
 
     // Stepping is for edit mode; during playback the frame is the timer's.
@@ -78,8 +78,9 @@ TTransportPanel::TTransportPanel(TKeyDocument& doc, TPanelHost& host, TActionTab
     };
     step("PreviousFrame1", "Previous Frame", Qt::Key_Left, [this] { return doc_.Frame() - 1; });
     step("NextFrame1", "Next Frame", Qt::Key_Right, [this] { return doc_.Frame() + 1; });
-    step("FirstFrame1", "First Frame", Qt::Key_Home, [] { return 0; });
-    step("LastFrame1", "Last Frame", Qt::Key_End, [this] { return doc_.LastFrame(); });
+    // Home and End keep to the preview range when there is one.
+    step("FirstFrame1", "First Frame", Qt::Key_Home, [this] { return doc_.PlayRange().First; });
+    step("LastFrame1", "Last Frame", Qt::Key_End, [this] { return doc_.PlayRange().Last; });
     TActionDef play;
     play.Id = "PlayPause1";
     play.Caption = "Play or Stop";
@@ -141,7 +142,7 @@ void TTransportPanel::Schedule() {
 
 void TTransportPanel::Tick() {
     try {
-        doc_.SetFrame(doc_.Frame() >= doc_.LastFrame() ? 0 : doc_.Frame() + 1);
+        doc_.SetFrame(NextPlayFrame(doc_.Frame(), doc_.PlayRange()));
     } catch (const std::exception& e) {
         // Playback stops before it says so: the timer would raise the message again on every
         // tick behind the box.
@@ -168,12 +169,13 @@ bool TTransportPanel::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::ShortcutOverride: {
         // The focused slider takes its own keys (in play mode too), before the frame keys.
-        // Not with Ctrl or Alt: those step and nudge keys.
+        // Not with Ctrl or Alt: those step and nudge keys. Home and End are the frame keys'
+        // that keep to the preview range.
         const auto* k = static_cast<QKeyEvent*>(event);
         const int key = k->key();
         if (k->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) break;
-        if (key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Home ||
-            key == Qt::Key_End || key == Qt::Key_PageUp || key == Qt::Key_PageDown) {
+        if (key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_PageUp ||
+            key == Qt::Key_PageDown) {
             event->accept();
             return true;
         }
