@@ -197,11 +197,12 @@ void TTimelinePanel::PaintMarkers(QPainter& p) {
     p.drawText(QRectF(4, top, Layout.Left - 8, h), Qt::AlignVCenter, "markers");
     if (!doc_.KeyFile) return;
     vorlin::PaintMarkers(p, doc_.KeyFile->Markers, Layout, top, h, ContentWidth());
-    // The picked ones outlined, so that Delete, a drag and Ctrl+K show what they act on.
+    // The picked ones in the picked keys' colour, so that Delete, a drag and Ctrl+K show what
+    // they act on.
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(palette().highlight().color(), 2));
-    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(palette().text().color(), 1));
+    p.setBrush(kPicked);
     for (int m : doc_.PickedMarkers()) {
         const double x = Layout.X(doc_.KeyFile->Markers[m].Frame);
         const QPointF tri[3] = {{x - 5, top + 1}, {x + 5, top + 1}, {x, top + h - 1}};
