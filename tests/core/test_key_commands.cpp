@@ -7,8 +7,9 @@
 #include <functional>
 
 #include "edit/key_commands.h"
-#include "support/FileOperations.h"
 #include "fixtures/fixtures.h"
+#include "fixtures/sample_document.h"
+#include "support/FileOperations.h"
 
 using namespace vorlin;
 
@@ -16,27 +17,7 @@ namespace {
 
 const std::string kSample = VORLIN_SAMPLE_DIR;
 
-class Commands : public testing::Test {
-protected:
-    void SetUp() override {
-        AssignDefaults();
-        ProjectDir.clear();
-        doc.LoadModel(kSample + "/3do/sample.3do");
-        doc.LoadKey(kSample + "/3do/key/walk.key");
-    }
-    void TearDown() override {
-        AssignDefaults();
-        ProjectDir.clear();
-        ClearContainerCache();
-    }
-    // The joint of a model node by name.
-    int Joint(const char* name) const {
-        for (int i = 0; i < doc.Model->HNodes.Count(); ++i)
-            if (SameText(doc.Model->HNodes[i].Name, name)) return i;
-        return -1;
-    }
-    TKeyDocument doc;
-};
+using Commands = test::SampleDocument;
 
 struct TState {
     std::string text;

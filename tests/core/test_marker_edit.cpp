@@ -7,7 +7,7 @@
 #include <set>
 
 #include "edit/marker_edit.h"
-#include "support/FileOperations.h"
+#include "fixtures/sample_document.h"
 
 using namespace vorlin;
 
@@ -15,26 +15,14 @@ namespace {
 
 const std::string kSample = VORLIN_SAMPLE_DIR; // walk.key: 32 frames, markers at 2 and 18
 
-class MarkerEdit : public testing::Test {
+class MarkerEdit : public test::SampleDocument {
 protected:
-    void SetUp() override {
-        AssignDefaults();
-        ProjectDir.clear();
-        doc.LoadModel(kSample + "/3do/sample.3do");
-        doc.LoadKey(kSample + "/3do/key/walk.key");
-    }
-    void TearDown() override {
-        AssignDefaults();
-        ProjectDir.clear();
-        ClearContainerCache();
-    }
     std::vector<std::pair<double, int>> Markers() const {
         std::vector<std::pair<double, int>> out;
         for (const auto& m : doc.KeyFile->Markers)
             out.emplace_back(m->Frame, m->MarkerType);
         return out;
     }
-    TKeyDocument doc;
 };
 
 using TMarkerList = std::vector<std::pair<double, int>>;
