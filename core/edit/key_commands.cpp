@@ -215,6 +215,46 @@ TCommandResult InsertKeyCommand(TKeyDocument& doc, bool allNodes) {
                                                   std::to_string(frame)};
 }
 
+std::string DragStepName(TDragKind kind) {
+    return kind == TDragKind::Move ? "Move Entry" : "Rotate Entry";
+}
+
+void CheckDragEntry(const TKeyDocument& doc, bool autoKey) {
+    const int node = doc.SelectedNode();
+    if (autoKey && doc.KeyFile && doc.KeyNodeIndex() < 0 && doc.Model && node >= 0 &&
+        node < doc.Model->HNodes.Count())
+        return;
+    (void)doc.SelectedKeyEntry();
+}
+
+TCommandResult AutoKeyEntry(TKeyDocument& doc) {
+    if (!doc.Editing()) return {};
+    const int frame = doc.Frame();
+    const std::string made = "Auto Key: a key at frame " + std::to_string(frame);
+    int node = doc.KeyNodeIndex();
+    if (node < 0) {
+        // The game shows a joint no KEY node drives at its rest pose: its first key holds it.
+        doc.AddKeyNode(frame);
+        node = doc.KeyNodeIndex();
+        doc.SelectInDrag(0);
+        doc.SetPickedKeys({{node, 0}});
+        doc.Changed(chKeys | chHeader);
+        return {true, made};
+    }
+    TKEYFile& key = *doc.KeyFile;
+    if (key.Nodes[node].Entries.Empty()) (void)doc.SelectedKeyEntry(); // its index error
+    const int at = key.EntryForFrame(node, frame);
+    if (key.Nodes[node].Entries[at].Frame == frame) {
+        if (at != doc.SelectedEntry()) doc.SelectInDrag(at);
+        return {};
+    }
+    const int inserted = InsertKey(key, node, frame);
+    doc.SelectInDrag(inserted);
+    doc.SetPickedKeys({{node, inserted}});
+    doc.Changed(chKeys, {node});
+    return {true, made};
+}
+
 TCommandResult DeleteKeysCommand(TKeyDocument& doc) {
     if (!doc.CanEdit()) return {};
     const std::vector<TKeyRef> keys = doc.SelectedKeys();

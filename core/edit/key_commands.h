@@ -70,6 +70,23 @@ TCommandResult PasteKeysCommand(TKeyDocument& doc);
 // "Scale Keys": the picked keys' frames scaled by factor about the frame on show.
 TCommandResult ScaleKeysCommand(TKeyDocument& doc, double factor);
 
+// ---- a drag in the view ----
+
+// The step a drag in the view makes: "Move Entry" or "Rotate Entry".
+std::string DragStepName(TDragKind kind);
+// Raises, as a drag's press reports it (once, and the drag is refused), when the drag has no
+// entry to edit. With Auto Key a model node that no KEY node drives may be dragged: the drag
+// gives it one.
+void CheckDragEntry(const TKeyDocument& doc, bool autoKey);
+// Auto Key, as a drag in the view begins, inside its open step (so that undo takes the key and
+// the edit back together): the drag edits the selected node's key at the frame on show. When
+// the node has none there, one is put there as Insert Key puts it (the pose the game shows,
+// the motion through the other keys unchanged), or, for a model node no KEY node drives, a KEY
+// node of its own with its first key there at the node's rest pose; the new key is the one
+// picked. The key becomes the selected entry: the drag edits it where it is and the frame
+// stays. Done when a key was made; nothing changes outside such a step.
+TCommandResult AutoKeyEntry(TKeyDocument& doc);
+
 // ---- the animator's tools ----
 
 // "Mirror Animation" across X = 0 with these pairs (the joints' names are the document's and

@@ -429,8 +429,25 @@ void TKeyDocument::Rollback() {
     std::unique_ptr<TKeyChange> change = std::move(open_);
     change->End(*KeyFile);
     change->Undo(*KeyFile);
+    // A drag that keyed as it began selected its key: the selection it began with comes back.
+    unsigned selection = 0;
+    if (node_ != change->NodeBefore || entry_ != change->EntryBefore) {
+        node_ = change->NodeBefore;
+        entry_ = change->EntryBefore;
+        picked_.clear();
+        selection = chSelection | chPicks;
+    }
     Pose(frame_);
-    Changed(chHistory | chKeys | chHeader | chMarkers, change->ChangedNodes());
+    Changed(chHistory | chKeys | chHeader | chMarkers | selection, change->ChangedNodes());
+}
+
+bool TKeyDocument::SelectInDrag(int entry) {
+    if (!open_ || entry < 0 || entry >= EntryCount()) return false;
+    entry_ = entry;
+    picked_.clear();
+    markers_.clear();
+    Changed(chSelection | chPicks);
+    return true;
 }
 
 bool TKeyDocument::Undo() {

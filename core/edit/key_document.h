@@ -208,12 +208,17 @@ public:
              const std::function<void()>& body);
     // A change that follows the mouse until its release: one step from Begin to Commit. Until
     // then, nothing else changes the document, the selection stays and undo waits. Rollback
-    // puts every value the step changed back as it was. False when no change may start.
+    // puts every value the step changed back as it was, and the selection it began with. False
+    // when no change may start.
     bool Begin(const std::string& name, const std::vector<int>& nodes);
     void Commit();
     void Rollback();
     // A change that follows the mouse is under way.
     bool Editing() const { return open_ != nullptr; }
+    // The entry the change under way edits, chosen as it begins: another entry of the selected
+    // node (Auto Key's key, made inside the change). The picked keys go, as with Select. False
+    // outside such a change, or for an entry the node does not have.
+    bool SelectInDrag(int entry);
     // Takes back the last step or makes it again: the selection it was made with (or left)
     // comes back, and the keys it changed are the ones picked, so that the next command acts on
     // all of them again. False when there is nothing to undo or redo, or while a change that

@@ -36,6 +36,7 @@ struct TSettings {
     bool FOLLOW_NODEPATH = false;
     bool SHOW_FLOOR = false;
     bool ORBIT_SELECTION = false;      // a right drag in the view orbits the selected node's pivot
+    bool AUTO_KEY = false;             // Auto Key: a drag in the view first keys the frame on show
     bool ONION_SKIN = false;           // View > Onion Skin
     std::string ONION_FRAMES = "keys"; // the poses it shows: "keys", or frames before and after
     bool FLAGS_ONCE = true;

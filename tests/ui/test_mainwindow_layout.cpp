@@ -276,7 +276,7 @@ private slots:
             QVERIFY2(!w->toolTip().isEmpty(), qPrintable(w->objectName()));
             ++controls;
         }
-        QCOMPARE(controls, 15 + 3 + 2); // the buttons, M R Z, the slider and the label
+        QCOMPARE(controls, 16 + 3 + 2); // the buttons, M R Z, the slider and the label
         QVERIFY(Get<QLabel>(&form, "STR")->toolTip().contains("orbit"));
         QVERIFY(Get<QToolButton>(&form, "BNPlay")->toolTip().contains("Space"));
     }

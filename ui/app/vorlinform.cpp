@@ -158,7 +158,7 @@ void TVorlinForm::BuildMenus() {
     editMenu_->setObjectName("EditKey1");
     Items(editMenu_, {"Undo1",        "Redo1",        "N11",         "CutEntry1",
                       "CopyEntry1",   "PasteEntry1",  "AddEntry1",   "InsertEntry1",
-                      "DeleteEntry1", "InsertKey1",   "N4",          "CurrentEntry1",
+                      "DeleteEntry1", "InsertKey1",   "BNAutoKey",   "N4",          "CurrentEntry1",
                       "N9",           "Markers1",     "N7",          "KEYSummary1",
                       "N10",          "CheckKEY1",    "N12",         "MirrorAnimation1",
                       "PasteMirrored1", "MatchLoop1", "Tween1"});
@@ -205,7 +205,7 @@ void TVorlinForm::BuildToolBar() {
     buttons({{"BNWireframe", "BNWireframe"}, {"BNTextured", "BNTextured"}});
     buttons({{"BNXAxis", "BNXAxis"}, {"BNYAxis", "BNYAxis"}, {"BNZAxis", "BNZAxis"}});
     buttons({{"BNMove", "BNMove"}, {"BNRotate", "BNRotate"}});
-    buttons({{"BNEdit", "BNEdit"}, {"BNPlay", "BNPlay"}});
+    buttons({{"BNEdit", "BNEdit"}, {"BNPlay", "BNPlay"}, {"BNAutoKey", "BNAutoKey"}});
     for (QLabel* letter : view_->Letters())
         bar->addWidget(letter);
     bar->addSeparator();

@@ -186,6 +186,7 @@ void LoadSettings() {
     ReadInt(s, "SPLITTER_TOP", g.SPLITTER_TOP);
     ReadInt(s, "PLKEY_TOP", g.PLKEY_TOP);
     ReadBool(s, "TIMELINE_VISIBLE", g.TIMELINE_VISIBLE);
+    ReadBool(s, "AUTO_KEY", g.AUTO_KEY);
     ReadInt(s, "TIMELINE_HEIGHT", g.TIMELINE_HEIGHT);
     ReadBool(s, "CURVES_VISIBLE", g.CURVES_VISIBLE);
     ReadInt(s, "CURVES_CHANNELS", g.CURVES_CHANNELS);
@@ -280,6 +281,7 @@ void SaveExitSettings() {
     WriteInt(s, "SPLITTER_TOP", g.SPLITTER_TOP);
     WriteInt(s, "PLKEY_TOP", g.PLKEY_TOP);
     WriteBool(s, "TIMELINE_VISIBLE", g.TIMELINE_VISIBLE);
+    WriteBool(s, "AUTO_KEY", g.AUTO_KEY);
     WriteInt(s, "TIMELINE_HEIGHT", g.TIMELINE_HEIGHT);
     WriteBool(s, "CURVES_VISIBLE", g.CURVES_VISIBLE);
     WriteInt(s, "CURVES_CHANNELS", g.CURVES_CHANNELS);

@@ -80,10 +80,11 @@ void ShowTip(const QHelpEvent* e, const QString& tip, QWidget* w) {
 }
 
 QIcon ToolbarIcon(int image) {
-    static const char* names[15] = {
-        "0_add_entry", "1_insert_entry", "2_delete_entry", "3_copy_entry", "4_paste_entry",
-        "5_auto_copy", "6_wireframe",    "7_textured",     "8_x_axis",     "9_y_axis",
-        "10_z_axis",   "11_move",        "12_rotate",      "13_edit",      "14_play"};
+    static const char* names[16] = {
+        "0_add_entry",   "1_insert_entry", "2_delete_entry", "3_copy_entry",
+        "4_paste_entry", "5_auto_copy",    "6_wireframe",    "7_textured",
+        "8_x_axis",      "9_y_axis",       "10_z_axis",      "11_move",
+        "12_rotate",     "13_edit",        "14_play",        "15_auto_key"};
     return QIcon(QString(":/icons/%1.svg").arg(names[image]));
 }
 

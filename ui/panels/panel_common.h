@@ -29,7 +29,7 @@ void PaintFrameRuler(QPainter& p, const QPalette& palette, const TTimelineLayout
 QString MarkerTip(const TKEYMarkers& markers, const TTimelineLayout& frames, double x);
 // The toolbar's pictures by number: 0 add entry, 1 insert, 2 delete, 3 copy, 4 paste, 5 auto
 // copy, 6 wireframe, 7 textured, 8 to 10 the x, y and z axes, 11 move, 12 rotate, 13 edit, 14
-// play; and the tree's rows' (0 a mesh without vertices, 1 no mesh, 2 a mesh).
+// play, 15 auto key; and the tree's rows' (0 a mesh without vertices, 1 no mesh, 2 a mesh).
 QIcon ToolbarIcon(int image);
 QIcon TreeIcon(int image);
 // Shows tip for the help event (hides any tooltip when tip is empty).

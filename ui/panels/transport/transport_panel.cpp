@@ -24,7 +24,7 @@ TTransportPanel::TTransportPanel(TKeyDocument& doc, TPanelHost& host, TActionTab
     connect(timer_, &QTimer::timeout, this, &TTransportPanel::Tick);
 
     slider_->setObjectName("SBFrame");
-    slider_->setFixedWidth(128);
+    slider_->setFixedWidth(104); // the toolbar holds every control at the window's first size
     slider_->setRange(0, 0);
     slider_->installEventFilter(this);
     slider_->setToolTip("The frame on show (Left and Right step, Home and End go to the ends)");

@@ -9,6 +9,8 @@
 
 #include "common/action_table.h"
 #include "common/controls.h"
+#include "common/qt_strings.h"
+#include "edit/key_commands.h"
 #include "edit/view_pick.h"
 #include "panels/panel_common.h"
 #include "panels/panel_host.h"
@@ -108,6 +110,20 @@ void TViewPanel::BuildActions(TActionTable& actions) {
            "Rotate: dragging in the view turns the selected entry (a degree per pixel)", key,
            [this] { return dragChosen_ && kind_ == TDragKind::Rotate; },
            [this] { kind_ = TDragKind::Rotate; });
+
+    // Auto Key, the record button: a mode of the editor kept across sessions, so it works
+    // with or without a document.
+    TActionDef autoKey;
+    autoKey.Id = "BNAutoKey";
+    autoKey.Caption = "Auto Key";
+    autoKey.Icon = ToolbarIcon(15);
+    autoKey.Tip = "Auto Key: a drag in the view at a frame where the selected node has no key "
+                  "puts one there first, then edits it";
+    autoKey.Checkable = true;
+    autoKey.Checked = [] { return Settings.AUTO_KEY; };
+    autoKey.Plain = true;
+    autoKey.Run = [this] { Settings.AUTO_KEY = actions_.Action("BNAutoKey")->isChecked(); };
+    actions.Add(autoKey)->setChecked(Settings.AUTO_KEY);
 
     auto item = [&](const char* id, const char* caption, QList<QKeySequence> keys,
                     std::function<void()> run) {
@@ -413,13 +429,14 @@ void TViewPanel::Mouse(QMouseEvent* e) {
         LastY = int(at.y());
         if (e->button() != Qt::LeftButton) return; // the right and middle buttons steer
         if (!doc_.CanEdit() || !doc_.Model) return;
+        autoKey_ = Settings.AUTO_KEY;
         // An entry that is not there (a document with fewer nodes than the model, a node
         // without entries) is reported once, and the drag is refused: not once per move.
         host_.RunCommand([&] {
-            (void)doc_.SelectedKeyEntry();
-            // The whole drag, press to release, is one step to undo.
-            dragging_ = doc_.Begin(kind_ == TDragKind::Move ? "Move Entry" : "Rotate Entry",
-                                   {doc_.KeyNodeIndex()});
+            CheckDragEntry(doc_, autoKey_);
+            // The whole drag, press to release, is one step to undo (with Auto Key, the key
+            // it makes as well).
+            dragging_ = doc_.Begin(DragStepName(kind_), {doc_.KeyNodeIndex()});
         });
         return;
     case QEvent::MouseMove: {
@@ -444,6 +461,20 @@ void TViewPanel::Mouse(QMouseEvent* e) {
         // Editing starts once the pointer has left the click distance; the steps then count
         // from the press, so the drag moves the entry as far as it ever did.
         if (!dragMoved_ && Near(at, pressAt_)) return;
+        if (!dragMoved_ && autoKey_) {
+            // Keyed once the drag begins, so that a click keys nothing.
+            bool keyed = false;
+            host_.RunCommand([&] {
+                const TCommandResult made = AutoKeyEntry(doc_);
+                if (made.Done) host_.ShowStatus(ToQ(made.Status));
+                keyed = true;
+            });
+            if (!keyed) {
+                dragging_ = false;
+                doc_.Rollback();
+                return;
+            }
+        }
         dragMoved_ = true;
         const int dx = x - LastX;
         LastX = x;

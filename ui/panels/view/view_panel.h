@@ -1,8 +1,8 @@
 // The 3D view: the paint box it is drawn in, the renderer (owned here), the camera in one place
 // (its angles and zoom, the pan the renderer keeps), the toolbar's view buttons (wireframe or
-// textured, the axis, move or rotate, and the letters M, R and Z that steer the camera while
-// dragged) and the View menu's camera commands. The mouse in the view steers the camera, picks
-// the node under the pointer and drags the selected entry (one step to undo). It draws what
+// textured, the axis, move or rotate, Auto Key, and the letters M, R and Z that steer the camera
+// while dragged) and the View menu's camera commands. The mouse in the view steers the camera,
+// picks the node under the pointer and drags the selected entry (one step to undo). It draws what
 // the document holds and brings itself up to date when the document changes; picking, framing
 // and the camera's rules are in edit/view_pick.h.
 #pragma once
@@ -85,7 +85,8 @@ public:
     void PanStep(QPoint at);
     void RotateStep(QPoint at);
     void ZoomStep(QPoint at);
-    // The mouse in the view: a left drag moves or turns the selected entry (in edit mode), a
+    // The mouse in the view: a left drag moves or turns the selected entry (in edit mode; with
+    // Auto Key, the selected node's key at the frame on show, made first when it has none), a
     // left click picks the node under the pointer, a right drag orbits (about the selected
     // node's pivot when ORBIT_SELECTION is on), a middle drag pans so the point under the
     // pointer stays under it at the model's depth; without a button, the node under the
@@ -124,6 +125,7 @@ private:
     QPointF pressAt_;        // where the button that is held went down
     bool dragMoved_ = false; // the held button has moved past the click distance
     bool dragging_ = false;  // a left drag is editing the selected entry
+    bool autoKey_ = false;   // ... and keys the frame on show first (Auto Key at its press)
 };
 
 } // namespace vorlin
