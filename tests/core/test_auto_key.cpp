@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "edit/key_commands.h"
+#include "fixtures/sample_document.h"
 #include "support/FileOperations.h"
 #include "support/misc_utils.h"
 
@@ -15,28 +16,7 @@ using namespace vorlin;
 
 namespace {
 
-const std::string kSample = VORLIN_SAMPLE_DIR;
-
-class AutoKey : public testing::Test {
-protected:
-    void SetUp() override {
-        AssignDefaults();
-        ProjectDir.clear();
-        doc.LoadModel(kSample + "/3do/sample.3do");
-        doc.LoadKey(kSample + "/3do/key/walk.key");
-    }
-    void TearDown() override {
-        AssignDefaults();
-        ProjectDir.clear();
-        ClearContainerCache();
-    }
-    int Joint(const char* name) const {
-        for (int i = 0; i < doc.Model->HNodes.Count(); ++i)
-            if (SameText(doc.Model->HNodes[i].Name, name)) return i;
-        return -1;
-    }
-    TKeyDocument doc;
-};
+using AutoKey = test::SampleDocument;
 
 bool SamePose(const TKEYPose& a, const TKEYPose& b) {
     auto near = [](double x, double y) { return std::abs(x - y) < 1e-9; };
