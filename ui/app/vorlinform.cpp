@@ -159,7 +159,7 @@ void TVorlinForm::BuildMenus() {
     Items(editMenu_, {"Undo1",        "Redo1",        "N11",         "CutEntry1",
                       "CopyEntry1",   "PasteEntry1",  "AddEntry1",   "InsertEntry1",
                       "DeleteEntry1", "InsertKey1",   "BNAutoKey",   "N4",          "CurrentEntry1",
-                      "N9",           "Markers1",     "N7",          "KEYSummary1",
+                      "N9",           "Markers1",     "AddMarker1",  "N7",          "KEYSummary1",
                       "N10",          "CheckKEY1",    "N12",         "MirrorAnimation1",
                       "PasteMirrored1", "MatchLoop1", "Tween1"});
 
