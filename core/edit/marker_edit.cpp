@@ -124,6 +124,11 @@ void StorePreviewRange(std::vector<std::string>& list, const std::string& path,
     if (list.size() > most) list.resize(most);
 }
 
+std::string MarkerTypeName(int type) {
+    const std::string item = MarkerTypeItem(type);
+    return item.empty() ? MarkerGridName(type) : item;
+}
+
 int MarkerTypeToAdd(int type) {
     return type >= 1 && type < kMarkerTypeCount ? type : 1;
 }
@@ -143,7 +148,7 @@ TCommandResult AddMarkerCommand(TKeyDocument& doc, double frame, int type) {
     });
     if (!done) return {};
     doc.SetPickedMarkers({place});
-    return {true, MarkerGridName(type) + " marker at frame " + GeneralFloat(frame)};
+    return {true, MarkerTypeName(type) + " marker at frame " + GeneralFloat(frame)};
 }
 
 TCommandResult DeleteMarkersCommand(TKeyDocument& doc) {
@@ -168,7 +173,7 @@ TCommandResult SetMarkerTypeCommand(TKeyDocument& doc, int marker, int type) {
     if (!done) return {};
     doc.SetPickedMarkers({marker});
     return {true, "Marker at frame " + GeneralFloat(doc.KeyFile->Markers[marker].Frame) + ": " +
-                      MarkerGridName(type)};
+                      MarkerTypeName(type)};
 }
 
 TCommandResult PickBetweenMarkersCommand(TKeyDocument& doc) {

@@ -53,6 +53,8 @@ std::optional<TFrameRange> StoredPreviewRange(const std::vector<std::string>& li
 // Keeps a file's range at the top of the list (none: takes it out); at most `most` are kept.
 void StorePreviewRange(std::vector<std::string>& list, const std::string& path,
                        const std::optional<TFrameRange>& range, size_t most);
+// A type's name as the timeline's menu lists it ("Left walking footstep").
+std::string MarkerTypeName(int type);
 // A marker type M may give: 1 to 15 (type 16 has no name), else 1.
 int MarkerTypeToAdd(int type);
 

@@ -150,10 +150,27 @@ private slots:
         D().Undo();
         QCOMPARE(Doc().ToText(), original);
 
-        // K: every key at the picked key's frame.
+        // K: every key at the picked key's frame; Shift+click on an empty place keeps them.
         Click(Key(kArm, 8));
         Press(Strip(), Qt::Key_K);
         QCOMPARE(D().SelectedKeys(), KeysAtFrame(Doc(), 8));
+        Click(Key(kArm, 4), Qt::ShiftModifier);
+        QCOMPARE(D().SelectedKeys(), KeysAtFrame(Doc(), 8));
+        // ... and I then keys their nodes, not every node (as the summary row would).
+        Get<QScrollBar>(form_.get(), "SBFrame")->setValue(6);
+        Press(Strip(), Qt::Key_I);
+        QCOMPARE(KeysAtFrame(Doc(), 6).size(), NodesOf(KeysAtFrame(Doc(), 8)).size());
+        D().Undo();
+        // While playing, keys do not move and the status bar says why.
+        Press(Strip(), Qt::Key_Space);
+        QVERIFY(D().Playing());
+        Press(Strip(), Qt::Key_G);
+        QVERIFY(!field->isVisible());
+        QVERIFY2(Status().contains("Space stops"), qPrintable(Status()));
+        Press(Strip(), Qt::Key_Space);
+        QVERIFY(!D().Playing());
+        Click(Key(kArm, 8));
+        Press(Strip(), Qt::Key_K);
         // Ctrl+K: the markers at 2 and 18 picked, the keys between them (Check KEY elsewhere).
         Click(Marker(2));
         Click(Marker(18), Qt::ShiftModifier);

@@ -144,7 +144,6 @@ void TTimelinePanel::KeysPicked() {
 
 void TTimelinePanel::PickColumns() {
     if (!doc_.KeyFile) return;
-    summary_ = true;
     PickKeys(KeysOnFramesOf(*doc_.KeyFile, doc_.SelectedKeys()), false);
 }
 
@@ -227,7 +226,7 @@ void TTimelinePanel::PasteKeys() {
 }
 
 void TTimelinePanel::DuplicateKeys() {
-    if (!doc_.CanEdit() || modal_ != Modal::None) return;
+    if (!MayTransform()) return;
     const std::vector<TKeyRef> keys = doc_.SelectedKeys();
     if (keys.empty()) return;
     duplicate_ = TKeyClipboard::Copy(*doc_.KeyFile, keys);
@@ -263,8 +262,17 @@ void TTimelinePanel::ApplyDuplicate(int delta) {
 // ---------------------------------------------------------------------------------------------
 // Grabbing
 
+bool TTimelinePanel::MayTransform() {
+    if (modal_ != Modal::None) return false;
+    if (doc_.KeyFile && doc_.Playing()) {
+        host_.ShowStatus("Keys move in edit mode: Space stops playing");
+        return false;
+    }
+    return doc_.CanEdit();
+}
+
 void TTimelinePanel::GrabKeys() {
-    if (!doc_.CanEdit() || modal_ != Modal::None) return;
+    if (!MayTransform()) return;
     auto move = std::make_unique<TKeyMove>(*doc_.KeyFile, doc_.SelectedKeys());
     if (move->Empty()) {
         host_.ShowStatus("Pick the keys to move (a node's first entry stays where it is)");
@@ -289,7 +297,7 @@ void TTimelinePanel::GrabKeys() {
     };
     field_->onEnter = [this] { ConfirmModal(); };
     field_->onCancel = [this] { CancelModal(); };
-    field_->Open(QPointF(Layout.X(moveFrom_), Layout.RowsTop()), "0");
+    field_->Open(QPointF(Layout.X(moveFrom_), 0), "0");
     SetReadout(QString("frame %1 (+0)").arg(moveFrom_), modalAt_,
                "Grab: move the pointer or type the frames (-4), then a click or Enter (Escape "
                "gives it up)");
@@ -306,7 +314,7 @@ void TTimelinePanel::ApplyGrab(int delta) {
 // Scaling
 
 void TTimelinePanel::ScaleKeys() {
-    if (!doc_.CanEdit() || modal_ != Modal::None) return;
+    if (!MayTransform()) return;
     auto scale = std::make_unique<TKeyScale>(*doc_.KeyFile, doc_.SelectedKeys(), doc_.Frame());
     if (scale->Empty()) {
         host_.ShowStatus("Pick the keys to scale (a node's first entry stays where it is)");
@@ -322,7 +330,7 @@ void TTimelinePanel::ScaleKeys() {
     };
     field_->onEnter = [this] { ConfirmModal(); };
     field_->onCancel = [this] { CancelModal(); };
-    field_->Open(QPointF(Layout.X(scale_->About()), Layout.RowsTop()), "1");
+    field_->Open(QPointF(Layout.X(scale_->About()), 0), "1");
     SetReadout(QString("scale about frame %1").arg(scale_->About()), modalAt_,
                QString("Scale about frame %1: type a factor or move the pointer, then Enter or a "
                        "click (Escape gives it up)")

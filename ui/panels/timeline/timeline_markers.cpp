@@ -54,7 +54,7 @@ void TTimelinePanel::PressMarkers(QMouseEvent* e) {
         now.size() == 1
             ? QString("Marker %1 at frame %2 (a drag moves it, Delete removes it, a "
                       "double-click changes its type)")
-                  .arg(ToQ(MarkerGridName(markers[now[0]].MarkerType)))
+                  .arg(ToQ(MarkerTypeName(markers[now[0]].MarkerType)))
                   .arg(FrameText(markers[now[0]].Frame))
             : QString("%1 markers picked (Ctrl+K picks the keys between two)").arg(now.size()),
         4000);

@@ -555,8 +555,9 @@ void TTimelinePanel::mouseReleaseEvent(QMouseEvent* e) {
     case Press::Band: {
         const bool shift = e->modifiers() & Qt::ShiftModifier;
         if (Near(at, pressAt_)) {
+            // A click: its row's node; with Shift nothing, the picks kept.
             const int row = Layout.RowAt(at.y(), Rows());
-            if (row >= 0) doc_.PickNode(row);
+            if (row >= 0 && !shift) doc_.PickNode(row);
         } else if (doc_.KeyFile) {
             std::vector<TKeyRef> keys = KeysIn(*doc_.KeyFile, RowNodes(*doc_.KeyFile, Rows()),
                                                Layout, pressAt_.x(), pressAt_.y(), at.x(), at.y());

@@ -142,6 +142,8 @@ private:
     void ApplyScale(double factor);
     void ApplyDuplicate(int delta);
     void ApplyGrab(int delta);
+    // Whether a transform may begin; during playback the status bar says how to stop it.
+    bool MayTransform();
     // The readout beside the pointer and in the status bar ("frame 14 (+4)"), or there a
     // longer word.
     void SetReadout(const QString& text, QPointF at, const QString& status = {});
