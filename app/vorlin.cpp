@@ -4,6 +4,8 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QLibraryInfo>
+#include <QPalette>
+#include <QStyleFactory>
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
@@ -20,9 +22,10 @@
 #include "app/termination.h"
 #include "app/vorlin_app.h"
 #include "app/vorlinform.h"
-#include "settings/GlobalVars.h"
-#include "options/u_options.h"
 #include "common/DialogSeams.h"
+#include "options/u_options.h"
+#include "panels/panel_common.h"
+#include "settings/GlobalVars.h"
 #include "support/misc_utils.h"
 
 using namespace vorlin;
@@ -42,13 +45,15 @@ struct TProgramOptions {
     QCommandLineOption node{"node", "With --screenshot: select the model node of that name.",
                             "NAME"};
     QCommandLineOption paths{"paths", "Print where the help page and the sample are, and exit."};
+    QCommandLineOption dark{"dark", "Use the Fusion style with a dark palette, as a dark desktop "
+                                    "theme does where Qt does not follow the desktop's."};
 };
 
 void BuildParser(QCommandLineParser& parser, const TProgramOptions& o) {
     parser.setApplicationDescription("Vorlin, a keyframe editor for the game's KEY animations.");
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addOptions({o.screenshot, o.wireframe, o.part, o.node, o.paths});
+    parser.addOptions({o.screenshot, o.wireframe, o.part, o.node, o.paths, o.dark});
     parser.addPositionalArgument("model", "A 3DO model to open (disk or container path).",
                                  "[MODEL]");
     parser.addPositionalArgument("keys", "KEY animations to open, in order.", "[KEY...]");
@@ -174,6 +179,10 @@ int main(int argc, char* argv[]) {
         PrintPaths();
         return 0;
     }
+    if (parser.isSet(o.dark)) {
+        QApplication::setStyle(QStyleFactory::create("Fusion"));
+        QApplication::setPalette(DarkPalette());
+    }
 
     const bool shooting = parser.isSet(screenshot);
     if (shooting) {
@@ -213,9 +222,14 @@ int main(int argc, char* argv[]) {
             QApplication::processEvents();
             QImage image = windows.MainForm->Screenshot();
             if (parser.isSet(part)) {
-                if (w)
+                if (w) {
+                    // The picture has the screen's pixels, two to a point at a scale of 2.
+                    const qreal ratio = image.devicePixelRatio();
+                    const QRect area(w->mapTo(windows.MainForm.get(), QPoint(0, 0)), w->size());
                     image = image.copy(
-                        QRect(w->mapTo(windows.MainForm.get(), QPoint(0, 0)), w->size()));
+                        QRectF(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio)
+                            .toAlignedRect());
+                }
             }
             if (!image.save(parser.value(screenshot), "PNG")) {
                 std::fprintf(stderr, "Error: cannot write %s\n",

@@ -89,12 +89,17 @@ TPointDrag DragDirection(double dx, double dy, bool timeOnly) {
 // ---------------------------------------------------------------------------------------------
 // Layout
 
+int TCurveLayout::PlotsFor(double height) const {
+    return (height - Top - Bottom - Gap) / 2 >= kMinTwoPlotHeight ? 2 : 1;
+}
+
 double TCurveLayout::PlotHeight() const {
+    if (Plots != 2) return std::max(1.0, Height - Top - Bottom);
     return std::max(1.0, (Height - Top - Bottom - Gap) / 2);
 }
 
 double TCurveLayout::PlotTop(int plot) const {
-    return Top + plot * (PlotHeight() + Gap);
+    return Plots == 2 ? Top + plot * (PlotHeight() + Gap) : Top;
 }
 
 double TCurveLayout::Y(int plot, double value) const {
@@ -108,6 +113,7 @@ double TCurveLayout::ValueAt(int plot, double y) const {
 }
 
 int TCurveLayout::PlotAt(double y) const {
+    if (Plots != 2) return y >= Top && y < Top + PlotHeight() ? OnlyPlot : -1;
     if (y < Top || y >= PlotTop(1) + PlotHeight()) return -1;
     return y < PlotTop(1) - Gap / 2 ? 0 : 1;
 }
@@ -168,10 +174,11 @@ void TCurveLayout::KeepInView(int plot, double value) {
 
 namespace {
 
-// Where a shown key point is, or false when it is hidden or outside its plot (not drawn).
+// Where a shown key point is, or false when it is hidden (its channel or its plot) or outside
+// its plot (not drawn).
 bool PointAt(const TCurveLayout& layout, const TKEYEntry& e, int channel, double& x, double& y) {
-    if (!(layout.Visible & (1u << channel))) return false;
     const int plot = TCurveLayout::PlotOf(channel);
+    if (!(layout.Visible & (1u << channel)) || !layout.PlotShown(plot)) return false;
     x = layout.Frames.X(e.Frame);
     y = layout.Y(plot, ShownValue(e, channel));
     return y >= layout.PlotTop(plot) && y <= layout.PlotTop(plot) + layout.PlotHeight();

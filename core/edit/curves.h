@@ -81,13 +81,22 @@ struct TCurveLayout {
     double Gap = 6;                                 // between the two plots
     double Low[2] = {-1, -180}, High[2] = {1, 180}; // value range of each plot
     unsigned Visible = 0x3F;                        // bit c: channel c is shown
+    // Two plots, or one over the whole height (OnlyPlot: 0 the positions, 1 the angles).
+    int Plots = 2;
+    int OnlyPlot = 0;
 
     static int PlotOf(int channel) { return IsAngle(channel) ? 1 : 0; }
+    bool PlotShown(int plot) const { return Plots == 2 || plot == OnlyPlot; }
+    // Two plots when each would be at least kMinTwoPlotHeight tall in a panel of this height,
+    // else one at a time: a plot of a few pixels shows nothing that can be read or aimed at.
+    static constexpr double kMinTwoPlotHeight = 80;
+    int PlotsFor(double height) const;
+    // A shown plot's top and the height of each (of the one, with one).
     double PlotTop(int plot) const;
     double PlotHeight() const;
     double Y(int plot, double value) const;
     double ValueAt(int plot, double y) const;
-    // The plot at a height (-1 on the marker strip and the frame ruler).
+    // The shown plot at a height (-1 on the marker strip and the frame ruler).
     int PlotAt(double y) const;
     // Each plot's range to hold its shown channels' samples and keys with a margin; a flat
     // range grows to a small span around its value.

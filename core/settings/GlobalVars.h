@@ -59,6 +59,7 @@ struct TSettings {
     int32_t TIMELINE_HEIGHT = 110;  // of the timeline and the curves alike
     bool CURVES_VISIBLE = false;    // the curves' tab is the one under the view
     int32_t CURVES_CHANNELS = 0x3F; // bit c: channel c (X Y Z Pitch Yaw Roll) is drawn
+    int32_t CURVES_PLOT = 0;        // the curves' one plot when too short for two: 1 angles
     std::array<std::string, kRecentCount> RECENT_3DO; // RECENT_3DO_1 .. _5, most recent first
     std::array<std::string, kRecentCount> RECENT_KEY; // RECENT_KEY_1 .. _5
     // The model each KEY was last used with, "KEY path<TAB>model path", most recent first

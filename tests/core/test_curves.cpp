@@ -166,3 +166,45 @@ TEST(Curves, KeyPointsAreHitOnTheirShownChannelNearestFirst) {
     l.ScrollValues(0, -4); // 2 pixels inside
     EXPECT_EQ(CurveKeyAt(*doc, 0, l, x, bottom - 1), (TCurveKey{1, 0}));
 }
+
+TEST(Curves, ShortPanelsShowOnePlotOverTheirHeightWhoseKeysAloneArePicked) {
+    TCurveLayout l; // marker strip 14, ruler 16, gap 6: 36 pixels that are no plot
+    const struct {
+        double height;
+        int plots;
+    } heights[] = {{0, 1}, {85, 1}, {195, 1}, {196, 2}, {400, 2}};
+    for (auto [height, plots] : heights)
+        EXPECT_EQ(l.PlotsFor(height), plots) << height;
+
+    auto doc = Doc();
+    TCurveSamples s;
+    SampleCurves(*doc, 0, 0, 29, s);
+    l.Height = 120;
+    l.Plots = 1;
+    l.Frames.Fit(30, 600);
+    l.FitValues(s, &doc->Nodes[0]);
+    const TKEYEntry& key = doc->Nodes[0].Entries[1]; // X 5, Yaw 10
+    const double x = l.Frames.X(key.Frame);
+    for (int only = 0; only < 2; ++only) {
+        l.OnlyPlot = only;
+        // The one plot spans the panel between the marker strip and the ruler.
+        EXPECT_EQ(l.PlotTop(only), 14);
+        EXPECT_EQ(l.PlotHeight(), 120 - 14 - 16);
+        EXPECT_EQ(l.PlotAt(15), only);
+        EXPECT_EQ(l.PlotAt(120 - 17), only);
+        EXPECT_EQ(l.PlotAt(120 - 15), -1);
+        EXPECT_TRUE(l.PlotShown(only));
+        EXPECT_FALSE(l.PlotShown(1 - only));
+        // Only the shown plot's keys are there to hit or to take in a band.
+        const int shown = only ? 4 : 0;
+        EXPECT_EQ(CurveKeyAt(*doc, 0, l, x, l.Y(only, ShownValue(key, shown))),
+                  (TCurveKey{1, shown}));
+        for (const TCurveKey& k : CurveKeysIn(*doc, 0, l, 0, 0, 600, 120))
+            EXPECT_EQ(TCurveLayout::PlotOf(k.channel), only) << k.entry << "/" << k.channel;
+        EXPECT_FALSE(CurveKeysIn(*doc, 0, l, 0, 0, 600, 120).empty());
+    }
+    // Two plots again: each its own half, as before.
+    l.Plots = 2;
+    EXPECT_EQ(l.PlotHeight(), (120 - 14 - 16 - 6) / 2.0);
+    EXPECT_EQ(l.PlotAt(l.PlotTop(1) + 1), 1);
+}

@@ -81,6 +81,8 @@ signals:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -116,6 +118,9 @@ private:
     void SyncPanelActions();
     // Gives the timeline its stored height, the view the rest.
     void PlaceTimeline();
+    // The height the strip under the view would have at the window's first size (what
+    // TIMELINE_HEIGHT keeps), from the height it has now.
+    int TimelineHeightAtDefault() const;
 
     std::unique_ptr<TActionTable> actions_;
     TNodesPanel* nodes_ = nullptr;

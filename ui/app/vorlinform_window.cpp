@@ -17,6 +17,7 @@
 #include "common/DialogSeams.h"
 #include "common/action_table.h"
 #include "common/qt_strings.h"
+#include "edit/panel_layout.h"
 #include "panels/curves/curves_panel.h"
 #include "panels/nodes/node_column.h"
 #include "panels/nodes/nodes_panel.h"
@@ -85,6 +86,19 @@ void TVorlinForm::showEvent(QShowEvent* event) {
                  });
 }
 
+void TVorlinForm::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    // The left column's extra height is shared by what its lists hold.
+    nodes_->Column()->SetGrowth(height() - kDefaultWindowHeight);
+}
+
+bool TVorlinForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == viewSplit_ && event->type() == QEvent::Resize && shown_ &&
+        !viewTabs_->isHidden())
+        PlaceTimeline();
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void TVorlinForm::FormShow() {
     // One command: a model that fails to load ends it, so the KEY files after it do not load
     // onto a model that is not there.
@@ -129,7 +143,7 @@ void TVorlinForm::FormClose() {
     g.TV3DO_HEIGHT = column.TreeHeight();
     g.SPLITTER_TOP = column.SplitterTop();
     g.PLKEY_TOP = column.KeyPanelTop();
-    if (viewTabs_->isVisible()) g.TIMELINE_HEIGHT = viewTabs_->height();
+    if (viewTabs_->isVisible()) g.TIMELINE_HEIGHT = TimelineHeightAtDefault();
     files_->Closing();
 }
 
@@ -251,10 +265,19 @@ QWidget* TVorlinForm::BuildViewPanels(QWidget* view) {
     viewTabs_->addTab(curves_, "Curves");
     curves_->SetChannels(unsigned(Settings.CURVES_CHANNELS) & 0x3Fu);
     curves_->onChannels = [](unsigned mask) { Settings.CURVES_CHANNELS = int32_t(mask); };
+    curves_->SetPlot(Settings.CURVES_PLOT);
+    curves_->onPlot = [](int plot) { Settings.CURVES_PLOT = plot; };
     viewSplit_->addWidget(viewTabs_);
-    // The window's height goes to the view; the panels keep their own.
+    // The view and the panels share the window's height in proportion: a taller window gives
+    // the timeline rows and the curves room too. The strip is placed from its stored height at
+    // every resize (what a stretch would do, without the pixels a relayout loses or gains); the
+    // view takes what rounding leaves.
     viewSplit_->setStretchFactor(0, 1);
     viewSplit_->setStretchFactor(1, 0);
+    viewSplit_->installEventFilter(this);
+    connect(viewSplit_, &QSplitter::splitterMoved, this, [this] {
+        if (!viewTabs_->isHidden()) Settings.TIMELINE_HEIGHT = TimelineHeightAtDefault();
+    });
     connect(viewTabs_, &QTabWidget::currentChanged, this, [this] { SyncPanelActions(); });
     return viewSplit_;
 }
@@ -266,7 +289,7 @@ void TVorlinForm::TogglePanel(QWidget* panel, bool on) {
         viewTabs_->setVisible(true);
         if (!placed) PlaceTimeline();
     } else if (viewTabs_->currentWidget() == panel) {
-        Settings.TIMELINE_HEIGHT = viewTabs_->height();
+        Settings.TIMELINE_HEIGHT = TimelineHeightAtDefault();
         viewTabs_->setVisible(false);
     }
     SyncPanelActions();
@@ -294,11 +317,20 @@ void TVorlinForm::RestoreTimeline() {
 }
 
 void TVorlinForm::PlaceTimeline() {
-    // A stored height taller than the room gives way to the view's least height (the splitter
-    // keeps it).
-    const int height = std::max(Settings.TIMELINE_HEIGHT, timeline_->minimumHeight());
-    viewSplit_->setSizes(
-        {std::max(viewSplit_->height() - height - viewSplit_->handleWidth(), 1), height});
+    // The stored height is the one at the window's first size: a taller window gives the strip
+    // as much more as the split grew. A height taller than the room gives way to the view's
+    // least height (the splitter keeps it).
+    const int room = viewSplit_->height() - viewSplit_->handleWidth();
+    const int height =
+        std::max(StripHeight(Settings.TIMELINE_HEIGHT, room, this->height() - kDefaultWindowHeight),
+                 timeline_->minimumHeight());
+    viewSplit_->setSizes({std::max(room - height, 1), height});
+}
+
+int TVorlinForm::TimelineHeightAtDefault() const {
+    return StripHeightAtDefault(viewTabs_->height(),
+                                viewSplit_->height() - viewSplit_->handleWidth(),
+                                height() - kDefaultWindowHeight);
 }
 
 } // namespace vorlin

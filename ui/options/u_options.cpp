@@ -24,12 +24,12 @@
 #include <cstring>
 #include <string>
 
-#include "settings/GlobalVars.h"
 #include "common/DialogSeams.h"
+#include "common/qt_strings.h"
+#include "settings/GlobalVars.h"
 #include "support/FileOperations.h"
 #include "support/errors.h"
 #include "support/misc_utils.h"
-#include "common/qt_strings.h"
 
 namespace vorlin {
 
@@ -190,6 +190,7 @@ void LoadSettings() {
     ReadInt(s, "TIMELINE_HEIGHT", g.TIMELINE_HEIGHT);
     ReadBool(s, "CURVES_VISIBLE", g.CURVES_VISIBLE);
     ReadInt(s, "CURVES_CHANNELS", g.CURVES_CHANNELS);
+    ReadInt(s, "CURVES_PLOT", g.CURVES_PLOT);
     ReadInt(s, "DEFAULT_NUMFRAMES", g.DEFAULT_NUMFRAMES);
     ReadInt(s, "DEFAULT_FRAMERATE", g.DEFAULT_FRAMERATE);
     ReadInt(s, "DEFAULT_FRAMEGAP", g.DEFAULT_FRAMEGAP);
@@ -285,6 +286,7 @@ void SaveExitSettings() {
     WriteInt(s, "TIMELINE_HEIGHT", g.TIMELINE_HEIGHT);
     WriteBool(s, "CURVES_VISIBLE", g.CURVES_VISIBLE);
     WriteInt(s, "CURVES_CHANNELS", g.CURVES_CHANNELS);
+    WriteInt(s, "CURVES_PLOT", g.CURVES_PLOT);
     for (int i = 0; i < kRecentCount; ++i)
         WriteString(s, RecentName("3DO", i).c_str(), g.RECENT_3DO[i]);
     for (int i = 0; i < kRecentCount; ++i)

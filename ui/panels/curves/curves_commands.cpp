@@ -25,7 +25,13 @@ QString Number(double v) {
 
 std::vector<TCurveKey> TCurvesPanel::Picked() const {
     const int node = Node();
-    return node >= 0 ? doc_.PickedPoints(node) : std::vector<TCurveKey>();
+    if (node < 0) return {};
+    // A plot not on show keeps its picks for later, out of the commands' way meanwhile.
+    std::vector<TCurveKey> picked = doc_.PickedPoints(node);
+    std::erase_if(picked, [this](const TCurveKey& k) {
+        return !Layout.PlotShown(TCurveLayout::PlotOf(k.channel));
+    });
+    return picked;
 }
 
 void TCurvesPanel::SetPicked(const std::vector<TCurveKey>& points) {

@@ -20,13 +20,9 @@ namespace vorlin {
 
 namespace {
 
-const QColor kColours[kChannels] = {{210, 40, 40}, {40, 150, 40},  {40, 80, 220},
-                                    {200, 110, 0}, {150, 40, 170}, {0, 150, 160}};
 const char* const kToggleNames[kChannels] = {"BNCurveX",     "BNCurveY",   "BNCurveZ",
                                              "BNCurvePitch", "BNCurveYaw", "BNCurveRoll"};
 const char* const kCaptions[kChannels] = {"X", "Y", "Z", "Pitch", "Yaw", "Roll"};
-const QColor kCursor(220, 0, 0);
-const QColor kStale(255, 140, 0);
 constexpr double kClickDistance = 3;
 
 // Values at least this many pixels apart on a plot's grid: 1, 2 or 5 times a power of ten.
@@ -61,9 +57,6 @@ TCurvesPanel::TCurvesPanel(TKeyDocument& doc, TPanelHost& host, TActionTable& ac
         b->setFocusPolicy(Qt::NoFocus);
         b->setAutoRaise(true);
         b->setToolTip(QString("Show %1").arg(kCaptions[c]));
-        QPalette pal = b->palette();
-        pal.setColor(QPalette::ButtonText, kColours[c]);
-        b->setPalette(pal);
         connect(b, &QToolButton::toggled, this, [this, c](bool on) {
             Layout.Visible = on ? Layout.Visible | (1u << c) : Layout.Visible & ~(1u << c);
             if (onChannels) onChannels(Layout.Visible);
@@ -71,6 +64,16 @@ TCurvesPanel::TCurvesPanel(TKeyDocument& doc, TPanelHost& host, TActionTable& ac
         });
         toggles_[c] = b;
     }
+    // With one plot at a time: the switch to the other one.
+    plotToggle_ = new QToolButton(this);
+    plotToggle_->setObjectName("BNCurvesPlot");
+    plotToggle_->setFocusPolicy(Qt::NoFocus);
+    connect(plotToggle_, &QToolButton::clicked, this, [this] {
+        SetPlot(1 - Layout.OnlyPlot);
+        if (onPlot) onPlot(Layout.OnlyPlot);
+    });
+    SetPlot(0);
+    ShowColours();
     setToolTip(""); // the keys' tooltips come from event()
     actions.SetContextWidget(TActionContext::Curves, this);
     // F fits the curves while the panel has the focus; elsewhere it frames the model.
@@ -106,6 +109,27 @@ void TCurvesPanel::Changed(const TDocumentChange& c) {
     update();
 }
 
+void TCurvesPanel::SetPlot(int plot) {
+    Layout.OnlyPlot = plot == 1 ? 1 : 0;
+    plotToggle_->setText(Layout.OnlyPlot ? "Show positions" : "Show angles");
+    plotToggle_->setToolTip(
+        Layout.OnlyPlot ? "Too short for two plots, the panel shows the angles: click for the "
+                          "positions (X, Y, Z). A taller panel shows both."
+                        : "Too short for two plots, the panel shows the positions: click for the "
+                          "angles (Pitch, Yaw, Roll). A taller panel shows both.");
+    PlaceToggles();
+    update();
+}
+
+void TCurvesPanel::ShowColours() {
+    const TPanelColours colours = PanelColours(palette());
+    for (int c = 0; c < kChannels; ++c) {
+        QPalette pal = toggles_[c]->palette();
+        pal.setColor(QPalette::ButtonText, colours.ChannelText[c]);
+        toggles_[c]->setPalette(pal);
+    }
+}
+
 void TCurvesPanel::SetChannels(unsigned mask) {
     for (int c = 0; c < kChannels; ++c)
         toggles_[c]->setChecked(mask & (1u << c));
@@ -126,6 +150,7 @@ void TCurvesPanel::Fit() {
 
 void TCurvesPanel::Refit() {
     Layout.Height = height();
+    Layout.Plots = Layout.PlotsFor(height());
     const TKEYFile* doc = doc_.KeyFile.get();
     const int node = Node();
     fittedNode_ = node;
@@ -187,6 +212,8 @@ void TCurvesPanel::PlaceToggles() {
     const bool rows = LegendInRows();
     const int h = std::max(10, std::min(RowHeight(), int(Layout.PlotHeight())));
     for (int c = 0; c < kChannels; ++c) {
+        // A plot that is not on show takes its toggles with it.
+        toggles_[c]->setVisible(Layout.PlotShown(TCurveLayout::PlotOf(c)));
         const int top = int(Layout.PlotTop(TCurveLayout::PlotOf(c)));
         if (rows)
             toggles_[c]->setGeometry(kToggleLeft, top + (c % 3) * h, kToggleWidth, h);
@@ -194,6 +221,10 @@ void TCurvesPanel::PlaceToggles() {
             toggles_[c]->setGeometry(kToggleLeft + (c % 3) * kToggleWidth / 3, top,
                                      kToggleWidth / 3, h);
     }
+    // The plot's switch under its channels, left of the frame ruler, while one plot shows.
+    plotToggle_->setVisible(Layout.Plots == 1);
+    plotToggle_->setGeometry(kToggleLeft, int(Layout.Height - Layout.Bottom), kToggleWidth,
+                             int(Layout.Bottom));
     UpdateLegend(); // the captions follow the layout
 }
 
@@ -228,8 +259,9 @@ void TCurvesPanel::paintEvent(QPaintEvent*) {
     const int node = Node();
     if (node != fittedNode_) Refit(); // another node: its own values in view, same frames
     Sample();
+    const TPanelColours colours = PanelColours(palette());
     for (int plot = 0; plot < 2; ++plot)
-        PaintPlot(p, plot);
+        if (Layout.PlotShown(plot)) PaintPlot(p, plot);
     PaintMarkers(p);
     if (node >= 0) {
         // Which keys' rates miss the next key, worked out once for both plots.
@@ -242,6 +274,7 @@ void TCurvesPanel::paintEvent(QPaintEvent*) {
         }
         // Each plot's curves and keys stay inside it, however far a value is dragged or zoomed.
         for (int plot = 0; plot < 2; ++plot) {
+            if (!Layout.PlotShown(plot)) continue;
             p.save();
             p.setClipRect(QRectF(Layout.Frames.Left, Layout.PlotTop(plot),
                                  width() - Layout.Frames.Left, Layout.PlotHeight()));
@@ -253,7 +286,7 @@ void TCurvesPanel::paintEvent(QPaintEvent*) {
     if (doc_.KeyFile) {
         const double x = std::round(Layout.Frames.X(doc_.Frame())) + 0.5;
         if (x >= Layout.Frames.Left) {
-            p.setPen(QPen(kCursor, 1));
+            p.setPen(QPen(colours.Playhead, 1));
             p.drawLine(QPointF(x, 0), QPointF(x, height()));
         }
     }
@@ -283,7 +316,7 @@ void TCurvesPanel::PaintPlot(QPainter& p, int plot) {
     const double step = GridStep(span, h, 24);
     if (!(step > 0) || !std::isfinite(step) || span / step > 100) return;
     p.setFont(font());
-    const QColor grid = palette().mid().color();
+    const QColor grid = PanelColours(palette()).Grid;
     // Counted, not summed: far from 0 a small step would not move a sum on.
     const double first = std::ceil(Layout.Low[plot] / step) * step;
     for (int i = 0; i <= 100; ++i) {
@@ -310,6 +343,7 @@ void TCurvesPanel::PaintPlot(QPainter& p, int plot) {
 void TCurvesPanel::PaintCurves(QPainter& p, int plot) {
     const int n = samples_.Count();
     if (n == 0) return;
+    const TPanelColours colours = PanelColours(palette());
     // Several frames to a pixel column are drawn as the column's lowest and highest points, in
     // the order they come: the same picture, a bounded number of points.
     const bool dense = Layout.Frames.PixelsPerFrame < 1;
@@ -331,7 +365,7 @@ void TCurvesPanel::PaintCurves(QPainter& p, int plot) {
             if (last != first) line_.emplace_back(column, last);
             column = NAN;
         };
-        p.setPen(QPen(kColours[c], dense ? 1.0 : 1.5));
+        p.setPen(QPen(colours.Channel[c], dense ? 1.0 : 1.5));
         p.setRenderHint(QPainter::Antialiasing, !dense);
         for (int i = 0; i < n; ++i) {
             // An angle that turns past -180 or 180 wraps round: the line breaks there.
@@ -367,6 +401,7 @@ void TCurvesPanel::PaintKeys(QPainter& p, int plot) {
     const int node = Node();
     const TKEYEntries& entries = doc.Nodes[node].Entries;
     const std::vector<TCurveKey> picked = Picked();
+    const TPanelColours colours = PanelColours(palette());
     const double left = Layout.Frames.Left - 6, right = width() + 6;
     auto point = [&](int i, int c, bool isPicked) {
         const double x = Layout.Frames.X(entries[i].Frame);
@@ -376,13 +411,13 @@ void TCurvesPanel::PaintKeys(QPainter& p, int plot) {
         const bool stale = state & kStaleRates;
         const double y = Layout.Y(TCurveLayout::PlotOf(c), ShownValue(entries[i], c));
         const double r = selected || isPicked ? kKeyPointHalf : kKeyPointHalf - 1;
-        p.setPen(QPen(stale ? kStale : palette().text().color(), stale ? 2 : 1));
+        p.setPen(QPen(stale ? colours.Stale : palette().text().color(), stale ? 2 : 1));
         // A key whose flags keep the game from applying this channel's rates is hollow: the
         // game holds the value to the next key.
         if (state & (1u << c))
             p.setBrush(palette().base());
         else
-            p.setBrush(isPicked ? palette().highlight().color() : kColours[c]);
+            p.setBrush(isPicked ? palette().highlight().color() : colours.Channel[c]);
         if (stale) {
             const QPointF diamond[4] = {
                 {x, y - r - 1}, {x + r + 1, y}, {x, y + r + 1}, {x - r - 1, y}};
@@ -431,7 +466,8 @@ void TCurvesPanel::PaintKeys(QPainter& p, int plot) {
 void TCurvesPanel::PaintMarkers(QPainter& p) {
     p.fillRect(QRectF(0, 0, width(), Layout.Top), palette().window());
     if (doc_.KeyFile)
-        vorlin::PaintMarkers(p, doc_.KeyFile->Markers, Layout.Frames, 0, Layout.Top, width());
+        vorlin::PaintMarkers(p, doc_.KeyFile->Markers, Layout.Frames, 0, Layout.Top, width(),
+                             PanelColours(palette()).Marker);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -563,11 +599,13 @@ void TCurvesPanel::wheelEvent(QWheelEvent* e) {
 void TCurvesPanel::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     Layout.Height = height();
+    Layout.Plots = Layout.PlotsFor(height());
     if (framesFitted_) Layout.Frames.Fit(doc_.KeyFile ? doc_.KeyFile->Frames : 0, width());
     PlaceToggles();
 }
 
 bool TCurvesPanel::event(QEvent* e) {
+    if (e->type() == QEvent::PaletteChange) ShowColours(); // a desktop theme changed
     if (e->type() != QEvent::ToolTip) return QWidget::event(e);
     auto* help = static_cast<QHelpEvent*>(e);
     QString tip;

@@ -1,8 +1,8 @@
 // The curves of the selected node: its six channels over the frames, sampled by the pose
 // evaluation the 3D view uses, with the keys as points that can be picked, dragged in value or
 // in time, and typed in. Positions are on the upper plot, angles on the lower, a frame ruler
-// under them. The panel draws and runs the commands that act through it
-// (curves_commands.cpp); the rules are in edit/curves.h.
+// under them; a panel too short for two plots shows one, switched by a toggle. The panel draws and
+// runs the commands that act through it (curves_commands.cpp); the rules are in edit/curves.h.
 #pragma once
 
 #include <QWidget>
@@ -40,8 +40,13 @@ public:
     unsigned Channels() const { return Layout.Visible; }
     void SetChannels(unsigned mask);
     std::function<void(unsigned mask)> onChannels;
-    // The key points picked on the node shown: each node keeps its own in the document, so
-    // picks never pass to another node by their entry numbers.
+    // The plot shown while the panel is too short for both (0 the positions, 1 the angles), as
+    // the toggle beside the channels' has it.
+    int Plot() const { return Layout.OnlyPlot; }
+    void SetPlot(int plot);
+    std::function<void(int plot)> onPlot;
+    // The key points picked on the node shown, on the plots on show: each node keeps its own in
+    // the document, so picks never pass to another node by their entry numbers.
     std::vector<TCurveKey> Picked() const;
 
     // ---- commands (curves_commands.cpp) ----
@@ -71,6 +76,8 @@ private:
     // Samples the frames on show into samples_.
     void Sample();
     void PlaceToggles();
+    // The channels' toggles in their curves' colours.
+    void ShowColours();
     // The toggles' captions: each channel's value at the playhead, when they have room.
     void UpdateLegend();
     bool LegendInRows() const;
@@ -101,6 +108,7 @@ private:
     int observer_ = 0;
     TScrub scrub_;
     QToolButton* toggles_[kChannels];
+    QToolButton* plotToggle_;
     TValueField* field_;
     TCurveSamples samples_;
     std::vector<QPointF> line_;   // kept between paints

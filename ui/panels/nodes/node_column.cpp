@@ -1,7 +1,10 @@
 #include "panels/nodes/node_column.h"
 
+#include <QAbstractItemView>
 #include <QMouseEvent>
 #include <QResizeEvent>
+
+#include "edit/panel_layout.h"
 
 namespace vorlin {
 
@@ -39,7 +42,11 @@ void TNodeColumn::SetControls(QWidget* caption3DO, QWidget* tree, TSplitterBar* 
     list_ = list;
     for (QWidget* w : {caption3DO, tree, static_cast<QWidget*>(splitter), captionKEY, list})
         w->setParent(this);
-    splitter_->onPress = [this] { dragStart_ = tree_->height(); };
+    splitter_->onPress = [this] {
+        // From the tree as it shows (smaller than wanted while the column is short).
+        dragShown_ = tree_->height();
+        dragStart_ = treeHeight_ + dragShown_ - Grown(treeHeight_);
+    };
     splitter_->onDrag = [this](int dy) { Drag(dy); };
     Place();
 }
@@ -54,15 +61,40 @@ void TNodeColumn::SetLayout(int treeHeight, int splitterTop, int keyPanelTop) {
 }
 
 int TNodeColumn::TreeHeight() const {
-    return tree_ ? tree_->height() : treeHeight_;
+    return std::max(treeHeight_, 0);
 }
 
 int TNodeColumn::SplitterTop() const {
-    return splitter_ ? splitter_->y() : kCaptionHeight + treeHeight_;
+    return kCaptionHeight + TreeHeight();
 }
 
 int TNodeColumn::KeyPanelTop() const {
-    return captionKEY_ ? captionKEY_->y() : SplitterTop() + kSplitterHeight;
+    return SplitterTop() + kSplitterHeight;
+}
+
+void TNodeColumn::SetGrowth(int extra) {
+    if (extra == growth_) return;
+    growth_ = extra;
+    Place();
+}
+
+void TNodeColumn::SetContent(int treeRows, int listRows) {
+    if (treeRows == treeRows_ && listRows == listRows_) return;
+    treeRows_ = treeRows;
+    listRows_ = listRows;
+    Place();
+}
+
+int TNodeColumn::Grown(int atDefault) const {
+    // A row's height as each list draws it (its first row's, or a line of its font).
+    auto rowHeight = [](QWidget* w) {
+        auto* view = qobject_cast<QAbstractItemView*>(w);
+        const int row =
+            view && view->model() && view->model()->rowCount() > 0 ? view->sizeHintForRow(0) : -1;
+        return row > 0 ? row : w->fontMetrics().height() + 2;
+    };
+    return GrownTreeHeight(atDefault, growth_, treeRows_ * rowHeight(tree_),
+                           listRows_ * rowHeight(list_));
 }
 
 void TNodeColumn::resizeEvent(QResizeEvent* e) {
@@ -76,7 +108,7 @@ void TNodeColumn::Place() {
     // While the panel is too short for the wanted tree, the tree gives way; the wanted height
     // comes back when the panel grows again.
     const int room = height() - kCaptionHeight - kSplitterHeight - kCaptionHeight - kMinListHeight;
-    int tree = treeHeight_;
+    int tree = std::max(0, Grown(treeHeight_));
     if (isVisible() && tree > room) tree = room > 0 ? room : 0;
     const int splitterTop = kCaptionHeight + tree;
     const int keyTop = splitterTop + kSplitterHeight;
@@ -90,10 +122,11 @@ void TNodeColumn::Place() {
 
 void TNodeColumn::Drag(int dy) {
     const int room = height() - kCaptionHeight - kSplitterHeight - kCaptionHeight - kMinListHeight;
-    int tree = dragStart_ + dy;
+    int tree = dragShown_ + dy;
     if (tree > room) tree = room;
     if (tree < 0) tree = 0;
-    treeHeight_ = tree;
+    // The tree follows the pointer; what is kept is its height at the first size.
+    treeHeight_ = dragStart_ + tree - dragShown_;
     Place();
 }
 

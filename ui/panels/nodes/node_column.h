@@ -1,7 +1,8 @@
 // The left column of the main window: the model's caption bar and node tree, the splitter bar,
 // the KEY caption bar and the entry list, placed top to bottom at exact pixel positions so
-// that a stored layout comes back as it was saved. When the window grows, the entry list takes
-// the extra height.
+// that a stored layout comes back as it was saved. The stored layout is the one at the
+// window's first size; when the window is taller, the tree and the entry list share the extra
+// height by how many rows each holds (edit/panel_layout.h).
 #pragma once
 
 #include <QFrame>
@@ -40,12 +41,16 @@ public:
     // The five controls, top to bottom; the panel takes them as children.
     void SetControls(QWidget* caption3DO, QWidget* tree, TSplitterBar* splitter,
                      QWidget* captionKEY, QWidget* list);
-    // The stored layout: the tree's height, the splitter's top and the KEY caption's top. Values
-    // that do not fit together are derived from the tree's height.
+    // The stored layout: the tree's height, the splitter's top and the KEY caption's top, at the
+    // window's first size. Values that do not fit together are derived from the tree's height.
     void SetLayout(int treeHeight, int splitterTop, int keyPanelTop);
     int TreeHeight() const;
     int SplitterTop() const;
     int KeyPanelTop() const;
+    // How much taller than at its first size the window is (the column grows by as much).
+    void SetGrowth(int extra);
+    // What the two lists hold: the model's nodes and the most entries a KEY node has.
+    void SetContent(int treeRows, int listRows);
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
@@ -53,14 +58,18 @@ protected:
 private:
     void Place();
     void Drag(int dy);
+    // The tree's height with the window's growth, from its height at the first size.
+    int Grown(int atDefault) const;
 
     QWidget* caption3DO_ = nullptr;
     QWidget* tree_ = nullptr;
     TSplitterBar* splitter_ = nullptr;
     QWidget* captionKEY_ = nullptr;
     QWidget* list_ = nullptr;
-    int treeHeight_ = 162; // as wanted; shown smaller only while the panel is too short
-    int dragStart_ = 0;
+    int treeHeight_ = 162; // as wanted at the first size; shown smaller only while too short
+    int growth_ = 0;
+    int treeRows_ = 0, listRows_ = 0;
+    int dragStart_ = 0, dragShown_ = 0; // the wanted and the shown height at the press
 };
 
 } // namespace vorlin

@@ -112,6 +112,15 @@ void TNodesPanel::Changed(const TDocumentChange& c) {
     if (c.Has(chModel | chSelection)) ShowNodeRow();
     if (c.Has(chModel | chDocument | chKeys | chSelection)) FillList();
     if (c.Has(chModel | chDocument | chSelection | chKeys | chFile)) ShowCaptions();
+    if (c.Has(chModel | chDocument)) {
+        // The column's extra height is shared by what the lists hold: taken when a model or a
+        // document comes, so that the bar stays put while nodes are clicked and keys added.
+        int entries = 0;
+        if (doc_.KeyFile)
+            for (const auto& node : doc_.KeyFile->Nodes)
+                entries = std::max(entries, node->Entries.Count());
+        column_->SetContent(tree_->topLevelItemCount(), entries);
+    }
     // The list's menu opens once a document is set.
     if (c.Has(chDocument))
         list_->setContextMenuPolicy(doc_.KeyFile ? Qt::CustomContextMenu : Qt::NoContextMenu);

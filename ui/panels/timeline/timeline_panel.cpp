@@ -19,9 +19,6 @@ namespace vorlin {
 
 namespace {
 
-const QColor kKey(70, 70, 70);
-const QColor kPicked(230, 120, 0);
-const QColor kCursor(220, 0, 0);
 constexpr double kClickDistance = 3;
 
 bool Near(QPointF a, QPointF b) {
@@ -87,12 +84,14 @@ void TTimelinePanel::Changed(const TDocumentChange& c) {
     update();
 }
 
+// The bars as they are set, not as they show: on a hidden tab (a KEY made while the curves are
+// on show) no child is visible, and a fit there took the room of the rows' bar for frames.
 double TTimelinePanel::ContentWidth() const {
-    return width() - (vbar_->isVisible() ? vbar_->width() : 0);
+    return width() - (!vbar_->isHidden() ? vbar_->width() : 0);
 }
 
 double TTimelinePanel::ContentHeight() const {
-    return height() - (hbar_->isVisible() ? hbar_->height() : 0);
+    return height() - (!hbar_->isHidden() ? hbar_->height() : 0);
 }
 
 void TTimelinePanel::Fit() {
@@ -136,6 +135,7 @@ void TTimelinePanel::SyncScrollBars() {
     Layout.ClampRows(Rows(), ContentHeight());
     const int shown = std::max(1, int((ContentHeight() - Layout.RowsTop()) / Layout.RowHeight));
     const bool tall = Rows() > shown;
+    const bool wasTall = !vbar_->isHidden();
     vbar_->setVisible(tall);
     if (tall) {
         vbar_->setRange(0, Rows() - shown);
@@ -147,6 +147,12 @@ void TTimelinePanel::SyncScrollBars() {
     vbar_->setGeometry(width() - sb, int(Layout.RowsTop()), sb,
                        height() - int(Layout.RowsTop()) - (wide ? sb : 0));
     syncing_ = false;
+    // A fit made before the rows' bar came (a model with more rows) or went is made again for
+    // the room there is now: the last keys would lie under the bar.
+    if (fitted_ && tall != wasTall) {
+        Layout.Fit(frames, ContentWidth());
+        SyncScrollBars();
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -174,7 +180,7 @@ void TTimelinePanel::paintEvent(QPaintEvent*) {
     if (doc) {
         const double x = std::round(Layout.X(doc_.Frame())) + 0.5;
         if (x >= Layout.Left) {
-            p.setPen(QPen(kCursor, 1));
+            p.setPen(QPen(PanelColours(palette()).Playhead, 1));
             p.drawLine(QPointF(x, 0), QPointF(x, h));
         }
     }
@@ -196,13 +202,14 @@ void TTimelinePanel::PaintMarkers(QPainter& p) {
     p.setPen(palette().windowText().color());
     p.drawText(QRectF(4, top, Layout.Left - 8, h), Qt::AlignVCenter, "markers");
     if (!doc_.KeyFile) return;
-    vorlin::PaintMarkers(p, doc_.KeyFile->Markers, Layout, top, h, ContentWidth());
+    const TPanelColours colours = PanelColours(palette());
+    vorlin::PaintMarkers(p, doc_.KeyFile->Markers, Layout, top, h, ContentWidth(), colours.Marker);
     // The picked ones in the picked keys' colour, so that Delete, a drag and Ctrl+K show what
     // they act on.
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(palette().text().color(), 1));
-    p.setBrush(kPicked);
+    p.setBrush(colours.PickedKey);
     for (int m : doc_.PickedMarkers()) {
         const double x = Layout.X(doc_.KeyFile->Markers[m].Frame);
         const QPointF tri[3] = {{x - 5, top + 1}, {x + 5, top + 1}, {x, top + h - 1}};
@@ -221,6 +228,9 @@ void PaintColumns(QPainter& p, const std::vector<char>& column, double mid, doub
     const double half = std::min(4.0, std::max(1.5, pixelsPerFrame / 2 - 1));
     p.setPen(Qt::NoPen);
     p.setBrush(colour);
+    // Smooth edges: on a high-DPI screen the diamonds are drawn at its pixels.
+    const bool smooth = p.testRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::Antialiasing);
     for (int x = 0; x < w; ++x) {
         if (!column[size_t(x)]) continue;
         if (half >= 3) { // room for a diamond
@@ -237,6 +247,7 @@ void PaintColumns(QPainter& p, const std::vector<char>& column, double mid, doub
         p.fillRect(QRectF(x - 1, mid - 4, end - x + 3, 8), colour);
         x = end;
     }
+    p.setRenderHint(QPainter::Antialiasing, smooth);
 }
 
 } // namespace
@@ -245,7 +256,7 @@ void TTimelinePanel::PaintSummary(QPainter& p) {
     const double top = Layout.SummaryTop(), h = Layout.SummaryHeight;
     const int w = int(ContentWidth());
     p.fillRect(QRectF(0, top, w, h),
-               summary_ ? palette().highlight().color().lighter(170) : palette().window().color());
+               summary_ ? PanelColours(palette()).Selection : palette().window().color());
     p.setPen(palette().mid().color());
     p.drawLine(QPointF(0, top + h - 0.5), QPointF(w, top + h - 0.5));
     p.setPen(palette().windowText().color());
@@ -272,8 +283,9 @@ void TTimelinePanel::PaintSummary(QPainter& p) {
     p.save();
     p.setClipRect(QRectF(Layout.Left, top, w - Layout.Left, h));
     const double mid = top + h / 2;
-    PaintColumns(p, column, mid, Layout.PixelsPerFrame, kKey);
-    if (any) PaintColumns(p, picked, mid, Layout.PixelsPerFrame, kPicked);
+    const TPanelColours colours = PanelColours(palette());
+    PaintColumns(p, column, mid, Layout.PixelsPerFrame, colours.Key);
+    if (any) PaintColumns(p, picked, mid, Layout.PixelsPerFrame, colours.PickedKey);
     p.restore();
 }
 
@@ -321,6 +333,7 @@ void TTimelinePanel::PaintRows(QPainter& p, const std::vector<int>& rowNodes) {
     const int rows = Rows();
     const int w = int(ContentWidth());
     const double bottom = ContentHeight();
+    const TPanelColours colours = PanelColours(palette());
     std::vector<char> column(size_t(std::max(w, 0)));
     auto columnOf = [&](int32_t frame) {
         const double x = std::round(Layout.X(frame));
@@ -337,10 +350,10 @@ void TTimelinePanel::PaintRows(QPainter& p, const std::vector<int>& rowNodes) {
         if (top >= bottom) break;
         const QRectF band(0, top, w, rh);
         if (row == doc_.SelectedNode() && !summary_)
-            p.fillRect(band, palette().highlight().color().lighter(170));
+            p.fillRect(band, colours.Selection);
         else if (row % 2)
             p.fillRect(QRectF(0, top, Layout.Left, rh), palette().alternateBase());
-        p.setPen(palette().mid().color());
+        p.setPen(colours.Grid);
         p.drawLine(QPointF(Layout.Left - 0.5, top), QPointF(Layout.Left - 0.5, top + rh));
         p.setPen(palette().text().color());
         p.drawText(QRectF(4, top, Layout.Left - 8, rh), Qt::AlignVCenter,
@@ -354,7 +367,7 @@ void TTimelinePanel::PaintRows(QPainter& p, const std::vector<int>& rowNodes) {
         const TKEYEntries& entries = doc->Nodes[node].Entries;
         for (int i = 0; i < entries.Count(); ++i)
             if (const int x = columnOf(entries[i].Frame); x >= 0) column[size_t(x)] = 1;
-        PaintColumns(p, column, mid, Layout.PixelsPerFrame, kKey);
+        PaintColumns(p, column, mid, Layout.PixelsPerFrame, colours.Key);
         std::fill(column.begin(), column.end(), 0);
         bool any = false;
         for (const TKeyRef& k : picked)
@@ -363,7 +376,7 @@ void TTimelinePanel::PaintRows(QPainter& p, const std::vector<int>& rowNodes) {
                     column[size_t(x)] = 1;
                     any = true;
                 }
-        if (any) PaintColumns(p, column, mid, Layout.PixelsPerFrame, kPicked);
+        if (any) PaintColumns(p, column, mid, Layout.PixelsPerFrame, colours.PickedKey);
         // The selected entry is ringed.
         if (const int selected = doc_.SelectedEntry();
             node == keyNode && selected >= 0 && selected < entries.Count())

@@ -126,7 +126,10 @@ QImage TPaintBox::grabFramebuffer() {
     QOpenGLFunctions* f = context()->functions();
     f->glPixelStorei(GL_PACK_ALIGNMENT, 4);
     f->glReadPixels(0, 0, size.width(), size.height(), GL_RGBA, GL_UNSIGNED_BYTE, image.bits());
-    return image.mirrored().convertToFormat(QImage::Format_RGB32);
+    QImage picture = image.mirrored().convertToFormat(QImage::Format_RGB32);
+    // Pixels of the screen: painted into a picture of the window, it covers the view's points.
+    picture.setDevicePixelRatio(surface_->devicePixelRatio());
+    return picture;
 }
 
 void TPaintBox::mousePressEvent(QMouseEvent* e) {

@@ -242,9 +242,16 @@ QImage TViewPanel::Picture() const {
     return box_ && renderer_ && box_->isValid() ? box_->grabFramebuffer() : QImage();
 }
 
+QSize TViewPanel::DeviceSize() const {
+    // The view is drawn at the screen's pixels (two to a point on a high-DPI screen); the mouse
+    // and the camera go on in points, the ray through a point being the same either way.
+    return box_ ? (QSizeF(box_->size()) * box_->Window()->devicePixelRatio()).toSize() : QSize();
+}
+
 void TViewPanel::Resized() {
     if (!renderer_ || !box_) return;
-    renderer_->SetViewport(0, 0, box_->width(), box_->height());
+    viewport_ = DeviceSize();
+    renderer_->SetViewport(0, 0, viewport_.width(), viewport_.height());
     SceneToRenderer();
     renderer_->RebuildLists();
 }
@@ -258,6 +265,8 @@ void TViewPanel::SceneToRenderer() {
 
 void TViewPanel::Paint() {
     if (!renderer_) return;
+    // Moved to a screen of another pixel ratio, the size in points is the same.
+    if (DeviceSize() != viewport_) Resized();
     SceneToRenderer();
     renderer_->DrawScene(doc_.Model.get(), doc_.KeyFile.get(), !wireframe_);
 }

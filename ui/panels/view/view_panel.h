@@ -9,6 +9,7 @@
 
 #include <QObject>
 #include <QPoint>
+#include <QSize>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -100,6 +101,8 @@ private:
     void Changed(const TDocumentChange& change);
     void Paint();
     void Resized();
+    // The view's size in the screen's pixels.
+    QSize DeviceSize() const;
     void SceneToRenderer();
     // The model's first show: its zoom, textured, and framed when the camera would cut it.
     void ModelLoaded();
@@ -114,6 +117,7 @@ private:
     TActionTable& actions_;
     QWidget* widget_;
     TPaintBox* box_ = nullptr;
+    QSize viewport_; // in the screen's pixels, as last given to the renderer
     std::unique_ptr<TOGLRenderer> renderer_;
     std::vector<QLabel*> letters_;
     int observer_ = 0;
