@@ -29,4 +29,19 @@ int GrownTreeHeight(int atDefault, int extra, int treeContent, int listContent) 
     return atDefault + int(std::lround(extra * tree / (tree + list)));
 }
 
+TWindowBounds FitWindowToScreen(TWindowBounds saved, const TWindowBounds& screen, int frameWidth,
+                                int frameHeight) {
+    auto fit = [](int size, int least, int room) { return std::max(least, std::min(size, room)); };
+    saved.Width = fit(saved.Width, kDefaultWindowWidth, screen.Width - frameWidth);
+    saved.Height = fit(saved.Height, kDefaultWindowHeight, screen.Height - frameHeight);
+    // Back from the far edge first, then onto the near one: a window larger than the screen
+    // keeps its title bar on it.
+    auto place = [](int at, int size, int from, int room) {
+        return std::max(from, std::min(at, from + room - size));
+    };
+    saved.Left = place(saved.Left, saved.Width + frameWidth, screen.Left, screen.Width);
+    saved.Top = place(saved.Top, saved.Height + frameHeight, screen.Top, screen.Height);
+    return saved;
+}
+
 } // namespace vorlin

@@ -22,4 +22,19 @@ int StripHeightAtDefault(int height, int split, int extra);
 // empty the list takes it all; a column shorter than at the first size changes nothing here.
 int GrownTreeHeight(int atDefault, int extra, int treeContent, int listContent);
 
+// A window's place on the screen: left and top of its frame, the size inside it.
+struct TWindowBounds {
+    int Left = 0, Top = 0, Width = 0, Height = 0;
+    bool operator==(const TWindowBounds&) const = default;
+};
+
+// The window's first size, also its least.
+constexpr int kDefaultWindowWidth = 660;
+
+// Saved bounds fitted to the room a screen gives windows: at least the first size, at most
+// that room (less the frame the window manager adds, frameWidth and frameHeight in all), and
+// moved onto it, as far as it fits, so that title bar and edges can be reached.
+TWindowBounds FitWindowToScreen(TWindowBounds saved, const TWindowBounds& screen, int frameWidth,
+                                int frameHeight);
+
 } // namespace vorlin

@@ -27,9 +27,21 @@ int TTimelineLayout::RowAt(double y, int rows) const {
 void TTimelineLayout::Fit(int frames, double width) {
     const double room = std::max(1.0, width - Left);
     const int n = std::max(frames, 1);
-    // n frames and a frame's width of margin on each side.
-    PixelsPerFrame = std::clamp(room / (n + 1), 1.0 / 64, 256.0);
-    FirstFrame = -1;
+    // A frame's width of margin while frames are at least kFitMargin wide, else kFitMargin.
+    double ppf = room / (n + 1);
+    if (ppf < kFitMargin && n > 1) ppf = (room - 2 * kFitMargin) / (n - 1);
+    PixelsPerFrame = std::clamp(ppf, 1.0 / 64, 256.0);
+    FirstFrame = -Margin() / PixelsPerFrame;
+}
+
+int FramesToFit(const TKEYFile* doc) {
+    if (!doc) return 0;
+    int64_t frames = doc->Frames;
+    // Every entry: a damaged file's may be out of order.
+    for (int n = 0; n < doc->Nodes.Count(); ++n)
+        for (int i = 0; i < doc->Nodes[n].Entries.Count(); ++i)
+            frames = std::max(frames, int64_t(doc->Nodes[n].Entries[i].Frame) + 1);
+    return int(std::min<int64_t>(frames, std::numeric_limits<int32_t>::max()));
 }
 
 void TTimelineLayout::ZoomAround(double x, double factor) {

@@ -6,6 +6,7 @@
 // KEY node bound to that model node (as the game binds it).
 #pragma once
 
+#include <algorithm>
 #include <compare>
 #include <cstdint>
 #include <optional>
@@ -59,8 +60,16 @@ struct TTimelineLayout {
     TTimelineArea AreaAt(double y, int rows) const;
     // The model row at a height; -1 above the rows or below the last.
     int RowAt(double y, int rows) const;
-    // Frames 0 .. frames-1 across the room right of Left (a frame's width of margin each side).
+    // Frames 0 .. frames-1 across the room right of Left, with a margin each side of a frame's
+    // width or kFitMargin pixels, whichever is more: room for a key's glyph and a ruler number.
     void Fit(int frames, double width);
+    static constexpr double kFitMargin = 12;
+    double Margin() const { return std::max(PixelsPerFrame, kFitMargin); }
+    // The width a fit of frames takes, and how far the view is scrolled from that fit.
+    double FittedWidth(int frames) const {
+        return (std::max(frames, 1) - 1) * PixelsPerFrame + 2 * Margin();
+    }
+    double ScrolledBy() const { return FirstFrame * PixelsPerFrame + Margin(); }
     // Zooms by factor keeping the frame under x where it is; 1/64 to 256 pixels a frame.
     void ZoomAround(double x, double factor);
     // Scrolls the rows so that at most `rows` rows exist and the last ones fill the room.
@@ -70,6 +79,10 @@ struct TTimelineLayout {
 // Frames between numbered ticks on a ruler, so numbers are at least room pixels apart: 1, 2, 5,
 // 10, 20, 50 ... frames.
 int RulerStep(double pixelsPerFrame, double room);
+
+// The frames a fit shows: the animation's, and as far as its last key (a KEY may key the frame
+// after its last, as New KEY does).
+int FramesToFit(const TKEYFile* doc);
 
 // The KEY node each model row shows (-1: none drives it).
 std::vector<int> RowNodes(const TKEYFile& doc, int rows);

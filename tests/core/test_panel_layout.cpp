@@ -49,3 +49,25 @@ TEST(PanelLayout, TheLeftColumnsExtraGoesToTheTreeAndTheListByWhatTheyHold) {
     // A drag moves the tree as far as the pointer went, at any size.
     EXPECT_EQ(GrownTreeHeight(192, 300, 200, 100) - GrownTreeHeight(162, 300, 200, 100), 30);
 }
+
+TEST(PanelLayout, ASavedWindowIsFittedToTheScreenWithItsFrame) {
+    const TWindowBounds screen{0, 0, 1280, 1024};
+    const struct {
+        const char* what;
+        TWindowBounds saved, fitted;
+    } cases[] = {
+        {"on the screen: as saved", {100, 80, 800, 600}, {100, 80, 800, 600}},
+        {"below the first size", {10, 10, 100, -20}, {10, 10, 660, 450}},
+        {"wider than the screen", {500, 0, 99999, 450}, {0, 0, 1270, 450}},
+        {"beyond the far corner: the frame too", {50000, 50000, 660, 450}, {610, 544, 660, 450}},
+        {"before the near corner", {-98719, -5, 660, 450}, {0, 0, 660, 450}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FitWindowToScreen(c.saved, screen, 10, 30), c.fitted) << c.what;
+    // A screen smaller than the first size: the first size, its title bar on the screen.
+    EXPECT_EQ(FitWindowToScreen({300, 300, 800, 600}, {0, 0, 640, 400}, 10, 30),
+              (TWindowBounds{0, 0, 660, 450}));
+    // A second screen's room starts where it lies.
+    EXPECT_EQ(FitWindowToScreen({0, 0, 660, 450}, {1280, 24, 1920, 1056}, 10, 30),
+              (TWindowBounds{1280, 24, 660, 450}));
+}

@@ -51,15 +51,28 @@ void ExpectRatesDerived(const TKEYFile& doc) {
 
 TEST(Timeline, GeometryFitsZoomsAroundThePointerAndFindsRows) {
     TTimelineLayout l;
-    l.Fit(101, 110 + 510);
-    EXPECT_DOUBLE_EQ(l.PixelsPerFrame, 5.0);
-    EXPECT_DOUBLE_EQ(l.X(-1), l.Left); // a frame of margin each side
-    EXPECT_DOUBLE_EQ(l.X(101), 620);
+    l.Fit(11, 110 + 1200); // frames wider than the least margin: a frame's margin each side
+    EXPECT_DOUBLE_EQ(l.PixelsPerFrame, 100.0);
+    EXPECT_DOUBLE_EQ(l.X(-1), l.Left);
+    EXPECT_DOUBLE_EQ(l.X(11), 1310);
+    l.Fit(101, 110 + 510); // narrow frames: room for a glyph and a ruler number each side
+    EXPECT_DOUBLE_EQ(l.X(0), l.Left + TTimelineLayout::kFitMargin);
+    EXPECT_DOUBLE_EQ(l.X(100), 620 - TTimelineLayout::kFitMargin);
+    EXPECT_DOUBLE_EQ(l.FittedWidth(101), 510);
+    EXPECT_NEAR(l.ScrolledBy(), 0, 1e-9);
+    // A fit reaches the last key, wherever it lies (New KEY keys the frame after the last; a
+    // damaged file's entries may be out of order).
+    EXPECT_EQ(FramesToFit(nullptr), 0);
+    EXPECT_EQ(FramesToFit(Doc({{0, {0, 10}}}).get()), 40);
+    EXPECT_EQ(FramesToFit(Doc({{0, {0, 10}}, {1, {0, 40}}}).get()), 41);
+    auto unsorted = Doc({{0, {0, 10}}});
+    unsorted->Nodes[0].Entries[0].Frame = 55;
+    EXPECT_EQ(FramesToFit(unsorted.get()), 56);
     EXPECT_EQ(l.NearestFrame(l.X(37) + 2), 37);
 
     const double x = 300, before = l.FrameAt(x);
     l.ZoomAround(x, 4);
-    EXPECT_DOUBLE_EQ(l.PixelsPerFrame, 20);
+    EXPECT_DOUBLE_EQ(l.PixelsPerFrame, 4 * 4.86);
     EXPECT_NEAR(l.FrameAt(x), before, 1e-9);
     l.ZoomAround(x, 1e9); // a limit, not an overflow
     EXPECT_DOUBLE_EQ(l.PixelsPerFrame, 256);

@@ -165,13 +165,28 @@ private slots:
     // ---- window geometry ----
 
     void geometryRules() {
+        // Raised to the first size, lowered to the screen, and moved onto it (a frame's room
+        // left): never a title bar out of reach.
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
         Settings.VORLIN_WIDTH = 500;
         Settings.VORLIN_LEFT = 5000;
-        TVorlinForm form;
-        QCOMPARE(form.width(), 660);
-        QCOMPARE(Settings.VORLIN_WIDTH, 660);
-        const int screen = QGuiApplication::primaryScreen()->geometry().width();
-        QCOMPARE(form.pos().x(), screen - 660);
+        {
+            TVorlinForm form;
+            QCOMPARE(form.width(), 660);
+            QCOMPARE(Settings.VORLIN_WIDTH, 660);
+            QVERIFY(form.pos().x() > screen.right() - 700);
+            QVERIFY(form.pos().x() + 660 < screen.right());
+        }
+        Settings.VORLIN_WIDTH = 99999;
+        Settings.VORLIN_HEIGHT = 99999;
+        Settings.VORLIN_TOP = -50;
+        {
+            TVorlinForm form;
+            QVERIFY(form.width() < screen.width() && form.width() > screen.width() - 50);
+            QVERIFY(form.height() < screen.height() && form.height() > screen.height() - 100);
+            QCOMPARE(form.pos(), screen.topLeft());
+            QCOMPARE(Settings.VORLIN_LEFT, screen.left()); // and kept so at the close
+        }
     }
 
     void maximisedCloseKeepsTheRestoredBounds() {

@@ -135,6 +135,15 @@ private slots:
             form.resize(form.width(), form.height() + 100);
             QTRY_COMPARE(list->height(), listBefore + 100);
             QCOMPARE(tree->height(), 192);
+            // Dragged up as far as it goes, a row of the tree stays.
+            Drag(Get<TSplitterBar>(&form, "Splitter"), QPoint(20, 2), {QPoint(20, -400)});
+            QCOMPARE(tree->height(), TNodeColumn::kMinTreeHeight);
+        });
+        // So does a height edited by hand to nothing.
+        Settings.TV3DO_HEIGHT = -100000;
+        SaveExitSettings();
+        Round([](TVorlinForm& form) {
+            QCOMPARE(Get<QTreeWidget>(&form, "TV3DO")->height(), TNodeColumn::kMinTreeHeight);
         });
     }
 
@@ -277,6 +286,18 @@ private slots:
             ++controls;
         }
         QCOMPARE(controls, 16 + 3 + 2); // the buttons, M R Z, the slider and the label
+        // All of them on show at the first size, however long the counter gets ("999/999"):
+        // none goes behind the toolbar's overflow button.
+        form.Files().Load3DO(Write("m.3do", kTwoNodeModel));
+        form.Files().LoadKEY(Write(
+            "long.key", QString(kTwoNodeKey).replace("FRAMES 30", "FRAMES 1000").toStdString()));
+        form.resize(660, 450);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(Get<QLabel>(&form, "LBFrame")->text(), QString("0/999"));
+        for (QAction* a : bar->actions())
+            if (QWidget* w = bar->widgetForAction(a); w && !a->isSeparator())
+                QVERIFY2(w->isVisible(), qPrintable(w->objectName()));
         QVERIFY(Get<QLabel>(&form, "STR")->toolTip().contains("orbit"));
         QVERIFY(Get<QToolButton>(&form, "BNPlay")->toolTip().contains("Space"));
     }

@@ -60,6 +60,7 @@ private slots:
         const QString mine = Write("mine/mine.3do", ReadAll(sample + "/3do/sample.3do"));
         const QString lone = Write("elsewhere/walk.key", ReadAll(sample + "/3do/key/walk.key"));
         const QString keyAs3do = Write("walk.3do", ReadAll(sample + "/3do/key/walk.key"));
+        const QString gone = ToQ(files_->file("gone/run.key"));
         const struct {
             QStringList args;
             QString model; // the model loaded, empty for none
@@ -75,6 +76,8 @@ private slots:
             {{key}, mine, "walk.key opened with mine.3do: the model it was last used with", 0},
             {{lone}, "", "walk.key was not opened: a KEY is shown on a model", 1},
             {{keyAs3do}, "", "", 0}, // refused with an error, not shown as an empty model
+            {{gone}, "", "", 0},     // said at once, no model asked for a file not there
+            {{keyAs3do, lone}, "", "walk.key was not opened: its model could not be read", 0},
         };
         QStringList errors;
         for (const auto& c : cases) {
@@ -100,8 +103,10 @@ private slots:
             QVERIFY2(c.said.isEmpty() || form.statusBar()->currentMessage().startsWith(c.said),
                      qPrintable(what));
         }
-        QCOMPARE(errors.size(), 1);
+        QCOMPARE(errors.size(), 3);
         QVERIFY(errors[0].startsWith("walk.3do is not a 3DO model"));
+        QCOMPARE(errors[1], "Cannot read " + gone + ": there is no such file");
+        QVERIFY(errors[2].startsWith("walk.3do is not a 3DO model"));
     }
 
     void openFromTheGameContainerRetimeSaveAndReload() {

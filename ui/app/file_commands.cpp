@@ -144,7 +144,16 @@ void TFileCommands::OpenArguments(const QStringList& args) {
     }
     // Only the last KEY stays loaded: the document on show is asked about once, not for each.
     if (!keys.isEmpty() && !DocumentMayGo()) return;
-    if (!model.isEmpty()) Load3DO(model);
+    try {
+        if (!model.isEmpty()) Load3DO(model);
+    } catch (const std::exception&) {
+        // The model's error is reported as ever; the KEYs given with it are not lost in silence.
+        if (!keys.isEmpty())
+            host_.ShowStatus(ToQ(PathName(FromQ(keys.last()))) +
+                                 " was not opened: its model could not be read",
+                             15000);
+        throw;
+    }
     for (const QString& map : maps)
         LoadCMP(map);
     for (const QString& key : keys)
@@ -157,6 +166,8 @@ void TFileCommands::OpenArguments(const QStringList& args) {
 
 QString TFileCommands::ModelForKey(const QString& key, QString& how) {
     const std::string path = TKeyDocument::AbsolutePath(FromQ(key));
+    // A KEY that cannot be read says so now, not after a model was asked for it.
+    if (!PathDir(path).empty()) OpenFile(path)->Close();
     const TModelChoice choice =
         ChooseModel(path, Settings.KEY_MODELS, {Settings.JKGOB, Settings.MOTSGOB});
     switch (choice.By) {

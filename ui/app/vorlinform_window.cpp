@@ -35,6 +35,10 @@ namespace {
 // The least height of the 3D view under a tall timeline.
 constexpr int kMinViewHeight = 120;
 
+// A usual window frame's extra width and height (borders, title bar), left free on the screen.
+constexpr int kFrameWidth = 8;
+constexpr int kFrameHeight = 40;
+
 // A value as printf's "%.2f" gives it, without the C locale.
 std::string Fixed2(double v) {
     char buf[400];
@@ -49,16 +53,20 @@ std::string Fixed2(double v) {
 
 void TVorlinForm::FormCreate() {
     TSettings& g = Settings;
-    if (g.VORLIN_WIDTH < 660) g.VORLIN_WIDTH = 660;
-    if (g.VORLIN_HEIGHT < 450) g.VORLIN_HEIGHT = 450;
-    QSize screen(1024, 768);
-    if (QScreen* s = QGuiApplication::primaryScreen()) screen = s->geometry().size();
-    if (g.VORLIN_LEFT < 0) g.VORLIN_LEFT = 0;
-    if (screen.width() - g.VORLIN_WIDTH < g.VORLIN_LEFT)
-        g.VORLIN_LEFT = screen.width() - g.VORLIN_WIDTH;
-    if (g.VORLIN_TOP < 0) g.VORLIN_TOP = 0;
-    if (screen.height() - g.VORLIN_HEIGHT < g.VORLIN_TOP)
-        g.VORLIN_TOP = screen.height() - g.VORLIN_HEIGHT;
+    // On the screen it was left on (or the first), within the room that screen gives windows:
+    // a size or place saved on a larger or another desktop, or edited by hand, must not leave
+    // the title bar out of reach. The frame is not known before the window is shown: room is
+    // left for a usual one.
+    QScreen* s = QGuiApplication::screenAt(QPoint(g.VORLIN_LEFT, g.VORLIN_TOP));
+    if (!s) s = QGuiApplication::primaryScreen();
+    const QRect room = s ? s->availableGeometry() : QRect(0, 0, 1024, 768);
+    const TWindowBounds fitted = FitWindowToScreen(
+        {g.VORLIN_LEFT, g.VORLIN_TOP, g.VORLIN_WIDTH, g.VORLIN_HEIGHT},
+        {room.x(), room.y(), room.width(), room.height()}, kFrameWidth, kFrameHeight);
+    g.VORLIN_LEFT = fitted.Left;
+    g.VORLIN_TOP = fitted.Top;
+    g.VORLIN_WIDTH = fitted.Width;
+    g.VORLIN_HEIGHT = fitted.Height;
     resize(g.VORLIN_WIDTH, g.VORLIN_HEIGHT);
     move(g.VORLIN_LEFT, g.VORLIN_TOP);
     if (g.WINDOW_MAXIMIZED) setWindowState(windowState() | Qt::WindowMaximized);

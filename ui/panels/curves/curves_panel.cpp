@@ -142,7 +142,7 @@ int TCurvesPanel::Node() const {
 }
 
 void TCurvesPanel::Fit() {
-    Layout.Frames.Fit(doc_.KeyFile ? doc_.KeyFile->Frames : 0, width());
+    Layout.Frames.Fit(FramesToFit(doc_.KeyFile.get()), width());
     framesFitted_ = true;
     Refit();
     update();
@@ -159,7 +159,7 @@ void TCurvesPanel::Refit() {
 }
 
 void TCurvesPanel::FramesChanged() {
-    if (framesFitted_) Layout.Frames.Fit(doc_.KeyFile ? doc_.KeyFile->Frames : 0, width());
+    if (framesFitted_) Layout.Frames.Fit(FramesToFit(doc_.KeyFile.get()), width());
     update();
 }
 
@@ -600,7 +600,7 @@ void TCurvesPanel::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     Layout.Height = height();
     Layout.Plots = Layout.PlotsFor(height());
-    if (framesFitted_) Layout.Frames.Fit(doc_.KeyFile ? doc_.KeyFile->Frames : 0, width());
+    if (framesFitted_) Layout.Frames.Fit(FramesToFit(doc_.KeyFile.get()), width());
     PlaceToggles();
 }
 

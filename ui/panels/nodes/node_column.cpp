@@ -56,7 +56,7 @@ void TNodeColumn::SetLayout(int treeHeight, int splitterTop, int keyPanelTop) {
     // taken from the tree's height.
     (void)splitterTop;
     (void)keyPanelTop;
-    treeHeight_ = treeHeight < 0 ? 0 : treeHeight;
+    treeHeight_ = std::max(treeHeight, kMinTreeHeight);
     Place();
 }
 
@@ -108,7 +108,7 @@ void TNodeColumn::Place() {
     // While the panel is too short for the wanted tree, the tree gives way; the wanted height
     // comes back when the panel grows again.
     const int room = height() - kCaptionHeight - kSplitterHeight - kCaptionHeight - kMinListHeight;
-    int tree = std::max(0, Grown(treeHeight_));
+    int tree = std::max(kMinTreeHeight, Grown(treeHeight_));
     if (isVisible() && tree > room) tree = room > 0 ? room : 0;
     const int splitterTop = kCaptionHeight + tree;
     const int keyTop = splitterTop + kSplitterHeight;
@@ -122,9 +122,8 @@ void TNodeColumn::Place() {
 
 void TNodeColumn::Drag(int dy) {
     const int room = height() - kCaptionHeight - kSplitterHeight - kCaptionHeight - kMinListHeight;
-    int tree = dragShown_ + dy;
-    if (tree > room) tree = room;
-    if (tree < 0) tree = 0;
+    int tree = std::max(dragShown_ + dy, kMinTreeHeight);
+    if (tree > room) tree = std::max(room, 0);
     // The tree follows the pointer; what is kept is its height at the first size.
     treeHeight_ = dragStart_ + tree - dragShown_;
     Place();

@@ -36,6 +36,8 @@ public:
     static constexpr int kCaptionHeight = 15;
     static constexpr int kSplitterHeight = 5;
     static constexpr int kMinListHeight = 20;
+    // As little of the tree as keeps a row in sight, and its splitter away from the captions.
+    static constexpr int kMinTreeHeight = 20;
 
     explicit TNodeColumn(QWidget* parent);
     // The five controls, top to bottom; the panel takes them as children.

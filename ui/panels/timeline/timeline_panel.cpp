@@ -45,7 +45,7 @@ TTimelinePanel::TTimelinePanel(TKeyDocument& doc, TPanelHost& host, TActionTable
     field_->setObjectName("EBScaleFactor");
     connect(hbar_, &QScrollBar::valueChanged, this, [this](int v) {
         if (syncing_) return;
-        Layout.FirstFrame = v / Layout.PixelsPerFrame - 1;
+        Layout.FirstFrame = (v - Layout.Margin()) / Layout.PixelsPerFrame; // back from ScrolledBy
         fitted_ = false;
         update();
     });
@@ -95,8 +95,7 @@ double TTimelinePanel::ContentHeight() const {
 }
 
 void TTimelinePanel::Fit() {
-    const int frames = doc_.KeyFile ? doc_.KeyFile->Frames : 0;
-    Layout.Fit(frames, ContentWidth());
+    Layout.Fit(FramesToFit(doc_.KeyFile.get()), ContentWidth());
     Layout.FirstRow = 0;
     fitted_ = true;
     SyncScrollBars();
@@ -104,7 +103,7 @@ void TTimelinePanel::Fit() {
 }
 
 void TTimelinePanel::FramesChanged() {
-    if (fitted_) Layout.Fit(doc_.KeyFile ? doc_.KeyFile->Frames : 0, ContentWidth());
+    if (fitted_) Layout.Fit(FramesToFit(doc_.KeyFile.get()), ContentWidth());
     SyncScrollBars();
     update();
 }
@@ -116,12 +115,12 @@ int TTimelinePanel::ClampedFrame(double x) const {
 
 void TTimelinePanel::SyncScrollBars() {
     syncing_ = true;
-    // Frames: the animation and a frame each side, as a fit shows them; scrolled past that,
-    // the bar reaches as far as the view went.
-    const int frames = doc_.KeyFile ? doc_.KeyFile->Frames : 0;
+    // Frames: the animation and its margins, as a fit shows them; scrolled past that, the bar
+    // reaches as far as the view went.
+    const int frames = FramesToFit(doc_.KeyFile.get());
     const double room = std::max(1.0, ContentWidth() - Layout.Left);
-    const double all = (std::max(frames, 1) + 1) * Layout.PixelsPerFrame;
-    const double at = (Layout.FirstFrame + 1) * Layout.PixelsPerFrame;
+    const double all = Layout.FittedWidth(frames);
+    const double at = Layout.ScrolledBy();
     const bool wide = all > room + 0.5 || std::abs(at) > 0.5;
     hbar_->setVisible(wide);
     if (wide) {
@@ -647,7 +646,7 @@ void TTimelinePanel::keyPressEvent(QKeyEvent* e) {
 
 void TTimelinePanel::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
-    if (fitted_) Layout.Fit(doc_.KeyFile ? doc_.KeyFile->Frames : 0, ContentWidth());
+    if (fitted_) Layout.Fit(FramesToFit(doc_.KeyFile.get()), ContentWidth());
     SyncScrollBars();
 }
 

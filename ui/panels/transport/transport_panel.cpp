@@ -112,6 +112,9 @@ void TTransportPanel::ShowRange() {
     const int wanted =
         label_->fontMetrics().horizontalAdvance(longest) + 2 * label_->frameWidth() + 8;
     label_->setFixedWidth(qMax(56, wanted));
+    // The slider gives up what a longer counter takes: the toolbar keeps every control on show
+    // at the window's first size.
+    slider_->setFixedWidth(qMax(48, 104 + 56 - label_->width()));
 }
 
 void TTransportPanel::ShowFrame() {
