@@ -179,13 +179,9 @@ TModelChoice ChooseModel(const std::string& keyPath, const std::vector<std::stri
         choice.Path = remembered;
         return choice;
     }
-    TKeptMessages quiet; // the KEY's own load reports what is wrong with it
-    std::unique_ptr<TKEYFile> doc;
-    try {
-        doc = TKEYFile::CreateFromFile(keyPath);
-    } catch (const std::exception&) {
-        return choice;
-    }
+    TKeptMessages quiet; // the KEY's own load reports its warnings
+    // A KEY that cannot be read raises its error here: no model is asked for it first.
+    std::unique_ptr<TKEYFile> doc = TKEYFile::CreateFromFile(keyPath);
     if (auto best = BestModel(*doc, ModelCandidates(keyPath, containers))) {
         choice.By = TModelChoice::Matched;
         choice.Path = best->Path;

@@ -53,7 +53,8 @@ std::optional<TModelMatch> BestModel(const TKEYFile& doc, const std::vector<TMod
 
 // The model a KEY opened on its own is shown with: the one it was last used with (from the
 // remembered pairs, when that file is still there), else the best of its candidates (the given
-// containers among them). The KEY is read without a word to the message log.
+// containers among them). The KEY is read without a word to the message log; one that cannot
+// be read raises its error.
 struct TModelChoice {
     enum How { None, Remembered, Matched } By = None;
     std::string Path;

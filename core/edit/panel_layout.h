@@ -31,10 +31,16 @@ struct TWindowBounds {
 // The window's first size, also its least.
 constexpr int kDefaultWindowWidth = 660;
 
+// The frame a window manager usually adds (borders, title bar) in all: a window not shown yet
+// does not know its own.
+constexpr int kUsualFrameWidth = 8;
+constexpr int kUsualFrameHeight = 40;
+
 // Saved bounds fitted to the room a screen gives windows: at least the first size, at most
-// that room (less the frame the window manager adds, frameWidth and frameHeight in all), and
-// moved onto it, as far as it fits, so that title bar and edges can be reached.
-TWindowBounds FitWindowToScreen(TWindowBounds saved, const TWindowBounds& screen, int frameWidth,
-                                int frameHeight);
+// that room (less the frame), and moved onto it, as far as it fits, so that title bar and edges
+// can be reached (a size or place saved on a larger screen, or edited by hand).
+TWindowBounds FitWindowToScreen(TWindowBounds saved, const TWindowBounds& screen,
+                                int frameWidth = kUsualFrameWidth,
+                                int frameHeight = kUsualFrameHeight);
 
 } // namespace vorlin

@@ -166,8 +166,6 @@ void TFileCommands::OpenArguments(const QStringList& args) {
 
 QString TFileCommands::ModelForKey(const QString& key, QString& how) {
     const std::string path = TKeyDocument::AbsolutePath(FromQ(key));
-    // A KEY that cannot be read says so now, not after a model was asked for it.
-    if (!PathDir(path).empty()) OpenFile(path)->Close();
     const TModelChoice choice =
         ChooseModel(path, Settings.KEY_MODELS, {Settings.JKGOB, Settings.MOTSGOB});
     switch (choice.By) {

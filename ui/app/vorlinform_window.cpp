@@ -35,10 +35,6 @@ namespace {
 // The least height of the 3D view under a tall timeline.
 constexpr int kMinViewHeight = 120;
 
-// A usual window frame's extra width and height (borders, title bar), left free on the screen.
-constexpr int kFrameWidth = 8;
-constexpr int kFrameHeight = 40;
-
 // A value as printf's "%.2f" gives it, without the C locale.
 std::string Fixed2(double v) {
     char buf[400];
@@ -53,16 +49,13 @@ std::string Fixed2(double v) {
 
 void TVorlinForm::FormCreate() {
     TSettings& g = Settings;
-    // On the screen it was left on (or the first), within the room that screen gives windows:
-    // a size or place saved on a larger or another desktop, or edited by hand, must not leave
-    // the title bar out of reach. The frame is not known before the window is shown: room is
-    // left for a usual one.
+    // On the screen it was left on (else the first), whatever size or place was saved there.
     QScreen* s = QGuiApplication::screenAt(QPoint(g.VORLIN_LEFT, g.VORLIN_TOP));
     if (!s) s = QGuiApplication::primaryScreen();
     const QRect room = s ? s->availableGeometry() : QRect(0, 0, 1024, 768);
-    const TWindowBounds fitted = FitWindowToScreen(
-        {g.VORLIN_LEFT, g.VORLIN_TOP, g.VORLIN_WIDTH, g.VORLIN_HEIGHT},
-        {room.x(), room.y(), room.width(), room.height()}, kFrameWidth, kFrameHeight);
+    const TWindowBounds fitted =
+        FitWindowToScreen({g.VORLIN_LEFT, g.VORLIN_TOP, g.VORLIN_WIDTH, g.VORLIN_HEIGHT},
+                          {room.x(), room.y(), room.width(), room.height()});
     g.VORLIN_LEFT = fitted.Left;
     g.VORLIN_TOP = fitted.Top;
     g.VORLIN_WIDTH = fitted.Width;
